@@ -1,0 +1,140 @@
+#include "Shell.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace quillory {
+
+std::string FindExecutable(const std::string& name) {
+    if (name.empty())
+        return {};
+    auto executable = [](const std::string& p) {
+        struct stat st {};
+        return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
+    };
+    if (name.find('/') != std::string::npos)
+        return executable(name) ? name : std::string();
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (dir.empty())
+            dir = ".";
+        std::string candidate = dir + "/" + name;
+        if (executable(candidate))
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string FindDefaultBrowserCommand() {
+    if (const char* b = std::getenv("BROWSER"); b && *b) {
+        std::string list = b;
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            std::size_t end = list.find(':', start);
+            if (end == std::string::npos)
+                end = list.size();
+            // An entry may carry arguments ("firefox -new-tab"); the program is its first word.
+            auto words = SplitParameterText(list.substr(start, end - start));
+            if (!words.empty()) {
+                std::string found = FindExecutable(words.front());
+                if (!found.empty())
+                    return found;
+            }
+            start = end + 1;
+        }
+    }
+    for (const char* name : {"xdg-open", "sensible-browser", "x-www-browser", "firefox",
+                             "chromium", "google-chrome"}) {
+        std::string found = FindExecutable(name);
+        if (!found.empty())
+            return found;
+    }
+    return {};
+}
+
+std::vector<std::string> SplitParameterText(const std::string& params) {
+    std::vector<std::string> args;
+    std::string cur;
+    bool inWord = false, quoted = false;
+    for (char c : params) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord)
+                args.push_back(cur);
+            cur.clear();
+            inWord = false;
+        } else {
+            cur += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        args.push_back(cur);
+    return args;
+}
+
+bool StartProgram(const std::string& program, const std::string& params) {
+    std::string path = FindExecutable(program);
+    if (path.empty())
+        return false;
+    std::vector<std::string> args = SplitParameterText(params);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    // Double fork: the intermediate child spawns the program and exits at
+    // once, so the program is re-parented and never becomes our zombie.
+    int pipefd[2];
+    if (::pipe2(pipefd, O_CLOEXEC) != 0)
+        return false;
+    pid_t mid = ::fork();
+    if (mid < 0) {
+        ::close(pipefd[0]);
+        ::close(pipefd[1]);
+        return false;
+    }
+    if (mid == 0) {
+        ::close(pipefd[0]);
+        ::setsid();
+        pid_t child = 0;
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        int rc = ::posix_spawn(&child, path.c_str(), nullptr, &attr, argv.data(), environ);
+        posix_spawnattr_destroy(&attr);
+        char ok = rc == 0 ? 1 : 0;
+        ssize_t ignored = ::write(pipefd[1], &ok, 1);
+        (void)ignored;
+        ::_exit(0);
+    }
+    ::close(pipefd[1]);
+    char ok = 0;
+    ssize_t n;
+    do {
+        n = ::read(pipefd[0], &ok, 1);
+    } while (n < 0 && errno == EINTR);
+    ::close(pipefd[0]);
+    int status = 0;
+    while (::waitpid(mid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return n == 1 && ok == 1;
+}
+
+} // namespace quillory

@@ -1,0 +1,26 @@
+#pragma once
+// Starting other programs: the user's web browser and the external updater.
+#include <string>
+#include <vector>
+
+namespace quillory {
+
+// The command of the user's default web browser: the first entry of $BROWSER
+// (a ':'-separated list) that can be found, else xdg-open, else a few common
+// browsers, each looked up on PATH. Empty when none can be found.
+std::string FindDefaultBrowserCommand();
+
+// Splits a parameter text into arguments the way a command line is split:
+// at blanks, with double quotes grouping (and removed).
+std::vector<std::string> SplitParameterText(const std::string& params);
+
+// Starts `program` with the arguments of `params` and returns at once, without
+// waiting for it (the child is detached, so it leaves no zombie). Returns false
+// when the program could not be started.
+bool StartProgram(const std::string& program, const std::string& params);
+
+// Searches PATH for an executable file; returns its full path or empty text.
+// A name holding '/' is checked as it stands.
+std::string FindExecutable(const std::string& name);
+
+} // namespace quillory

@@ -1,0 +1,64 @@
+#include "platform/FileSystem.h"
+#include "platform/Shell.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+using namespace quillory;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(ShellTest, ParameterTextSplitsAtBlanksAndQuotesGroup) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitParameterText("http://a/b c"), (V{"http://a/b", "c"}));
+    EXPECT_EQ(SplitParameterText("  \"C:\\Program Files\\x\"  1.01 A "),
+              (V{"C:\\Program Files\\x", "1.01", "A"}));
+    EXPECT_EQ(SplitParameterText(""), V{});
+    EXPECT_EQ(SplitParameterText("\"\""), V{""});
+}
+
+TEST(ShellTest, StartsProgramWithoutWaitingAndPassesArguments) {
+    fs::path dir = fs::temp_directory_path() / ("quillory-shell-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::path script = dir / "fake-browser";
+    fs::path out = dir / "args.txt";
+    WriteWholeFile(script.string(), "#!/bin/sh\nsleep 0.2\nfor a in \"$@\"; do echo \"[$a]\"; done > '" +
+                                        out.string() + ".part'\nmv '" + out.string() + ".part' '" +
+                                        out.string() + "'\n");
+    fs::permissions(script, fs::perms::owner_all);
+
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(StartProgram(script.string(), "http://x/a b"));
+    // It returns before the program has finished its 0.2 s of work.
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2000));
+    for (int i = 0; i < 500 && !fs::exists(out); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(out));
+    EXPECT_EQ(ReadWholeFile(out.string()), "[http://x/a]\n[b]\n");
+    fs::remove_all(dir);
+}
+
+TEST(ShellTest, MissingProgramIsReportedNotThrown) {
+    EXPECT_FALSE(StartProgram("/nonexistent/browser", "x"));
+    EXPECT_EQ(FindExecutable("no-such-program-quillory"), "");
+}
+
+TEST(ShellTest, BrowserComesFromBrowserVariableFirst) {
+    const char* old = std::getenv("BROWSER");
+    std::string saved = old ? old : "";
+    ::setenv("BROWSER", "no-such-browser-x:sh", 1);
+    EXPECT_EQ(FindDefaultBrowserCommand(), FindExecutable("sh"));
+    if (old)
+        ::setenv("BROWSER", saved.c_str(), 1);
+    else
+        ::unsetenv("BROWSER");
+}
+
+} // namespace
