@@ -1,0 +1,145 @@
+#pragma once
+// Exceptions of the HTTP client and its TCP transport. Every class carries the
+// exact message the user may see; all descend from ENetException so a caller
+// can catch every network failure in one place.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace quillory {
+
+class ENetException : public std::runtime_error {
+public:
+    explicit ENetException(const std::string& message) : std::runtime_error(message) {}
+};
+
+// --- socket layer -----------------------------------------------------------
+
+// A failing socket call. LastError holds the Windows Sockets style number
+// (10061 for a refused connection, 11001 for an unknown host, ...); the
+// message is "Socket Error # <number>" CR LF and the text for the number.
+class ESocketError : public ENetException {
+public:
+    explicit ESocketError(int errorNumber);
+    ESocketError(int errorNumber, const std::string& message)
+        : ENetException(message), LastError(errorNumber) {}
+    int LastError = 0;
+};
+
+class ESocketLibraryError : public ENetException {
+public:
+    using ENetException::ENetException;
+};
+class EStackInitializationFailed : public ENetException {
+public:
+    EStackInitializationFailed() : ENetException("Winsock Initialization Error.") {}
+};
+class EInvalidSocket : public ENetException {
+public:
+    EInvalidSocket() : ENetException("Cannot allocate socket.") {}
+};
+class ECouldNotBindSocket : public ENetException {
+public:
+    ECouldNotBindSocket()
+        : ENetException("Could not bind socket. Address and port are already in use.") {}
+};
+class EAlreadyConnected : public ENetException {
+public:
+    EAlreadyConnected() : ENetException("Already connected.") {}
+};
+// A connect that failed on the worker thread. The message is the socket error
+// text; LastError keeps its number.
+class EConnectException : public ENetException {
+public:
+    EConnectException(const std::string& message, int errorNumber)
+        : ENetException(message), LastError(errorNumber) {}
+    int LastError = 0;
+};
+class EConnectTimeout : public ENetException {
+public:
+    EConnectTimeout() : ENetException("Connect timed out.") {}
+};
+class EReadTimeout : public ENetException {
+public:
+    EReadTimeout() : ENetException("Read Timeout") {}
+};
+class EConnClosedGracefully : public ENetException {
+public:
+    EConnClosedGracefully() : ENetException("Connection Closed Gracefully.") {}
+};
+class ENotConnected : public ENetException {
+public:
+    ENotConnected() : ENetException("Not Connected") {}
+};
+class EClosedSocket : public ENetException {
+public:
+    EClosedSocket() : ENetException("Disconnected.") {}
+};
+class EReadLnMaxLineLengthExceeded : public ENetException {
+public:
+    EReadLnMaxLineLengthExceeded() : ENetException("Max line length exceeded.") {}
+};
+class ENoDataToRead : public ENetException {
+public:
+    ENoDataToRead() : ENetException("No data to read.") {}
+};
+
+// --- HTTP -------------------------------------------------------------------
+
+class EUnknownProtocol : public ENetException {
+public:
+    EUnknownProtocol() : ENetException("") {}
+};
+class EIOHandlerPropInvalid : public ENetException {
+public:
+    EIOHandlerPropInvalid() : ENetException("IOHandler value is not valid") {}
+};
+// A second exchange started on a client that is still busy with one (possible
+// when the message pump runs another handler during a wait).
+class ERequestInProgress : public ENetException {
+public:
+    ERequestInProgress() : ENetException("A request is already in progress.") {}
+};
+
+class EProtocolReplyError : public ENetException {
+public:
+    EProtocolReplyError(const std::string& message, int replyCode)
+        : ENetException(message), ReplyCode(replyCode) {}
+    int ReplyCode = 0;
+};
+
+// An error reply: the message is the reply's status line (for example
+// "HTTP/1.1 404 Not Found"), ReplyCode its status code, ReplyBody its body.
+class EHTTPProtocolException : public EProtocolReplyError {
+public:
+    EHTTPProtocolException(const std::string& statusLine, int replyCode, std::string replyBody)
+        : EProtocolReplyError(statusLine, replyCode), ReplyBody(std::move(replyBody)) {}
+    std::string ReplyBody;
+};
+
+// --- form bodies ------------------------------------------------------------
+
+class EInvalidObjectType : public ENetException {
+public:
+    EInvalidObjectType()
+        : ENetException("Unsupported object type. You can assign only one of the following "
+                        "types or thir descendants: TStrings, TStream.") {}
+};
+
+// --- number conversion ------------------------------------------------------
+
+// A text that had to be a number and was not (a port, a range, a cookie port
+// list). Not a network failure in itself, so it stands outside ENetException.
+class EConvertError : public std::runtime_error {
+public:
+    explicit EConvertError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Reads a whole decimal number (optional sign, surrounding blanks allowed) or
+// throws EConvertError "'<text>' is not a valid integer value".
+int StrToInt(const std::string& text);
+// The same without throwing.
+bool TryStrToInt(const std::string& text, int& out);
+bool TryStrToInt64(const std::string& text, std::int64_t& out);
+
+} // namespace quillory

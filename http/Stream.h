@@ -1,0 +1,78 @@
+#pragma once
+// Byte streams: the sources and targets of HTTP bodies. TStringStream keeps
+// the bytes in memory, TFileStream in a file; TMultiPartFormDataStream
+// (MultiPartFormDataStream.h) produces a form body on demand.
+#include <cstdint>
+#include <string>
+
+namespace quillory {
+
+enum TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+
+    // Delivers up to `count` bytes and returns how many were delivered
+    // (0 at the end).
+    virtual std::int64_t Read(char* buffer, std::int64_t count) = 0;
+    // Writes `count` bytes at the position and returns how many were written.
+    virtual std::int64_t Write(const char* buffer, std::int64_t count) = 0;
+    virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
+    // Size in bytes. The default asks Seek for the end and returns to the
+    // position it was at.
+    virtual std::int64_t Size();
+    // Grows or cuts the stream without moving the position (unless the
+    // position lies beyond the new end). The default refuses.
+    virtual void SetSize(std::int64_t newSize);
+
+    std::int64_t Position() { return Seek(0, soCurrent); }
+    void SetPosition(std::int64_t pos) { Seek(pos, soBeginning); }
+
+    void WriteString(const std::string& bytes) {
+        Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    }
+};
+
+// Bytes in memory.
+class TStringStream : public TStream {
+public:
+    TStringStream() = default;
+    explicit TStringStream(std::string data) : FData(std::move(data)) {}
+
+    std::int64_t Read(char* buffer, std::int64_t count) override;
+    std::int64_t Write(const char* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
+    void SetSize(std::int64_t newSize) override;
+
+    const std::string& DataString() const { return FData; }
+
+private:
+    std::string FData;
+    std::int64_t FPosition = 0;
+};
+
+// A file opened for reading or created (replaced) for writing. Failures throw
+// std::runtime_error naming the file and the system's reason.
+class TFileStream : public TStream {
+public:
+    enum TMode { fmOpenRead, fmCreate, fmOpenReadWrite };
+    TFileStream(const std::string& fileName, TMode mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    std::int64_t Read(char* buffer, std::int64_t count) override;
+    std::int64_t Write(const char* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    void SetSize(std::int64_t newSize) override;
+
+    const std::string& FileName() const { return FFileName; }
+
+private:
+    std::string FFileName;
+    int FHandle = -1;
+};
+
+} // namespace quillory

@@ -1,0 +1,153 @@
+#pragma once
+// A blocking, buffered TCP connection: connect within a time limit (on a
+// short-lived worker thread), send byte blocks, wait for incoming data in
+// pump slices, take lines and byte runs out of an input buffer, notice a
+// close by the server, and close.
+#include "http/Stream.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace quillory {
+
+enum TMaxLineAction { maException, maSplit };
+
+// Every object of the connection family holds the process-wide socket layer
+// for its lifetime.
+class TNetComponent {
+public:
+    TNetComponent();
+    virtual ~TNetComponent();
+    TNetComponent(const TNetComponent&) = delete;
+    TNetComponent& operator=(const TNetComponent&) = delete;
+};
+
+// Received bytes not yet consumed, first in, first out.
+class TManagedBuffer {
+public:
+    std::size_t Size() const { return FData.size() - FStart; }
+    bool Empty() const { return Size() == 0; }
+    const char* Data() const { return FData.data() + FStart; }
+    void Append(const char* bytes, std::size_t count);
+    // Position of `needle` at or after `from` (relative to the front), or npos.
+    std::size_t Find(const std::string& needle, std::size_t from) const;
+    // Takes the first `count` bytes out.
+    std::string Extract(std::size_t count);
+    void Remove(std::size_t count);
+    void Clear();
+
+private:
+    std::string FData;
+    std::size_t FStart = 0;
+};
+
+// One socket: handle, allocated flag, local and peer address.
+class TSocketHandle {
+public:
+    ~TSocketHandle();
+    void Allocate();
+    // Marks the handle not allocated, stops sending and releases it.
+    void CloseSocket();
+    bool HandleAllocated() const { return FHandle >= 0; }
+    int Handle() const { return FHandle; }
+    // True when data or a close is waiting. Waits in pump slices (see
+    // TAntiFreeze); timeoutMs -2 means no limit.
+    bool Readable(int timeoutMs);
+    void UpdateBindingLocal();
+    void UpdateBindingPeer();
+
+    std::string IP, PeerIP;
+    int Port = 0, PeerPort = 0;
+
+private:
+    int FHandle = -1;
+};
+
+class TTCPConnection : public TNetComponent {
+public:
+    TTCPConnection();
+    ~TTCPConnection() override;
+
+    // Runs CheckClosed without raising; then true when a transport exists and
+    // its socket is allocated.
+    bool IsConnected();
+    // See the implementation for the rules; raises EConnClosedGracefully when
+    // asked to and the connection counts as closed.
+    void CheckClosed(bool raiseIfClosed, bool ignoreBuffer);
+    // Bytes received, 0 when the server closed, -1 on a time-out without
+    // raising. timeoutMs -1: ReadTimeout (0 there means no limit).
+    int FillInputBuffer(bool raiseIfClosed = true, int timeoutMs = -1, bool raiseOnTimeout = true);
+    // One line up to `terminator` (LF when empty; with LF a CR before it is
+    // dropped too). maxLength -1: MaxLineLength; 0: no limit.
+    std::string ReadLine(const std::string& terminator = "\n", int timeoutMs = -1,
+                         int maxLength = -1);
+    // Reads `count` bytes (or until the server closes) into `stream`.
+    void ReadToStream(TStream& stream, std::int64_t count, bool untilClose = false);
+    void SendBytes(const char* block, std::size_t count, bool sendNow = false);
+    void SendBytes(const std::string& block) { SendBytes(block.data(), block.size()); }
+    void WriteLine(const std::string& text);
+    void SendStream(TStream& stream, bool fromStart = true);
+
+    // Collects outgoing bytes; a threshold above 0 flushes when reached.
+    void OpenWriteBuffer(int threshold = -1);
+    // Sends the collected bytes in one block and stops collecting.
+    void CloseWriteBuffer();
+    // Stops collecting and drops what was collected.
+    void CancelWriteBuffer();
+    void FlushWriteBuffer();
+
+    // Closes the socket and releases the transport. Harmless when nothing is open.
+    virtual void CloseConnection();
+
+    // Settings.
+    int ReadTimeout() const { return FReadTimeout; }
+    void ReadTimeout(int ms) { FReadTimeout = ms; }
+    void SetReadTimeout(int ms) { FReadTimeout = ms; }
+    int RecvBufferSize = 32768;
+    int SendBufferSize = 32768;
+    int MaxLineLength = 16384;
+    TMaxLineAction MaxLineAction = maException;
+    bool ASCIIFilter = false;
+
+    // Results of the last ReadLine.
+    bool ReadLnSplit() const { return FReadLnSplit; }
+    bool ReadLnTimedOut() const { return FReadLnTimedOut; }
+    const TManagedBuffer& InputBuffer() const { return FInputBuffer; }
+    bool ClosedGracefully() const { return FClosedGracefully; }
+    // The transport's socket, or nullptr without a transport.
+    TSocketHandle* Binding() { return FTransport.get(); }
+
+protected:
+    // Makes the transport if needed, connects to host:port within timeoutMs.
+    void OpenConnection(const std::string& host, int port, int timeoutMs);
+    // Called after the connection was closed (by CloseConnection or on this
+    // side after a close by the server).
+    virtual void DoOnDisconnected() {}
+
+private:
+    void ConnectSocket(const std::string& host, int port, int timeoutMs);
+    void CloseTransportSocket();
+    void SendRaw(const char* block, std::size_t count);
+
+    int FReadTimeout = 0;
+    TManagedBuffer FInputBuffer;
+    std::unique_ptr<std::string> FWriteBuffer;
+    int FWriteBufferThreshold = 0;
+    bool FClosedGracefully = false;
+    std::unique_ptr<TSocketHandle> FTransport;
+    bool FReadLnSplit = false;
+    bool FReadLnTimedOut = false;
+};
+
+// A connection with a target.
+class TTCPClient : public TTCPConnection {
+public:
+    std::string Host;
+    int Port = 0;
+    // Opens a connection to Host:Port. A limit of 0 or -1 means the default:
+    // 120 s on a worker thread while pumping is in use, else one blocking connect.
+    void Connect(int timeoutMs = -1) { OpenConnection(Host, Port, timeoutMs); }
+};
+
+} // namespace quillory
