@@ -1,0 +1,165 @@
+#include "FMain.h"
+
+#include "ErrorReport.h"
+#include "FSettings.h"
+#include "LinkLabel.h"
+#include "UUtils.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "ui_FMain.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QShowEvent>
+
+namespace quillory {
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+const char* const kSettingsFile = "settings.dat";
+const char* const kSettingsSection = "Settings";
+const char* const kHelpAddress = "http://www.quillory.com/help/";
+const char* const kAffiliateBaseAddress = "http://www.quillory.com/affiliates/";
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frmMain>()) {
+    frmMain = this;
+    ui->setupUi(this);
+    resize(775, 516);
+    QFont listFont(QStringLiteral("Arial"));
+    listFont.setPixelSize(14);
+    ui->lvwItems->setFont(listFont);
+    ui->lvwItems->setColumnWidth(0, 200);
+    ui->lvwItems->setColumnWidth(1, 132);
+    ui->lvwItems->setColumnWidth(2, 150);
+    ui->lvwItems->header()->setSectionsMovable(false);
+    ui->lvwItems->header()->setStretchLastSection(false);
+    TLinkLabel::Attach(ui->lblLink1URL);
+    TLinkLabel::Attach(ui->lblLink2URL);
+    // lblLink2URL keeps its distance from the right edge of the bottom panel.
+    ui->lblLink2URL->adjustSize();
+    FLink2RightMargin = 775 - (723 + ui->lblLink2URL->width());
+    ui->lblLink1URL->adjustSize();
+
+    Timer1.setInterval(100);
+    connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
+
+    ConnectClick("SkinButton7", [this] { SkinButton7Click(); });
+    ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
+    ConnectClick("btnMakeMoney", [this] { OpenURL(kAffiliateBaseAddress + FAffiliateID); });
+
+    RunGuarded([this] { FormCreate(); });
+}
+
+TfrmMain::~TfrmMain() {
+    if (frmMain == this)
+        frmMain = nullptr;
+}
+
+template <typename Handler> void TfrmMain::ConnectClick(const char* buttonName, Handler handler) {
+    auto* button = findChild<QPushButton*>(QLatin1String(buttonName));
+    connect(button, &QPushButton::clicked, this, [handler] { RunGuarded(handler); });
+}
+
+void TfrmMain::FormCreate() {
+    // Both banners occupy the same place; one of them is shown.
+    ui->gifBanner->setGeometry(ui->imgBanner->geometry());
+    LoadSettings();
+    Timer1.start();
+}
+
+void TfrmMain::Timer1Timer() {
+    Timer1.stop(); // the start-up step never runs twice
+    RunStartupStep();
+}
+
+void TfrmMain::RunStartupStep() {}
+
+void TfrmMain::LoadSettings() {
+    const std::string path = ProgramFolder() + kSettingsFile;
+    if (FileExists(path)) {
+        auto read = [&](const char* key) { return ReadProfileString(path, kSettingsSection, key); };
+        FWebServer = read("webserver");
+        FDbHostName = read("dbhostname");
+        FDbDatabase = read("dbdatabase");
+        FDbUserName = read("dbusername");
+        FDbPassword = read("dbpassword");
+        FInvalidPage = read("invalidpage");
+    }
+    FScriptName = "couponsactions.php";
+}
+
+void TfrmMain::SaveSettings() {
+    const std::string path = ProgramFolder() + kSettingsFile;
+    WriteProfileString(path, kSettingsSection, "webserver", FWebServer);
+    WriteProfileString(path, kSettingsSection, "dbhostname", FDbHostName);
+    WriteProfileString(path, kSettingsSection, "dbdatabase", FDbDatabase);
+    WriteProfileString(path, kSettingsSection, "dbusername", FDbUserName);
+    WriteProfileString(path, kSettingsSection, "dbpassword", FDbPassword);
+    WriteProfileString(path, kSettingsSection, "invalidpage", FInvalidPage);
+}
+
+void TfrmMain::SkinButton7Click() {
+    // The dialog is destroyed however the command ends.
+    std::unique_ptr<TfrmSettings> dialog = std::make_unique<TfrmSettings>();
+    frmSettings = dialog.get();
+    struct Clear {
+        ~Clear() { frmSettings = nullptr; }
+    } clear;
+    dialog->edtSite()->setText(QString::fromLocal8Bit(FWebServer));
+    dialog->edtHostname()->setText(QString::fromLocal8Bit(FDbHostName));
+    dialog->edtDatabase()->setText(QString::fromLocal8Bit(FDbDatabase));
+    dialog->edtUsername()->setText(QString::fromLocal8Bit(FDbUserName));
+    dialog->edtPassword()->setText(QString::fromLocal8Bit(FDbPassword));
+    dialog->edtInvalid()->setText(QString::fromLocal8Bit(FInvalidPage));
+    dialog->exec();
+    // settings.dat is rewritten after every use of the dialog, Cancel included.
+    SaveSettings();
+}
+
+void TfrmMain::FormResize() {
+    // Centre both banners in the panel, visible or not; they may stick out.
+    const QWidget* panel = ui->panBanner;
+    for (QWidget* banner : {static_cast<QWidget*>(ui->imgBanner), static_cast<QWidget*>(ui->gifBanner)}) {
+        banner->move(panel->width() / 2 - banner->width() / 2,
+                     panel->height() / 2 - banner->height() / 2);
+    }
+    PlaceLinkLabels();
+}
+
+void TfrmMain::FormShow() {
+    FormResize();
+}
+
+void TfrmMain::PlaceLinkLabels() {
+    QLabel* link2 = ui->lblLink2URL;
+    link2->adjustSize();
+    link2->move(ui->SkinPanel4->width() - FLink2RightMargin - link2->width(), link2->y());
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    RunGuarded([this] { FormResize(); });
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!FCentredOnce && !event->spontaneous()) {
+        FCentredOnce = true;
+        if (QScreen* screen = this->screen()) {
+            QRect area = screen->availableGeometry();
+            QRect frame = frameGeometry();
+            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2) +
+                 (geometry().topLeft() - frame.topLeft()));
+        }
+    }
+    RunGuarded([this] { FormShow(); });
+}
+
+} // namespace quillory

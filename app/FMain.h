@@ -1,0 +1,80 @@
+#pragma once
+// The main window: the coupon list, the command buttons, the banner panel,
+// and the objects every window of the program shares.
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+namespace Ui {
+class frmMain;
+}
+
+namespace quillory {
+
+class TfrmSettings;
+
+class TfrmMain : public QWidget {
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Local settings (settings.dat in the program folder).
+    void LoadSettings();
+    void SaveSettings();
+
+    const std::string& WebServer() const { return FWebServer; }
+    const std::string& ScriptName() const { return FScriptName; }
+    const std::string& DbHostName() const { return FDbHostName; }
+    const std::string& DbDatabase() const { return FDbDatabase; }
+    const std::string& DbUserName() const { return FDbUserName; }
+    const std::string& DbPassword() const { return FDbPassword; }
+    const std::string& InvalidPage() const { return FInvalidPage; }
+
+    QTimer& StartupTimer() { return Timer1; }
+
+protected:
+    // The start-up step run once by Timer1, with the window on screen.
+    virtual void RunStartupStep();
+
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    friend class TfrmSettings;
+
+    void FormCreate();
+    void FormResize();
+    void FormShow();
+    void Timer1Timer();
+    void SkinButton7Click();
+    void PlaceLinkLabels();
+    template <typename Handler> void ConnectClick(const char* buttonName, Handler handler);
+
+    std::unique_ptr<Ui::frmMain> ui;
+    QTimer Timer1;
+    bool FCentredOnce = false;
+    int FLink2RightMargin = 0;
+
+    std::string FAffiliateID;
+    std::string FBannerURL;
+    std::string FBannerPath;
+    std::string FLink1URL;
+    std::string FLink2URL;
+    std::string FLink1Name;
+    std::string FLink2Name;
+    std::string FIconPath;
+    std::string FWebServer;
+    std::string FScriptName;
+    std::string FDbHostName;
+    std::string FDbDatabase;
+    std::string FDbUserName;
+    std::string FDbPassword;
+    std::string FInvalidPage;
+};
+
+// The one main window of the program, set while it exists.
+extern TfrmMain* frmMain;
+
+} // namespace quillory

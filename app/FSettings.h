@@ -1,0 +1,45 @@
+#pragma once
+// The settings dialog: the site address and the values of the server
+// settings script coupsettings.php.
+#include <QDialog>
+
+#include <memory>
+
+class QLineEdit;
+
+namespace Ui {
+class frmSettings;
+}
+
+namespace quillory {
+
+class TfrmSettings : public QDialog {
+public:
+    explicit TfrmSettings(QWidget* parent = nullptr);
+    ~TfrmSettings() override;
+
+    // Writes coupsettings.php from the edit boxes, then copies the boxes
+    // into the main window's settings. Nothing is copied when the file
+    // cannot be written.
+    void ApplySettings();
+
+    QLineEdit* edtSite() const;
+    QLineEdit* edtHostname() const;
+    QLineEdit* edtDatabase() const;
+    QLineEdit* edtUsername() const;
+    QLineEdit* edtPassword() const;
+    QLineEdit* edtInvalid() const;
+
+    // Closing the dialog in any way but OK ends it with the result Cancel (2).
+    void reject() override;
+
+private:
+    void btnOkClick();
+    void btnCancelClick();
+
+    std::unique_ptr<Ui::frmSettings> ui;
+};
+
+extern TfrmSettings* frmSettings;
+
+} // namespace quillory

@@ -1,0 +1,133 @@
+#include "AppFixture.h"
+#include "ModalHelper.h"
+#include "app/FMain.h"
+#include "app/FSettings.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileFile.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace quillory;
+using namespace quillory::test;
+
+namespace {
+
+class SettingsTest : public AppFixture {
+protected:
+    // Runs the Settings command; `answer` acts on the dialog while it is open.
+    void RunSettingsCommand(TfrmMain& main, std::function<void(TfrmSettings*)> answer) {
+        AnswerNextModal([answer](QWidget* w) { answer(static_cast<TfrmSettings*>(w)); });
+        main.findChild<QPushButton*>("SkinButton7")->click();
+    }
+    static void Click(TfrmSettings* d, const char* name) {
+        QTest::mouseClick(d->findChild<QPushButton*>(name), Qt::LeftButton);
+    }
+};
+
+TEST_F(SettingsTest, FirstStartCancelWritesEmptySettingsButNoServerScript) {
+    TfrmMain main;
+    EXPECT_EQ(main.ScriptName(), "couponsactions.php");
+    int result = -1;
+    RunSettingsCommand(main, [&](TfrmSettings* d) {
+        EXPECT_EQ(d->windowTitle(), "Settings");
+        EXPECT_EQ(d->edtSite()->text(), "");
+        d->edtSite()->setText("http://typed.but.cancelled");
+        QObject::connect(d, &QDialog::finished, [&](int r) { result = r; });
+        Click(d, "btnCancel");
+    });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(main.WebServer(), "");
+    EXPECT_EQ(ReadWholeFile(File("settings.dat")),
+              "[Settings]\r\nwebserver=\r\ndbhostname=\r\ndbdatabase=\r\ndbusername=\r\n"
+              "dbpassword=\r\ninvalidpage=\r\n");
+    EXPECT_FALSE(FileExists(File("coupsettings.php")));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(SettingsTest, OkWritesBothFilesAndTheNextStartReadsThemBack) {
+    {
+        TfrmMain main;
+        RunSettingsCommand(main, [&](TfrmSettings* d) {
+            d->edtSite()->setText("http://shop.example/coupons/");
+            d->edtHostname()->setText("localhost");
+            d->edtDatabase()->setText("shop");
+            d->edtUsername()->setText("seller");
+            d->edtPassword()->setText("s\"e$c\\r");
+            d->edtInvalid()->setText("http://shop.example/invalid.html");
+            Click(d, "btnOk");
+        });
+        EXPECT_EQ(main.WebServer(), "http://shop.example/coupons/");
+        EXPECT_EQ(main.DbPassword(), "s\"e$c\\r");
+    }
+    const std::string script = ReadWholeFile(File("coupsettings.php"));
+    EXPECT_NE(script.find("  $password=\"s\\\"e\\$c\\\\r\";\r\n"), std::string::npos);
+    // The site address never goes into the server script.
+    EXPECT_EQ(script.find("shop.example/coupons"), std::string::npos);
+    EXPECT_EQ(ReadProfileString(File("settings.dat"), "settings", "WEBSERVER"),
+              "http://shop.example/coupons/");
+
+    TfrmMain again;
+    EXPECT_EQ(again.WebServer(), "http://shop.example/coupons/");
+    EXPECT_EQ(again.DbHostName(), "localhost");
+    EXPECT_EQ(again.DbPassword(), "s\"e$c\\r");
+    EXPECT_EQ(again.InvalidPage(), "http://shop.example/invalid.html");
+}
+
+TEST_F(SettingsTest, ValueInMatchingQuotesReadsBackWithoutThem) {
+    {
+        TfrmMain main;
+        RunSettingsCommand(main, [&](TfrmSettings* d) {
+            d->edtDatabase()->setText("'quoted'");
+            Click(d, "btnOk");
+        });
+        EXPECT_EQ(main.DbDatabase(), "'quoted'");
+    }
+    EXPECT_NE(ReadWholeFile(File("settings.dat")).find("dbdatabase='quoted'\r\n"), std::string::npos);
+    TfrmMain again;
+    EXPECT_EQ(again.DbDatabase(), "quoted");
+}
+
+TEST_F(SettingsTest, CancelRestoresValuesEditedByHandWhileRunning) {
+    WriteProfileString(File("settings.dat"), "Settings", "webserver", "http://a.example");
+    TfrmMain main;
+    WriteProfileString(File("settings.dat"), "Settings", "webserver", "http://edited.example");
+    RunSettingsCommand(main, [&](TfrmSettings* d) { d->reject(); });
+    EXPECT_EQ(ReadProfileString(File("settings.dat"), "Settings", "webserver"), "http://a.example");
+}
+
+TEST_F(SettingsTest, UnwritableServerScriptKeepsDialogOpenAndCopiesNothing) {
+    // A folder in the way of coupsettings.php makes the write fail for any user.
+    std::filesystem::create_directories(folder / "coupsettings.php");
+    TfrmMain main;
+    bool stillOpenAfterOk = false;
+    RunSettingsCommand(main, [&](TfrmSettings* d) {
+        d->edtSite()->setText("http://new.example");
+        Click(d, "btnOk");
+        stillOpenAfterOk = d->isVisible();
+        EXPECT_EQ(main.WebServer(), "");
+        d->reject();
+    });
+    EXPECT_TRUE(stillOpenAfterOk);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QString::fromStdString(File("coupsettings.php")))) << errors[0].toStdString();
+    EXPECT_EQ(main.WebServer(), "");
+    // The dialog was cancelled afterwards: settings.dat still gets written.
+    EXPECT_TRUE(FileExists(File("settings.dat")));
+}
+
+TEST_F(SettingsTest, UnwritableSettingsFileIsReportedAfterTheDialogCloses) {
+    std::filesystem::create_directories(folder / "settings.dat");
+    TfrmMain main;
+    RunSettingsCommand(main, [&](TfrmSettings* d) {
+        d->edtSite()->setText("http://new.example");
+        Click(d, "btnOk");
+    });
+    // The new values are in force for this run, but could not be stored.
+    EXPECT_EQ(main.WebServer(), "http://new.example");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], QString::fromStdString("Unable to write to " + File("settings.dat")));
+}
+
+} // namespace
