@@ -1,0 +1,169 @@
+#include "coupons/CouponService.h"
+
+#include "coupons/CouponRecord.h"
+#include "coupons/ListReply.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace quillory {
+
+bool ReplyContainsOK(const std::string& reply) {
+    return reply.find(kReplyOK) != std::string::npos;
+}
+
+TCouponService::TCouponService(THTTPClient& http, TTextSource webServer, TTextSource scriptName)
+    : FHTTP(http), FWebServer(std::move(webServer)), FScriptName(std::move(scriptName)) {}
+
+std::string TCouponService::ServiceURL() const {
+    return (FWebServer ? FWebServer() : std::string()) + "/" +
+           (FScriptName ? FScriptName() : std::string(kCouponScriptName));
+}
+
+std::optional<std::string> TCouponService::Exchange(const std::string& action,
+                                                    const TFields& fields,
+                                                    const TReplyReader& reader) {
+    FLastError.clear();
+    FHTTP.SetReadTimeout(ReadTimeout);
+    TMultiPartFormDataStream form;
+    form.AddField("action", action);
+    for (const auto& [name, value] : fields)
+        form.AddField(name, value);
+    form.AddField("end", "");
+    const std::string url = ServiceURL();
+    try {
+        std::string reply = FHTTP.PostForm(url, form);
+        if (reader && ReplyContainsOK(reply))
+            reader(reply);
+        FLastReply = reply;
+        return reply;
+    } catch (const std::exception& e) {
+        FLastError = e.what();
+    } catch (...) {
+        FLastError = "Unknown error";
+    }
+    FLastReply = kReplyFailed;
+    return std::nullopt;
+}
+
+std::string TCouponService::ReplyOr(const std::string& action, const TFields& fields,
+                                    const std::string& substitute) {
+    try {
+        if (auto reply = Exchange(action, fields))
+            return *reply;
+    } catch (const std::exception& e) {
+        // Building the form failed: no request went out.
+        FLastError = e.what();
+    }
+    FLastReply = substitute;
+    return substitute;
+}
+
+bool TCouponService::CheckService() {
+    return ReplyOr("1", {}, kReplyFailed) == kReplyOK;
+}
+
+TCouponService::TFields
+TCouponService::CouponFields(const std::string& id, const std::string& code,
+                             const std::string& name, const std::string& expired,
+                             const std::string& expiryType, const std::string& days,
+                             const std::string& expiryDate, const std::string& orderPage,
+                             const std::string& comments, const std::string& createDate) {
+    return {{"coupid", id},
+            {"coupcode", code},
+            {"coupname", name},
+            {"coupexpired", expired},
+            {"coupexpirtype", expiryType},
+            {"coupexpirdays", days},
+            {"coupexpirdate", expiryDate},
+            {"couponorderurl", orderPage},
+            {"couponcomments", comments},
+            {"coupcreatedate", createDate}};
+}
+
+int TCouponService::AddCoupon(const std::string& id, const std::string& code,
+                              const std::string& name, const std::string& expired,
+                              const std::string& expiryType, const std::string& days,
+                              const std::string& expiryDate, const std::string& orderPage,
+                              const std::string& comments, const std::string& createDate) {
+    const std::string reply = ReplyOr("2",
+                                      CouponFields(id, code, name, expired, expiryType, days,
+                                                   expiryDate, orderPage, comments, createDate),
+                                      kReplyFailed);
+    if (reply == kReplyOK)
+        return 1;
+    return reply == kReplyExistRecord ? 2 : 0;
+}
+
+int TCouponService::EditCoupon(const std::string& id, const std::string& code,
+                               const std::string& name, const std::string& expired,
+                               const std::string& expiryType, const std::string& days,
+                               const std::string& expiryDate, const std::string& orderPage,
+                               const std::string& comments, const std::string& createDate) {
+    const std::string reply = ReplyOr("3",
+                                      CouponFields(id, code, name, expired, expiryType, days,
+                                                   expiryDate, orderPage, comments, createDate),
+                                      kReplyFailed);
+    if (reply == kReplyOK)
+        return 1;
+    return reply == kReplyDontExistRecord ? 2 : 0;
+}
+
+bool TCouponService::DeleteCoupons(const std::string& ids) {
+    return ReplyOr("4", {{"coupdeleteids", ids}}, kReplyFailed) == kReplyOK;
+}
+
+bool TCouponService::ReadList(const std::string& action, const TReplyReader& reader) {
+    try {
+        auto reply = Exchange(action, {}, reader);
+        return reply && ReplyContainsOK(*reply);
+    } catch (const std::exception& e) {
+        FLastError = e.what();
+    }
+    FLastReply = kReplyFailed;
+    return false;
+}
+
+bool TCouponService::RefreshCoupons(const TReplyReader& reader) {
+    return ReadList("5", reader);
+}
+
+bool TCouponService::LoadStatistics(const TReplyReader& reader) {
+    return ReadList("6", reader);
+}
+
+bool TCouponService::CouponCodeExists(const std::string& code) {
+    return ReplyOr("8", {{"coupcode", code}}, kReplyDontExistRecord) == kReplyExistRecord;
+}
+
+bool TCouponService::GetCoupon(const std::string& id, std::string& record) {
+    std::optional<std::string> reply;
+    try {
+        reply = Exchange("9", {{"coupid", id}});
+    } catch (const std::exception& e) {
+        FLastError = e.what();
+    }
+    if (!reply) {
+        FLastReply = kReplyFailed;
+        return false;
+    }
+    const std::string text = RemoveListEnds(*reply);
+    record = text;
+    if (text == kReplyOK)
+        return false;
+    return ReplyContainsOK(*reply);
+}
+
+std::optional<std::string> GenerateCouponCode(TCouponService& service, int maxAttempts,
+                                              const std::vector<std::string>& avoid) {
+    for (int attempt = 0; maxAttempts <= 0 || attempt < maxAttempts; ++attempt) {
+        std::string code = RandomCouponCode(5);
+        if (std::find(avoid.begin(), avoid.end(), code) != avoid.end())
+            continue;
+        if (!service.CouponCodeExists(code))
+            return code;
+    }
+    return std::nullopt;
+}
+
+} // namespace quillory

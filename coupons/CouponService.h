@@ -1,0 +1,121 @@
+#pragma once
+// The client side of the coupon service: every operation is one POST of a
+// multipart form to the site address + "/" + the script name, whose "action"
+// field selects the operation; the reply is a short plain-text body.
+//
+// No operation raises an error or shows anything: each returns its result and
+// the caller chooses the message. A failed exchange counts like a negative
+// reply. The site address and script name are read at the moment of each
+// request, so a change of settings applies to the next request at once.
+#include "http/HTTPClient.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillory {
+
+// The script every request goes to.
+inline constexpr const char* kCouponScriptName = "couponsactions.php";
+// The read time-out every operation sets on the client before its request.
+inline constexpr int kCouponReadTimeout = 60000;
+
+// Reply tokens.
+inline constexpr const char* kReplyOK = "OK";
+inline constexpr const char* kReplyExistRecord = "EXIST RECORD";
+inline constexpr const char* kReplyDontExistRecord = "DON'T EXIST RECORD";
+// What stands in for the reply when the exchange fails (no server sends it).
+inline constexpr const char* kReplyFailed = "BAD";
+
+class TCouponService {
+public:
+    using TTextSource = std::function<std::string()>;
+    // Receives a list reply that contains "OK"; an exception it throws makes
+    // the operation fail (the rows it added before stay with the caller).
+    using TReplyReader = std::function<void(const std::string& reply)>;
+
+    // `webServer` and `scriptName` are asked at every request. The client is
+    // shared: every operation sets its read time-out.
+    TCouponService(
+        THTTPClient& http, TTextSource webServer,
+        TTextSource scriptName = [] { return std::string(kCouponScriptName); });
+
+    // Action 1: true if the reply is exactly "OK".
+    bool CheckService();
+    // Action 2: 1 reply "OK", 2 reply "EXIST RECORD", 0 anything else.
+    int AddCoupon(const std::string& id, const std::string& code, const std::string& name,
+                  const std::string& expired, const std::string& expiryType,
+                  const std::string& days, const std::string& expiryDate,
+                  const std::string& orderPage, const std::string& comments,
+                  const std::string& createDate);
+    // Action 3: 1 reply "OK", 2 reply "DON'T EXIST RECORD", 0 anything else.
+    int EditCoupon(const std::string& id, const std::string& code, const std::string& name,
+                   const std::string& expired, const std::string& expiryType,
+                   const std::string& days, const std::string& expiryDate,
+                   const std::string& orderPage, const std::string& comments,
+                   const std::string& createDate);
+    // Action 4: ids joined by "," without spaces, or "all". True if the
+    // reply is exactly "OK".
+    bool DeleteCoupons(const std::string& ids);
+    // Action 5: true if the reply contains "OK" and `reader` accepted it.
+    bool RefreshCoupons(const TReplyReader& reader);
+    // Action 6: the same rule, for the redemption records.
+    bool LoadStatistics(const TReplyReader& reader);
+    // Action 8: true only if the reply is exactly "EXIST RECORD"; a failed
+    // exchange counts as "does not exist".
+    bool CouponCodeExists(const std::string& code);
+    // Action 9: true if the coupon's record came back; `record` is then the
+    // reply with every "^OK" removed. After a failed exchange `record` keeps
+    // what the caller put in it.
+    bool GetCoupon(const std::string& id, std::string& record);
+
+    // The URL of the next request.
+    std::string ServiceURL() const;
+    // The reply text of the last operation ("BAD" after a failed exchange)
+    // and, after a failure, why the exchange or the decoding failed.
+    const std::string& LastReply() const { return FLastReply; }
+    const std::string& LastError() const { return FLastError; }
+    // True while a request of this client is in flight: a second command
+    // should return at once instead of starting one.
+    bool Busy() const { return FHTTP.Busy(); }
+
+    // The time-out set before each request (tests shorten it).
+    int ReadTimeout = kCouponReadTimeout;
+
+private:
+    using TFields = std::vector<std::pair<std::string, std::string>>;
+    // Posts the form (action, fields, then an empty "end") and returns the
+    // reply, or nothing when the exchange failed. `reader` runs inside the
+    // same guard when the reply contains "OK".
+    std::optional<std::string> Exchange(const std::string& action, const TFields& fields,
+                                        const TReplyReader& reader = {});
+    std::string ReplyOr(const std::string& action, const TFields& fields,
+                        const std::string& substitute);
+    bool ReadList(const std::string& action, const TReplyReader& reader);
+    static TFields CouponFields(const std::string& id, const std::string& code,
+                                const std::string& name, const std::string& expired,
+                                const std::string& expiryType, const std::string& days,
+                                const std::string& expiryDate, const std::string& orderPage,
+                                const std::string& comments, const std::string& createDate);
+
+    THTTPClient& FHTTP;
+    TTextSource FWebServer;
+    TTextSource FScriptName;
+    std::string FLastReply;
+    std::string FLastError;
+};
+
+// True if `reply` contains the capital pair "OK" anywhere.
+bool ReplyContainsOK(const std::string& reply);
+
+// The code generator of the coupon editor: draws six-letter codes with
+// RandomCouponCode(5) and asks the service about each until one is reported
+// free. `maxAttempts` 0 means no limit; when the limit is reached, nothing is
+// returned. `avoid` lists codes that also count as taken (a batch in the
+// making).
+std::optional<std::string> GenerateCouponCode(TCouponService& service, int maxAttempts = 0,
+                                              const std::vector<std::string>& avoid = {});
+
+} // namespace quillory

@@ -1,0 +1,513 @@
+<?php
+// Quillory coupon service.
+//
+// The desktop manager posts a multipart form whose "action" field selects the
+// operation; the reply is a short plain-text body: a status token or a list of
+// records. Customers post the redemption form (action 7) from the seller's
+// pages and are redirected to the coupon's order page or to the invalid page.
+//
+// Connection settings come from coupsettings.php beside this file ($hostname,
+// $database, $username, $password, $invalidpage and the optional $dsn).
+// Every query is a prepared statement; values are stored and returned byte
+// for byte.
+
+declare(strict_types=1);
+
+error_reporting(E_ALL);
+ini_set('display_errors', '0');
+
+$hostname = '';
+$database = '';
+$username = '';
+$password = '';
+$invalidpage = '';
+$dsn = '';
+
+// Whatever the settings script prints (a line break after its closing tag, a
+// byte-order mark) must not reach the reply: the client compares whole bodies.
+ob_start();
+$settingsFile = __DIR__ . '/coupsettings.php';
+if (is_file($settingsFile)) {
+    include $settingsFile;
+}
+ob_end_clean();
+
+const LIST_END = 'OK';
+const RECORD_END = '^';
+const FIELD_SEP = '","';
+
+/** Sends a plain-text reply and ends the request. */
+function reply(string $body, int $status = 200): never
+{
+    http_response_code($status);
+    header('Content-Type: text/plain');
+    header('Cache-Control: no-store');
+    echo $body;
+    exit;
+}
+
+/**
+ * Ends the request with an error reply. The text never holds the capital pair
+ * "OK", since the client counts any reply containing it as success for list
+ * requests.
+ */
+function fail(string $reason, int $status = 500): never
+{
+    error_log('couponsactions.php: ' . $reason);
+    reply('ERROR: ' . str_replace('OK', 'Ok', $reason), $status);
+}
+
+/** Splits "host", "host:port" or "[v6]:port" into a PDO MySQL DSN. */
+function mysqlDsn(string $hostname, string $database): string
+{
+    $host = $hostname;
+    $port = '';
+    if (preg_match('/^\[([^\]]+)\](?::(\d+))?$/', $hostname, $m)) {
+        $host = $m[1];
+        $port = $m[2] ?? '';
+    } elseif (substr_count($hostname, ':') === 1) {
+        [$host, $port] = explode(':', $hostname, 2);
+    }
+    if ($host === '') {
+        $host = 'localhost';
+    }
+    $out = 'mysql:host=' . $host . ';dbname=' . $database;
+    if ($port !== '') {
+        if (!ctype_digit($port)) {
+            fail('the port in $hostname is not a number');
+        }
+        $out .= ';port=' . $port;
+    }
+    return $out;
+}
+
+function connect(string $dsn, string $hostname, string $database, string $username,
+                 string $password): PDO
+{
+    if ($dsn === '') {
+        if ($hostname === '' && $database === '') {
+            fail('no database is configured in coupsettings.php');
+        }
+        $dsn = mysqlDsn($hostname, $database);
+    }
+    $options = [
+        PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
+        PDO::ATTR_EMULATE_PREPARES => false,
+        PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_NUM,
+        PDO::ATTR_STRINGIFY_FETCHES => true,
+    ];
+    $driver = strtolower(strtok($dsn, ':'));
+    if ($driver === 'mysql') {
+        // UPDATE reports the rows it matched, not only those it changed.
+        $options[PDO::MYSQL_ATTR_FOUND_ROWS] = true;
+    } elseif ($driver === 'sqlite') {
+        // Seconds to wait for a writer holding the database.
+        $options[PDO::ATTR_TIMEOUT] = 30;
+    }
+    try {
+        $db = new PDO($dsn, $username, $password, $options);
+    } catch (PDOException $e) {
+        fail('cannot connect to the database: ' . $e->getMessage());
+    }
+    if ($driver === 'mysql') {
+        // Bytes in, bytes out: no character set conversion or validation, and
+        // strict mode so an over-long value is refused instead of cut.
+        $db->exec("SET NAMES binary");
+        $db->exec("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
+    }
+    ensureSchema($db, $driver);
+    return $db;
+}
+
+function isSqlite(PDO $db): bool
+{
+    return $db->getAttribute(PDO::ATTR_DRIVER_NAME) === 'sqlite';
+}
+
+/** Creates the tables on first use. */
+function ensureSchema(PDO $db, string $driver): void
+{
+    try {
+        $db->query('SELECT 1 FROM coupons WHERE 1 = 0');
+        $db->query('SELECT 1 FROM redemptions WHERE 1 = 0');
+        return;
+    } catch (PDOException $e) {
+        // Missing: create below.
+    }
+    if ($driver === 'sqlite') {
+        $db->exec('PRAGMA journal_mode = WAL');
+        $statements = [
+            'CREATE TABLE IF NOT EXISTS coupons (
+                id INTEGER PRIMARY KEY AUTOINCREMENT,
+                code TEXT NOT NULL,
+                code_key TEXT NOT NULL UNIQUE,
+                name TEXT NOT NULL,
+                expired TEXT NOT NULL,
+                expirtype TEXT NOT NULL,
+                expirdays TEXT NOT NULL,
+                expirdate TEXT NOT NULL,
+                orderurl TEXT NOT NULL,
+                comments TEXT NOT NULL,
+                createdate TEXT NOT NULL,
+                uses INTEGER NOT NULL DEFAULT 0)',
+            'CREATE TABLE IF NOT EXISTS redemptions (
+                id INTEGER PRIMARY KEY AUTOINCREMENT,
+                coupon_id INTEGER NOT NULL,
+                code TEXT NOT NULL,
+                dateused TEXT NOT NULL,
+                ip TEXT NOT NULL)',
+            'CREATE INDEX IF NOT EXISTS redemptions_coupon ON redemptions (coupon_id)',
+        ];
+    } else {
+        // The same tables as schema.sql.
+        $statements = [
+            'CREATE TABLE IF NOT EXISTS coupons (
+                id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
+                code VARBINARY(255) NOT NULL,
+                code_key VARBINARY(255) NOT NULL,
+                name BLOB NOT NULL,
+                expired VARBINARY(255) NOT NULL,
+                expirtype VARBINARY(255) NOT NULL,
+                expirdays VARBINARY(255) NOT NULL,
+                expirdate VARBINARY(255) NOT NULL,
+                orderurl BLOB NOT NULL,
+                comments MEDIUMBLOB NOT NULL,
+                createdate VARBINARY(10) NOT NULL,
+                uses INT UNSIGNED NOT NULL DEFAULT 0,
+                UNIQUE KEY coupons_code_key (code_key)
+            ) ENGINE=InnoDB',
+            'CREATE TABLE IF NOT EXISTS redemptions (
+                id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
+                coupon_id INT UNSIGNED NOT NULL,
+                code VARBINARY(255) NOT NULL,
+                dateused CHAR(19) NOT NULL,
+                ip VARBINARY(64) NOT NULL,
+                KEY redemptions_coupon (coupon_id)
+            ) ENGINE=InnoDB',
+        ];
+    }
+    foreach ($statements as $sql) {
+        $db->exec($sql);
+    }
+}
+
+function field(string $name): string
+{
+    $value = $_POST[$name] ?? '';
+    return is_string($value) ? $value : '';
+}
+
+/** The key codes are matched and kept unique by: ASCII letters folded to upper case. */
+function codeKey(string $code): string
+{
+    return strtoupper($code);
+}
+
+/** True when the error is a unique-key violation (the code is taken). */
+function isDuplicate(PDOException $e): bool
+{
+    $info = $e->errorInfo ?? [];
+    $code = (int)($info[1] ?? 0);
+    // MySQL/MariaDB: ER_DUP_ENTRY; SQLite: SQLITE_CONSTRAINT from a UNIQUE index.
+    return $code === 1062 || ($code === 19 && str_contains((string)($info[2] ?? ''), 'UNIQUE'));
+}
+
+/**
+ * The list format has no escaping: a value holding "^" or the field separator
+ * (or ending so that it would form one with the next separator) would break
+ * every list that contains it, so such values are refused.
+ */
+function checkListSafe(string $label, string $value): void
+{
+    if (str_contains($value, RECORD_END) || str_contains($value, FIELD_SEP) ||
+        str_ends_with($value, '",')) {
+        fail("the $label contains ^ or \",\" which the coupon list cannot carry", 400);
+    }
+}
+
+function isDecimal(string $text): bool
+{
+    return $text !== '' && ctype_digit($text);
+}
+
+/** Parses "yyyy-m-d" (leading zeros allowed) into a date, or null. */
+function parseYmd(string $text): ?DateTimeImmutable
+{
+    if (!preg_match('/^(\d{4})-(\d{1,2})-(\d{1,2})$/', $text, $m)) {
+        return null;
+    }
+    [, $y, $mo, $d] = array_map('intval', $m);
+    if (!checkdate($mo, $d, $y)) {
+        return null;
+    }
+    return (new DateTimeImmutable('today'))->setDate($y, $mo, $d);
+}
+
+/** The coupon fields of an add or edit request, checked. */
+function couponFields(): array
+{
+    $f = [
+        'code' => field('coupcode'),
+        'name' => field('coupname'),
+        'expired' => field('coupexpired'),
+        'expirtype' => field('coupexpirtype'),
+        'expirdays' => field('coupexpirdays'),
+        'expirdate' => field('coupexpirdate'),
+        'orderurl' => field('couponorderurl'),
+        'comments' => field('couponcomments'),
+    ];
+    if ($f['code'] === '') {
+        fail('the coupon code is empty', 400);
+    }
+    if ($f['name'] === '') {
+        fail('the coupon name is empty', 400);
+    }
+    if (strlen($f['code']) > 255) {
+        fail('the coupon code is longer than 255 bytes', 400);
+    }
+    foreach ($f as $label => $value) {
+        checkListSafe($label, $value);
+    }
+    return $f;
+}
+
+function writeRecord(array $row): void
+{
+    echo '"', implode(FIELD_SEP, $row), '"', RECORD_END;
+}
+
+const COUPON_COLUMNS =
+    'id, code, name, expired, expirtype, expirdays, expirdate, orderurl, comments, createdate';
+
+// ---------------------------------------------------------------------------
+// Actions of the manager.
+
+function actionCheck(PDO $db): never
+{
+    reply('OK');
+}
+
+function actionAdd(PDO $db): never
+{
+    $f = couponFields();
+    $created = parseYmd(field('coupcreatedate'));
+    $createdate = ($created ?? new DateTimeImmutable('today'))->format('Y-n-j');
+    $stmt = $db->prepare('INSERT INTO coupons (code, code_key, name, expired, expirtype,
+        expirdays, expirdate, orderurl, comments, createdate, uses)
+        VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)');
+    try {
+        $stmt->execute([$f['code'], codeKey($f['code']), $f['name'], $f['expired'],
+            $f['expirtype'], $f['expirdays'], $f['expirdate'], $f['orderurl'],
+            $f['comments'], $createdate]);
+    } catch (PDOException $e) {
+        if (isDuplicate($e)) {
+            reply('EXIST RECORD');
+        }
+        throw $e;
+    }
+    reply('OK');
+}
+
+function actionEdit(PDO $db): never
+{
+    $id = field('coupid');
+    if (!isDecimal($id)) {
+        reply("DON'T EXIST RECORD");
+    }
+    $f = couponFields();
+    // The create date stays that of the add: days of validity count from it.
+    $stmt = $db->prepare('UPDATE coupons SET code = ?, code_key = ?, name = ?, expired = ?,
+        expirtype = ?, expirdays = ?, expirdate = ?, orderurl = ?, comments = ? WHERE id = ?');
+    try {
+        $stmt->execute([$f['code'], codeKey($f['code']), $f['name'], $f['expired'],
+            $f['expirtype'], $f['expirdays'], $f['expirdate'], $f['orderurl'],
+            $f['comments'], $id]);
+    } catch (PDOException $e) {
+        if (isDuplicate($e)) {
+            // Another coupon has the new code: not "OK", so the editor reports it.
+            reply('EXIST RECORD');
+        }
+        throw $e;
+    }
+    reply($stmt->rowCount() > 0 ? 'OK' : "DON'T EXIST RECORD");
+}
+
+function actionDelete(PDO $db): never
+{
+    $list = field('coupdeleteids');
+    $db->beginTransaction();
+    if ($list === 'all') {
+        $db->exec('DELETE FROM redemptions');
+        $db->exec('DELETE FROM coupons');
+    } else {
+        $ids = explode(',', $list);
+        foreach ($ids as $id) {
+            if (!isDecimal($id)) {
+                $db->rollBack();
+                fail('coupdeleteids must be "all" or ids joined by commas', 400);
+            }
+        }
+        $marks = implode(',', array_fill(0, count($ids), '?'));
+        $db->prepare("DELETE FROM redemptions WHERE coupon_id IN ($marks)")->execute($ids);
+        $db->prepare("DELETE FROM coupons WHERE id IN ($marks)")->execute($ids);
+    }
+    $db->commit();
+    reply('OK');
+}
+
+function actionList(PDO $db): never
+{
+    header('Content-Type: text/plain');
+    $stmt = $db->query('SELECT ' . COUPON_COLUMNS . ' FROM coupons ORDER BY id');
+    while (($row = $stmt->fetch()) !== false) {
+        writeRecord($row);
+    }
+    echo LIST_END;
+    exit;
+}
+
+function actionStatistics(PDO $db): never
+{
+    header('Content-Type: text/plain');
+    $stmt = $db->query('SELECT id, code, dateused, ip FROM redemptions ORDER BY id');
+    while (($row = $stmt->fetch()) !== false) {
+        writeRecord($row);
+    }
+    echo LIST_END;
+    exit;
+}
+
+function actionCodeExists(PDO $db): never
+{
+    $stmt = $db->prepare('SELECT 1 FROM coupons WHERE code_key = ?');
+    $stmt->execute([codeKey(field('coupcode'))]);
+    reply($stmt->fetch() !== false ? 'EXIST RECORD' : "DON'T EXIST RECORD");
+}
+
+function actionGet(PDO $db): never
+{
+    $id = field('coupid');
+    $row = false;
+    if (isDecimal($id)) {
+        $stmt = $db->prepare('SELECT ' . COUPON_COLUMNS . ' FROM coupons WHERE id = ?');
+        $stmt->execute([$id]);
+        $row = $stmt->fetch();
+    }
+    if ($row === false) {
+        reply(LIST_END); // an empty list: no such coupon
+    }
+    header('Content-Type: text/plain');
+    writeRecord($row);
+    echo LIST_END;
+    exit;
+}
+
+// ---------------------------------------------------------------------------
+// A customer redeeming a code from the seller's page.
+
+function redirectTo(string $url): never
+{
+    if ($url === '' || strpbrk($url, "\r\n\0") !== false) {
+        http_response_code(200);
+        header('Content-Type: text/html');
+        echo '<!DOCTYPE html><html><head><title>Coupon</title></head><body>',
+            '<p>This coupon code is not valid.</p></body></html>';
+        exit;
+    }
+    header('Location: ' . $url, true, 303);
+    exit;
+}
+
+/** Whether a coupon's expiry rule still lets it be used today (one time use aside). */
+function isCurrent(array $c, DateTimeImmutable $today): bool
+{
+    if ($c['expired'] === '1') {
+        return false;
+    }
+    switch ($c['expirtype']) {
+        case '2': // valid for the given number of days, the create date being the first
+            $created = parseYmd($c['createdate']);
+            if ($created === null || !isDecimal($c['expirdays'])) {
+                return false;
+            }
+            $days = (int)$c['expirdays'];
+            $end = $created->modify("+$days days");
+            return $today < $end;
+        case '3': // valid through the given day
+            $last = parseYmd($c['expirdate']);
+            return $last !== null && $today <= $last;
+        default:
+            return true;
+    }
+}
+
+function actionRedeem(PDO $db, string $invalidpage): never
+{
+    $typed = field('coupcode');
+    $stmt = $db->prepare('SELECT id, expired, expirtype, expirdays, expirdate, orderurl,
+        createdate FROM coupons WHERE code_key = ?');
+    $stmt->execute([codeKey($typed)]);
+    $row = $stmt->fetch(PDO::FETCH_ASSOC);
+    if ($typed === '' || $row === false || !isCurrent($row, new DateTimeImmutable('today'))) {
+        redirectTo($invalidpage);
+    }
+    if ($row['orderurl'] === '' || strpbrk($row['orderurl'], "\r\n\0") !== false) {
+        redirectTo($invalidpage);
+    }
+
+    // Counting the use and recording it happen together. For a one time use
+    // coupon the counter is raised only from 0, in one statement, so of any
+    // number of simultaneous redemptions exactly one succeeds.
+    if (isSqlite($db)) {
+        $db->exec('BEGIN IMMEDIATE');
+    } else {
+        $db->beginTransaction();
+    }
+    try {
+        $count = $db->prepare("UPDATE coupons SET uses = uses + 1
+            WHERE id = ? AND expired <> '1' AND (expirtype <> '1' OR uses = 0)");
+        $count->execute([$row['id']]);
+        if ($count->rowCount() === 0) {
+            isSqlite($db) ? $db->exec('ROLLBACK') : $db->rollBack();
+            redirectTo($invalidpage);
+        }
+        $record = $db->prepare('INSERT INTO redemptions (coupon_id, code, dateused, ip)
+            VALUES (?, ?, ?, ?)');
+        $record->execute([$row['id'], $typed, date('Y-m-d H:i:s'),
+            (string)($_SERVER['REMOTE_ADDR'] ?? '')]);
+        isSqlite($db) ? $db->exec('COMMIT') : $db->commit();
+    } catch (PDOException $e) {
+        if (isSqlite($db)) {
+            $db->exec('ROLLBACK');
+        } elseif ($db->inTransaction()) {
+            $db->rollBack();
+        }
+        throw $e;
+    }
+    redirectTo($row['orderurl']);
+}
+
+// ---------------------------------------------------------------------------
+
+if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'POST') {
+    fail('send the request with POST', 405);
+}
+
+$action = field('action');
+try {
+    $db = connect($dsn, $hostname, $database, $username, $password);
+    match ($action) {
+        '1' => actionCheck($db),
+        '2' => actionAdd($db),
+        '3' => actionEdit($db),
+        '4' => actionDelete($db),
+        '5' => actionList($db),
+        '6' => actionStatistics($db),
+        '7' => actionRedeem($db, $invalidpage),
+        '8' => actionCodeExists($db),
+        '9' => actionGet($db),
+        default => fail('unknown action', 400),
+    };
+} catch (PDOException $e) {
+    fail('database error: ' . $e->getMessage());
+}

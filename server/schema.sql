@@ -1,0 +1,34 @@
+-- Tables of the Quillory coupon service (MySQL / MariaDB).
+-- couponsactions.php creates them itself on first use; run this file instead
+-- when the database user may not create tables:
+--   mysql -u USER -p DATABASE < schema.sql
+-- Text columns are binary: values are kept byte for byte, whatever their
+-- character set.
+
+CREATE TABLE IF NOT EXISTS coupons (
+    id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    code VARBINARY(255) NOT NULL,
+    -- the code with ASCII letters in upper case: codes are unique and matched
+    -- without regard to letter case
+    code_key VARBINARY(255) NOT NULL,
+    name BLOB NOT NULL,
+    expired VARBINARY(255) NOT NULL,
+    expirtype VARBINARY(255) NOT NULL,
+    expirdays VARBINARY(255) NOT NULL,
+    expirdate VARBINARY(255) NOT NULL,
+    orderurl BLOB NOT NULL,
+    comments MEDIUMBLOB NOT NULL,
+    createdate VARBINARY(10) NOT NULL,
+    -- redemptions so far
+    uses INT UNSIGNED NOT NULL DEFAULT 0,
+    UNIQUE KEY coupons_code_key (code_key)
+) ENGINE=InnoDB;
+
+CREATE TABLE IF NOT EXISTS redemptions (
+    id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    coupon_id INT UNSIGNED NOT NULL,
+    code VARBINARY(255) NOT NULL,
+    dateused CHAR(19) NOT NULL,
+    ip VARBINARY(64) NOT NULL,
+    KEY redemptions_coupon (coupon_id)
+) ENGINE=InnoDB;
