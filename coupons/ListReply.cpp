@@ -39,6 +39,12 @@ TListRecord SplitListRecord(std::string_view record) {
     TListRecord fields;
     if (record.empty())
         return fields;
+    // The outer quotes go first, so that a value beginning or ending with a
+    // comma cannot form a separator with them.
+    if (record.front() == '"')
+        record.remove_prefix(1);
+    if (!record.empty() && record.back() == '"')
+        record.remove_suffix(1);
     std::size_t pos = 0;
     for (;;) {
         std::size_t hit = record.find(kFieldSeparator, pos);
@@ -49,12 +55,6 @@ TListRecord SplitListRecord(std::string_view record) {
         fields.emplace_back(record.substr(pos, hit - pos));
         pos = hit + kFieldSeparator.size();
     }
-    std::string& first = fields.front();
-    if (!first.empty() && first.front() == '"')
-        first.erase(0, 1);
-    std::string& last = fields.back();
-    if (!last.empty() && last.back() == '"')
-        last.pop_back();
     return fields;
 }
 

@@ -1,0 +1,80 @@
+#include "coupons/CouponRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace quillory;
+
+TEST(CouponRecords, FieldsAreReadByPositionWithTheirQuoteRules) {
+    const auto coupons =
+        DecodeCouponList("\"4\",\"ABC\",\"Name\",\" 1 "
+                         "\",\"3\",\"1\"5\",\"2008-6-30\",\"http://o\",\"c\",\"2008-1-1\"^"
+                         "\"5\",\"DEF\",\"Other\",\"0\",\"\",\"0\",\"2009-1-1\",\"\",\"\"^OK");
+    ASSERT_EQ(coupons.size(), 2u);
+    const auto& c = coupons[0];
+    EXPECT_EQ(c.Id, "4");
+    EXPECT_EQ(c.Code, "ABC");
+    EXPECT_EQ(c.Name, "Name");
+    EXPECT_TRUE(c.IsExpired());
+    EXPECT_EQ(c.ExpiryType, "3");
+    EXPECT_EQ(c.Days, "15");
+    EXPECT_EQ(c.ExpiryDate, "2008-6-30");
+    EXPECT_EQ(c.OrderPage, "http://o");
+    EXPECT_EQ(c.Comments, "c");
+    EXPECT_EQ(c.CreateDate, "2008-1-1");
+    EXPECT_FALSE(coupons[1].IsExpired());
+    EXPECT_EQ(coupons[1].CreateDate, "");
+}
+
+TEST(CouponRecords, ExpiredFlagIgnoresQuotesAndBlanksOnly) {
+    TCouponRecord c;
+    for (const char* yes : {"1", " 1", "\"1\"", "\t1 \r"}) {
+        c.Expired = yes;
+        EXPECT_TRUE(c.IsExpired()) << yes;
+    }
+    for (const char* no : {"0", "", "11", "true", "1x"}) {
+        c.Expired = no;
+        EXPECT_FALSE(c.IsExpired()) << no;
+    }
+}
+
+TEST(CouponRecords, ACouponListStopsAtARecordWithoutNineFields) {
+    EXPECT_THROW(DecodeCouponList("\"1\",\"A\",\"B\",\"0\"^OK"), EListReplyError);
+    EXPECT_THROW(CouponRecordFromFields({"1", "2"}), EListReplyError);
+}
+
+TEST(RedemptionRecords, CodeDateAndAddressWithQuotesRemovedFromTheAddress) {
+    const auto uses = DecodeRedemptionList(
+        "\"1\",\"ABC\",\"2008-05-18 10:48:42\",\"10.0.\"0.1\"^\"2\",\"abc\",\"2008-05-19 "
+        "00:00:00\",\"::1\"^OK");
+    ASSERT_EQ(uses.size(), 2u);
+    EXPECT_EQ(uses[0].Code, "ABC");
+    EXPECT_EQ(uses[0].DateUsed, "2008-05-18 10:48:42");
+    EXPECT_EQ(uses[0].ComputerIP, "10.0.0.1");
+    EXPECT_EQ(uses[1].Code, "abc");
+    EXPECT_EQ(uses[1].ComputerIP, "::1");
+    EXPECT_THROW(DecodeRedemptionList("\"1\",\"ABC\",\"x\"^OK"), EListReplyError);
+}
+
+TEST(RandomCouponCodes, NPlusOneLettersFromAToY) {
+    EXPECT_EQ(RandomCouponCode(5).size(), 6u);
+    EXPECT_EQ(RandomCouponCode(0).size(), 1u);
+    EXPECT_EQ(RandomCouponCode(-1), "");
+    std::set<char> letters;
+    std::set<std::string> codes;
+    for (int i = 0; i < 500; ++i) {
+        const std::string code = RandomCouponCode(5);
+        ASSERT_EQ(code.size(), 6u);
+        for (char ch : code) {
+            ASSERT_GE(ch, 'A');
+            ASSERT_LE(ch, 'Y');
+            letters.insert(ch);
+        }
+        codes.insert(code);
+    }
+    // 3000 draws from 25 letters reach every one of them; reseeding from the
+    // clock still gives different codes call after call.
+    EXPECT_EQ(letters.size(), 25u);
+    EXPECT_GT(codes.size(), 450u);
+}

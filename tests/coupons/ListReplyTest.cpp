@@ -1,0 +1,164 @@
+#include "coupons/ListReply.h"
+#include "coupons/CouponRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+using namespace quillory;
+
+namespace {
+
+// A record written the way the server writes it.
+std::string Encode(const TListRecord& fields) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += "\",\"";
+        out += fields[i];
+    }
+    return out + "\"^";
+}
+
+std::string EncodeList(const std::vector<TListRecord>& records) {
+    std::string out;
+    for (const auto& r : records)
+        out += Encode(r);
+    return out + "OK";
+}
+
+const TListRecord kFirst = {
+    "12",         "ABCDEF",  "Spring sale", "0",
+    "1",          "3",       "2008-6-30",   "http://shop.example/order?id=1",
+    "no comment", "2008-5-1"};
+const TListRecord kSecond = {"13", "QWERTY",   "Winter", "1", "3",
+                             "0",  "2009-1-2", "",       "",  "2008-5-2"};
+
+} // namespace
+
+TEST(ListReplyDecoding, QuotedRecordsLoseOnlyTheirOuterQuotes) {
+    const auto reply = DecodeListReply(EncodeList({kFirst, kSecond}));
+    ASSERT_TRUE(reply.Complete) << reply.Error;
+    ASSERT_EQ(reply.Records.size(), 2u);
+    EXPECT_EQ(reply.Records[0], kFirst);
+    EXPECT_EQ(reply.Records[1], kSecond);
+    // The id is the first field: its leading quote is gone.
+    EXPECT_EQ(reply.Records[0][0], "12");
+    EXPECT_EQ(reply.Records[1].back(), "2008-5-2");
+}
+
+TEST(ListReplyDecoding, EmptyListsHaveNoRecords) {
+    for (const char* reply : {"OK", "^OK", "OK\r\n", "^OK\n", ""}) {
+        const auto decoded = DecodeListReply(reply, 4);
+        EXPECT_TRUE(decoded.Complete) << reply;
+        EXPECT_TRUE(decoded.Records.empty()) << reply;
+    }
+}
+
+TEST(ListReplyDecoding, CommasLineBreaksAndQuotesInsideValuesSurvive) {
+    const TListRecord tricky = {"7",
+                                "a,b",
+                                "Name, with \"quotes\"",
+                                "0",
+                                "2",
+                                "10",
+                                "2010-1-1",
+                                "http://x.example/?a=1,b=2",
+                                "line one\r\nline two,\nthree\r",
+                                "2010-1-1"};
+    const auto reply = DecodeListReply(EncodeList({tricky, kSecond}), kCouponRecordFields);
+    ASSERT_TRUE(reply.Complete) << reply.Error;
+    ASSERT_EQ(reply.Records.size(), 2u);
+    EXPECT_EQ(reply.Records[0], tricky);
+    EXPECT_EQ(reply.Records[1], kSecond);
+}
+
+TEST(ListReplyDecoding, AShortRecordEndsDecodingAndKeepsTheRecordsBeforeIt) {
+    const std::string reply =
+        Encode(kFirst) + Encode({"14", "SHORT", "x"}) + Encode(kSecond) + "OK";
+    const auto decoded = DecodeListReply(reply, 4);
+    EXPECT_FALSE(decoded.Complete);
+    ASSERT_EQ(decoded.Records.size(), 1u);
+    EXPECT_EQ(decoded.Records[0], kFirst);
+    EXPECT_NE(decoded.Error.find("Record 2"), std::string::npos) << decoded.Error;
+
+    std::vector<std::string> seen;
+    try {
+        ForEachListRecord(reply, 4, [&](TListRecord& r) { seen.push_back(r[1]); });
+        FAIL() << "a short record must end decoding";
+    } catch (const EListReplyError& e) {
+        EXPECT_EQ(e.RecordIndex, 1u);
+    }
+    EXPECT_EQ(seen, std::vector<std::string>{"ABCDEF"});
+}
+
+TEST(ListReplyDecoding, AnErrorOfTheReaderEndsDecodingAsAFailedRecord) {
+    int calls = 0;
+    EXPECT_THROW(ForEachListRecord(EncodeList({kFirst, kSecond, kFirst}), 0,
+                                   [&](TListRecord& r) {
+                                       ++calls;
+                                       if (r[1] == "QWERTY")
+                                           throw std::invalid_argument("bad date");
+                                   }),
+                 EListReplyError);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(ListReplyDecoding, EmptyRecordsBetweenSeparatorsFailAndATrailingSeparatorDoesNot) {
+    EXPECT_FALSE(DecodeListReply(Encode(kFirst) + "^" + Encode(kSecond) + "OK", 4).Complete);
+    const auto decoded = DecodeListReply(Encode(kFirst) + Encode(kSecond), 4);
+    EXPECT_TRUE(decoded.Complete);
+    EXPECT_EQ(decoded.Records.size(), 2u);
+}
+
+TEST(ListReplyDecoding, SplitRecordHandlesSingleAndEmptyFields) {
+    EXPECT_EQ(SplitListRecord("\"\""), TListRecord{""});
+    EXPECT_EQ(SplitListRecord("\"\"\"\""), TListRecord{"\"\""});
+    EXPECT_EQ(SplitListRecord("\"a\",\"\",\"\""), (TListRecord{"a", "", ""}));
+    EXPECT_TRUE(SplitListRecord("").empty());
+    // Text without the outer quotes is taken as it stands.
+    EXPECT_EQ(SplitListRecord("a\",\"b"), (TListRecord{"a", "b"}));
+}
+
+TEST(ListReplyValues, OnlyWhatTheFormatCannotCarryIsRefused) {
+    for (const char* ok : {"", "plain", "a,b", "\"quoted\"", "\",x", "x\"", "50% off",
+                           "'; DROP TABLE coupons; --", "l1\r\nl2", "OK", "\xe9t\xe9"})
+        EXPECT_TRUE(FitsListReply(ok)) << ok;
+    for (const char* bad : {"a^b", "^OK", "a\",\"b", "\",\"", "ends\","})
+        EXPECT_FALSE(FitsListReply(bad)) << bad;
+}
+
+// Every value FitsListReply accepts comes back unchanged, whatever its
+// position in the record; the alphabet is made of the characters that matter.
+TEST(ListReplyValues, AcceptedValuesRoundTripInEveryPosition) {
+    std::mt19937 rng(20261209);
+    const std::string alphabet = "\",^OK\r\na";
+    std::uniform_int_distribution<int> len(0, 6), pick(0, static_cast<int>(alphabet.size()) - 1);
+    int tested = 0;
+    for (int round = 0; round < 4000; ++round) {
+        TListRecord record;
+        for (int f = 0; f < 4; ++f) {
+            std::string v;
+            for (int n = len(rng); n > 0; --n)
+                v += alphabet[static_cast<std::size_t>(pick(rng))];
+            record.push_back(v);
+        }
+        bool fits = true;
+        for (const auto& v : record)
+            fits = fits && FitsListReply(v);
+        if (!fits)
+            continue;
+        // A line break at the very end of the list is no part of it.
+        if (!record.back().empty() &&
+            (record.back().back() == '\r' || record.back().back() == '\n'))
+            continue;
+        ++tested;
+        const auto decoded = DecodeListReply(EncodeList({record, record}));
+        ASSERT_TRUE(decoded.Complete);
+        ASSERT_EQ(decoded.Records.size(), 2u);
+        ASSERT_EQ(decoded.Records[0], record);
+        ASSERT_EQ(decoded.Records[1], record);
+    }
+    EXPECT_GT(tested, 300);
+}
