@@ -11,9 +11,7 @@ namespace quillory {
 
 namespace {
 
-// Days from 0001-01-01 (proleptic Gregorian, day 0) to 1899-12-30.
-constexpr long kDelta = 693593;
-
+// Civil date <-> day number conversions (proleptic Gregorian calendar).
 long DaysFromCivil(long y, unsigned m, unsigned d) {
     y -= m <= 2;
     const long era = (y >= 0 ? y : y - 399) / 400;
