@@ -15,7 +15,6 @@ public:
     virtual ~TNetscapeCookie() = default;
     // Parses one header value; an empty or absent domain becomes `serverHost`.
     virtual void ParseCookie(const std::string& value, const std::string& serverHost);
-    virtual void AssignFrom(const TNetscapeCookie& other);
 
     std::string CookieText; // the value it was parsed from
     std::string CookieName;
@@ -37,7 +36,6 @@ protected:
 class TCookieRFC2109 : public TNetscapeCookie {
 public:
     void ParseCookie(const std::string& value, const std::string& serverHost) override;
-    void AssignFrom(const TNetscapeCookie& other) override;
     std::int64_t MaxAge = -1;
     std::string Version;
     std::string Comment;
@@ -47,7 +45,6 @@ public:
 class TCookieRFC2965 : public TCookieRFC2109 {
 public:
     void ParseCookie(const std::string& value, const std::string& serverHost) override;
-    void AssignFrom(const TNetscapeCookie& other) override;
     std::string CommentURL;
     bool Discard = false;
     std::vector<int> PortList{80};

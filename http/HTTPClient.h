@@ -148,11 +148,8 @@ public:
     // Whether the connection may stay open after the current reply.
     bool KeepConnection();
 
-protected:
-    void DoOnDisconnected() override;
-
 private:
-    enum class TOutcome { Follow, ReadThenFollow, Done, Undefined, AuthRetry };
+    enum class TOutcome { Follow, Done, Undefined, AuthRetry };
 
     void PerformExchange(THTTPMethod method, const std::string& url, TStream* source,
                          TStream* target);
@@ -160,7 +157,6 @@ private:
     void ConnectAndSend();
     void BuildAndSendHead();
     void ReadReplyHead();
-    void ReadHeaderBlock();
     void ProcessHeaders();
     void HandleCookies();
     TOutcome ProcessReply();
@@ -168,6 +164,8 @@ private:
     void ReadBody(TStream* target);
     void ReadChunked(TStream& target);
     void DiscardBody(int timeoutMs);
+    void CheckNotBusy() const;
+    void PollForClose();
     [[noreturn]] void RaiseProtocolError();
     bool DoAuthorization(bool proxy);
 

@@ -67,6 +67,7 @@ public:
                                     int msec);
 
 private:
+    std::string ClosingDelimiter() const;
     std::int64_t ClosingSize() const { return 8 + static_cast<std::int64_t>(FBoundary.size()); }
     std::string FBoundary;
     std::string FContentType;

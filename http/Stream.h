@@ -23,7 +23,7 @@ public:
     // position it was at.
     virtual std::int64_t Size();
     // Grows or cuts the stream without moving the position (unless the
-    // position lies beyond the new end). The default refuses.
+    // position lies beyond the new end). Streams whose size is fixed ignore it.
     virtual void SetSize(std::int64_t newSize);
 
     std::int64_t Position() { return Seek(0, soCurrent); }

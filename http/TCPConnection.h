@@ -109,6 +109,10 @@ public:
     int MaxLineLength = 16384;
     TMaxLineAction MaxLineAction = maException;
     bool ASCIIFilter = false;
+    // Local address to bind before connecting; empty and 0 leave the choice
+    // to the system.
+    std::string BoundIP;
+    int BoundPort = 0;
 
     // Results of the last ReadLine.
     bool ReadLnSplit() const { return FReadLnSplit; }
@@ -116,7 +120,7 @@ public:
     const TManagedBuffer& InputBuffer() const { return FInputBuffer; }
     bool ClosedGracefully() const { return FClosedGracefully; }
     // The transport's socket, or nullptr without a transport.
-    TSocketHandle* Binding() { return FTransport.get(); }
+    TSocketHandle* Binding() { return FHasTransport ? FTransport.get() : nullptr; }
 
 protected:
     // Makes the transport if needed, connects to host:port within timeoutMs.
@@ -135,7 +139,10 @@ private:
     std::unique_ptr<std::string> FWriteBuffer;
     int FWriteBufferThreshold = 0;
     bool FClosedGracefully = false;
+    // The transport object is kept once made, so a wait that is in progress
+    // never touches freed memory; FHasTransport says whether it is in use.
     std::unique_ptr<TSocketHandle> FTransport;
+    bool FHasTransport = false;
     bool FReadLnSplit = false;
     bool FReadLnTimedOut = false;
 };

@@ -1,0 +1,596 @@
+#include "http/HTTPClient.h"
+
+#include "http/AntiFreeze.h"
+#include "http/InternetDate.h"
+#include "platform/DateTime.h"
+
+#include <cctype>
+
+namespace quillory {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return Upper(a) == Upper(b);
+}
+
+const char* MethodWord(THTTPMethod m) {
+    switch (m) {
+    case hmHead:
+        return "HEAD";
+    case hmGet:
+        return "GET";
+    case hmPost:
+        return "POST";
+    case hmOptions:
+        return "OPTIONS";
+    case hmTrace:
+        return "TRACE";
+    case hmPut:
+        return "PUT";
+    case hmDelete:
+        return "DELETE";
+    case hmConnect:
+        return "CONNECT";
+    }
+    return "GET";
+}
+
+// A chunk size line: the text before the first space read as hexadecimal;
+// anything else (an extension glued on with ";", garbage) reads as 0.
+std::int64_t ChunkSize(const std::string& line) {
+    std::string text = line.substr(0, line.find(' '));
+    if (text.empty() || text.size() > 15)
+        return 0;
+    std::int64_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return 0;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+// Marks a client busy for the length of one exchange.
+class TBusyGuard {
+public:
+    explicit TBusyGuard(bool& flag) : FFlag(flag) {
+        if (FFlag)
+            throw ERequestInProgress();
+        FFlag = true;
+    }
+    ~TBusyGuard() { FFlag = false; }
+    TBusyGuard(const TBusyGuard&) = delete;
+    TBusyGuard& operator=(const TBusyGuard&) = delete;
+
+private:
+    bool& FFlag;
+};
+
+} // namespace
+
+std::string EncodeBase64(const std::string& bytes) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
+                     static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                     static_cast<unsigned char>(bytes[i + 2]);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += kAlphabet[(v >> 6) & 63];
+        out += kAlphabet[v & 63];
+    }
+    if (i < bytes.size()) {
+        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size())
+            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::string TBasicAuthentication::Authentication() const {
+    return "Basic " + EncodeBase64(Username + ":" + Password);
+}
+
+THTTPRequest::THTTPRequest() {
+    ContentType = "text/html";
+}
+
+// --- THTTPClient ------------------------------------------------------------
+
+THTTPClient::THTTPClient() {
+    Port = 80;
+    FURI.Port = "80";
+}
+
+THTTPClient::~THTTPClient() = default;
+
+void THTTPClient::SetCookieManager(TCookieManager* manager) {
+    if (manager == FCookieManager)
+        return;
+    FOwnedCookieManager.reset();
+    FCookieManager = manager;
+}
+
+void THTTPClient::CheckNotBusy() const {
+    if (FBusy)
+        throw ERequestInProgress();
+}
+
+std::string THTTPClient::PostForm(const std::string& url, TMultiPartFormDataStream& form) {
+    CheckNotBusy();
+    FRequest.ContentType = form.FormContentType();
+    TStringStream target;
+    PostStream(url, form, target);
+    return target.DataString();
+}
+
+void THTTPClient::PostStream(const std::string& url, TStream& source, TStream& target) {
+    CheckNotBusy();
+    // A POST never reuses a connection.
+    if (IsConnected())
+        CloseConnection();
+    const THTTPProtocolVersion remembered = ProtocolVersion;
+    if (!(HTTPOptions & hoKeepOrigProtocol))
+        ProtocolVersion = pv1_0;
+    try {
+        PerformExchange(hmPost, url, &source, &target);
+    } catch (...) {
+        ProtocolVersion = remembered;
+        throw;
+    }
+    ProtocolVersion = remembered;
+}
+
+void THTTPClient::GetToStream(const std::string& url, TStream& target) {
+    PerformExchange(hmGet, url, nullptr, &target);
+}
+
+std::string THTTPClient::Get(const std::string& url) {
+    TStringStream target;
+    GetToStream(url, target);
+    return target.DataString();
+}
+
+void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TStream* source,
+                                  TStream* target) {
+    TBusyGuard busy(FBusy);
+    const std::int64_t start = target ? target->Position() : 0;
+    FAuthRetries = 0;
+    FAuthProxyRetries = 0;
+    FOriginalURL = url;
+    FRequest.URL = url;
+    FRequest.Method = method;
+    FRequest.Source = source;
+    FResponse.ContentStream = target;
+
+    auto finish = [this] {
+        FRedirectCount = 0;
+        if (!KeepConnection())
+            CloseConnection();
+    };
+    try {
+        bool more = true;
+        while (more) {
+            ++FRedirectCount;
+            PrepareRequest();
+            ConnectAndSend();
+            ReadReplyHead();
+            switch (ProcessReply()) {
+            case TOutcome::Follow:
+                if (target) {
+                    // Whatever this hop wrote is dropped.
+                    target->SetPosition(start);
+                    target->SetSize(start);
+                }
+                FAuthRetries = 0;
+                FAuthProxyRetries = 0;
+                break;
+            case TOutcome::Done:
+                more = false;
+                break;
+            case TOutcome::Undefined:
+                throw ENetException("Undefined situation");
+            case TOutcome::AuthRetry:
+                --FRedirectCount;
+                FRequest.URL = FOriginalURL;
+                break;
+            }
+        }
+    } catch (...) {
+        try {
+            finish();
+        } catch (const std::exception&) {
+            // The exchange's own failure is the one to report.
+        }
+        throw;
+    }
+    finish();
+}
+
+void THTTPClient::PrepareRequest() {
+    TURI parsed(FRequest.URL);
+    if (!parsed.Username.empty()) {
+        FRequest.Username = parsed.Username;
+        FRequest.Password = parsed.Password;
+    }
+    FURI.Path = MergePath(FURI.Path, parsed.Path);
+    FURI.Document = parsed.Document;
+    FURI.Params = parsed.Params;
+    if (!parsed.Host.empty())
+        FURI.Host = parsed.Host;
+    FURI.Protocol = parsed.Protocol.empty() ? "http" : parsed.Protocol;
+    if (!parsed.Port.empty()) {
+        FURI.Port = parsed.Port;
+    } else {
+        int current = 0;
+        bool numeric = TryStrToInt(FURI.Port, current);
+        if (!parsed.Host.empty() || !numeric || current == 0 || current == 80 || current == 443)
+            FURI.Port = std::to_string(DefaultPort(FURI.Protocol));
+    }
+    FURI.Bookmark.clear();
+    FRequest.URL = FURI.RequestTarget();
+
+    const THTTPMethod m = FRequest.Method;
+    if (ProtocolVersion == pv1_0 && (m == hmOptions || m == hmTrace || m == hmPut || m == hmDelete))
+        throw ENetException("This request method is supported in HTTP 1.1");
+    if ((m == hmPost || m == hmPut) && FRequest.Source != nullptr)
+        FRequest.ContentLength = FRequest.Source->Size();
+    else
+        FRequest.ContentLength = -1;
+    FRequest.Host = FURI.Port == "80" ? FURI.Host : FURI.Host + ":" + FURI.Port;
+}
+
+void THTTPClient::PollForClose() {
+    // A keep-alive connection the server has closed meanwhile shows as
+    // readable with nothing to read; notice it before reusing it.
+    if (!IsConnected())
+        return;
+    try {
+        if (InputBuffer().Empty())
+            FillInputBuffer(false, 1, false);
+    } catch (const ENetException&) {
+        // A reset idle connection is simply replaced by a new one.
+        CloseConnection();
+    }
+}
+
+void THTTPClient::ConnectAndSend() {
+    if (FProxyParams.ProxyServer.empty()) {
+        const int port = StrToInt(FURI.Port);
+        if (!SameText(Host, FURI.Host) || Port != port) {
+            CloseConnection();
+            Host = FURI.Host;
+            Port = port;
+        }
+    }
+    if (SameText(FURI.Protocol, "https"))
+        throw EIOHandlerPropInvalid();
+    if (ProtocolVersion == pv1_0 && FRequest.Connection.empty())
+        FRequest.Connection = "keep-alive";
+    if (!KeepConnection())
+        CloseConnection();
+    PollForClose();
+    if (!IsConnected())
+        OpenConnection(Host, Port, ReadTimeout());
+    BuildAndSendHead();
+    if ((FRequest.Method == hmPost || FRequest.Method == hmPut) && FRequest.Source != nullptr)
+        SendStream(*FRequest.Source, true);
+}
+
+void THTTPClient::BuildAndSendHead() {
+    THTTPRequest& r = FRequest;
+    THeaderList& h = r.RawHeaders;
+    h.Clear();
+    h.SetValue("Connection", r.Connection);
+    h.SetValue("Content-Version", r.ContentVersion);
+    h.SetValue("Content-Encoding", r.ContentEncoding);
+    h.SetValue("Content-Language", r.ContentLanguage);
+    h.SetValue("Content-Type", r.ContentType);
+    if (r.ContentLength >= 0)
+        h.SetValue("Content-Length", std::to_string(r.ContentLength));
+    h.SetValue("Cache-control", r.CacheControl);
+    if (r.Date > 0)
+        h.SetValue("Date", LocalDateTimeToGMT(r.Date));
+    if (r.Expires > 0)
+        h.SetValue("Expires", LocalDateTimeToGMT(r.Expires));
+    h.SetValue("Pragma", r.Pragma);
+    h.AddStrings(r.CustomHeaders.Lines());
+    h.SetValue("Proxy-Connection", r.ProxyConnection);
+    h.SetValue("Host", r.Host);
+    h.SetValue("Accept", r.Accept);
+    h.SetValue("Accept-Charset", r.AcceptCharSet);
+    h.SetValue("Accept-Encoding", r.AcceptEncoding);
+    h.SetValue("Accept-Language", r.AcceptLanguage);
+    h.SetValue("From", r.From);
+    h.SetValue("Referer", r.Referer);
+    h.SetValue("User-Agent", r.UserAgent);
+    if (r.LastModified > 0)
+        h.SetValue("If-Modified-Since", LocalDateTimeToGMT(r.LastModified));
+    if (r.ContentRangeStart != 0 || r.ContentRangeEnd != 0) {
+        std::string range = "bytes=" + std::to_string(r.ContentRangeStart) + "-";
+        if (r.ContentRangeEnd != 0)
+            range += std::to_string(r.ContentRangeEnd);
+        h.SetValue("Range", range);
+    }
+    if (r.Authentication)
+        h.SetValue("Authorization", r.Authentication->Authentication());
+    else if (r.BasicAuthentication)
+        h.SetValue("Authorization", TBasicAuthentication{r.Username, r.Password}.Authentication());
+    if (FProxyParams.Authentication)
+        h.SetValue("Proxy-Authorization", FProxyParams.Authentication->Authentication());
+    else if (FProxyParams.BasicAuthentication)
+        h.SetValue("Proxy-Authorization", TBasicAuthentication{}.Authentication());
+    if (FCookieManager)
+        h.SetValue("Cookie", FCookieManager->GenerateCookieList(FURI.Host, FURI.Path, false));
+
+    std::string head = std::string(MethodWord(r.Method)) + " " + r.URL + " HTTP/" +
+                       (ProtocolVersion == pv1_0 ? "1.0" : "1.1") + "\r\n";
+    for (const std::string& line : h.Lines())
+        if (!line.empty())
+            head += line + "\r\n";
+    head += "\r\n";
+    // The head goes out as one block.
+    OpenWriteBuffer(-1);
+    try {
+        SendBytes(head);
+        CloseWriteBuffer();
+    } catch (...) {
+        CancelWriteBuffer();
+        throw;
+    }
+}
+
+void THTTPClient::ReadReplyHead() {
+    do {
+        FResponse.StatusLine = ReadLine();
+        FResponse.RawHeaders.Clear();
+        try {
+            while (true) {
+                std::string line = ReadLine();
+                if (line.empty())
+                    break;
+                FResponse.RawHeaders.Add(line);
+            }
+        } catch (const EConnClosedGracefully&) {
+            // The server closed in the middle of the head: the lines read so
+            // far count; what that means is decided from the status.
+        }
+        ProcessHeaders();
+        HandleCookies();
+    } while (FResponse.StatusCode == 100);
+}
+
+void THTTPClient::ProcessHeaders() {
+    THTTPResponse& r = FResponse;
+    const THeaderList& h = r.RawHeaders;
+
+    std::string rest = r.StatusLine;
+    std::size_t space = rest.find(' ');
+    rest = space == std::string::npos ? "" : Trim(rest.substr(space + 1));
+    int code = -1;
+    if (!TryStrToInt(rest.substr(0, rest.find(' ')), code))
+        code = -1;
+    r.StatusCode = code;
+
+    r.Location = h.Values("Location");
+    r.Connection = h.Values("Connection");
+    r.ProxyConnection = h.Values("Proxy-Connection");
+    std::int64_t length = -1;
+    if (!TryStrToInt64(Trim(h.Values("Content-Length")), length) || length < 0)
+        length = -1;
+    r.ContentLength = length;
+    r.HasContentLength = length >= 0;
+    r.ContentType = h.Values("Content-Type");
+    r.ContentVersion = h.Values("Content-Version");
+    r.ContentEncoding = h.Values("Content-Encoding");
+    r.ContentLanguage = h.Values("Content-Language");
+    r.Server = h.Values("Server");
+    r.Pragma = h.Values("Pragma");
+    r.CacheControl = h.Values("Cache-control");
+    r.TransferEncoding = h.Values("Transfer-Encoding");
+    r.ContentRangeStart = 0;
+    r.ContentRangeEnd = 0;
+    if (h.IndexOfName("Content-Range") >= 0) {
+        std::string range = h.Values("Content-Range");
+        range =
+            range.substr(range.find(' ') == std::string::npos ? range.size() : range.find(' ') + 1);
+        std::size_t dash = range.find('-');
+        std::size_t slash = range.find('/', dash == std::string::npos ? 0 : dash);
+        std::string first = range.substr(0, dash);
+        std::string last =
+            dash == std::string::npos
+                ? ""
+                : range.substr(dash + 1,
+                               slash == std::string::npos ? std::string::npos : slash - dash - 1);
+        r.ContentRangeStart = StrToInt(first);
+        r.ContentRangeEnd = StrToInt(last);
+    }
+    r.Date = GMTToLocalDateTime(h.Values("Date"));
+    r.LastModified = GMTToLocalDateTime(h.Values("Last-Modified"));
+    std::string expires = h.Values("Expires");
+    int seconds = 0;
+    if (TryStrToInt(expires, seconds) && seconds != -1)
+        r.Expires = Now() + seconds / 86400.0;
+    else
+        r.Expires = GMTToLocalDateTime(expires);
+    r.WWWAuthenticate = h.AllValues("WWW-Authenticate");
+    r.ProxyAuthenticate = h.AllValues("Proxy-Authenticate");
+}
+
+void THTTPClient::HandleCookies() {
+    if (FCookieManager == nullptr && AllowCookies) {
+        FOwnedCookieManager = std::make_unique<TCookieManager>();
+        FCookieManager = FOwnedCookieManager.get();
+    }
+    if (FCookieManager)
+        FCookieManager->AddCookies(FResponse.RawHeaders.AllValues("Set-cookie"),
+                                   FResponse.RawHeaders.AllValues("Set-cookie2"), FURI.Host);
+}
+
+bool THTTPClient::AskRedirect(std::string& location, THTTPMethod& method) {
+    bool handled = HandleRedirects;
+    if (OnRedirect) {
+        int count = FRedirectCount; // changes made by the handler are not used
+        OnRedirect(location, count, handled, method);
+    }
+    return handled;
+}
+
+THTTPClient::TOutcome THTTPClient::ProcessReply() {
+    const int code = FResponse.StatusCode;
+    const int kind = code / 100;
+    if ((kind == 3 && code != 304) || !FResponse.Location.empty()) {
+        std::string location = FResponse.Location;
+        THTTPMethod method = FRequest.Method;
+        const bool withinLimit = HandleRedirects && FRedirectCount < RedirectMaximum;
+        if (!AskRedirect(location, method))
+            RaiseProtocolError();
+        DiscardBody(4000);
+        if (!withinLimit)
+            return TOutcome::Done; // the caller gets an empty body
+        FRequest.URL = location;
+        FRequest.Method = method;
+        return TOutcome::Follow;
+    }
+    if (kind == 2) {
+        if (!IsConnected())
+            return TOutcome::Undefined;
+        if (code != 204)
+            ReadBody(FResponse.ContentStream);
+        return TOutcome::Done;
+    }
+    if (code == 401 || code == 407) {
+        const bool proxy = code == 407;
+        int& tries = proxy ? FAuthProxyRetries : FAuthRetries;
+        if (tries >= AuthRetries || !DoAuthorization(proxy))
+            RaiseProtocolError();
+        return TOutcome::AuthRetry;
+    }
+    RaiseProtocolError();
+}
+
+bool THTTPClient::DoAuthorization(bool proxy) {
+    int& tries = proxy ? FAuthProxyRetries : FAuthRetries;
+    ++tries;
+    std::vector<std::string> challenges =
+        proxy ? FResponse.ProxyAuthenticate : FResponse.WWWAuthenticate;
+    if (proxy && challenges.size() > 1)
+        challenges.resize(1); // only the first proxy challenge is looked at
+    for (const std::string& challenge : challenges) {
+        std::string scheme = Trim(challenge).substr(0, Trim(challenge).find(' '));
+        if (!SameText(scheme, "Basic"))
+            continue;
+        std::unique_ptr<TBasicAuthentication>& slot =
+            proxy ? FProxyParams.Authentication : FRequest.Authentication;
+        if (!slot)
+            slot = std::make_unique<TBasicAuthentication>();
+        break;
+    }
+    // There is no source of credentials to ask: the retry is declined and the
+    // challenge reaches the caller as a protocol error.
+    return false;
+}
+
+void THTTPClient::ReadBody(TStream* target) {
+    if (target == nullptr)
+        return;
+    const THTTPResponse& r = FResponse;
+    if (r.ContentLength > 0) {
+        try {
+            ReadToStream(*target, r.ContentLength, false);
+        } catch (const EConnClosedGracefully&) {
+            // A body cut short by the server: what arrived is kept.
+        }
+    } else if (r.TransferEncoding.find("chunked") != std::string::npos) {
+        ReadChunked(*target);
+    } else if (!r.HasContentLength) {
+        ReadToStream(*target, -1, true);
+    }
+}
+
+void THTTPClient::ReadChunked(TStream& target) {
+    std::int64_t size = ChunkSize(ReadLine());
+    while (size > 0) {
+        ReadToStream(target, size, false);
+        ReadLine(); // the line end after the data
+        size = ChunkSize(ReadLine());
+    }
+    ReadLine(); // the empty line that ends the body (or the first trailer line)
+}
+
+void THTTPClient::DiscardBody(int timeoutMs) {
+    if (!IsConnected())
+        return;
+    const int remembered = ReadTimeout();
+    SetReadTimeout(timeoutMs);
+    TStringStream scratch;
+    try {
+        ReadBody(&scratch);
+    } catch (const std::exception&) {
+        // The body of a redirect is of no interest; failing to read it is not
+        // a failure of the exchange.
+    }
+    SetReadTimeout(remembered);
+}
+
+void THTTPClient::RaiseProtocolError() {
+    const int remembered = ReadTimeout();
+    SetReadTimeout(2000);
+    TStringStream scratch;
+    try {
+        ReadBody(&scratch);
+    } catch (const ENetException&) {
+        // The error reply is what the caller must hear about, not a time-out
+        // or a close while its body was being read.
+    }
+    SetReadTimeout(remembered);
+    throw EHTTPProtocolException(FResponse.StatusLine, FResponse.StatusCode, scratch.DataString());
+}
+
+bool THTTPClient::KeepConnection() {
+    const std::string version =
+        FResponse.StatusLine.size() >= 8 ? Upper(FResponse.StatusLine.substr(5, 3)) : std::string();
+    if (version == "1.0")
+        FResponse.ResponseVersion = 0;
+    else if (version == "1.1")
+        FResponse.ResponseVersion = 1;
+    if (!IsConnected())
+        return false;
+    const std::string connection = Upper(Trim(FResponse.Connection));
+    const std::string proxyConnection = Upper(Trim(FResponse.ProxyConnection));
+    if (ProtocolVersion == pv1_0)
+        return connection == "KEEP-ALIVE" || proxyConnection == "KEEP-ALIVE";
+    return !(connection == "CLOSE" || proxyConnection == "CLOSE");
+}
+
+} // namespace quillory

@@ -1,0 +1,63 @@
+#include "http/NetExceptions.h"
+
+#include "http/SocketStack.h"
+
+#include <cctype>
+#include <limits>
+
+namespace quillory {
+
+ESocketError::ESocketError(int errorNumber)
+    : ENetException(TSocketStack::SocketErrorMessage(errorNumber)), LastError(errorNumber) {}
+
+bool TryStrToInt64(const std::string& text, std::int64_t& out) {
+    std::size_t i = 0, n = text.size();
+    while (i < n && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\t'))
+        --n;
+    bool negative = false;
+    if (i < n && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= n)
+        return false;
+    // Accumulate as a negative number so the most negative value fits.
+    std::int64_t value = 0;
+    const std::int64_t lowest = std::numeric_limits<std::int64_t>::min();
+    for (; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!std::isdigit(c))
+            return false;
+        int digit = c - '0';
+        if (value < (lowest + digit) / 10)
+            return false;
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == lowest)
+            return false;
+        value = -value;
+    }
+    out = value;
+    return true;
+}
+
+bool TryStrToInt(const std::string& text, int& out) {
+    std::int64_t v = 0;
+    if (!TryStrToInt64(text, v) || v < std::numeric_limits<int>::min() ||
+        v > std::numeric_limits<int>::max())
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+int StrToInt(const std::string& text) {
+    int v = 0;
+    if (!TryStrToInt(text, v))
+        throw EConvertError("'" + text + "' is not a valid integer value");
+    return v;
+}
+
+} // namespace quillory

@@ -1,0 +1,592 @@
+#include "http/TCPConnection.h"
+
+#include "http/AntiFreeze.h"
+#include "http/NetExceptions.h"
+#include "http/SocketStack.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace quillory {
+
+namespace {
+
+TSocketStack& Stack() {
+    TSocketStack* stack = TSocketStack::Instance();
+    if (stack == nullptr)
+        throw ESocketLibraryError("Error on call Winsock2 library function socket");
+    return *stack;
+}
+
+// Upper bound for pre-sizing a target stream from a length the server
+// announced: the stream grows as bytes really arrive, so a bogus length cannot
+// make us allocate gigabytes up front.
+constexpr std::int64_t kMaxPresize = 4 * 1024 * 1024;
+
+// The connect worker: connects a socket, reports completion through a
+// condition variable and can be cancelled through a pipe.
+class TConnectThread {
+public:
+    TConnectThread(int socket, std::string ip, int port)
+        : FSocket(socket), FIP(std::move(ip)), FPort(port) {
+        if (::pipe2(FCancel, O_CLOEXEC) != 0)
+            throw ESocketError(TSocketStack::MapErrno(errno));
+        FThread = std::thread([this] { Execute(); });
+    }
+    ~TConnectThread() {
+        Cancel();
+        ::close(FCancel[0]);
+        ::close(FCancel[1]);
+    }
+    // Waits up to `ms` for the worker; true when it has finished.
+    bool WaitFor(int ms) {
+        std::unique_lock<std::mutex> lock(FLock);
+        return FDone.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FFinished; });
+    }
+    bool Finished() {
+        std::lock_guard<std::mutex> guard(FLock);
+        return FFinished;
+    }
+    // Asks the worker to stop and waits for it to end.
+    void Cancel() {
+        if (!FThread.joinable())
+            return;
+        char byte = 1;
+        ssize_t ignored = ::write(FCancel[1], &byte, 1);
+        (void)ignored;
+        FThread.join();
+    }
+    int Error() const { return FError; }
+
+private:
+    void Execute() {
+        int error = 0;
+        int flags = ::fcntl(FSocket, F_GETFL);
+        ::fcntl(FSocket, F_SETFL, flags | O_NONBLOCK);
+        // The raw call: this thread must not touch the shared socket layer's state.
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(FPort));
+        inet_pton(AF_INET, FIP.c_str(), &addr.sin_addr);
+        int rc = ::connect(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
+                     ? 0
+                     : TSocketStack::MapErrno(errno);
+        if (rc == 10036 || rc == 10035) { // in progress: wait for the result or a cancel
+            pollfd fds[2] = {{FSocket, POLLOUT, 0}, {FCancel[0], POLLIN, 0}};
+            int n;
+            do {
+                n = ::poll(fds, 2, -1);
+            } while (n < 0 && errno == EINTR);
+            if (n < 0) {
+                error = TSocketStack::MapErrno(errno);
+            } else if (fds[1].revents != 0) {
+                error = 0; // cancelled from the waiting side: not a failure of its own
+            } else {
+                int soError = 0;
+                socklen_t len = sizeof soError;
+                ::getsockopt(FSocket, SOL_SOCKET, SO_ERROR, &soError, &len);
+                error = soError == 0 ? 0 : TSocketStack::MapErrno(soError);
+            }
+        } else {
+            error = rc;
+        }
+        ::fcntl(FSocket, F_SETFL, flags);
+        // A close from the waiting side shows as these two; they are not reported.
+        if (error == WSAEBADF || error == WSAENOTSOCK)
+            error = 0;
+        std::lock_guard<std::mutex> guard(FLock);
+        FError = error;
+        FFinished = true;
+        FDone.notify_all();
+    }
+
+    int FSocket;
+    std::string FIP;
+    int FPort;
+    int FCancel[2] = {-1, -1};
+    std::thread FThread;
+    std::mutex FLock;
+    std::condition_variable FDone;
+    bool FFinished = false;
+    int FError = 0;
+};
+
+} // namespace
+
+// --- TNetComponent ----------------------------------------------------------
+
+TNetComponent::TNetComponent() {
+    TSocketStack::Acquire();
+}
+TNetComponent::~TNetComponent() {
+    TSocketStack::Release();
+}
+
+// --- TManagedBuffer ---------------------------------------------------------
+
+void TManagedBuffer::Append(const char* bytes, std::size_t count) {
+    if (FStart > 0 && FStart >= FData.size() / 2) {
+        FData.erase(0, FStart);
+        FStart = 0;
+    }
+    FData.append(bytes, count);
+}
+
+std::size_t TManagedBuffer::Find(const std::string& needle, std::size_t from) const {
+    std::size_t pos = FData.find(needle, FStart + from);
+    return pos == std::string::npos ? std::string::npos : pos - FStart;
+}
+
+std::string TManagedBuffer::Extract(std::size_t count) {
+    count = std::min(count, Size());
+    std::string out = FData.substr(FStart, count);
+    Remove(count);
+    return out;
+}
+
+void TManagedBuffer::Remove(std::size_t count) {
+    FStart += std::min(count, Size());
+    if (FStart == FData.size())
+        Clear();
+}
+
+void TManagedBuffer::Clear() {
+    FData.clear();
+    FStart = 0;
+}
+
+// --- TSocketHandle ----------------------------------------------------------
+
+TSocketHandle::~TSocketHandle() {
+    CloseSocket();
+}
+
+void TSocketHandle::Allocate() {
+    CloseSocket();
+    FHandle = Stack().NewSocket();
+    if (FHandle < 0) {
+        FHandle = -1;
+        throw EInvalidSocket();
+    }
+}
+
+void TSocketHandle::CloseSocket() {
+    if (FHandle < 0)
+        return;
+    int handle = FHandle;
+    FHandle = -1;
+    TSocketStack& stack = Stack();
+    stack.Shutdown(handle);
+    stack.CloseSocket(handle);
+}
+
+bool TSocketHandle::Readable(int timeoutMs) {
+    if (!HandleAllocated())
+        throw EConnClosedGracefully();
+    // With the pump in use, a long wait is cut into slices and messages are
+    // processed after each slice that ended empty. The first slice takes the
+    // odd remainder.
+    int slice = timeoutMs;
+    int slices = 1;
+    bool endless = false;
+    if (TAntiFreeze::PumpingInUse()) {
+        int idle = TAntiFreeze::SliceLength();
+        if (timeoutMs == -2) {
+            endless = true;
+            slice = idle;
+        } else if (timeoutMs > idle) {
+            slice = timeoutMs % idle == 0 ? idle : timeoutMs % idle;
+            slices = 1 + (timeoutMs - slice) / idle;
+        }
+        for (int i = 0; endless || i < slices; ++i) {
+            if (!HandleAllocated()) // closed by a handler the pump ran
+                throw EConnClosedGracefully();
+            bool readable = Stack().Select(FHandle, slice) > 0;
+            TAntiFreeze::PumpMessages(!readable);
+            if (readable)
+                return true;
+            slice = idle;
+        }
+        return false;
+    }
+    bool readable = Stack().Select(FHandle, timeoutMs == -2 ? -1 : timeoutMs) > 0;
+    TAntiFreeze::PumpMessages(!readable);
+    return readable;
+}
+
+void TSocketHandle::UpdateBindingLocal() {
+    Stack().GetSockName(FHandle, IP, Port);
+}
+void TSocketHandle::UpdateBindingPeer() {
+    Stack().GetPeerName(FHandle, PeerIP, PeerPort);
+}
+
+// --- TTCPConnection ---------------------------------------------------------
+
+TTCPConnection::TTCPConnection() = default;
+
+TTCPConnection::~TTCPConnection() {
+    if (FTransport)
+        FTransport->CloseSocket();
+}
+
+void TTCPConnection::OpenConnection(const std::string& host, int port, int timeoutMs) {
+    if (FHasTransport && IsConnected())
+        throw EAlreadyConnected();
+    if (!FTransport)
+        FTransport = std::make_unique<TSocketHandle>();
+    FHasTransport = true;
+    FInputBuffer.Clear();
+    FClosedGracefully = false;
+    try {
+        ConnectSocket(host, port, timeoutMs);
+    } catch (...) {
+        FTransport->CloseSocket();
+        throw;
+    }
+}
+
+void TTCPConnection::ConnectSocket(const std::string& host, int port, int timeoutMs) {
+    TSocketStack& stack = Stack();
+    FTransport->Allocate();
+    int socket = FTransport->Handle();
+    if (!BoundIP.empty() || BoundPort != 0) {
+        int rc = stack.Bind(socket, BoundIP, BoundPort);
+        if (rc == WSAEADDRINUSE)
+            throw ECouldNotBindSocket();
+        if (rc != 0)
+            stack.RaiseSocketError(rc);
+        FTransport->UpdateBindingLocal();
+    }
+    std::string ip = stack.LookupHost(host);
+    FTransport->PeerIP = ip;
+    FTransport->PeerPort = port;
+    if (port < 0 || port > 65535)
+        stack.RaiseSocketError(10049);
+
+    bool pumping = TAntiFreeze::PumpingInUse();
+    int limit = timeoutMs;
+    if (limit == 0 || limit == -1)
+        limit = pumping ? 120000 : 0;
+    if (limit <= 0) {
+        int rc = stack.Connect(socket, ip, port);
+        if (rc != 0)
+            stack.RaiseSocketError(rc);
+    } else {
+        int slice = 125;
+        if (pumping)
+            slice = std::min(slice, TAntiFreeze::SliceLength());
+        TConnectThread worker(socket, ip, port);
+        int remaining = limit;
+        bool finished = false;
+        while (remaining > slice) {
+            if (worker.WaitFor(slice)) {
+                finished = true;
+                break;
+            }
+            TAntiFreeze::PumpMessages(true);
+            remaining -= slice;
+        }
+        if (!finished)
+            finished = worker.WaitFor(remaining);
+        if (!finished) {
+            worker.Cancel();
+            FTransport->CloseSocket();
+            throw EConnectTimeout();
+        }
+        worker.Cancel(); // joins the finished thread
+        if (worker.Error() != 0)
+            throw EConnectException(TSocketStack::SocketErrorMessage(worker.Error()),
+                                    worker.Error());
+    }
+    FTransport->UpdateBindingLocal();
+    FTransport->UpdateBindingPeer();
+}
+
+bool TTCPConnection::IsConnected() {
+    CheckClosed(false, false);
+    return FHasTransport && FTransport->HandleAllocated();
+}
+
+void TTCPConnection::CloseTransportSocket() {
+    if (FTransport)
+        FTransport->CloseSocket();
+}
+
+void TTCPConnection::CheckClosed(bool raiseIfClosed, bool ignoreBuffer) {
+    if (!FHasTransport)
+        return;
+    bool closed = FClosedGracefully || !FTransport->HandleAllocated();
+    if (FClosedGracefully && FTransport->HandleAllocated()) {
+        CloseTransportSocket();
+        DoOnDisconnected();
+    }
+    if (closed && raiseIfClosed && (FInputBuffer.Empty() || ignoreBuffer))
+        throw EConnClosedGracefully();
+}
+
+int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout) {
+    if (timeoutMs == -1)
+        timeoutMs = FReadTimeout <= 0 ? -2 : FReadTimeout;
+    CheckClosed(raiseIfClosed, false);
+    if (!(FHasTransport && FTransport->HandleAllocated())) {
+        if (raiseIfClosed)
+            throw ENotConnected();
+        return 0;
+    }
+    TSocketStack& stack = Stack();
+    std::vector<char> block(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
+    int received = 0;
+    do {
+        if (!FTransport->Readable(timeoutMs)) {
+            if (raiseOnTimeout)
+                throw EReadTimeout();
+            return -1;
+        }
+        if (!FTransport->HandleAllocated())
+            throw EClosedSocket();
+        received = stack.Recv(FTransport->Handle(), block.data(), static_cast<int>(block.size()));
+        FClosedGracefully = received == 0;
+        if (received < 0) {
+            int error = stack.LastError();
+            if (error == WSAESHUTDOWN || error == WSAECONNABORTED) {
+                CloseTransportSocket();
+                if (FInputBuffer.Empty())
+                    stack.RaiseSocketError(error);
+                received = 0;
+            } else {
+                stack.RaiseSocketError(error);
+            }
+        }
+        if (received > 0) {
+            if (ASCIIFilter)
+                for (int i = 0; i < received; ++i)
+                    block[i] = static_cast<char>(block[i] & 0x7F);
+            FInputBuffer.Append(block.data(), static_cast<std::size_t>(received));
+        }
+        CheckClosed(raiseIfClosed, false);
+    } while (received <= 0 && FHasTransport && FTransport->HandleAllocated());
+    return received;
+}
+
+std::string TTCPConnection::ReadLine(const std::string& terminator, int timeoutMs, int maxLength) {
+    const std::string term = terminator.empty() ? std::string("\n") : terminator;
+    if (maxLength == -1)
+        maxLength = MaxLineLength;
+    FReadLnSplit = false;
+    FReadLnTimedOut = false;
+    std::size_t searchFrom = 0;
+    const std::size_t limit = maxLength > 0 ? static_cast<std::size_t>(maxLength) : 0;
+    while (true) {
+        std::size_t pos = FInputBuffer.Find(term, searchFrom);
+        bool tooLong =
+            limit > 0 && (pos != std::string::npos ? pos > limit : FInputBuffer.Size() > limit);
+        if (tooLong) {
+            if (MaxLineAction == maException)
+                throw EReadLnMaxLineLengthExceeded();
+            FReadLnSplit = true;
+            return FInputBuffer.Extract(limit);
+        }
+        if (pos != std::string::npos) {
+            std::string line = FInputBuffer.Extract(pos);
+            FInputBuffer.Remove(term.size());
+            if (term == "\n" && !line.empty() && line.back() == '\r')
+                line.pop_back();
+            return line;
+        }
+        // Continue the next search where this one could still find a match.
+        searchFrom = FInputBuffer.Size() >= term.size() ? FInputBuffer.Size() - term.size() + 1 : 0;
+        CheckClosed(true, true);
+        int received = FillInputBuffer(true, timeoutMs, timeoutMs == -1);
+        if (received <= 0) {
+            FReadLnTimedOut = true;
+            return "";
+        }
+    }
+}
+
+void TTCPConnection::ReadToStream(TStream& stream, std::int64_t count, bool untilClose) {
+    if (count < 0 && !untilClose) {
+        // A 4-byte count in network order comes first.
+        while (FInputBuffer.Size() < 4) {
+            FillInputBuffer(true, -1, true);
+            CheckClosed(true, true);
+        }
+        std::string bytes = FInputBuffer.Extract(4);
+        count = 0;
+        for (char c : bytes)
+            count = (count << 8) | static_cast<unsigned char>(c);
+    }
+    struct TCutToPosition {
+        TStream& S;
+        ~TCutToPosition() {
+            try {
+                std::int64_t pos = S.Position();
+                if (S.Size() > pos)
+                    S.SetSize(pos);
+            } catch (...) {
+                // The stream refused: leave it as it is; the read's own
+                // outcome (or exception) is what the caller needs to see.
+            }
+        }
+    } cut{stream};
+
+    if (count >= 0 && !untilClose)
+        stream.SetSize(stream.Position() + std::min(count, kMaxPresize));
+
+    auto writeFromBuffer = [&](std::size_t n) {
+        if (n == 0)
+            return;
+        stream.Write(FInputBuffer.Data(), static_cast<std::int64_t>(n));
+        FInputBuffer.Remove(n);
+    };
+
+    std::int64_t remaining = count;
+    if (untilClose) {
+        writeFromBuffer(FInputBuffer.Size());
+    } else {
+        std::size_t n = static_cast<std::size_t>(
+            std::min<std::int64_t>(remaining, static_cast<std::int64_t>(FInputBuffer.Size())));
+        writeFromBuffer(n);
+        remaining -= static_cast<std::int64_t>(n);
+    }
+
+    auto open = [&] {
+        return FHasTransport && FTransport->HandleAllocated() && !FClosedGracefully;
+    };
+    while (open() && (untilClose || remaining > 0)) {
+        std::size_t block =
+            untilClose
+                ? 1
+                : static_cast<std::size_t>(std::min<std::int64_t>(remaining, RecvBufferSize));
+        try {
+            while (FInputBuffer.Size() < block) {
+                FillInputBuffer(true, -1, true);
+                CheckClosed(true, true);
+            }
+        } catch (const EConnClosedGracefully&) {
+            // Whatever arrived before the close is kept. When reading until
+            // close, that is the normal end.
+            std::size_t n = untilClose ? FInputBuffer.Size()
+                                       : std::min<std::size_t>(FInputBuffer.Size(), block);
+            writeFromBuffer(n);
+            if (untilClose)
+                return;
+            throw;
+        }
+        std::size_t n = untilClose ? FInputBuffer.Size() : block;
+        writeFromBuffer(n);
+        if (!untilClose)
+            remaining -= static_cast<std::int64_t>(n);
+    }
+    if (untilClose)
+        writeFromBuffer(FInputBuffer.Size());
+}
+
+void TTCPConnection::SendBytes(const char* block, std::size_t count, bool sendNow) {
+    if (count == 0)
+        return;
+    CheckClosed(true, true);
+    if (!(FHasTransport && FTransport->HandleAllocated()))
+        throw ENotConnected();
+    if (FWriteBuffer && !sendNow) {
+        FWriteBuffer->append(block, count);
+        if (FWriteBufferThreshold > 0 &&
+            FWriteBuffer->size() >= static_cast<std::size_t>(FWriteBufferThreshold))
+            FlushWriteBuffer();
+        return;
+    }
+    SendRaw(block, count);
+}
+
+void TTCPConnection::SendRaw(const char* block, std::size_t count) {
+    TSocketStack& stack = Stack();
+    std::size_t sent = 0;
+    while (sent < count) {
+        if (!FTransport->HandleAllocated())
+            throw EClosedSocket();
+        int chunk = static_cast<int>(std::min<std::size_t>(count - sent, 1u << 30));
+        int n = stack.Send(FTransport->Handle(), block + sent, chunk);
+        TAntiFreeze::PumpMessages(false);
+        if (n < 0) {
+            int error = stack.LastError();
+            if (error == WSAESHUTDOWN || error == WSAECONNABORTED || error == WSAECONNRESET)
+                CloseTransportSocket();
+            stack.RaiseSocketError(error);
+        }
+        if (n == 0) {
+            FClosedGracefully = true;
+            CheckClosed(true, false);
+            throw EConnClosedGracefully();
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+void TTCPConnection::WriteLine(const std::string& text) {
+    SendBytes(text + "\r\n");
+}
+
+void TTCPConnection::SendStream(TStream& stream, bool fromStart) {
+    if (fromStart)
+        stream.Seek(0, soBeginning);
+    const std::int64_t end = stream.Size();
+    std::vector<char> block(static_cast<std::size_t>(std::max(SendBufferSize, 1)));
+    while (true) {
+        std::int64_t n = std::min<std::int64_t>(end - stream.Position(),
+                                                static_cast<std::int64_t>(block.size()));
+        if (n <= 0)
+            break;
+        std::int64_t got = stream.Read(block.data(), n);
+        if (got <= 0)
+            throw ENoDataToRead();
+        SendBytes(block.data(), static_cast<std::size_t>(got));
+    }
+}
+
+void TTCPConnection::OpenWriteBuffer(int threshold) {
+    FWriteBuffer = std::make_unique<std::string>();
+    FWriteBufferThreshold = threshold;
+}
+
+void TTCPConnection::CloseWriteBuffer() {
+    if (!FWriteBuffer)
+        return;
+    std::string content = std::move(*FWriteBuffer);
+    FWriteBuffer.reset();
+    SendBytes(content.data(), content.size(), true);
+}
+
+void TTCPConnection::CancelWriteBuffer() {
+    FWriteBuffer.reset();
+}
+
+void TTCPConnection::FlushWriteBuffer() {
+    if (!FWriteBuffer || FWriteBuffer->empty())
+        return;
+    std::string content = std::move(*FWriteBuffer);
+    FWriteBuffer->clear();
+    SendBytes(content.data(), content.size(), true);
+}
+
+void TTCPConnection::CloseConnection() {
+    if (!FHasTransport)
+        return;
+    FClosedGracefully = true;
+    CloseTransportSocket();
+    FHasTransport = false;
+    DoOnDisconnected();
+}
+
+} // namespace quillory
