@@ -448,6 +448,9 @@ function actionRedeem(PDO $db, string $invalidpage): never
         createdate FROM coupons WHERE code_key = ?');
     $stmt->execute([codeKey($typed)]);
     $row = $stmt->fetch(PDO::FETCH_ASSOC);
+    // An open cursor would hold an old read snapshot, and SQLite could then
+    // not take the write lock below.
+    $stmt->closeCursor();
     if ($typed === '' || $row === false || !isCurrent($row, new DateTimeImmutable('today'))) {
         redirectTo($invalidpage);
     }

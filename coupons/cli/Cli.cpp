@@ -1,0 +1,665 @@
+#include "coupons/cli/Cli.h"
+
+#include "coupons/CouponRecord.h"
+#include "coupons/CouponService.h"
+#include "coupons/ListReply.h"
+#include "coupons/cli/Csv.h"
+#include "platform/DateTime.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <stdexcept>
+
+namespace quillory {
+
+namespace {
+
+// A command line that cannot be carried out as written (exit status 2).
+class EUsage : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// A command that failed (exit status 1).
+class EFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+const std::vector<std::string> kCsvColumns = {
+    "id",   "code",        "name",       "expired",  "expiry_type",
+    "days", "expiry_date", "order_page", "comments", "create_date"};
+
+// Options that take a value, and flags, of the add and edit commands.
+const std::set<std::string> kValueOptions = {"site", "code", "name",       "type",
+                                             "days", "date", "order-page", "comments"};
+const std::set<std::string> kFlagOptions = {"expired", "not-expired", "help"};
+
+struct TCommandLine {
+    std::vector<std::string> Words; // the command and its arguments
+    std::map<std::string, std::string> Values;
+    std::set<std::string> Flags;
+
+    std::optional<std::string> Value(const std::string& name) const {
+        auto it = Values.find(name);
+        if (it == Values.end())
+            return std::nullopt;
+        return it->second;
+    }
+};
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    TCommandLine cl;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-h") {
+            cl.Flags.insert("help");
+            continue;
+        }
+        if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
+            cl.Words.push_back(a);
+            continue;
+        }
+        std::string name = a.substr(2);
+        std::optional<std::string> value;
+        if (auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.erase(eq);
+        }
+        if (kFlagOptions.count(name)) {
+            if (value)
+                throw EUsage("--" + name + " takes no value.");
+            cl.Flags.insert(name);
+        } else if (kValueOptions.count(name)) {
+            if (!value) {
+                if (i + 1 >= args.size())
+                    throw EUsage("--" + name + " needs a value.");
+                value = args[++i];
+            }
+            if (cl.Values.count(name))
+                throw EUsage("--" + name + " is given twice.");
+            cl.Values[name] = *value;
+        } else {
+            throw EUsage("Unknown option --" + name + ".");
+        }
+    }
+    return cl;
+}
+
+bool IsDecimal(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// "yyyy-m-d" (leading zeros allowed) written back without leading zeros.
+std::optional<std::string> NormalizeDate(const std::string& text) {
+    auto d1 = text.find('-');
+    auto d2 = d1 == std::string::npos ? d1 : text.find('-', d1 + 1);
+    if (d2 == std::string::npos)
+        return std::nullopt;
+    const std::string y = text.substr(0, d1), m = text.substr(d1 + 1, d2 - d1 - 1),
+                      d = text.substr(d2 + 1);
+    if (y.size() != 4 || !IsDecimal(y) || !IsDecimal(m) || !IsDecimal(d) || m.size() > 2 ||
+        d.size() > 2)
+        return std::nullopt;
+    const int year = std::stoi(y), month = std::stoi(m), day = std::stoi(d);
+    if (!IsValidDate(year, month, day))
+        return std::nullopt;
+    return std::to_string(year) + "-" + std::to_string(month) + "-" + std::to_string(day);
+}
+
+std::string TodayYMD() {
+    return FormatDateYMD(Today());
+}
+
+// The values an add or edit request carries.
+struct TCouponInput {
+    std::string Code, Name, Expired = "0", ExpiryType = "1", Days = "1", ExpiryDate, OrderPage,
+                            Comments, CreateDate;
+};
+
+// Checks the values the way the editor does before anything is sent;
+// returns the reason a value is refused, or nothing.
+std::optional<std::string> CheckInput(TCouponInput& c) {
+    if (c.Name.empty())
+        return "Please provide a Coupon Name.";
+    if (c.Code.empty())
+        return "Please provide a Coupon Code.";
+    const std::pair<const char*, const std::string*> texts[] = {{"code", &c.Code},
+                                                                {"name", &c.Name},
+                                                                {"order page", &c.OrderPage},
+                                                                {"comments", &c.Comments}};
+    for (const auto& [label, value] : texts) {
+        if (!FitsListReply(*value))
+            return std::string("The ") + label +
+                   " cannot contain \"^\" or the sequence \\\",\\\" (nor end in \\\",).";
+    }
+    if (c.Expired != "0" && c.Expired != "1")
+        return "The expired flag must be 0 or 1, not \"" + c.Expired + "\".";
+    if (c.ExpiryType != "" && c.ExpiryType != "1" && c.ExpiryType != "2" && c.ExpiryType != "3")
+        return "The expiry type must be 1, 2, 3 or empty, not \"" + c.ExpiryType + "\".";
+    if (!IsDecimal(c.Days) || c.Days.size() > 9)
+        return "The number of days must be a whole number, not \"" + c.Days + "\".";
+    c.Days = std::to_string(std::stol(c.Days));
+    auto date = NormalizeDate(c.ExpiryDate);
+    if (!date)
+        return "The expiry date must be a date written yyyy-m-d, not \"" + c.ExpiryDate + "\".";
+    c.ExpiryDate = *date;
+    if (auto created = NormalizeDate(c.CreateDate))
+        c.CreateDate = *created;
+    else
+        c.CreateDate = TodayYMD();
+    return std::nullopt;
+}
+
+std::string ExpiryTypeFromOption(const std::string& v) {
+    if (v == "one-time" || v == "1")
+        return "1";
+    if (v == "days" || v == "2")
+        return "2";
+    if (v == "date" || v == "3")
+        return "3";
+    if (v == "none")
+        return "";
+    throw EUsage("--type must be one-time, days, date or none.");
+}
+
+void ApplyOptions(const TCommandLine& cl, TCouponInput& c) {
+    if (auto v = cl.Value("code"))
+        c.Code = *v;
+    if (auto v = cl.Value("name"))
+        c.Name = *v;
+    if (cl.Flags.count("expired") && cl.Flags.count("not-expired"))
+        throw EUsage("--expired and --not-expired exclude each other.");
+    if (cl.Flags.count("expired"))
+        c.Expired = "1";
+    if (cl.Flags.count("not-expired"))
+        c.Expired = "0";
+    if (auto v = cl.Value("type"))
+        c.ExpiryType = ExpiryTypeFromOption(*v);
+    if (auto v = cl.Value("days"))
+        c.Days = *v;
+    if (auto v = cl.Value("date"))
+        c.ExpiryDate = *v;
+    if (auto v = cl.Value("order-page"))
+        c.OrderPage = *v;
+    if (auto v = cl.Value("comments"))
+        c.Comments = *v;
+}
+
+std::string ExpiryText(const TCouponRecord& c) {
+    if (c.ExpiryType == "1")
+        return "one time use";
+    if (c.ExpiryType == "2")
+        return c.Days + " day(s)";
+    if (c.ExpiryType == "3")
+        return "until " + c.ExpiryDate;
+    return "none";
+}
+
+class TCli {
+public:
+    TCli(const TCommandLine& cl, std::ostream& out, std::ostream& err)
+        : FLine(cl), FOut(out), FErr(err), FService(FHTTP, [this] { return FSite; }) {}
+
+    int Run();
+
+private:
+    void Connect();
+    [[noreturn]] void Failed(const std::string& what);
+    void NeedArguments(std::size_t min, std::size_t max);
+    std::vector<TCouponRecord> FetchCoupons();
+    TCouponRecord FetchCoupon(const std::string& id);
+    int AddOne(TCouponInput c);
+
+    int Check();
+    int List();
+    int Get();
+    int Add();
+    int Edit();
+    int Delete();
+    int Exists();
+    int Generate();
+    int Stats();
+    int Export();
+    int Import();
+
+    const TCommandLine& FLine;
+    std::ostream& FOut;
+    std::ostream& FErr;
+    std::string FSite;
+    THTTPClient FHTTP;
+    TCouponService FService;
+};
+
+void TCli::Connect() {
+    if (auto site = FLine.Value("site")) {
+        FSite = *site;
+        if (FSite.empty())
+            throw EUsage("--site needs a site address.");
+        return;
+    }
+    const std::string settings = ProgramFolder() + "settings.dat";
+    FSite = ReadProfileString(settings, "Settings", "webserver");
+    if (FSite.empty())
+        throw EFailed("No site address: give --site URL, or set \"webserver\" in section "
+                      "[Settings] of " +
+                      settings + ".");
+}
+
+void TCli::Failed(const std::string& what) {
+    std::string why = FService.LastError();
+    if (why.empty()) {
+        std::string reply = FService.LastReply();
+        if (reply.size() > 300)
+            reply = reply.substr(0, 300) + "...";
+        why = "the server replied \"" + reply + "\"";
+    }
+    throw EFailed(what + " (" + FService.ServiceURL() + "): " + why);
+}
+
+void TCli::NeedArguments(std::size_t min, std::size_t max) {
+    const std::size_t n = FLine.Words.size() - 1;
+    if (n < min || n > max)
+        throw EUsage("Wrong number of arguments for \"" + FLine.Words[0] +
+                     "\"; see quillory-cli --help.");
+}
+
+std::vector<TCouponRecord> TCli::FetchCoupons() {
+    std::vector<TCouponRecord> coupons;
+    if (!FService.RefreshCoupons(
+            [&](const std::string& reply) { coupons = DecodeCouponList(reply); }))
+        Failed("Cannot load the coupon list");
+    return coupons;
+}
+
+TCouponRecord TCli::FetchCoupon(const std::string& id) {
+    if (!IsDecimal(id))
+        throw EUsage("A coupon id is a whole number, not \"" + id + "\".");
+    std::string record;
+    if (!FService.GetCoupon(id, record)) {
+        if (FService.LastError().empty())
+            throw EFailed("There is no coupon with id " + id + ".");
+        Failed("Cannot load coupon " + id);
+    }
+    try {
+        auto coupons = DecodeCouponList(record);
+        if (!coupons.empty())
+            return coupons.front();
+    } catch (const EListReplyError& e) {
+        throw EFailed("The record of coupon " + id + " cannot be read: " + e.what());
+    }
+    throw EFailed("The server sent no record for coupon " + id + ".");
+}
+
+int TCli::Check() {
+    NeedArguments(0, 0);
+    if (!FService.CheckService())
+        Failed("The coupon service is not ready");
+    FOut << "The coupon service at " << FService.ServiceURL() << " is ready.\n";
+    return 0;
+}
+
+int TCli::List() {
+    NeedArguments(0, 0);
+    const auto coupons = FetchCoupons();
+    FOut << "ID\tCode\tName\tExpired\tExpiry\tOrder page\n";
+    for (const auto& c : coupons)
+        FOut << c.Id << '\t' << c.Code << '\t' << c.Name << '\t'
+             << (c.IsExpired() ? "True" : "False") << '\t' << ExpiryText(c) << '\t' << c.OrderPage
+             << '\n';
+    FOut << coupons.size() << " coupon(s)\n";
+    return 0;
+}
+
+int TCli::Get() {
+    NeedArguments(1, 1);
+    const TCouponRecord c = FetchCoupon(FLine.Words[1]);
+    FOut << "ID: " << c.Id << "\nCode: " << c.Code << "\nName: " << c.Name
+         << "\nExpired: " << (c.IsExpired() ? "True" : "False") << "\nExpiry: " << ExpiryText(c)
+         << "\nDays: " << c.Days << "\nExpiry date: " << c.ExpiryDate
+         << "\nOrder page: " << c.OrderPage << "\nCreated: " << c.CreateDate
+         << "\nComments: " << c.Comments << "\n";
+    return 0;
+}
+
+int TCli::AddOne(TCouponInput c) {
+    if (auto problem = CheckInput(c))
+        throw EFailed(*problem);
+    switch (FService.AddCoupon("", c.Code, c.Name, c.Expired, c.ExpiryType, c.Days, c.ExpiryDate,
+                               c.OrderPage, c.Comments, c.CreateDate)) {
+    case 1:
+        FOut << "Added coupon " << c.Code << ".\n";
+        return 0;
+    case 2:
+        throw EFailed("The code " + c.Code + " is already in use; choose another code.");
+    default:
+        Failed("The coupon was not added");
+    }
+}
+
+int TCli::Add() {
+    NeedArguments(0, 0);
+    TCouponInput c;
+    c.ExpiryDate = TodayYMD();
+    ApplyOptions(FLine, c);
+    if (!FLine.Value("code")) {
+        // No code given: draw a free one as the editor's Generate does.
+        if (!FService.CheckService())
+            Failed("The coupon service is not ready");
+        auto code = GenerateCouponCode(FService, 1000);
+        if (!code || !FService.LastError().empty())
+            Failed("No free code could be found");
+        c.Code = *code;
+    }
+    return AddOne(c);
+}
+
+int TCli::Edit() {
+    NeedArguments(1, 1);
+    const std::string id = FLine.Words[1];
+    const TCouponRecord old = FetchCoupon(id);
+    TCouponInput c;
+    c.Code = old.Code;
+    c.Name = old.Name;
+    c.Expired = old.IsExpired() ? "1" : "0";
+    c.ExpiryType = old.ExpiryType;
+    c.Days = old.Days;
+    c.ExpiryDate = old.ExpiryDate;
+    c.OrderPage = old.OrderPage;
+    c.Comments = old.Comments;
+    ApplyOptions(FLine, c);
+    if (auto problem = CheckInput(c))
+        throw EFailed(*problem);
+    switch (FService.EditCoupon(id, c.Code, c.Name, c.Expired, c.ExpiryType, c.Days, c.ExpiryDate,
+                                c.OrderPage, c.Comments, TodayYMD())) {
+    case 1:
+        FOut << "Saved coupon " << id << ".\n";
+        return 0;
+    case 2:
+        throw EFailed("There is no coupon with id " + id + ".");
+    default:
+        if (FService.LastReply() == kReplyExistRecord)
+            throw EFailed("The code " + c.Code + " is in use by another coupon.");
+        Failed("The coupon was not saved");
+    }
+}
+
+int TCli::Delete() {
+    if (FLine.Words.size() < 2)
+        NeedArguments(1, 1);
+    std::string ids;
+    for (std::size_t i = 1; i < FLine.Words.size(); ++i) {
+        if (!ids.empty())
+            ids += ',';
+        ids += FLine.Words[i];
+    }
+    if (ids != "all") {
+        std::string cleaned;
+        for (char ch : ids)
+            if (ch != ' ')
+                cleaned += ch;
+        std::size_t start = 0;
+        for (;;) {
+            std::size_t comma = cleaned.find(',', start);
+            if (!IsDecimal(cleaned.substr(start, comma - start)))
+                throw EUsage("Give coupon ids (whole numbers, separated by commas) or \"all\".");
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+        ids = cleaned;
+    }
+    if (!FService.DeleteCoupons(ids))
+        Failed("The coupons were not deleted");
+    FOut << (ids == "all" ? std::string("Deleted every coupon.") : "Deleted coupon(s) " + ids + ".")
+         << "\n";
+    return 0;
+}
+
+int TCli::Exists() {
+    NeedArguments(1, 1);
+    const std::string& code = FLine.Words[1];
+    const bool exists = FService.CouponCodeExists(code);
+    if (!FService.LastError().empty())
+        Failed("The code could not be tested");
+    FOut << code << (exists ? ": in use\n" : ": free\n");
+    return 0;
+}
+
+int TCli::Generate() {
+    NeedArguments(0, 1);
+    int count = 1;
+    if (FLine.Words.size() == 2) {
+        const std::string& n = FLine.Words[1];
+        if (!IsDecimal(n) || n.size() > 4 || std::stoi(n) < 1 || std::stoi(n) > 1000)
+            throw EUsage("generate takes a count from 1 to 1000.");
+        count = std::stoi(n);
+    }
+    // A failed exchange would make every code look free.
+    if (!FService.CheckService())
+        Failed("The coupon service is not ready");
+    std::vector<std::string> codes;
+    while (static_cast<int>(codes.size()) < count) {
+        auto code = GenerateCouponCode(FService, 1000, codes);
+        if (!FService.LastError().empty())
+            Failed("A code could not be tested");
+        if (!code)
+            throw EFailed("No free code found after 1000 attempts.");
+        codes.push_back(*code);
+    }
+    for (const auto& c : codes)
+        FOut << c << '\n';
+    return 0;
+}
+
+int TCli::Stats() {
+    NeedArguments(0, 0);
+    std::vector<TRedemptionRecord> uses;
+    if (!FService.LoadStatistics(
+            [&](const std::string& reply) { uses = DecodeRedemptionList(reply); }))
+        Failed("Cannot load the statistics");
+    FOut << "Code\tDate used\tComputer IP\n";
+    for (const auto& u : uses)
+        FOut << u.Code << '\t' << u.DateUsed << '\t' << u.ComputerIP << '\n';
+    FOut << uses.size() << " redemption(s)\n";
+    return 0;
+}
+
+int TCli::Export() {
+    NeedArguments(1, 1);
+    const auto coupons = FetchCoupons();
+    std::string text = FormatCsvRow(kCsvColumns);
+    for (const auto& c : coupons)
+        text += FormatCsvRow({c.Id, c.Code, c.Name, c.IsExpired() ? "1" : "0", c.ExpiryType, c.Days,
+                              c.ExpiryDate, c.OrderPage, c.Comments, c.CreateDate});
+    try {
+        WriteWholeFile(FLine.Words[1], text);
+    } catch (const std::exception& e) {
+        throw EFailed(e.what());
+    }
+    FOut << "Exported " << coupons.size() << " coupon(s) to " << FLine.Words[1] << ".\n";
+    return 0;
+}
+
+int TCli::Import() {
+    NeedArguments(1, 1);
+    std::vector<TCsvRecord> rows;
+    try {
+        rows = ParseCsv(ReadWholeFile(FLine.Words[1]));
+    } catch (const ECsvError& e) {
+        throw EFailed(FLine.Words[1] + ", line " + std::to_string(e.Line) + ": " + e.what());
+    } catch (const std::exception& e) {
+        throw EFailed(e.what());
+    }
+    if (rows.empty())
+        throw EFailed(FLine.Words[1] + " is empty; it needs a header row.");
+    std::map<std::string, std::size_t> column;
+    for (std::size_t i = 0; i < rows[0].Fields.size(); ++i) {
+        std::string name = TrimText(rows[0].Fields[i]);
+        for (char& ch : name)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (std::find(kCsvColumns.begin(), kCsvColumns.end(), name) == kCsvColumns.end())
+            throw EFailed("Unknown column \"" + name +
+                          "\" in the header row; known columns: "
+                          "id, code, name, expired, expiry_type, days, expiry_date, "
+                          "order_page, comments, create_date.");
+        if (!column.emplace(name, i).second)
+            throw EFailed("The column \"" + name + "\" appears twice in the header row.");
+    }
+    if (!column.count("code") || !column.count("name"))
+        throw EFailed("The header row needs the columns \"code\" and \"name\".");
+
+    int added = 0, refused = 0;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const TCsvRecord& row = rows[r];
+        const std::string where = "line " + std::to_string(row.Line);
+        if (row.Fields.size() == 1 && row.Fields[0].empty())
+            continue; // a blank line
+        if (row.Fields.size() != rows[0].Fields.size()) {
+            FOut << where << ": refused: it has " << row.Fields.size() << " fields, the header row "
+                 << rows[0].Fields.size() << ".\n";
+            ++refused;
+            continue;
+        }
+        auto get = [&](const char* name, const std::string& fallback) {
+            auto it = column.find(name);
+            if (it == column.end() || row.Fields[it->second].empty())
+                return fallback;
+            return row.Fields[it->second];
+        };
+        TCouponInput c;
+        c.Code = get("code", "");
+        c.Name = get("name", "");
+        c.Expired = get("expired", "0");
+        c.ExpiryType = column.count("expiry_type") ? row.Fields[column["expiry_type"]] : "1";
+        c.Days = get("days", "1");
+        c.ExpiryDate = get("expiry_date", TodayYMD());
+        c.OrderPage = get("order_page", "");
+        c.Comments = get("comments", "");
+        c.CreateDate = get("create_date", "");
+        const std::string label = c.Code.empty() ? std::string() : " " + c.Code;
+        if (auto problem = CheckInput(c)) {
+            FOut << where << ": refused" << label << ": " << *problem << "\n";
+            ++refused;
+            continue;
+        }
+        switch (FService.AddCoupon("", c.Code, c.Name, c.Expired, c.ExpiryType, c.Days,
+                                   c.ExpiryDate, c.OrderPage, c.Comments, c.CreateDate)) {
+        case 1:
+            FOut << where << ": added" << label << "\n";
+            ++added;
+            break;
+        case 2:
+            FOut << where << ": refused" << label << ": the code is already in use.\n";
+            ++refused;
+            break;
+        default:
+            if (!FService.LastError().empty()) {
+                FOut << added << " added, " << refused << " refused before the stop.\n";
+                Failed("Import stopped at " + where);
+            }
+            FOut << where << ": refused" << label << ": the server replied \""
+                 << FService.LastReply().substr(0, 200) << "\".\n";
+            ++refused;
+        }
+    }
+    FOut << added << " added, " << refused << " refused.\n";
+    return refused == 0 ? 0 : 1;
+}
+
+int TCli::Run() {
+    if (FLine.Words.empty())
+        throw EUsage("No command given; see quillory-cli --help.");
+    const std::string& command = FLine.Words[0];
+    static const std::map<std::string, int (TCli::*)()> commands = {
+        {"check", &TCli::Check},   {"list", &TCli::List},         {"get", &TCli::Get},
+        {"add", &TCli::Add},       {"edit", &TCli::Edit},         {"delete", &TCli::Delete},
+        {"exists", &TCli::Exists}, {"generate", &TCli::Generate}, {"stats", &TCli::Stats},
+        {"export", &TCli::Export}, {"import", &TCli::Import}};
+    auto it = commands.find(command);
+    if (it == commands.end())
+        throw EUsage("Unknown command \"" + command + "\"; see quillory-cli --help.");
+    const bool couponOptions = command == "add" || command == "edit";
+    if (!couponOptions && (FLine.Values.size() > FLine.Values.count("site") ||
+                           FLine.Flags.count("expired") || FLine.Flags.count("not-expired")))
+        throw EUsage("Coupon field options belong to \"add\" and \"edit\" only.");
+    Connect();
+    return (this->*(it->second))();
+}
+
+} // namespace
+
+std::string CliHelpText() {
+    return R"(Usage: quillory-cli [--site URL] COMMAND [ARGUMENTS] [OPTIONS]
+
+Manages the coupons of a Quillory coupon service (couponsactions.php on the
+seller's web site). Without --site the site address is read from the key
+"webserver" in section [Settings] of settings.dat in the program's folder.
+Requests go to the site address followed by "/couponsactions.php".
+
+Commands:
+  check               Test that the coupon service answers.
+  list                List every coupon: id, code, name, expired, expiry, order page.
+  get ID              Show every field of one coupon.
+  add [OPTIONS]       Add a coupon. Without --code a free code is generated.
+  edit ID [OPTIONS]   Change a coupon; fields without an option keep their value.
+  delete IDS|all      Delete coupons by id (e.g. 3,7,9) or every coupon ("all"),
+                      together with their redemption records.
+  exists CODE         Tell whether a code is in use ("in use" or "free").
+  generate [N]        Print N (default 1, at most 1000) unique codes of six
+                      letters, each confirmed free by the service.
+  stats               List every redemption: code, date and time, computer IP.
+  export FILE.csv     Write every coupon to a CSV file (RFC 4180, header row).
+  import FILE.csv     Add the coupons of a CSV file; reports for every row
+                      whether it was added or refused, and why.
+
+Coupon options (add and edit):
+  --code CODE         The coupon code.
+  --name NAME         The coupon name.
+  --expired           Mark the coupon expired; --not-expired clears the mark.
+  --type TYPE         Expiry: one-time (default), days, date or none.
+  --days N            Number of days of validity for --type days (default 1).
+  --date YYYY-M-D     Last day of validity for --type date (default today).
+  --order-page URL    The discounted order page customers are sent to.
+  --comments TEXT     Free text.
+Values may not contain "^" or the sequence "," (quote, comma, quote).
+
+CSV columns: id, code, name, expired (1 or 0), expiry_type (1 one time use,
+2 by days, 3 by date, empty for none), days, expiry_date (yyyy-m-d),
+order_page, comments, create_date. Import needs code and name; the others
+take the defaults above; the id column is ignored (the service assigns ids).
+
+Options:
+  --site URL          The site address, e.g. http://shop.example/coupons
+  -h, --help          Show this text.
+
+Exit status: 0 success; 1 the command failed (the message says why);
+2 the command line is wrong. Import exits with 1 when any row was refused.
+)";
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        const TCommandLine cl = ParseCommandLine(args);
+        if (cl.Flags.count("help")) {
+            out << CliHelpText();
+            return 0;
+        }
+        TCli cli(cl, out, err);
+        return cli.Run();
+    } catch (const EUsage& e) {
+        err << "quillory-cli: " << e.what() << "\n";
+        return 2;
+    } catch (const std::exception& e) {
+        err << "quillory-cli: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+} // namespace quillory

@@ -1,0 +1,8 @@
+#include "coupons/cli/Cli.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return quillory::RunCli(args, std::cout, std::cerr);
+}

@@ -1,0 +1,204 @@
+// quillory-cli as a user runs it, against the server script on SQLite.
+#include "platform/FileSystem.h"
+#include "tests/e2e/E2EBackends.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+using namespace quillory;
+using namespace quillory::e2e;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TRun {
+    int Status = -1;
+    std::string Output;
+};
+
+class CliE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        site = Backend("SQLite").Php.SiteURL();
+        dir = MakeScratchDir(std::string("cli-") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_EQ(Cli({"delete", "all"}).Status, 0);
+    }
+
+    // Runs the program with --site (unless `withSite` is false) and returns
+    // its exit status and everything it printed.
+    TRun Cli(std::vector<std::string> args, bool withSite = true,
+             const std::string& program = QUILLORY_CLI) {
+        std::vector<std::string> argv = {program};
+        if (withSite) {
+            argv.push_back("--site");
+            argv.push_back(site);
+        }
+        argv.insert(argv.end(), args.begin(), args.end());
+        const std::string log = dir + "/out.txt";
+        fs::remove(log);
+        TRun run;
+        run.Status = RunProgram(argv, log, 60000ms);
+        run.Output = FileExists(log) ? ReadWholeFile(log) : "";
+        return run;
+    }
+
+    std::string site;
+    std::string dir;
+};
+
+} // namespace
+
+TEST_F(CliE2E, AddListGetEditExistsAndDelete) {
+    TRun r = Cli({"add", "--code", "CLI1", "--name", "First, \"quoted\"", "--type", "date",
+                  "--date", "2030-07-04", "--order-page", "http://shop.example/o?a=1", "--comments",
+                  "two\nlines"});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(Cli({"add", "--code", "cli1", "--name", "Again"}).Status, 1);
+
+    r = Cli({"list"});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.Output, m, std::regex("\n(\\d+)\tCLI1\t")));
+    const std::string id = m[1];
+    EXPECT_NE(r.Output.find("First, \"quoted\"\tFalse\tuntil 2030-7-4\thttp://shop.example/o?a=1"),
+              std::string::npos)
+        << r.Output;
+
+    r = Cli({"get", id});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find("Comments: two\nlines"), std::string::npos) << r.Output;
+
+    ASSERT_EQ(Cli({"edit", id, "--expired", "--name", "Renamed"}).Status, 0);
+    r = Cli({"get", id});
+    EXPECT_NE(r.Output.find("Name: Renamed\n"), std::string::npos) << r.Output;
+    EXPECT_NE(r.Output.find("Expired: True\n"), std::string::npos) << r.Output;
+    EXPECT_NE(r.Output.find("Order page: http://shop.example/o?a=1\n"), std::string::npos);
+
+    EXPECT_NE(Cli({"exists", "cli1"}).Output.find("cli1: in use"), std::string::npos);
+    EXPECT_NE(Cli({"exists", "NOPE"}).Output.find("NOPE: free"), std::string::npos);
+
+    ASSERT_EQ(Cli({"delete", id}).Status, 0);
+    EXPECT_EQ(Cli({"get", id}).Status, 1);
+    EXPECT_EQ(Cli({"edit", id, "--name", "x"}).Status, 1);
+}
+
+TEST_F(CliE2E, GenerateGivesDistinctFreeCodes) {
+    TRun r = Cli({"generate", "5"});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_TRUE(std::regex_match(r.Output, std::regex("([A-Y]{6}\n){5}"))) << r.Output;
+    r = Cli({"add", "--name", "Generated code"});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_TRUE(std::regex_search(r.Output, std::regex("Added coupon [A-Y]{6}\\.")));
+}
+
+TEST_F(CliE2E, ExportThenImportRestoresEveryCoupon) {
+    ASSERT_EQ(Cli({"add", "--code", "EXP1", "--name", "a,b \"c\"", "--comments", "x\r\ny, \xe9",
+                   "--type", "days", "--days", "12"})
+                  .Status,
+              0);
+    ASSERT_EQ(
+        Cli({"add", "--code", "EXP2", "--name", "plain", "--expired", "--type", "none"}).Status, 0);
+    const std::string csv = dir + "/coupons.csv";
+    ASSERT_EQ(Cli({"export", csv}).Status, 0);
+    const std::string before = Cli({"list"}).Output;
+
+    // Importing into the same list refuses both rows: the codes are taken.
+    TRun r = Cli({"import", csv});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("line 2: refused EXP1: the code is already in use."), std::string::npos)
+        << r.Output;
+
+    ASSERT_EQ(Cli({"delete", "all"}).Status, 0);
+    r = Cli({"import", csv});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find("2 added, 0 refused."), std::string::npos) << r.Output;
+
+    // Same coupons, new ids.
+    const std::string again = dir + "/again.csv";
+    ASSERT_EQ(Cli({"export", again}).Status, 0);
+    auto withoutIds = [](std::string text) {
+        return std::regex_replace(text, std::regex("(^|\n)\\d+,"), "$1,");
+    };
+    EXPECT_EQ(withoutIds(ReadWholeFile(again)), withoutIds(ReadWholeFile(csv)));
+    (void)before;
+}
+
+TEST_F(CliE2E, ImportReportsEveryRefusedRowAndWhy) {
+    const std::string csv = dir + "/bad.csv";
+    WriteWholeFile(csv, "Code,Name,days,expiry_date\r\n"
+                        "OK1,Fine,3,2030-1-1\r\n"
+                        ",No code,1,2030-1-1\r\n"
+                        "BAD2,,1,2030-1-1\r\n"
+                        "BAD3,Days,many,2030-1-1\r\n"
+                        "BAD4,Date,1,2030-02-30\r\n"
+                        "BAD5,Hat ^ in name,1,2030-1-1\r\n"
+                        "BAD6,short\r\n"
+                        "ok1,Same code other case,1,2030-1-1\r\n");
+    TRun r = Cli({"import", csv});
+    EXPECT_EQ(r.Status, 1);
+    for (const char* expected :
+         {"line 2: added OK1", "line 3: refused: Please provide a Coupon Code.",
+          "line 4: refused BAD2: Please provide a Coupon Name.",
+          "line 5: refused BAD3: The number of days", "line 6: refused BAD4: The expiry date",
+          "line 7: refused BAD5: The name cannot contain", "line 8: refused: it has 2 fields",
+          "line 9: refused ok1: the code is already in use.", "1 added, 7 refused."})
+        EXPECT_NE(r.Output.find(expected), std::string::npos) << expected << "\n" << r.Output;
+
+    WriteWholeFile(csv, "code,name,colour\r\nA,B,red\r\n");
+    r = Cli({"import", csv});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("Unknown column \"colour\""), std::string::npos) << r.Output;
+}
+
+TEST_F(CliE2E, StatisticsListRedemptions) {
+    ASSERT_EQ(Cli({"add", "--code", "USED", "--name", "n", "--type", "none", "--order-page",
+                   "http://shop.example/"})
+                  .Status,
+              0);
+    const auto reply =
+        HttpPost(Backend("SQLite").Php.Port, "/couponsactions.php",
+                 "application/x-www-form-urlencoded", "coupcode=used&action=7&send=Submit");
+    ASSERT_EQ(reply.Header("Location"), "http://shop.example/");
+    const TRun r = Cli({"stats"});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_TRUE(std::regex_search(
+        r.Output,
+        std::regex("\nused\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t127\\.0\\.0\\.1\n")))
+        << r.Output;
+}
+
+TEST_F(CliE2E, SiteComesFromSettingsDatBesideTheProgram) {
+    // A copy of the program in a folder of its own, with its settings file.
+    const std::string program = dir + "/quillory-cli";
+    fs::copy_file(QUILLORY_CLI, program, fs::copy_options::overwrite_existing);
+    TRun r = Cli({"check"}, false, program);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("No site address"), std::string::npos) << r.Output;
+
+    WriteWholeFile(dir + "/settings.dat", "[Settings]\r\nwebserver=" + site + "\r\n");
+    r = Cli({"check"}, false, program);
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find(site + "/couponsactions.php is ready"), std::string::npos);
+}
+
+TEST_F(CliE2E, FailuresGiveAClearMessageAndANonZeroStatus) {
+    const std::string closed = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    TRun r = Cli({"--site", closed, "list"}, false);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("Cannot load the coupon list (" + closed + "/couponsactions.php)"),
+              std::string::npos)
+        << r.Output;
+    EXPECT_EQ(Cli({"frobnicate"}).Status, 2);
+    EXPECT_EQ(Cli({"list", "--name", "x"}).Status, 2);
+    EXPECT_EQ(Cli({"delete", "1;2"}).Status, 2);
+    EXPECT_EQ(Cli({"generate", "0"}).Status, 2);
+    r = Cli({"--help"}, false);
+    EXPECT_EQ(r.Status, 0);
+    for (const char* command :
+         {"check", "list", "get ID", "add", "edit ID", "delete IDS|all", "exists CODE",
+          "generate [N]", "stats", "export FILE.csv", "import FILE.csv"})
+        EXPECT_NE(r.Output.find(command), std::string::npos) << command;
+}
