@@ -545,7 +545,11 @@ void THTTPClient::ReadChunked(TStream& target) {
         ReadLine(); // the line end after the data
         size = ChunkSize(ReadLine());
     }
-    ReadLine(); // the empty line that ends the body (or the first trailer line)
+    // Trailer lines, up to the empty line that ends the body. Leaving any of
+    // them unread would make them the start of the next reply on a kept
+    // connection.
+    while (!ReadLine().empty()) {
+    }
 }
 
 void THTTPClient::DiscardBody(int timeoutMs) {

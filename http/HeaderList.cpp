@@ -125,6 +125,11 @@ std::vector<std::string> THeaderList::FoldLine(const std::string& line, int fold
         else if (!quoted && (line[i] == ' ' || line[i] == '\t' || line[i] == ','))
             breakAfter[i] = true;
     }
+    // The name and its ": " are never split from the value's first word.
+    std::size_t colon = line.find(':');
+    std::size_t minBreak = colon == std::string::npos ? 0 : colon + 1;
+    while (minBreak + 1 < line.size() && IsBlank(line[minBreak + 1]))
+        ++minBreak;
     const std::size_t limit = static_cast<std::size_t>(foldLength);
     std::size_t start = 0;
     bool first = true;
@@ -136,7 +141,7 @@ std::vector<std::string> THeaderList::FoldLine(const std::string& line, int fold
         std::size_t room = limit - prefix;
         std::size_t breakPos = std::string::npos;
         for (std::size_t i = start + room; i-- > start + 1;)
-            if (breakAfter[i]) {
+            if (breakAfter[i] && i > minBreak) {
                 breakPos = i;
                 break;
             }

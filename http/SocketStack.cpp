@@ -356,18 +356,10 @@ int TSocketStack::MapErrno(int err) {
 }
 
 int TSocketStack::MapResolverError(int eaiCode) {
-    switch (eaiCode) {
-    case EAI_AGAIN:
-        return WSATRY_AGAIN;
-    case EAI_FAIL:
-        return WSANO_RECOVERY;
-#ifdef EAI_NODATA
-    case EAI_NODATA:
-        return WSAHOST_NOT_FOUND;
-#endif
-    default:
-        return WSAHOST_NOT_FOUND;
-    }
+    // Whatever the resolver's reason (unknown name, no address, no answer
+    // from the name server), the user learns that the host was not found.
+    (void)eaiCode;
+    return WSAHOST_NOT_FOUND;
 }
 
 } // namespace quillory

@@ -53,7 +53,7 @@ public:
     // "Socket Error # <n>" CR LF and the text for n (empty for unknown numbers).
     static std::string SocketErrorMessage(int errorNumber);
     static std::string WSTranslateSocketErrorMsg(int errorNumber);
-    // errno and resolver (getaddrinfo) codes onto Windows Sockets numbers.
+    // errno values and resolver (getaddrinfo) failures onto Windows Sockets numbers.
     static int MapErrno(int err);
     static int MapResolverError(int eaiCode);
 
@@ -73,11 +73,7 @@ enum : int {
     WSAESHUTDOWN = 10058,
     WSAETIMEDOUT = 10060,
     WSAECONNREFUSED = 10061,
-    WSANOTINITIALISED = 10093,
     WSAHOST_NOT_FOUND = 11001,
-    WSATRY_AGAIN = 11002,
-    WSANO_RECOVERY = 11003,
-    WSANO_DATA = 11004,
 };
 
 } // namespace quillory

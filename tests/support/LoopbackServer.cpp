@@ -41,7 +41,9 @@ std::size_t ContentLength(const std::string& head) {
 TServerConnection::TServerConnection(TLoopbackServer& server, int socket, int index)
     : FServer(server), FSocket(socket), FIndex(index) {}
 
-TServerConnection::~TServerConnection() { Close(); }
+TServerConnection::~TServerConnection() {
+    Close();
+}
 
 bool TServerConnection::Fill(int limitMs) {
     if (FSocket < 0 || FClosedByPeer)

@@ -1,0 +1,526 @@
+#include "http/HTTPClient.h"
+#include "http/AntiFreeze.h"
+#include "tests/support/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace quillory;
+using namespace quillory::testsupport;
+
+namespace {
+
+const std::string kBoundary = "--------120109083015123";
+const std::string kUA = "User-Agent: Mozilla/3.0 (compatible; Quillory)\r\n";
+const std::string kAccept = "Accept: text/html, */*\r\n";
+
+std::string Reply(const std::string& statusAndHeaders, const std::string& body) {
+    return statusAndHeaders + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           body;
+}
+
+std::string HostLine(const TLoopbackServer& s) {
+    return "Host: 127.0.0.1:" + std::to_string(s.Port()) + "\r\n";
+}
+
+// The main window's client: redirects followed.
+struct ClientFixture : ::testing::Test {
+    ClientFixture() { client.HandleRedirects = true; }
+    THTTPClient client;
+};
+
+// A form with the list request's fields and a fixed boundary.
+struct TListForm : TMultiPartFormDataStream {
+    TListForm() {
+        SetFormBoundary(kBoundary);
+        AddFormField("action", "5");
+        AddFormField("end", "");
+    }
+};
+
+std::string ListFormBody() {
+    TListForm form;
+    std::string body(static_cast<std::size_t>(form.Size()), '\0');
+    form.Read(body.data(), form.Size());
+    return body;
+}
+
+std::string PostHead(const TLoopbackServer& s, const std::string& target) {
+    return "POST " + target + " HTTP/1.0\r\n" + "Connection: keep-alive\r\n" +
+           "Content-Type: multipart/form-data; boundary=" + kBoundary + "\r\n" +
+           "Content-Length: 185\r\n" + HostLine(s) + kAccept + kUA + "\r\n";
+}
+
+using RequestBytesTest = ClientFixture;
+
+TEST_F(RequestBytesTest, FirstGetIsHTTP11WithoutConnectionOrLength) {
+    TScriptedServer server({{{Reply("HTTP/1.1 200 OK", "hello")}}});
+    TStringStream target;
+    client.GetToStream(server.Url("/upd/mainappupdate.inf"), target);
+    EXPECT_EQ(target.DataString(), "hello");
+    EXPECT_EQ(server.Received(0), "GET /upd/mainappupdate.inf HTTP/1.1\r\n"
+                                  "Content-Type: text/html\r\n" +
+                                      HostLine(server) + kAccept + kUA + "\r\n");
+    EXPECT_EQ(client.LastStatusLine(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(client.ResponseCode(), 200);
+}
+
+TEST_F(RequestBytesTest, PostIsHTTP10KeepAliveMultipartWithTheExactBody) {
+    TScriptedServer server({{{Reply("HTTP/1.1 200 OK", "OK")}}});
+    TListForm form;
+    EXPECT_EQ(client.PostForm(server.Url("/coupons/couponsactions.php"), form), "OK");
+    ASSERT_TRUE(server.WaitForHandlers(1));
+    EXPECT_EQ(server.Received(0), PostHead(server, "/coupons/couponsactions.php") + ListFormBody());
+    EXPECT_EQ(ListFormBody().size(), 185u);
+    EXPECT_EQ(client.ProtocolVersion, pv1_1); // restored after the POST
+}
+
+TEST_F(RequestBytesTest, GetAfterPostCarriesKeepAliveAndTheFormType) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {Reply("HTTP/1.1 200 OK", "OK"), Reply("HTTP/1.1 200 OK", "data")}));
+    TListForm form;
+    client.PostForm(server.Url("/s.php"), form);
+    EXPECT_EQ(client.Get(server.Url("/f.inf")), "data");
+    EXPECT_EQ(server.Received(1), "GET /f.inf HTTP/1.1\r\n"
+                                  "Connection: keep-alive\r\n"
+                                  "Content-Type: multipart/form-data; boundary=" +
+                                      kBoundary + "\r\n" + HostLine(server) + kAccept + kUA +
+                                      "\r\n");
+}
+
+TEST_F(RequestBytesTest, HostLineHasThePortUnlessItIs80) {
+    // The lookup fails before any connection is tried; the head is prepared by then.
+    EXPECT_THROW(client.Get("http://no-such-host.invalid:80/x"), ESocketError);
+    EXPECT_EQ(client.Request().Host, "no-such-host.invalid");
+    EXPECT_THROW(client.Get("http://no-such-host.invalid/x"), ESocketError);
+    EXPECT_EQ(client.Request().Host, "no-such-host.invalid");
+    EXPECT_THROW(client.Get("http://no-such-host.invalid:8080/x"), ESocketError);
+    EXPECT_EQ(client.Request().Host, "no-such-host.invalid:8080");
+    EXPECT_EQ(client.URL().Port, "8080");
+    // An absolute URL without a port goes back to 80.
+    EXPECT_THROW(client.Get("http://other.invalid/y"), ESocketError);
+    EXPECT_EQ(client.URL().Port, "80");
+}
+
+TEST_F(RequestBytesTest, RelativeURLsContinueFromThePreviousTarget) {
+    TScriptedServer server(
+        TScriptedServer::OnePerConnection({"HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\na",
+                                           "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nb"}));
+    EXPECT_EQ(client.Get(server.Url("/dir/sub/page.php?x=1#frag")), "a");
+    EXPECT_EQ(client.Get("..\\other.php"), "b");
+    ASSERT_TRUE(server.WaitForHandlers(2));
+    EXPECT_EQ(server.Received(0).substr(0, 34), "GET /dir/sub/page.php?x=1 HTTP/1.1");
+    EXPECT_EQ(server.Received(1).substr(0, 28), "GET /dir/other.php HTTP/1.1\r");
+}
+
+TEST_F(RequestBytesTest, UnsupportedProtocolsAreRefused) {
+    EXPECT_THROW(client.Get("https://127.0.0.1/x"), EIOHandlerPropInvalid);
+    try {
+        client.Get("https://127.0.0.1/x");
+    } catch (const ENetException& e) {
+        EXPECT_STREQ(e.what(), "IOHandler value is not valid");
+    }
+    EXPECT_THROW(client.Get("ftp://127.0.0.1/x"), EUnknownProtocol);
+    // A port that is not a number shows when connecting.
+    EXPECT_THROW(client.Get("http://127.0.0.1:8o/x"), EConvertError);
+}
+
+using ConnectionReuseTest = ClientFixture;
+
+TEST_F(ConnectionReuseTest, KeepAliveGetReusesTheConnection) {
+    TScriptedServer server(
+        {{{Reply("HTTP/1.1 200 OK", "one"), Reply("HTTP/1.1 200 OK", "two")}, true}});
+    EXPECT_EQ(client.Get(server.Url("/a")), "one");
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_EQ(client.Get(server.Url("/b")), "two");
+    EXPECT_EQ(server.ConnectionCount(), 1);
+    client.CloseConnection();
+    ASSERT_TRUE(server.WaitForHandlers(1));
+    std::string both = server.Received(0);
+    EXPECT_NE(both.find("GET /a HTTP/1.1"), std::string::npos);
+    EXPECT_NE(both.find("GET /b HTTP/1.1"), std::string::npos);
+}
+
+TEST_F(ConnectionReuseTest, ConnectionCloseReplyEndsTheConnection) {
+    TScriptedServer server(
+        {{{"HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx"}, true}});
+    EXPECT_EQ(client.Get(server.Url("/a")), "x");
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(ConnectionReuseTest, PostAnsweredWithKeepAliveStaysOpenUntilTheNextPost) {
+    TScriptedServer server(
+        {{{"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 2\r\n\r\nOK"}, true},
+         {{Reply("HTTP/1.0 200 OK", "OK")}, false}});
+    TListForm form;
+    EXPECT_EQ(client.PostForm(server.Url("/s.php"), form), "OK");
+    EXPECT_TRUE(client.IsConnected());
+    TListForm again;
+    EXPECT_EQ(client.PostForm(server.Url("/s.php"), again), "OK");
+    EXPECT_EQ(server.ConnectionCount(), 2);
+    ASSERT_TRUE(server.WaitForHandlers(2));
+    // The second POST sent the same bytes on a new connection.
+    EXPECT_EQ(server.Received(1), server.Received(0));
+}
+
+TEST_F(ConnectionReuseTest, ServerClosingAnIdleConnectionIsNoticedBeforeReuse) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {Reply("HTTP/1.1 200 OK", "one"), Reply("HTTP/1.1 200 OK", "two")}));
+    EXPECT_EQ(client.Get(server.Url("/a")), "one");
+    ASSERT_TRUE(server.WaitForHandlers(1)); // the server has closed its side
+    EXPECT_EQ(client.Get(server.Url("/b")), "two");
+    EXPECT_EQ(server.ConnectionCount(), 2);
+}
+
+using RedirectTest = ClientFixture;
+
+TEST_F(RedirectTest, PostIsSentAgainWithTheSameBodyToRelativeLocations) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({
+        "HTTP/1.0 302 Found\r\nLocation: next.php\r\nContent-Length: 4\r\n\r\nmove",
+        "HTTP/1.0 302 Found\r\nLocation: ../up.php\r\n\r\n",
+        "HTTP/1.0 301 Moved\r\nLocation: /abs/z.php\r\nContent-Length: 0\r\n\r\n",
+        Reply("HTTP/1.0 200 OK", "final"),
+    }));
+    TListForm form;
+    EXPECT_EQ(client.PostForm(server.Url("/dir/page.php"), form), "final");
+    ASSERT_TRUE(server.WaitForHandlers(4));
+    const std::string body = ListFormBody();
+    EXPECT_EQ(server.Received(0), PostHead(server, "/dir/page.php") + body);
+    EXPECT_EQ(server.Received(1), PostHead(server, "/dir/next.php") + body);
+    EXPECT_EQ(server.Received(2), PostHead(server, "/up.php") + body);
+    EXPECT_EQ(server.Received(3), PostHead(server, "/abs/z.php") + body);
+}
+
+TEST_F(RedirectTest, AbsoluteLocationMovesToAnotherServer) {
+    TScriptedServer second(TScriptedServer::OnePerConnection({Reply("HTTP/1.1 200 OK", "there")}));
+    TScriptedServer first(TScriptedServer::OnePerConnection(
+        {"HTTP/1.1 302 Found\r\nLocation: " + second.Url("/new/place.txt") +
+         "\r\nContent-Length: 0\r\n\r\n"}));
+    EXPECT_EQ(client.Get(first.Url("/old.txt")), "there");
+    ASSERT_TRUE(second.WaitForHandlers(1));
+    EXPECT_EQ(second.Received(0).substr(0, 31), "GET /new/place.txt HTTP/1.1\r\nCo");
+    EXPECT_NE(second.Received(0).find(HostLine(second)), std::string::npos);
+}
+
+TEST_F(RedirectTest, OkReplyWithLocationIsARedirectToo) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {"HTTP/1.1 200 OK\r\nLocation: /b\r\nConnection: close\r\nContent-Length: 3\r\n\r\nabc",
+         Reply("HTTP/1.1 200 OK", "b-body")}));
+    EXPECT_EQ(client.Get(server.Url("/a")), "b-body");
+    EXPECT_EQ(server.ConnectionCount(), 2);
+}
+
+TEST_F(RedirectTest, LongChainsEndAfterFifteenRequestsWithAnEmptyText) {
+    TLoopbackServer server([](TServerConnection& c) {
+        c.ReadRequest();
+        c.Send("HTTP/1.0 302 Found\r\nLocation: /loop" + std::to_string(c.Index()) +
+               "\r\nContent-Length: 5\r\n\r\nhello");
+    });
+    TListForm form;
+    EXPECT_EQ(client.PostForm(server.Url("/start"), form), "");
+    EXPECT_EQ(server.ConnectionCount(), 15);
+    EXPECT_EQ(client.LastStatusLine(), "HTTP/1.0 302 Found");
+    EXPECT_EQ(client.Response().Location, "/loop14");
+    // The next exchange counts from 0 again.
+    TListForm again;
+    EXPECT_EQ(client.PostForm(server.Url("/start"), again), "");
+    EXPECT_EQ(server.ConnectionCount(), 30);
+}
+
+TEST_F(RedirectTest, WithoutRedirectHandlingALocationIsAProtocolError) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 4\r\n\r\nbody"}));
+    client.HandleRedirects = false;
+    try {
+        client.Get(server.Url("/a"));
+        FAIL() << "no exception";
+    } catch (const EHTTPProtocolException& e) {
+        EXPECT_EQ(e.ReplyCode, 302);
+        EXPECT_EQ(e.ReplyBody, "body");
+    }
+}
+
+TEST_F(RedirectTest, OnRedirectMayChangeTheDestination) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {"HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n",
+         Reply("HTTP/1.1 200 OK", "y")}));
+    int seen = 0;
+    client.OnRedirect = [&](std::string& dest, int& num, bool& handled, THTTPMethod& method) {
+        EXPECT_EQ(dest, "/x");
+        EXPECT_TRUE(handled);
+        EXPECT_EQ(method, hmGet);
+        seen = num;
+        num = 99; // no effect
+        dest = "/y";
+    };
+    EXPECT_EQ(client.Get(server.Url("/a")), "y");
+    EXPECT_EQ(seen, 1);
+    ASSERT_TRUE(server.WaitForHandlers(2));
+    EXPECT_EQ(server.Received(1).substr(0, 6), "GET /y");
+}
+
+using ReplyTest = ClientFixture;
+
+TEST_F(ReplyTest, ContinueThenOk) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone"}));
+    EXPECT_EQ(client.Get(server.Url("/")), "done");
+    EXPECT_EQ(client.LastStatusLine(), "HTTP/1.1 200 OK");
+}
+
+TEST_F(ReplyTest, NoContentReadsNoBody) {
+    TScriptedServer server({{{"HTTP/1.1 204 No Content\r\n\r\n"}, true}});
+    client.ReadTimeout(5000);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.Get(server.Url("/")), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+TEST_F(ReplyTest, NotModifiedAndNotFoundAreProtocolErrors) {
+    TScriptedServer server(
+        TScriptedServer::OnePerConnection({"HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\n\r\n",
+                                           Reply("HTTP/1.1 404 Not Found", "<h1>missing</h1>")}));
+    try {
+        client.Get(server.Url("/a"));
+        FAIL() << "no exception";
+    } catch (const EHTTPProtocolException& e) {
+        EXPECT_EQ(e.ReplyCode, 304);
+        EXPECT_STREQ(e.what(), "HTTP/1.1 304 Not Modified");
+    }
+    TStringStream target;
+    try {
+        client.GetToStream(server.Url("/b"), target);
+        FAIL() << "no exception";
+    } catch (const EHTTPProtocolException& e) {
+        EXPECT_EQ(e.ReplyCode, 404);
+        EXPECT_STREQ(e.what(), "HTTP/1.1 404 Not Found");
+        EXPECT_EQ(e.ReplyBody, "<h1>missing</h1>");
+    }
+    EXPECT_EQ(target.DataString(), "");
+    EXPECT_EQ(client.LastStatusLine(), "HTTP/1.1 404 Not Found");
+}
+
+TEST_F(ReplyTest, ErrorReplyWithoutLengthOnAnOpenConnectionStillReportsTheStatus) {
+    TScriptedServer server({{{"HTTP/1.1 500 Internal Error\r\n\r\npartial"}, true}});
+    client.ReadTimeout(60000);
+    try {
+        client.Get(server.Url("/"));
+        FAIL() << "no exception";
+    } catch (const EHTTPProtocolException& e) {
+        EXPECT_EQ(e.ReplyCode, 500);
+        EXPECT_EQ(e.ReplyBody, "partial");
+    }
+    EXPECT_EQ(client.ReadTimeout(), 60000);
+}
+
+TEST_F(ReplyTest, StatusLineWithoutNumberIsCodeMinusOne) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({"garbage\r\n\r\n"}));
+    try {
+        client.Get(server.Url("/"));
+        FAIL() << "no exception";
+    } catch (const EHTTPProtocolException& e) {
+        EXPECT_EQ(e.ReplyCode, -1);
+        EXPECT_STREQ(e.what(), "garbage");
+    }
+}
+
+TEST_F(ReplyTest, ChunkedBodies) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "3 ext\r\nabc\r\n1A\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\nX-Trailer: t\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1a;x=y\r\n"
+        "abcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n",
+    }));
+    EXPECT_EQ(client.Get(server.Url("/1")), "hello");
+    EXPECT_EQ(client.Get(server.Url("/2")), "abcabcdefghijklmnopqrstuvwxyz");
+    // An extension glued on with ";" reads as size 0: the body ends there.
+    EXPECT_EQ(client.Get(server.Url("/3")), "");
+}
+
+TEST_F(ReplyTest, BodyWithoutLengthIsReadUntilClose) {
+    std::string big(100000, 'k');
+    TScriptedServer server(TScriptedServer::OnePerConnection({"HTTP/1.0 200 OK\r\n\r\n" + big}));
+    EXPECT_EQ(client.Get(server.Url("/")), big);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(ReplyTest, BodyWithoutLengthOnAnOpenConnectionTimesOut) {
+    TScriptedServer server({{{"HTTP/1.1 200 OK\r\n\r\nsome"}, true}});
+    client.ReadTimeout(300);
+    try {
+        client.Get(server.Url("/"));
+        FAIL() << "no exception";
+    } catch (const EReadTimeout& e) {
+        EXPECT_STREQ(e.what(), "Read Timeout");
+    }
+}
+
+TEST_F(ReplyTest, ZeroLengthReadsNothing) {
+    TScriptedServer server({{{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}, true}});
+    client.ReadTimeout(5000);
+    auto start = std::chrono::steady_clock::now();
+    TListForm form;
+    EXPECT_EQ(client.PostForm(server.Url("/"), form), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+TEST_F(ReplyTest, BodyCutShortByTheServerKeepsWhatCame) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly this"}));
+    EXPECT_EQ(client.Get(server.Url("/")), "only this");
+}
+
+TEST_F(ReplyTest, ServerClosingBeforeTheStatusLine) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({""}));
+    try {
+        client.Get(server.Url("/"));
+        FAIL() << "no exception";
+    } catch (const EConnClosedGracefully& e) {
+        EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
+    }
+}
+
+TEST_F(ReplyTest, OkWhoseHeadWasCutIsUndefined) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({"HTTP/1.1 200 OK\r\nServer: x"}));
+    try {
+        client.Get(server.Url("/"));
+        FAIL() << "no exception";
+    } catch (const ENetException& e) {
+        EXPECT_STREQ(e.what(), "Undefined situation");
+    }
+}
+
+TEST_F(ReplyTest, PostReadTimeout) {
+    TLoopbackServer server([](TServerConnection& c) {
+        c.ReadRequest();
+        c.WaitForClose(5000);
+    });
+    client.ReadTimeout(300);
+    TListForm form;
+    EXPECT_THROW(client.PostForm(server.Url("/"), form), EReadTimeout);
+    // After a failed POST the next GET is HTTP/1.1 again.
+    EXPECT_EQ(client.ProtocolVersion, pv1_1);
+}
+
+TEST_F(ReplyTest, BasicChallengeFailsAndLeavesAnEmptyAuthorization) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {Reply("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest x\r\n"
+               "WWW-Authenticate: Basic realm=\"r\"",
+               "no"),
+         Reply("HTTP/1.1 200 OK", "yes")}));
+    try {
+        client.Get(server.Url("/"));
+        FAIL() << "no exception";
+    } catch (const EHTTPProtocolException& e) {
+        EXPECT_EQ(e.ReplyCode, 401);
+    }
+    EXPECT_EQ(client.Get(server.Url("/")), "yes");
+    ASSERT_TRUE(server.WaitForHandlers(2));
+    EXPECT_NE(server.Received(1).find("Authorization: Basic Og==\r\n"), std::string::npos);
+    EXPECT_EQ(server.Received(0).find("Authorization"), std::string::npos);
+}
+
+TEST_F(ReplyTest, MalformedContentRangeIsAConversionError) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {Reply("HTTP/1.1 206 Partial\r\nContent-Range: bytes x-9/10", "0123456789")}));
+    EXPECT_THROW(client.Get(server.Url("/")), EConvertError);
+}
+
+using CookieExchangeTest = ClientFixture;
+
+TEST_F(CookieExchangeTest, CookiesAreKeptAcrossRedirectsAndLaterExchanges) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({
+        "HTTP/1.0 302 Found\r\nSet-Cookie: sid=abc; path=/\r\n"
+        "Set-Cookie: old=1; expires=Thu, 01-Jan-1998 00:00:00 GMT\r\n"
+        "Set-Cookie: now=1; max-age=0\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n",
+        "HTTP/1.0 200 OK\r\nSet-Cookie: SID=xyz\r\nContent-Length: 1\r\n\r\n1",
+        Reply("HTTP/1.0 200 OK", "2"),
+    }));
+    EXPECT_EQ(client.Get(server.Url("/start")), "1");
+    TListForm form;
+    EXPECT_EQ(client.PostForm(server.Url("/other/x.php"), form), "2");
+    ASSERT_TRUE(server.WaitForHandlers(3));
+    EXPECT_EQ(server.Received(0).find("Cookie:"), std::string::npos);
+    EXPECT_NE(server.Received(1).find(kUA + "Cookie: sid=abc\r\n\r\n"), std::string::npos);
+    // Same name replaced in place; the expired ones never travel.
+    EXPECT_NE(server.Received(2).find(kUA + "Cookie: SID=xyz\r\n\r\n"), std::string::npos);
+    ASSERT_NE(client.CookieManager(), nullptr);
+    EXPECT_EQ(client.CookieManager()->Count(), 1u);
+}
+
+TEST_F(CookieExchangeTest, NoStoreWhenCookiesAreNotAllowed) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {Reply("HTTP/1.0 200 OK\r\nSet-Cookie: a=1", "x"), Reply("HTTP/1.0 200 OK", "y")}));
+    client.AllowCookies = false;
+    client.Get(server.Url("/"));
+    client.Get(server.Url("/"));
+    EXPECT_EQ(client.CookieManager(), nullptr);
+    ASSERT_TRUE(server.WaitForHandlers(2));
+    EXPECT_EQ(server.Received(1).find("Cookie"), std::string::npos);
+}
+
+TEST(ExchangeTest, SecondExchangeDuringAWaitIsRefused) {
+    TLoopbackServer server([](TServerConnection& c) {
+        c.ReadRequest();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        c.Send(Reply("HTTP/1.0 200 OK", "first"));
+    });
+    THTTPClient client;
+    TAntiFreeze pump;
+    pump.IdleTimeOut = 20;
+    std::string refused;
+    int nested = 0;
+    TAntiFreeze::SetHook([&](bool) {
+        if (nested++ > 0)
+            return;
+        try {
+            TListForm form;
+            client.PostForm(server.Url("/second"), form);
+        } catch (const ENetException& e) {
+            refused = e.what();
+        }
+    });
+    client.ReadTimeout(3000);
+    std::string got = client.Get(server.Url("/first"));
+    TAntiFreeze::SetHook(nullptr);
+    EXPECT_EQ(got, "first");
+    EXPECT_EQ(refused, "A request is already in progress.");
+    EXPECT_EQ(server.ConnectionCount(), 1);
+    EXPECT_FALSE(client.Busy());
+}
+
+TEST(ExchangeTest, ConnectionRefusedLeavesTheLastStatusLine) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({Reply("HTTP/1.1 200 OK", "a")}));
+    THTTPClient client;
+    client.Get(server.Url("/"));
+    client.ReadTimeout(2000);
+    std::string url = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()) + "/";
+    try {
+        client.Get(url);
+        FAIL() << "no exception";
+    } catch (const EConnectException& e) {
+        EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+    }
+    EXPECT_EQ(client.LastStatusLine(), "HTTP/1.1 200 OK");
+}
+
+TEST(ExchangeTest, LongHeaderValuesAreFoldedOnTheWire) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({Reply("HTTP/1.1 200 OK", "a")}));
+    THTTPClient client;
+    std::string agent;
+    for (int i = 0; i < 200; ++i)
+        agent += "Part" + std::to_string(i) + " ";
+    client.Request().UserAgent = agent;
+    client.Get(server.Url("/"));
+    ASSERT_TRUE(server.WaitForHandlers(1));
+    std::string got = server.Received(0);
+    std::size_t ua = got.find("User-Agent: ");
+    ASSERT_NE(ua, std::string::npos);
+    std::size_t eol = got.find("\r\n", ua);
+    EXPECT_LE(eol - ua, 1024u);
+    EXPECT_EQ(got[eol + 2], ' '); // continuation line
+}
+
+} // namespace
