@@ -1,0 +1,142 @@
+// Refreshing the coupon list against the server script on SQLite, with
+// 10,000 and 100,000 coupons: the time the server takes to answer (the whole
+// exchange through our HTTP client) and the time the client takes to decode
+// the reply, reported separately; decoding also as throughput.
+#include "coupons/CouponRecord.h"
+#include "coupons/CouponService.h"
+#include "platform/FileSystem.h"
+#include "tests/e2e/ServiceHarness.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+
+using namespace quillory;
+using namespace quillory::e2e;
+
+namespace {
+
+struct TDataSet {
+    std::unique_ptr<TPhpCouponServer> Server;
+    std::string Reply; // one reply, kept for the decode runs
+};
+
+std::map<int, TDataSet>& DataSets() {
+    static std::map<int, TDataSet> sets;
+    return sets;
+}
+
+// Starts a server on a fresh SQLite file and fills it with `count` coupons
+// written straight into its tables (adding them one request at a time would
+// take far longer than the figures measured here).
+void Prepare(int count) {
+    const std::string dir = MakeScratchDir("bench-" + std::to_string(count));
+    const std::string file = dir + "/coupons.sqlite";
+    TServerSettings settings;
+    settings.Dsn = "sqlite:" + file;
+    auto server = std::make_unique<TPhpCouponServer>();
+    server->Start(dir, settings, 2);
+    THTTPClient http;
+    const std::string site = server->SiteURL();
+    TCouponService service(http, [&] { return site; });
+    if (!service.CheckService()) // creates the tables
+        throw std::runtime_error("the server is not ready: " + service.LastReply());
+    const std::string fill = dir + "/fill.php";
+    WriteWholeFile(fill, R"(<?php
+$db = new PDO($argv[1], null, null, [PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION]);
+$db->beginTransaction();
+$s = $db->prepare('INSERT INTO coupons (code, code_key, name, expired, expirtype, expirdays,
+    expirdate, orderurl, comments, createdate, uses) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)');
+for ($i = 0; $i < (int)$argv[2]; $i++) {
+    $code = sprintf('C%07d', $i);
+    $s->execute([$code, $code, "Coupon number $i, spring sale", $i % 7 == 0 ? '1' : '0',
+        (string)(1 + $i % 3), (string)($i % 90), '2030-' . (1 + $i % 12) . '-' . (1 + $i % 28),
+        "http://shop.example/order.php?item=$i", "Comment for coupon $i\r\nsecond line",
+        '2026-12-9']);
+}
+$db->commit();
+)");
+    if (RunProgram({"php", fill, settings.Dsn, std::to_string(count)}, dir + "/fill.log",
+                   std::chrono::minutes(5)) != 0)
+        throw std::runtime_error("filling the database failed: " +
+                                 ReadWholeFile(dir + "/fill.log"));
+    TDataSet& set = DataSets()[count];
+    if (!service.RefreshCoupons([&](const std::string& r) { set.Reply = r; }))
+        throw std::runtime_error("the list request failed: " + service.LastError());
+    if (DecodeCouponList(set.Reply).size() != static_cast<std::size_t>(count))
+        throw std::runtime_error("the list does not hold every coupon");
+    set.Server = std::move(server);
+}
+
+void ServerReply(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    TDataSet& set = DataSets().at(count);
+    THTTPClient http;
+    const std::string site = set.Server->SiteURL();
+    TCouponService service(http, [&] { return site; });
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        if (!service.RefreshCoupons([&](const std::string& r) { bytes = r.size(); }))
+            state.SkipWithError("the list request failed");
+    }
+    state.counters["reply_MB"] = static_cast<double>(bytes) / 1e6;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+void ClientDecode(benchmark::State& state) {
+    const TDataSet& set = DataSets().at(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        auto coupons = DecodeCouponList(set.Reply);
+        benchmark::DoNotOptimize(coupons.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * set.Reply.size()));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void ClientDecodeFields(benchmark::State& state) {
+    const TDataSet& set = DataSets().at(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        auto reply = DecodeListReply(set.Reply, kCouponRecordFields);
+        benchmark::DoNotOptimize(reply.Records.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * set.Reply.size()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    try {
+        for (int count : {10000, 100000})
+            Prepare(count);
+    } catch (const std::exception& e) {
+        std::cerr << "coupon_list: " << e.what() << "\n";
+        return 1;
+    }
+    for (int count : {10000, 100000}) {
+        benchmark::RegisterBenchmark("ServerReply", ServerReply)
+            ->Arg(count)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(count > 10000 ? 3 : 10);
+        benchmark::RegisterBenchmark("ClientDecode", ClientDecode)
+            ->Arg(count)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("ClientDecodeFields", ClientDecodeFields)
+            ->Arg(count)
+            ->Unit(benchmark::kMillisecond);
+    }
+    std::cout << "Reply sizes: 10,000 coupons " << DataSets()[10000].Reply.size()
+              << " bytes, 100,000 coupons " << DataSets()[100000].Reply.size() << " bytes\n";
+    benchmark::RunSpecifiedBenchmarks();
+    for (auto& [count, set] : DataSets())
+        set.Server->Stop();
+    benchmark::Shutdown();
+    std::error_code ec;
+    for (int count : {10000, 100000})
+        std::filesystem::remove_all(MakeScratchDir("bench-" + std::to_string(count)), ec);
+    return 0;
+}
