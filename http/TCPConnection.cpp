@@ -34,12 +34,37 @@ TSocketStack& Stack() {
 // make us allocate gigabytes up front.
 constexpr std::int64_t kMaxPresize = 4 * 1024 * 1024;
 
-// The connect worker: connects a socket, reports completion through a
-// condition variable and can be cancelled through a pipe.
+constexpr int kConnectPending = -1;
+
+// Starts a non-blocking connect of `socket`: 0 when it is already connected,
+// kConnectPending while the handshake runs, or the error number.
+int StartConnect(int socket, const std::string& ip, int port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, ip.c_str(), &addr.sin_addr);
+    if (::connect(socket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+        return 0;
+    if (errno == EINPROGRESS || errno == EINTR)
+        return kConnectPending;
+    return TSocketStack::MapErrno(errno);
+}
+
+// The outcome of a connect whose socket became writable.
+int ConnectResult(int socket) {
+    int soError = 0;
+    socklen_t len = sizeof soError;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
+        return TSocketStack::MapErrno(errno);
+    return soError == 0 ? 0 : TSocketStack::MapErrno(soError);
+}
+
+// The connect worker: waits for a started connect to finish, reports through
+// a condition variable, and can be cancelled through a pipe. It touches only
+// its socket, its result and its finished mark.
 class TConnectThread {
 public:
-    TConnectThread(int socket, std::string ip, int port)
-        : FSocket(socket), FIP(std::move(ip)), FPort(port) {
+    explicit TConnectThread(int socket) : FSocket(socket) {
         if (::pipe2(FCancel, O_CLOEXEC) != 0)
             throw ESocketError(TSocketStack::MapErrno(errno));
         FThread = std::thread([this] { Execute(); });
@@ -54,10 +79,6 @@ public:
         std::unique_lock<std::mutex> lock(FLock);
         return FDone.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FFinished; });
     }
-    bool Finished() {
-        std::lock_guard<std::mutex> guard(FLock);
-        return FFinished;
-    }
     // Asks the worker to stop and waits for it to end.
     void Cancel() {
         if (!FThread.joinable())
@@ -71,40 +92,18 @@ public:
 
 private:
     void Execute() {
-        int error = 0;
-        int flags = ::fcntl(FSocket, F_GETFL);
-        ::fcntl(FSocket, F_SETFL, flags | O_NONBLOCK);
-        // The raw call: this thread must not touch the shared socket layer's state.
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<uint16_t>(FPort));
-        inet_pton(AF_INET, FIP.c_str(), &addr.sin_addr);
-        int rc = ::connect(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
-                     ? 0
-                     : TSocketStack::MapErrno(errno);
-        if (rc == 10036 || rc == 10035) { // in progress: wait for the result or a cancel
-            pollfd fds[2] = {{FSocket, POLLOUT, 0}, {FCancel[0], POLLIN, 0}};
-            int n;
-            do {
-                n = ::poll(fds, 2, -1);
-            } while (n < 0 && errno == EINTR);
-            if (n < 0) {
-                error = TSocketStack::MapErrno(errno);
-            } else if (fds[1].revents != 0) {
-                error = 0; // cancelled from the waiting side: not a failure of its own
-            } else {
-                int soError = 0;
-                socklen_t len = sizeof soError;
-                ::getsockopt(FSocket, SOL_SOCKET, SO_ERROR, &soError, &len);
-                error = soError == 0 ? 0 : TSocketStack::MapErrno(soError);
-            }
-        } else {
-            error = rc;
-        }
-        ::fcntl(FSocket, F_SETFL, flags);
-        // A close from the waiting side shows as these two; they are not reported.
-        if (error == WSAEBADF || error == WSAENOTSOCK)
-            error = 0;
+        pollfd fds[2] = {{FSocket, POLLOUT, 0}, {FCancel[0], POLLIN, 0}};
+        int n;
+        do {
+            n = ::poll(fds, 2, -1);
+        } while (n < 0 && errno == EINTR);
+        int error;
+        if (n < 0)
+            error = TSocketStack::MapErrno(errno);
+        else if (fds[1].revents != 0)
+            error = 0; // cancelled from the waiting side: not a failure of its own
+        else
+            error = ConnectResult(FSocket);
         std::lock_guard<std::mutex> guard(FLock);
         FError = error;
         FFinished = true;
@@ -112,8 +111,6 @@ private:
     }
 
     int FSocket;
-    std::string FIP;
-    int FPort;
     int FCancel[2] = {-1, -1};
     std::thread FThread;
     std::mutex FLock;
@@ -257,6 +254,50 @@ void TTCPConnection::OpenConnection(const std::string& host, int port, int timeo
     }
 }
 
+// Connects within `limit` ms without blocking the calling thread: the
+// connect is started non-blocking; when the handshake is not complete at
+// once, a worker thread waits for it while this thread waits in slices,
+// pumping messages, and wakes as soon as the worker reports.
+void TTCPConnection::ConnectWithTimeout(int socket, const std::string& ip, int port, int limit,
+                                        bool pumping) {
+    const int flags = ::fcntl(socket, F_GETFL);
+    ::fcntl(socket, F_SETFL, flags | O_NONBLOCK);
+    int result = StartConnect(socket, ip, port);
+    if (result == kConnectPending) {
+        pollfd p{socket, POLLOUT, 0};
+        if (::poll(&p, 1, 0) > 0)
+            result = ConnectResult(socket);
+    }
+    if (result == kConnectPending) {
+        int slice = 125;
+        if (pumping)
+            slice = std::min(slice, TAntiFreeze::SliceLength());
+        TConnectThread worker(socket);
+        int remaining = limit;
+        bool finished = false;
+        while (remaining > slice) {
+            if (worker.WaitFor(slice)) {
+                finished = true;
+                break;
+            }
+            TAntiFreeze::PumpMessages(true);
+            remaining -= slice;
+        }
+        if (!finished)
+            finished = worker.WaitFor(remaining);
+        if (!finished) {
+            worker.Cancel();
+            FTransport->CloseSocket();
+            throw EConnectTimeout();
+        }
+        worker.Cancel(); // joins the finished thread
+        result = worker.Error();
+    }
+    ::fcntl(socket, F_SETFL, flags);
+    if (result != 0)
+        throw EConnectException(TSocketStack::SocketErrorMessage(result), result);
+}
+
 void TTCPConnection::ConnectSocket(const std::string& host, int port, int timeoutMs) {
     TSocketStack& stack = Stack();
     FTransport->Allocate();
@@ -284,31 +325,7 @@ void TTCPConnection::ConnectSocket(const std::string& host, int port, int timeou
         if (rc != 0)
             stack.RaiseSocketError(rc);
     } else {
-        int slice = 125;
-        if (pumping)
-            slice = std::min(slice, TAntiFreeze::SliceLength());
-        TConnectThread worker(socket, ip, port);
-        int remaining = limit;
-        bool finished = false;
-        while (remaining > slice) {
-            if (worker.WaitFor(slice)) {
-                finished = true;
-                break;
-            }
-            TAntiFreeze::PumpMessages(true);
-            remaining -= slice;
-        }
-        if (!finished)
-            finished = worker.WaitFor(remaining);
-        if (!finished) {
-            worker.Cancel();
-            FTransport->CloseSocket();
-            throw EConnectTimeout();
-        }
-        worker.Cancel(); // joins the finished thread
-        if (worker.Error() != 0)
-            throw EConnectException(TSocketStack::SocketErrorMessage(worker.Error()),
-                                    worker.Error());
+        ConnectWithTimeout(socket, ip, port, limit, pumping);
     }
     FTransport->UpdateBindingLocal();
     FTransport->UpdateBindingPeer();
@@ -346,7 +363,9 @@ int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool rais
         return 0;
     }
     TSocketStack& stack = Stack();
-    std::vector<char> block(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
+    // The receive buffer: one scratch block of RecvBufferSize bytes, kept.
+    std::vector<char>& block = FRecvBuffer;
+    block.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
     int received = 0;
     do {
         if (!FTransport->Readable(timeoutMs)) {
@@ -542,7 +561,8 @@ void TTCPConnection::SendStream(TStream& stream, bool fromStart) {
     if (fromStart)
         stream.Seek(0, soBeginning);
     const std::int64_t end = stream.Size();
-    std::vector<char> block(static_cast<std::size_t>(std::max(SendBufferSize, 1)));
+    std::vector<char>& block = FSendBuffer;
+    block.resize(static_cast<std::size_t>(std::max(SendBufferSize, 1)));
     while (true) {
         std::int64_t n = std::min<std::int64_t>(end - stream.Position(),
                                                 static_cast<std::int64_t>(block.size()));

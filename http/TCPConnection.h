@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quillory {
 
@@ -131,11 +132,14 @@ protected:
 
 private:
     void ConnectSocket(const std::string& host, int port, int timeoutMs);
+    void ConnectWithTimeout(int socket, const std::string& ip, int port, int limit, bool pumping);
     void CloseTransportSocket();
     void SendRaw(const char* block, std::size_t count);
 
     int FReadTimeout = 0;
     TManagedBuffer FInputBuffer;
+    std::vector<char> FRecvBuffer; // scratch block for one receive call
+    std::vector<char> FSendBuffer; // scratch block for one stream send
     std::unique_ptr<std::string> FWriteBuffer;
     int FWriteBufferThreshold = 0;
     bool FClosedGracefully = false;

@@ -6,7 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 using namespace quillory;
 using namespace quillory::testsupport;
@@ -146,6 +154,103 @@ TEST(ConnectTest, WaitEndsAsSoonAsTheWorkerHasConnected) {
     client.CloseConnection(); // twice is harmless
     EXPECT_FALSE(client.IsConnected());
     EXPECT_EQ(client.Binding(), nullptr);
+}
+
+// A listening socket whose accept queue is full: further connection
+// attempts stay pending (the system drops their handshake) until the queue
+// drains.
+class TFullBacklog {
+public:
+    TFullBacklog() {
+        FListen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(FListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(FListen, 0);
+        socklen_t len = sizeof addr;
+        ::getsockname(FListen, reinterpret_cast<sockaddr*>(&addr), &len);
+        Port = ntohs(addr.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            FFillers.push_back(s);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ~TFullBacklog() {
+        Drain();
+        for (int s : FFillers)
+            ::close(s);
+        ::close(FListen);
+    }
+    // Accepts (and closes) whatever is queued.
+    void Drain() {
+        int flags = ::fcntl(FListen, F_GETFL);
+        ::fcntl(FListen, F_SETFL, flags | O_NONBLOCK);
+        int s;
+        while ((s = ::accept(FListen, nullptr, nullptr)) >= 0)
+            ::close(s);
+    }
+    int Port = 0;
+
+private:
+    int FListen = -1;
+    std::vector<int> FFillers;
+};
+
+TEST(ConnectTest, PendingConnectTimesOutWhilePumping) {
+    TFullBacklog backlog;
+    TCountingPump pump;
+    pump.Pump.IdleTimeOut = 50;
+    TTCPClient client;
+    client.Host = "127.0.0.1";
+    client.Port = backlog.Port;
+    auto start = Clock::now();
+    try {
+        client.Connect(300);
+        FAIL() << "connected";
+    } catch (const EConnectTimeout& e) {
+        EXPECT_STREQ(e.what(), "Connect timed out.");
+    }
+    long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 290);
+    EXPECT_LT(elapsed, 1000);
+    // Slices of 50 ms, each followed by a pump.
+    EXPECT_GE(pump.Calls, 4);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(ConnectTest, PendingConnectCompletesOnTheWorkerWhenTheServerCatchesUp) {
+    TFullBacklog backlog;
+    TCountingPump pump;
+    TTCPClient client;
+    client.Host = "127.0.0.1";
+    client.Port = backlog.Port;
+    std::atomic<bool> done{false};
+    std::thread drainer([&backlog, &done] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (!done) {
+            backlog.Drain();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    auto start = Clock::now();
+    std::string error;
+    try {
+        client.Connect(5000);
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    long elapsed = ElapsedMs(start);
+    done = true;
+    drainer.join();
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(client.IsConnected());
+    // The handshake is retried by the system after about a second; the wait
+    // ends with it rather than at the limit.
+    EXPECT_LT(elapsed, 4000);
+    EXPECT_GT(pump.Calls, 0);
 }
 
 TEST(ConnectTest, CloseWithoutEverConnectingIsHarmless) {
