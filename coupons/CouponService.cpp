@@ -63,6 +63,13 @@ bool TCouponService::CheckService() {
     return ReplyOr("1", {}, kReplyFailed) == kReplyOK;
 }
 
+// 1 for "OK", 2 for the operation's second token, 0 for anything else.
+int TCouponService::CouponResult(const std::string& reply, const char* secondToken) {
+    if (reply == kReplyOK)
+        return 1;
+    return reply == secondToken ? 2 : 0;
+}
+
 TCouponService::TFields
 TCouponService::CouponFields(const std::string& id, const std::string& code,
                              const std::string& name, const std::string& expired,
@@ -86,13 +93,11 @@ int TCouponService::AddCoupon(const std::string& id, const std::string& code,
                               const std::string& expiryType, const std::string& days,
                               const std::string& expiryDate, const std::string& orderPage,
                               const std::string& comments, const std::string& createDate) {
-    const std::string reply = ReplyOr("2",
-                                      CouponFields(id, code, name, expired, expiryType, days,
-                                                   expiryDate, orderPage, comments, createDate),
-                                      kReplyFailed);
-    if (reply == kReplyOK)
-        return 1;
-    return reply == kReplyExistRecord ? 2 : 0;
+    return CouponResult(ReplyOr("2",
+                                CouponFields(id, code, name, expired, expiryType, days, expiryDate,
+                                             orderPage, comments, createDate),
+                                kReplyFailed),
+                        kReplyExistRecord);
 }
 
 int TCouponService::EditCoupon(const std::string& id, const std::string& code,
@@ -100,13 +105,11 @@ int TCouponService::EditCoupon(const std::string& id, const std::string& code,
                                const std::string& expiryType, const std::string& days,
                                const std::string& expiryDate, const std::string& orderPage,
                                const std::string& comments, const std::string& createDate) {
-    const std::string reply = ReplyOr("3",
-                                      CouponFields(id, code, name, expired, expiryType, days,
-                                                   expiryDate, orderPage, comments, createDate),
-                                      kReplyFailed);
-    if (reply == kReplyOK)
-        return 1;
-    return reply == kReplyDontExistRecord ? 2 : 0;
+    return CouponResult(ReplyOr("3",
+                                CouponFields(id, code, name, expired, expiryType, days, expiryDate,
+                                             orderPage, comments, createDate),
+                                kReplyFailed),
+                        kReplyDontExistRecord);
 }
 
 bool TCouponService::DeleteCoupons(const std::string& ids) {

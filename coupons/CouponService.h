@@ -94,6 +94,7 @@ private:
     std::string ReplyOr(const std::string& action, const TFields& fields,
                         const std::string& substitute);
     bool ReadList(const std::string& action, const TReplyReader& reader);
+    static int CouponResult(const std::string& reply, const char* secondToken);
     static TFields CouponFields(const std::string& id, const std::string& code,
                                 const std::string& name, const std::string& expired,
                                 const std::string& expiryType, const std::string& days,

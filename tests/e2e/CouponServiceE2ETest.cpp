@@ -307,5 +307,32 @@ TEST_P(CouponServiceE2E, ValuesTheListCannotCarryAreRefused) {
     EXPECT_TRUE(List().empty());
 }
 
+// The tables the script creates on first use are those of schema.sql.
+TEST(CouponServerSchema, TablesCreatedOnFirstUseMatchSchemaFile) {
+    TBackend& b = Backend("MariaDB");
+    TMariaDbServer& db = *b.Database;
+    db.Sql("CREATE DATABASE IF NOT EXISTS fresh_coupons; GRANT ALL ON fresh_coupons.* TO '" +
+           db.User + "'@'127.0.0.1';");
+    TServerSettings settings = b.Settings;
+    settings.Database = "fresh_coupons";
+    TPhpCouponServer php;
+    php.Start(MakeScratchDir("fresh"), settings, 1);
+    THTTPClient http;
+    const std::string site = php.SiteURL();
+    TCouponService service(http, [&] { return site; });
+    ASSERT_TRUE(service.CheckService()) << service.LastReply();
+    for (const char* table : {"coupons", "redemptions"}) {
+        const std::string show = std::string("SHOW CREATE TABLE ") + table;
+        auto definition = [&](const std::string& database) {
+            // The AUTO_INCREMENT counter differs with the rows added so far.
+            return std::regex_replace(db.Query(show, database), std::regex(" AUTO_INCREMENT=\\d+"),
+                                      "");
+        };
+        const std::string created = definition("fresh_coupons");
+        EXPECT_NE(created.find("`code` varbinary(255)"), std::string::npos) << created;
+        EXPECT_EQ(created, definition(db.Database)) << table;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, CouponServiceE2E, ::testing::Values("MariaDB", "SQLite"),
                          [](const auto& info) { return info.param; });

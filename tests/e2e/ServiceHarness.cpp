@@ -345,6 +345,16 @@ void TMariaDbServer::Sql(const std::string& sql, const std::string& database) {
         Fail("SQL failed: " + Tail(FDir + "/sql.log"));
 }
 
+std::string TMariaDbServer::Query(const std::string& sql, const std::string& database) {
+    const std::string out = FDir + "/query.out";
+    std::filesystem::remove(out);
+    if (RunProgram({"mariadb", "--no-defaults", "--socket=" + FSocket, "-uroot", "--batch", "-e",
+                    sql, database},
+                   out, 30000ms) != 0)
+        Fail("query failed: " + Tail(out));
+    return ReadWholeFile(out);
+}
+
 void TMariaDbServer::SqlFile(const std::string& path) {
     std::vector<std::string> argv = {"mariadb", "--no-defaults", "--socket=" + FSocket, "-uroot",
                                      Database};

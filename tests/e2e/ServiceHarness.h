@@ -79,6 +79,8 @@ public:
     void Sql(const std::string& sql, const std::string& database = {});
     // Feeds a file of SQL to the database.
     void SqlFile(const std::string& path);
+    // Runs a query as the administrator and returns its output, tab-separated.
+    std::string Query(const std::string& sql, const std::string& database);
 
     int Port = 0;
     std::string Database = "quillory_coupons";
