@@ -178,6 +178,11 @@ void TSocketHandle::Allocate() {
     }
 }
 
+void TSocketHandle::Adopt(int handle) {
+    CloseSocket();
+    FHandle = handle;
+}
+
 void TSocketHandle::CloseSocket() {
     if (FHandle < 0)
         return;
@@ -329,6 +334,17 @@ void TTCPConnection::ConnectSocket(const std::string& host, int port, int timeou
     }
     FTransport->UpdateBindingLocal();
     FTransport->UpdateBindingPeer();
+}
+
+void TTCPConnection::AdoptConnectedSocket(int handle) {
+    if (FHasTransport && IsConnected())
+        throw EAlreadyConnected();
+    if (!FTransport)
+        FTransport = std::make_unique<TSocketHandle>();
+    FHasTransport = true;
+    FInputBuffer.Clear();
+    FClosedGracefully = false;
+    FTransport->Adopt(handle);
 }
 
 bool TTCPConnection::IsConnected() {

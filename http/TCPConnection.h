@@ -48,6 +48,7 @@ class TSocketHandle {
 public:
     ~TSocketHandle();
     void Allocate();
+    void Adopt(int handle);
     // Marks the handle not allocated, stops sending and releases it.
     void CloseSocket();
     bool HandleAllocated() const { return FHandle >= 0; }
@@ -97,6 +98,11 @@ public:
     // Stops collecting and drops what was collected.
     void CancelWriteBuffer();
     void FlushWriteBuffer();
+
+    // Takes over an already connected stream socket (for example one end of a
+    // socket pair) as this connection's transport; the connection owns it
+    // from then on.
+    void AdoptConnectedSocket(int handle);
 
     // Closes the socket and releases the transport. Harmless when nothing is open.
     virtual void CloseConnection();

@@ -1,0 +1,49 @@
+// Feeds arbitrary bytes to the HTTP client as a server's reply: status line,
+// header block, 100 replies, chunked and counted bodies, redirects and error
+// replies. The reply arrives over one end of a socket pair whose other end
+// is shut for writing, so every read ends.
+#include "http/HTTPClient.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace quillory;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > 200000)
+        return 0;
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return 0;
+    int big = 1 << 20;
+    ::setsockopt(pair[1], SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+    ::setsockopt(pair[0], SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
+    std::size_t sent = 0;
+    while (sent < size) {
+        ssize_t n = ::send(pair[1], data + sent, size - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += static_cast<std::size_t>(n);
+    }
+    ::shutdown(pair[1], SHUT_WR);
+    {
+        THTTPClient client;
+        client.HandleRedirects = false; // nothing to follow on a socket pair
+        client.ReadTimeout(50);
+        client.Host = "127.0.0.1";
+        client.Port = 1;
+        client.AdoptConnectedSocket(pair[0]);
+        TStringStream target;
+        try {
+            client.GetToStream("http://127.0.0.1:1/f.txt", target);
+        } catch (const std::exception&) {
+            // Every failure must be an exception of ours, never a crash.
+        }
+        client.CloseConnection();
+    }
+    ::close(pair[1]);
+    return 0;
+}
