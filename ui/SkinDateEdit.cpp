@@ -36,7 +36,7 @@ QIcon NavigationGlyph(const char* name, const QColor& colour) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(colour, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     auto chevron = [&](qreal cx) {
-        const qreal d = prior ? 2.5 : -2.5;
+        const qreal d = prior ? -2.5 : 2.5;
         p.drawPolyline(QPolygonF() << QPointF(cx - d, 3.5) << QPointF(cx + d, 7)
                                    << QPointF(cx - d, 10.5));
     };

@@ -275,6 +275,7 @@ std::string InflateSkin(const std::string& compressed) {
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
     z.avail_in = static_cast<uInt>(compressed.size());
     std::string out;
+    out.reserve(std::min<std::size_t>(compressed.size() * 16, kMaxPackageBytes));
     char piece[4096];
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {

@@ -28,7 +28,7 @@ QImage DialogShot(TSkinMessage& message) {
 
 QImage DateFieldShot() {
     QWidget window;
-    window.resize(260, 230);
+    window.resize(340, 230);
     auto* label = new QLabel("Expiry date:", &window);
     label->move(12, 16);
     auto* edit = new TSkinDateEdit(&window, TFormatSettings::EnglishUS());
