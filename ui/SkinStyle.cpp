@@ -377,6 +377,20 @@ void TSkinStyle::drawPrimitive(PrimitiveElement pe, const QStyleOption* opt, QPa
             }
         }
         break;
+    case PE_IndicatorItemViewItemCheck:
+        // Tick boxes in lists look like the skin's check boxes.
+        if (data && !data->Empty())
+            if (const TSkinEntry* c = data->FindControl("checkbox", "checkradio")) {
+                QRect src;
+                const std::string key = IndicatorKey(*c, opt);
+                if (c->Rect(key, src)) {
+                    QRect target(QPoint(0, 0), src.size().boundedTo(opt->rect.size()));
+                    target.moveCenter(opt->rect.center());
+                    if (DrawSkinRect(p, data, *c, key, target, "none"))
+                        return;
+                }
+            }
+        break;
     case PE_PanelScrollAreaCorner:
         if (data && !data->Empty())
             if (const TSkinEntry* c = data->FindControl("bothhscrollbar", "scrollbar"))
