@@ -388,7 +388,11 @@ std::string BuildSkinPackageFromDescription(const std::string& descriptionPath) 
     auto bitmapFile = [&](const std::string& name) {
         const std::string bytes = ReadFileBytes(folder + name);
         std::size_t pos = 0;
-        return ReadBitmapFile(bytes, pos);
+        try {
+            return ReadBitmapFile(bytes, pos);
+        } catch (const ESkinError& e) {
+            throw ESkinError(folder + name + ": " + e.what());
+        }
     };
     auto flagged = [&](const char* key) -> std::optional<std::string> {
         const std::string name = ini.Read("PICTURES", key);

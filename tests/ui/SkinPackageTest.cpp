@@ -240,6 +240,13 @@ TEST_F(SkinAuthoringTest, NeedsEveryRequiredSection) {
     EXPECT_EQ(BuildSkinPackageFromDescription(FDir + "/skin.ini"), "");
     Write("skin2.ini", Description({}, ""));
     EXPECT_THROW(BuildSkinPackageFromDescription(FDir + "/skin2.ini"), EFileOpenError);
+    Write("main.bmp", "BM not really a bitmap, long enough to hold the headers");
+    try {
+        BuildSkinPackageFromDescription(FDir + "/skin2.ini");
+        FAIL();
+    } catch (const ESkinError& e) {
+        EXPECT_EQ(std::string(e.what()), FDir + "/main.bmp: Bitmap image is not valid");
+    }
 }
 
 TEST_F(SkinAuthoringTest, ToolWritesContainerAndDbskinFile) {
