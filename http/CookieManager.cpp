@@ -3,6 +3,7 @@
 #include "http/InternetDate.h"
 #include "http/NetExceptions.h"
 #include "http/SocketStack.h"
+#include "http/TextUtils.h"
 #include "platform/DateTime.h"
 
 #include <algorithm>
@@ -13,24 +14,9 @@ namespace quillory {
 
 namespace {
 
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-    return Upper(a) == Upper(b);
-}
+using text::SameText;
+using text::Trim;
+using text::Upper;
 
 bool EndsWithText(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&

@@ -1,5 +1,7 @@
 #include "http/HTTPClient.h"
 
+#include "http/TextUtils.h"
+
 #include "http/AntiFreeze.h"
 #include "http/InternetDate.h"
 #include "platform/DateTime.h"
@@ -10,24 +12,9 @@ namespace quillory {
 
 namespace {
 
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-    return Upper(a) == Upper(b);
-}
+using text::SameText;
+using text::Trim;
+using text::Upper;
 
 const char* MethodWord(THTTPMethod m) {
     switch (m) {

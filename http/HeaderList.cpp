@@ -1,5 +1,7 @@
 #include "http/HeaderList.h"
 
+#include "http/TextUtils.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -7,30 +9,18 @@ namespace quillory {
 
 namespace {
 
+using text::SameText;
+using text::Trim;
+using text::Upper;
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
 }
 
 std::string TrimRight(std::string s) {
     while (!s.empty() && s.back() == ' ')
         s.pop_back();
     return s;
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // Name of a header line: the text before its first ":"; lines without one

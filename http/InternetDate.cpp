@@ -38,6 +38,17 @@ int MonthIndex(const std::string& token) {
     return -1;
 }
 
+std::tm MakeTm(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return tm;
+}
+
 TDateTime FromTimeT(std::time_t t) {
     std::tm local{};
     localtime_r(&t, &local);
@@ -53,13 +64,7 @@ std::string LocalDateTimeToGMT(TDateTime local) {
     int y, m, d, h, n, s, ms;
     DecodeDate(local, y, m, d);
     DecodeTime(local, h, n, s, ms);
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = m - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = n;
-    tm.tm_sec = s;
+    std::tm tm = MakeTm(y, m, d, h, n, s);
     tm.tm_isdst = -1;
     std::time_t t = std::mktime(&tm);
     std::tm gmt{};
@@ -122,13 +127,7 @@ TDateTime GMTToLocalDateTime(const std::string& text) {
     TDateTime check = 0;
     if (!TryEncodeDate(year, month, day, check))
         return 0;
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
+    std::tm tm = MakeTm(year, month, day, hour, minute, second);
     std::time_t t = timegm(&tm) - offset;
     return FromTimeT(t);
 }

@@ -243,7 +243,7 @@ TTCPConnection::~TTCPConnection() {
         FTransport->CloseSocket();
 }
 
-void TTCPConnection::OpenConnection(const std::string& host, int port, int timeoutMs) {
+void TTCPConnection::PrepareTransport() {
     if (FHasTransport && IsConnected())
         throw EAlreadyConnected();
     if (!FTransport)
@@ -251,6 +251,10 @@ void TTCPConnection::OpenConnection(const std::string& host, int port, int timeo
     FHasTransport = true;
     FInputBuffer.Clear();
     FClosedGracefully = false;
+}
+
+void TTCPConnection::OpenConnection(const std::string& host, int port, int timeoutMs) {
+    PrepareTransport();
     try {
         ConnectSocket(host, port, timeoutMs);
     } catch (...) {
@@ -337,13 +341,7 @@ void TTCPConnection::ConnectSocket(const std::string& host, int port, int timeou
 }
 
 void TTCPConnection::AdoptConnectedSocket(int handle) {
-    if (FHasTransport && IsConnected())
-        throw EAlreadyConnected();
-    if (!FTransport)
-        FTransport = std::make_unique<TSocketHandle>();
-    FHasTransport = true;
-    FInputBuffer.Clear();
-    FClosedGracefully = false;
+    PrepareTransport();
     FTransport->Adopt(handle);
 }
 

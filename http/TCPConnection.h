@@ -137,6 +137,9 @@ protected:
     virtual void DoOnDisconnected() {}
 
 private:
+    // Makes the transport if needed (refusing while connected) and resets the
+    // input state for a new connection.
+    void PrepareTransport();
     void ConnectSocket(const std::string& host, int port, int timeoutMs);
     void ConnectWithTimeout(int socket, const std::string& ip, int port, int limit, bool pumping);
     void CloseTransportSocket();

@@ -1,6 +1,7 @@
 #include "http/URI.h"
 
 #include "http/NetExceptions.h"
+#include "http/TextUtils.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,11 +10,9 @@ namespace quillory {
 
 namespace {
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+using text::SameText;
+using text::Trim;
+using text::Upper;
 
 // Splits `text` into path, document and parameters: the parameters start at
 // the first "?" (or, without one, at the first "="); the path ends at the

@@ -48,6 +48,12 @@ TLoopbackServer Sender(const std::string& bytes, bool closeAfter) {
     });
 }
 
+void ConnectTo(TTCPClient& client, int port) {
+    client.Host = "127.0.0.1";
+    client.Port = port;
+    client.Connect(2000);
+}
+
 TEST(SocketErrorTest, MessagesCarryTheNumberAndItsText) {
     EXPECT_EQ(TSocketStack::SocketErrorMessage(10061),
               "Socket Error # 10061\r\nConnection refused.");
@@ -264,9 +270,7 @@ TEST(ConnectTest, CloseWithoutEverConnectingIsHarmless) {
 TEST(ReadLineTest, SplitsAtLineFeedsAndDropsTheCarriageReturnBeforeIt) {
     auto server = Sender("one\r\ntwo\nthr\ree\r\n\r\n", true);
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     EXPECT_EQ(client.ReadLine(), "one");
     EXPECT_EQ(client.ReadLine(), "two");
     EXPECT_EQ(client.ReadLine(), "thr\ree");
@@ -278,9 +282,7 @@ TEST(ReadLineTest, SplitsAtLineFeedsAndDropsTheCarriageReturnBeforeIt) {
 TEST(ReadLineTest, LastLineWithoutLineFeedThenClose) {
     auto server = Sender("done\npartial", true);
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     EXPECT_EQ(client.ReadLine(), "done");
     EXPECT_EQ(client.ReadLine(), "");
     EXPECT_TRUE(client.ReadLnTimedOut());
@@ -297,9 +299,7 @@ TEST(ReadLineTest, LineLengthLimitCountsTheCarriageReturn) {
     std::string tooLong(16384, 'b');
     auto server = Sender(ok + "\r\n" + tooLong + "\r\n", false);
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     EXPECT_EQ(client.ReadLine(), ok);
     try {
         client.ReadLine();
@@ -317,9 +317,7 @@ TEST(ReadLineTest, LineLengthLimitCountsTheCarriageReturn) {
 TEST(ReadLineTest, UnterminatedFloodIsRefusedWithoutWaitingForTheEnd) {
     auto server = Sender(std::string(40000, 'x'), false);
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     client.SetReadTimeout(2000);
     EXPECT_THROW(client.ReadLine(), EReadLnMaxLineLengthExceeded);
 }
@@ -329,9 +327,7 @@ TEST(ReadTimeoutTest, SilentServerEndsTheWaitAndThePumpRuns) {
     TCountingPump pump;
     pump.Pump.IdleTimeOut = 50;
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     client.ReadTimeout(300);
     int before = pump.Calls;
     auto start = Clock::now();
@@ -356,9 +352,7 @@ TEST(ReadTimeoutTest, PumpThatClosesTheConnectionEndsTheWait) {
     TAntiFreeze pump;
     pump.IdleTimeOut = 20;
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     TAntiFreeze::SetHook([&client](bool) { client.CloseConnection(); });
     client.ReadTimeout(0); // no limit: only the close can end it
     EXPECT_THROW(client.ReadLine(), ENetException);
@@ -368,9 +362,7 @@ TEST(ReadTimeoutTest, PumpThatClosesTheConnectionEndsTheWait) {
 TEST(ReadToStreamTest, ReadsCountsAndUntilClose) {
     auto server = Sender("0123456789tail-of-stream", true);
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     TStringStream first;
     client.ReadToStream(first, 10);
     EXPECT_EQ(first.DataString(), "0123456789");
@@ -386,9 +378,7 @@ TEST(ReadToStreamTest, CloseBeforeTheCountKeepsWhatArrived) {
         c.Send(std::string(30, 'b'));
     });
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     client.ReadTimeout(3000);
     TStringStream target;
     EXPECT_THROW(client.ReadToStream(target, 100), EConnClosedGracefully);
@@ -401,9 +391,7 @@ TEST(SendTest, WriteBufferSendsTheHeadAsOneBlock) {
     std::string got;
     TLoopbackServer server([&got](TServerConnection& c) { got = c.ReadUntilClose(3000); });
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     client.OpenWriteBuffer();
     client.WriteLine("GET / HTTP/1.1");
     client.WriteLine("");
@@ -425,18 +413,14 @@ TEST(SendTest, StreamThatRunsDryIsReported) {
     } lying;
     TLoopbackServer server([](TServerConnection& c) { c.ReadUntilClose(2000); });
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     EXPECT_THROW(client.SendStream(lying), ENoDataToRead);
 }
 
 TEST(SendTest, SendingToAClosedPeerFailsWithASocketError) {
     TLoopbackServer server([](TServerConnection& c) { c.Close(); });
     TTCPClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect(2000);
+    ConnectTo(client, server.Port());
     ASSERT_TRUE(server.WaitForHandlers(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::string block(65536, 'q');

@@ -1,0 +1,32 @@
+#include "http/TextUtils.h"
+
+#include <cctype>
+
+namespace quillory::text {
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace quillory::text
