@@ -272,13 +272,14 @@ void THTTPClient::PollForClose() {
 }
 
 void THTTPClient::ConnectAndSend() {
-    if (FProxyParams.ProxyServer.empty()) {
-        const int port = StrToInt(FURI.Port);
-        if (!SameText(Host, FURI.Host) || Port != port) {
-            CloseConnection();
-            Host = FURI.Host;
-            Port = port;
-        }
+    // Requests go straight to the URL's host; there is no proxy transport.
+    if (!FProxyParams.ProxyServer.empty())
+        throw ENetException("Proxy servers are not supported.");
+    const int port = StrToInt(FURI.Port);
+    if (!SameText(Host, FURI.Host) || Port != port) {
+        CloseConnection();
+        Host = FURI.Host;
+        Port = port;
     }
     if (SameText(FURI.Protocol, "https"))
         throw EIOHandlerPropInvalid();

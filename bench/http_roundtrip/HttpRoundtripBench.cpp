@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
 
     THTTPClient ours;
     ours.HandleRedirects = true;
-    ours.ReadTimeout(getenv("RT0") ? 0 : 60000);
+    ours.ReadTimeout(60000);
 
     // libcurl: the same body bytes and the same head lines, HTTP/1.0, a new
     // connection for every request.

@@ -124,6 +124,9 @@ TEST_F(RequestBytesTest, UnsupportedProtocolsAreRefused) {
     EXPECT_THROW(client.Get("ftp://127.0.0.1/x"), EUnknownProtocol);
     // A port that is not a number shows when connecting.
     EXPECT_THROW(client.Get("http://127.0.0.1:8o/x"), EConvertError);
+    // A proxy is refused outright rather than silently bypassed.
+    client.ProxyParams().ProxyServer = "127.0.0.1";
+    EXPECT_THROW(client.Get("http://127.0.0.1:8080/x"), ENetException);
 }
 
 using ConnectionReuseTest = ClientFixture;
