@@ -60,14 +60,22 @@ void Chevron(QPainter& p, QPointF centre, qreal size, int direction, const QColo
     const qreal s = size / 2;
     QPolygonF line;
     switch (direction) {
-    case 0: line << centre + QPointF(-s, -s / 2) << centre + QPointF(0, s / 2)
-                 << centre + QPointF(s, -s / 2); break;
-    case 3: line << centre + QPointF(-s, s / 2) << centre + QPointF(0, -s / 2)
-                 << centre + QPointF(s, s / 2); break;
-    case 1: line << centre + QPointF(s / 2, -s) << centre + QPointF(-s / 2, 0)
-                 << centre + QPointF(s / 2, s); break;
-    default: line << centre + QPointF(-s / 2, -s) << centre + QPointF(s / 2, 0)
-                  << centre + QPointF(-s / 2, s); break;
+    case 0:
+        line << centre + QPointF(-s, -s / 2) << centre + QPointF(0, s / 2)
+             << centre + QPointF(s, -s / 2);
+        break;
+    case 3:
+        line << centre + QPointF(-s, s / 2) << centre + QPointF(0, -s / 2)
+             << centre + QPointF(s, s / 2);
+        break;
+    case 1:
+        line << centre + QPointF(s / 2, -s) << centre + QPointF(-s / 2, 0)
+             << centre + QPointF(s / 2, s);
+        break;
+    default:
+        line << centre + QPointF(-s / 2, -s) << centre + QPointF(s / 2, 0)
+             << centre + QPointF(-s / 2, s);
+        break;
     }
     p.drawPolyline(line);
 }
@@ -94,8 +102,8 @@ QImage PaintButtons() {
     QPainter p(&img);
     const QRectF cell(0, 0, 40, 21);
     RoundBox(p, cell, 4, Vertical(cell, Qt::white, QColor(0xF4, 0xF6, 0xF9)), kBorder);
-    RoundBox(p, cell.translated(40, 0), 4, Vertical(cell, QColor(0xF7, 0xFA, 0xFF),
-                                                    QColor(0xE9, 0xF0, 0xFC)), kBorderHover);
+    RoundBox(p, cell.translated(40, 0), 4,
+             Vertical(cell, QColor(0xF7, 0xFA, 0xFF), QColor(0xE9, 0xF0, 0xFC)), kBorderHover);
     RoundBox(p, cell.translated(80, 0), 4, QColor(0xDC, 0xE6, 0xF7), kAccent);
     RoundBox(p, cell.translated(120, 0), 4, kDisabled, kDisabledBorder);
     RoundBox(p, cell.translated(160, 0), 4,
@@ -104,8 +112,7 @@ QImage PaintButtons() {
     RoundBox(p, sq.adjusted(1, 1, -1, -1), 4, QColor(255, 255, 255, 0), QColor(0, 0, 0, 0));
     RoundBox(p, sq.translated(23, 0).adjusted(1, 1, -1, -1), 4, QColor(0xE8, 0xEF, 0xFB),
              QColor(0xC9, 0xD7, 0xF0));
-    RoundBox(p, sq.translated(46, 0).adjusted(1, 1, -1, -1), 4, QColor(0xD3, 0xE0, 0xF7),
-             kAccent);
+    RoundBox(p, sq.translated(46, 0).adjusted(1, 1, -1, -1), 4, QColor(0xD3, 0xE0, 0xF7), kAccent);
     return img;
 }
 
@@ -128,7 +135,8 @@ QImage PaintFields() {
         p.drawRoundedRect(b.adjusted(2, 2, -2, -2), 3, 3);
         p.setPen(QPen(QColor(0xDD, 0xE2, 0xE9), 1));
         p.drawLine(QPointF(b.left() + 0.5, 4), QPointF(b.left() + 0.5, 18));
-        Chevron(p, b.center() + QPointF(0.5, 0.5), 7, 0, s == 0 ? QColor(0x5A, 0x64, 0x75) : kAccent);
+        Chevron(p, b.center() + QPointF(0.5, 0.5), 7, 0,
+                s == 0 ? QColor(0x5A, 0x64, 0x75) : kAccent);
     }
     const QRectF head(0, 22, 30, 22);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -174,7 +182,8 @@ QImage PaintIndicators() {
                 p.setBrush(on ? QBrush(Qt::white) : QBrush(fill));
                 if (on)
                     p.setPen(QPen(fill, 4.5));
-                p.drawEllipse(on ? r.adjusted(2.2, 2.2, -2.2, -2.2) : r.adjusted(0.5, 0.5, -0.5, -0.5));
+                p.drawEllipse(on ? r.adjusted(2.2, 2.2, -2.2, -2.2)
+                                 : r.adjusted(0.5, 0.5, -0.5, -0.5));
             }
         }
     }

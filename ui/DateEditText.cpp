@@ -8,7 +8,9 @@ namespace quillory {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool AllDigits(const std::string& s) {
     for (char c : s)
@@ -167,25 +169,31 @@ bool TEditMask::Accepts(int pos, char c) const {
     if (IsLiteral(pos))
         return false;
     const char m = FBody[static_cast<std::size_t>(pos)];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        static_cast<unsigned char>(c) >= 0x80;
+    const bool letter =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80;
     switch (m) {
     case '9':
-    case '0': return IsDigit(c);
-    case '#': return IsDigit(c) || c == '+' || c == '-';
+    case '0':
+        return IsDigit(c);
+    case '#':
+        return IsDigit(c) || c == '+' || c == '-';
     case 'L':
-    case 'l': return letter;
+    case 'l':
+        return letter;
     case 'A':
-    case 'a': return letter || IsDigit(c);
-    default: return c >= ' ';
+    case 'a':
+        return letter || IsDigit(c);
+    default:
+        return c >= ' ';
     }
 }
 
 std::string TEditMask::EmptyText(char separator) const {
     std::string out;
     for (int i = 0; i < Length(); ++i)
-        out += IsLiteral(i) ? (FBody[static_cast<std::size_t>(i)] == '/' ? separator
-                                                                           : FBody[static_cast<std::size_t>(i)])
+        out += IsLiteral(i) ? (FBody[static_cast<std::size_t>(i)] == '/'
+                                   ? separator
+                                   : FBody[static_cast<std::size_t>(i)])
                             : FBlank;
     return out;
 }
@@ -276,7 +284,8 @@ bool IsPlausibleDateText(const std::string& candidate, const TFormatSettings& fs
         if (v.empty())
             return false;
         switch (f.Kind[i]) {
-        case 'y': return AllDigits(v) && DigitsValue(v) >= 1 && DigitsValue(v) <= yearLimit;
+        case 'y':
+            return AllDigits(v) && DigitsValue(v) >= 1 && DigitsValue(v) <= yearLimit;
         case 'm':
             if (f.MonthName)
                 return true;
@@ -307,8 +316,10 @@ TDateTime CompleteDateTextToDate(const std::string& text, const TFormatSettings&
     } else {
         const std::vector<std::string> parts = Split(text, fs.DateSeparator);
         if (parts.size() == 3) {
-            const int y = static_cast<int>(DigitsValue(parts[static_cast<std::size_t>(f.IndexOf('y'))]));
-            const int d = static_cast<int>(DigitsValue(parts[static_cast<std::size_t>(f.IndexOf('d'))]));
+            const int y =
+                static_cast<int>(DigitsValue(parts[static_cast<std::size_t>(f.IndexOf('y'))]));
+            const int d =
+                static_cast<int>(DigitsValue(parts[static_cast<std::size_t>(f.IndexOf('d'))]));
             const int m = MonthNumber(parts[static_cast<std::size_t>(f.IndexOf('m'))], fs, f);
             if (m != 0 && TryEncodeDate(y, m, d, out))
                 return out;

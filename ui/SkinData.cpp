@@ -152,15 +152,16 @@ QFont FontFromHeight(const QString& family, int height, bool bold, bool italic) 
         f.setPixelSize(height);
         const int cell = QFontMetrics(f).ascent() + QFontMetrics(f).descent();
         if (cell > 0 && cell != height)
-            f.setPixelSize(std::max(1, static_cast<int>(std::lround(double(height) * height / cell))));
+            f.setPixelSize(
+                std::max(1, static_cast<int>(std::lround(double(height) * height / cell))));
     }
     return f;
 }
 
 QFont TSkinEntry::Font(const QFont& base) const {
     const std::string style = LowerAscii(Value("fontstyle"));
-    const QString family = Has("fontname") ? QString::fromLocal8Bit(Value("fontname").c_str())
-                                           : base.family();
+    const QString family =
+        Has("fontname") ? QString::fromLocal8Bit(Value("fontname").c_str()) : base.family();
     const int height = Int("fontheight", 0);
     QFont f = height != 0 ? FontFromHeight(family, height) : base;
     f.setFamily(family);

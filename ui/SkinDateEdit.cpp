@@ -37,8 +37,8 @@ QIcon NavigationGlyph(const char* name, const QColor& colour) {
     p.setPen(QPen(colour, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     auto chevron = [&](qreal cx) {
         const qreal d = prior ? -2.5 : 2.5;
-        p.drawPolyline(QPolygonF() << QPointF(cx - d, 3.5) << QPointF(cx + d, 7)
-                                   << QPointF(cx - d, 10.5));
+        p.drawPolyline(QPolygonF()
+                       << QPointF(cx - d, 3.5) << QPointF(cx + d, 7) << QPointF(cx - d, 10.5));
     };
     if (year) {
         chevron(5);
@@ -71,7 +71,9 @@ const TFormatSettings& DefaultFormatSettings() {
     return *slot;
 }
 
-void SetDefaultFormatSettings(const TFormatSettings& fs) { DefaultSettingsSlot() = fs; }
+void SetDefaultFormatSettings(const TFormatSettings& fs) {
+    DefaultSettingsSlot() = fs;
+}
 
 // --- calendar ------------------------------------------------------------------
 
@@ -122,10 +124,18 @@ void TSkinMonthCalendar::MoveMonths(int months) {
     emit DateChanged();
 }
 
-void TSkinMonthCalendar::NextMonth() { MoveMonths(1); }
-void TSkinMonthCalendar::PriorMonth() { MoveMonths(-1); }
-void TSkinMonthCalendar::NextYear() { MoveMonths(12); }
-void TSkinMonthCalendar::PriorYear() { MoveMonths(-12); }
+void TSkinMonthCalendar::NextMonth() {
+    MoveMonths(1);
+}
+void TSkinMonthCalendar::PriorMonth() {
+    MoveMonths(-1);
+}
+void TSkinMonthCalendar::NextYear() {
+    MoveMonths(12);
+}
+void TSkinMonthCalendar::PriorYear() {
+    MoveMonths(-12);
+}
 
 QFont TSkinMonthCalendar::TitleFont() const {
     QFont f = font();
@@ -137,7 +147,9 @@ int TSkinMonthCalendar::LinePosition() const {
     return HeaderTop() + QFontMetrics(font()).height() + 1;
 }
 
-int TSkinMonthCalendar::RowHeight() const { return (height() - LinePosition() - 4) / 6; }
+int TSkinMonthCalendar::RowHeight() const {
+    return (height() - LinePosition() - 4) / 6;
+}
 
 int TSkinMonthCalendar::FirstDayColumn() const {
     int y, m, d;
@@ -197,7 +209,8 @@ void TSkinMonthCalendar::paintEvent(QPaintEvent*) {
     muted.setAlpha(150);
     p.setPen(muted);
     for (int c = 0; c < 7; ++c) {
-        const std::size_t day = static_cast<std::size_t>((c + static_cast<int>(FirstDayOfWeek)) % 7);
+        const std::size_t day =
+            static_cast<std::size_t>((c + static_cast<int>(FirstDayOfWeek)) % 7);
         p.drawText(QRect(1 + c * colW, HeaderTop(), colW, textH), Qt::AlignCenter,
                    QString::fromLocal8Bit(FFormat.ShortDayNames[day].c_str()));
     }
@@ -253,8 +266,7 @@ TSkinDateEdit::TSkinDateEdit(QWidget* parent, const TFormatSettings& fs)
     CalendarFont = FontFromHeight("Arial", 14);
     FCalendar = new TSkinPopupMonthCalendar(this, fs);
     FCalendar->setObjectName("Calendar");
-    connect(FCalendar, &TSkinMonthCalendar::NumberClick, this,
-            &TSkinDateEdit::CalendarNumberClick);
+    connect(FCalendar, &TSkinMonthCalendar::NumberClick, this, &TSkinDateEdit::CalendarNumberClick);
     connect(FCalendar, &TSkinMonthCalendar::DateChanged, this, &TSkinDateEdit::DateChange);
     setTextMargins(0, 0, 20, 0);
     TFlagGuard guard(FSettingText);
@@ -263,9 +275,13 @@ TSkinDateEdit::TSkinDateEdit(QWidget* parent, const TFormatSettings& fs)
             .c_str()));
 }
 
-TSkinDateEdit::~TSkinDateEdit() { qApp->removeEventFilter(this); }
+TSkinDateEdit::~TSkinDateEdit() {
+    qApp->removeEventFilter(this);
+}
 
-TDateTime TSkinDateEdit::Date() const { return FCalendar->Date(); }
+TDateTime TSkinDateEdit::Date() const {
+    return FCalendar->Date();
+}
 
 void TSkinDateEdit::SetDate(TDateTime value) {
     FCalendar->SetDate(value);
@@ -332,8 +348,8 @@ void TSkinDateEdit::SyncDateFromText() {
 
 void TSkinDateEdit::SetTextFromDate() {
     TFlagGuard guard(FSettingText);
-    WriteText(FMask.Fit(FormatDateTime(FFormat.ShortDateFormat, Date(), FFormat),
-                        FFormat.DateSeparator));
+    WriteText(
+        FMask.Fit(FormatDateTime(FFormat.ShortDateFormat, Date(), FFormat), FFormat.DateSeparator));
 }
 
 void TSkinDateEdit::MoveCursorToEditable(int pos, bool forward) {
@@ -405,8 +421,8 @@ void TSkinDateEdit::keyPressEvent(QKeyEvent* e) {
     }
     if (e->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
         const int start = hasSelectedText() ? selectionStart() : cursorPosition();
-        const int end = hasSelectedText() ? start + static_cast<int>(selectedText().size())
-                                          : start + 1;
+        const int end =
+            hasSelectedText() ? start + static_cast<int>(selectedText().size()) : start + 1;
         BlankRange(start, end);
         return;
     }
@@ -427,7 +443,8 @@ void TSkinDateEdit::keyPressEvent(QKeyEvent* e) {
     if (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo))
         return;
     const QByteArray typed = e->text().toLocal8Bit();
-    if (mods == Qt::NoModifier && typed.size() == 1 && static_cast<unsigned char>(typed[0]) >= ' ') {
+    if (mods == Qt::NoModifier && typed.size() == 1 &&
+        static_cast<unsigned char>(typed[0]) >= ' ') {
         TypeChar(typed[0]);
         return;
     }
@@ -461,7 +478,8 @@ void TSkinDateEdit::resizeEvent(QResizeEvent* e) {
 }
 
 void TSkinDateEdit::mousePressEvent(QMouseEvent* e) {
-    if (ButtonMode && e->button() == Qt::LeftButton && ButtonRect().contains(e->position().toPoint())) {
+    if (ButtonMode && e->button() == Qt::LeftButton &&
+        ButtonRect().contains(e->position().toPoint())) {
         FButtonDown = true;
         if (CalendarVisible())
             CloseUp(false);
@@ -478,7 +496,7 @@ void TSkinDateEdit::mousePressEvent(QMouseEvent* e) {
 
 void TSkinDateEdit::mouseMoveEvent(QMouseEvent* e) {
     setCursor(ButtonMode && ButtonRect().contains(e->position().toPoint()) ? Qt::ArrowCursor
-                                                                            : Qt::IBeamCursor);
+                                                                           : Qt::IBeamCursor);
     QLineEdit::mouseMoveEvent(e);
 }
 
@@ -490,12 +508,13 @@ void TSkinDateEdit::paintEvent(QPaintEvent* e) {
     const QRect r = ButtonRect();
     const TSkinData* data = SkinDataOf(this);
     const TSkinEntry* entry =
-        data && !data->Empty() ? data->FindControl(property("SkinDataName").toString().toStdString(),
-                                                   "edit")
-                               : nullptr;
+        data && !data->Empty()
+            ? data->FindControl(property("SkinDataName").toString().toStdString(), "edit")
+            : nullptr;
     std::string key = CalendarVisible() ? "downbuttonrect"
-                      : underMouse() && r.contains(mapFromGlobal(QCursor::pos())) ? "activebuttonrect"
-                                                                                    : "buttonrect";
+                      : underMouse() && r.contains(mapFromGlobal(QCursor::pos()))
+                          ? "activebuttonrect"
+                          : "buttonrect";
     if (entry && !entry->Has(key))
         key = "buttonrect";
     if (entry && DrawSkinRect(&p, data, *entry, key, r, "none"))
@@ -508,7 +527,9 @@ void TSkinDateEdit::paintEvent(QPaintEvent* e) {
     style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &opt, &p, this);
 }
 
-bool TSkinDateEdit::CalendarVisible() const { return FCalendar->isVisible(); }
+bool TSkinDateEdit::CalendarVisible() const {
+    return FCalendar->isVisible();
+}
 
 void TSkinDateEdit::DropDown() {
     FCalendar->resize(CalendarWidth, CalendarHeight);

@@ -35,7 +35,10 @@ public:
     void SetDate(TDateTime value);
     TDaysOfWeek FirstDayOfWeek = Sun;
     bool TodayDefault = false;
-    void SetFormatSettings(const TFormatSettings& fs) { FFormat = fs; update(); }
+    void SetFormatSettings(const TFormatSettings& fs) {
+        FFormat = fs;
+        update();
+    }
 
     // Navigation; a year move to 1760 or earlier or past 9999 does nothing,
     // and the day is clamped to the length of the new month.

@@ -48,9 +48,8 @@ void TIniDescription::Parse(const std::string& text) {
             continue;
         if (line[0] == '[') {
             std::size_t close = line.find(']');
-            std::string name =
-                LowerAscii(TrimBlanks(line.substr(1, close == std::string::npos ? std::string::npos
-                                                                                 : close - 1)));
+            std::string name = LowerAscii(TrimBlanks(
+                line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
             currentIsRepeat = FSections.count(name) != 0;
             current = &FSections[name];
             continue;
@@ -60,8 +59,7 @@ void TIniDescription::Parse(const std::string& text) {
             continue;
         std::string key = LowerAscii(TrimBlanks(line.substr(0, eq)));
         std::string value = TrimBlanks(line.substr(eq + 1));
-        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
-            value.back() == value[0])
+        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
             value = value.substr(1, value.size() - 2);
         current->emplace(key, value); // keeps the first of two equal keys
     }

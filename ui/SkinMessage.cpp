@@ -52,7 +52,8 @@ QString NormaliseBreaks(const QString& text) {
     return out;
 }
 
-constexpr int kLabelFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextShowMnemonic;
+constexpr int kLabelFlags =
+    Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextShowMnemonic;
 
 QChar AcceleratorOf(const QString& caption) {
     for (int i = 0; i + 1 < caption.size(); ++i) {
@@ -74,15 +75,22 @@ int TDialogButtons::Count() const {
     return n;
 }
 
-const TDialogButtonInfo& DialogButtonInfo(TDialogButton b) { return kButtons[b]; }
+const TDialogButtonInfo& DialogButtonInfo(TDialogButton b) {
+    return kButtons[b];
+}
 
 std::string DialogKindCaption(TDialogKind kind) {
     switch (kind) {
-    case dkWarning: return "Warning";
-    case dkError: return "Error";
-    case dkInformation: return "Information";
-    case dkConfirmation: return "Confirm";
-    default: return {};
+    case dkWarning:
+        return "Warning";
+    case dkError:
+        return "Error";
+    case dkInformation:
+        return "Information";
+    case dkConfirmation:
+        return "Confirm";
+    default:
+        return {};
     }
 }
 
@@ -184,8 +192,8 @@ int TSkinMessageForm::MaximumSkinnedWidth() const {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     int width = screen ? screen->availableGeometry().width() : 1 << 16;
-    const int frameMax = SkinData && !SkinData->Empty() ? SkinData->FormInfo().Int("maxwidth", 0)
-                                                        : 0;
+    const int frameMax =
+        SkinData && !SkinData->Empty() ? SkinData->FormInfo().Int("maxwidth", 0) : 0;
     if (frameMax > 0)
         width = std::min(width, frameMax);
     return width;
@@ -309,7 +317,8 @@ TSkinMessageForm* TSkinMessage::CreateMessageDialog(const std::string& msg, TDia
         QStyle::SP_MessageBoxWarning, QStyle::SP_MessageBoxCritical,
         QStyle::SP_MessageBoxInformation, QStyle::SP_MessageBoxQuestion};
     if (kind != dkCustom)
-        image->setPixmap(form->style()->standardIcon(icons[kind], nullptr, form.get()).pixmap(32, 32));
+        image->setPixmap(
+            form->style()->standardIcon(icons[kind], nullptr, form.get()).pixmap(32, 32));
 
     const int clientHeight = buttonHeight + label->height() + 50;
     int clientWidth = rowWidth < right ? right + 40 : rowWidth + 40;
@@ -321,7 +330,7 @@ TSkinMessageForm* TSkinMessage::CreateMessageDialog(const std::string& msg, TDia
         clientWidth = form->MinimumSkinnedWidth();
     form->setFixedSize(clientWidth, clientHeight);
 
-    const TDialogButton defaultButton = buttons.Contains(dbOK) ? dbOK
+    const TDialogButton defaultButton = buttons.Contains(dbOK)    ? dbOK
                                         : buttons.Contains(dbYes) ? dbYes
                                                                   : dbRetry;
     const TDialogButton cancelButton = buttons.Contains(dbCancel) ? dbCancel

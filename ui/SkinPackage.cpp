@@ -114,9 +114,10 @@ TBitmapLayout LayoutOf(const std::string& d, std::size_t pos) {
     if (l.Info.Width <= 0 || l.Info.Height <= 0 || l.Info.Width > 32768 || l.Info.Height > 32768)
         throw EInvalidBitmap();
     if (image == 0) {
-        const std::uint64_t stride =
-            (static_cast<std::uint64_t>(l.Info.Width) * static_cast<std::uint64_t>(l.Info.BitCount) +
-             31) / 32 * 4;
+        const std::uint64_t stride = (static_cast<std::uint64_t>(l.Info.Width) *
+                                          static_cast<std::uint64_t>(l.Info.BitCount) +
+                                      31) /
+                                     32 * 4;
         image = stride * static_cast<std::uint64_t>(l.Info.Height);
     }
     if (image > kMaxBitmapBytes)
@@ -195,17 +196,21 @@ std::string ReadBitmapFile(const std::string& data, std::size_t& pos) {
     return copy;
 }
 
-TBitmapInfo BitmapInfoOf(const std::string& bitmap) { return LayoutOf(bitmap, 0).Info; }
+TBitmapInfo BitmapInfoOf(const std::string& bitmap) {
+    return LayoutOf(bitmap, 0).Info;
+}
 
 std::string WriteBitmap24(int width, int height, const std::vector<std::uint32_t>& rgb) {
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-    std::string b = BitmapHeader(width, height, 24, 0,
-                                 static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height)));
+    std::string b =
+        BitmapHeader(width, height, 24, 0,
+                     static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height)));
     for (int y = height - 1; y >= 0; --y) {
         std::string row(stride, '\0');
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                        static_cast<std::size_t>(x)];
+            const std::uint32_t p =
+                rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                    static_cast<std::size_t>(x)];
             row[static_cast<std::size_t>(x) * 3] = static_cast<char>(p & 0xFF);
             row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<char>((p >> 8) & 0xFF);
             row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<char>((p >> 16) & 0xFF);
@@ -237,7 +242,7 @@ std::string WriteBitmap32(int width, int height, const std::vector<std::uint32_t
     for (std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
         AppendU32(b, mask);
     AppendU32(b, 0x73524742); // "sRGB"
-    b.append(36 + 12, '\0');    // end points and gamma, unused with sRGB
+    b.append(36 + 12, '\0');  // end points and gamma, unused with sRGB
     for (int y = height - 1; y >= 0; --y)
         for (int x = 0; x < width; ++x)
             AppendU32(b, argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
@@ -248,8 +253,9 @@ std::string WriteBitmap32(int width, int height, const std::vector<std::uint32_t
 std::string WriteBitmap4(int width, int height, const std::vector<std::uint8_t>& indices,
                          const std::vector<std::uint32_t>& palette) {
     const std::size_t stride = (static_cast<std::size_t>(width) * 4 + 31) / 32 * 4;
-    std::string b = BitmapHeader(width, height, 4, 16,
-                                 static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height)));
+    std::string b =
+        BitmapHeader(width, height, 4, 16,
+                     static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height)));
     for (std::size_t i = 0; i < 16; ++i)
         AppendU32(b, i < palette.size() ? palette[i] & 0xFFFFFF : 0);
     for (int y = height - 1; y >= 0; --y) {
@@ -257,7 +263,8 @@ std::string WriteBitmap4(int width, int height, const std::vector<std::uint8_t>&
         for (int x = 0; x < width; ++x) {
             const std::uint8_t v =
                 indices[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                        static_cast<std::size_t>(x)] & 0x0F;
+                        static_cast<std::size_t>(x)] &
+                0x0F;
             char& c = row[static_cast<std::size_t>(x) / 2];
             c = static_cast<char>(x % 2 == 0 ? (c & 0x0F) | (v << 4) : (c & 0xF0) | v);
         }

@@ -239,7 +239,9 @@ QPalette TSkinStyle::standardPalette() const {
     return pal;
 }
 
-void TSkinStyle::polish(QPalette& pal) { pal = standardPalette(); }
+void TSkinStyle::polish(QPalette& pal) {
+    pal = standardPalette();
+}
 
 void TSkinStyle::polish(QWidget* w) {
     QProxyStyle::polish(w);
@@ -348,8 +350,7 @@ void TSkinStyle::drawPrimitive(PrimitiveElement pe, const QStyleOption* opt, QPa
             DrawSkinRect(p, data, *e, FieldStateKey(*e, opt), opt->rect))
             return;
         // An edit field inside a skinned combo box draws no frame of its own.
-        if (w && qobject_cast<const QComboBox*>(w->parentWidget()) &&
-            EntryFor(w->parentWidget())) {
+        if (w && qobject_cast<const QComboBox*>(w->parentWidget()) && EntryFor(w->parentWidget())) {
             p->fillRect(opt->rect, opt->palette.base());
             return;
         }
@@ -418,9 +419,9 @@ void TSkinStyle::drawControl(ControlElement ce, const QStyleOption* opt, QPainte
             if (const auto* b = qstyleoption_cast<const QStyleOptionButton*>(opt)) {
                 QStyleOptionButton copy = *b;
                 const bool isDefault = b->features & QStyleOptionButton::DefaultButton;
-                copy.palette.setColor(QPalette::ButtonText,
-                                      FontColorFor(*e, opt, b->palette.color(QPalette::ButtonText),
-                                                   isDefault));
+                copy.palette.setColor(
+                    QPalette::ButtonText,
+                    FontColorFor(*e, opt, b->palette.color(QPalette::ButtonText), isDefault));
                 QProxyStyle::drawControl(ce, &copy, p, w);
                 return;
             }
@@ -431,8 +432,9 @@ void TSkinStyle::drawControl(ControlElement ce, const QStyleOption* opt, QPainte
         if (e && e->Kind == "checkradio") {
             if (const auto* b = qstyleoption_cast<const QStyleOptionButton*>(opt)) {
                 QStyleOptionButton copy = *b;
-                copy.palette.setColor(QPalette::WindowText,
-                                      FontColorFor(*e, opt, b->palette.color(QPalette::WindowText)));
+                copy.palette.setColor(
+                    QPalette::WindowText,
+                    FontColorFor(*e, opt, b->palette.color(QPalette::WindowText)));
                 QProxyStyle::drawControl(ce, &copy, p, w);
                 return;
             }
@@ -467,8 +469,8 @@ void TSkinStyle::drawControl(ControlElement ce, const QStyleOption* opt, QPainte
     QProxyStyle::drawControl(ce, opt, p, w);
 }
 
-void TSkinStyle::drawComplexControl(ComplexControl cc, const QStyleOptionComplex* opt,
-                                    QPainter* p, const QWidget* w) const {
+void TSkinStyle::drawComplexControl(ComplexControl cc, const QStyleOptionComplex* opt, QPainter* p,
+                                    const QWidget* w) const {
     const TSkinData* data = DataFor(w);
     const TSkinEntry* e = EntryFor(w);
     if (cc == CC_ComboBox && e && e->Kind == "combobox") {
@@ -512,8 +514,8 @@ void TSkinStyle::drawComplexControl(ComplexControl cc, const QStyleOptionComplex
     QProxyStyle::drawComplexControl(cc, opt, p, w);
 }
 
-QRect TSkinStyle::subControlRect(ComplexControl cc, const QStyleOptionComplex* opt,
-                                 SubControl sc, const QWidget* w) const {
+QRect TSkinStyle::subControlRect(ComplexControl cc, const QStyleOptionComplex* opt, SubControl sc,
+                                 const QWidget* w) const {
     const TSkinEntry* e = EntryFor(w);
     if (cc == CC_ScrollBar && e && e->Kind == "scrollbar") {
         if (const auto* sb = qstyleoption_cast<const QStyleOptionSlider*>(opt)) {
@@ -533,15 +535,21 @@ QRect TSkinStyle::subControlRect(ComplexControl cc, const QStyleOptionComplex* o
                                   : QRect(r.left(), r.top() + start, r.width(), len);
             };
             switch (sc) {
-            case SC_ScrollBarGroove: return r;
-            case SC_ScrollBarSlider: return along(pos, thumb);
-            case SC_ScrollBarSubPage: return along(0, pos);
-            case SC_ScrollBarAddPage: return along(pos + thumb, length - pos - thumb);
+            case SC_ScrollBarGroove:
+                return r;
+            case SC_ScrollBarSlider:
+                return along(pos, thumb);
+            case SC_ScrollBarSubPage:
+                return along(0, pos);
+            case SC_ScrollBarAddPage:
+                return along(pos + thumb, length - pos - thumb);
             case SC_ScrollBarAddLine:
             case SC_ScrollBarSubLine:
             case SC_ScrollBarFirst:
-            case SC_ScrollBarLast: return {};
-            default: break;
+            case SC_ScrollBarLast:
+                return {};
+            default:
+                break;
             }
         }
     }
@@ -554,7 +562,8 @@ QRect TSkinStyle::subControlRect(ComplexControl cc, const QStyleOptionComplex* o
             return QRect(r.right() - bw - m.right() + 2, r.top() + 1, bw, r.height() - 2);
         if (sc == SC_ComboBoxEditField)
             return QRect(r.left() + m.left() + 2, r.top() + m.top(),
-                         r.width() - bw - m.left() - m.right() - 2, r.height() - m.top() - m.bottom());
+                         r.width() - bw - m.left() - m.right() - 2,
+                         r.height() - m.top() - m.bottom());
         if (sc == SC_ComboBoxFrame)
             return r;
     }
@@ -578,7 +587,8 @@ int TSkinStyle::pixelMetric(PixelMetric pm, const QStyleOption* opt, const QWidg
     case PM_ExclusiveIndicatorWidth:
     case PM_ExclusiveIndicatorHeight:
         if (skinned) {
-            const bool radio = pm == PM_ExclusiveIndicatorWidth || pm == PM_ExclusiveIndicatorHeight;
+            const bool radio =
+                pm == PM_ExclusiveIndicatorWidth || pm == PM_ExclusiveIndicatorHeight;
             QRect r;
             const TSkinEntry* c = data->FindControl(radio ? "radiobox" : "checkbox", "checkradio");
             if (c && c->Rect("skinrect", r))

@@ -13,11 +13,11 @@ TFormatSettings Locale(const std::string& shortDate, char sep) {
     return fs;
 }
 
-const TFormatSettings kUS = TFormatSettings::EnglishUS();            // M/d/yyyy
-const TFormatSettings kUK = Locale("dd/mm/yyyy", '/');               // day first
-const TFormatSettings kISO = Locale("yyyy-mm-dd", '-');              // year first
-const TFormatSettings kNames = Locale("dd-mmm-yyyy", '-');           // month names
-const TFormatSettings kShortYear = Locale("m/d/yy", '/');            // two-digit year
+const TFormatSettings kUS = TFormatSettings::EnglishUS();  // M/d/yyyy
+const TFormatSettings kUK = Locale("dd/mm/yyyy", '/');     // day first
+const TFormatSettings kISO = Locale("yyyy-mm-dd", '-');    // year first
+const TFormatSettings kNames = Locale("dd-mmm-yyyy", '-'); // month names
+const TFormatSettings kShortYear = Locale("m/d/yy", '/');  // two-digit year
 
 TEST(DateMaskTest, BuiltFromTheShortDateFormat) {
     EXPECT_EQ(BuildDateMask(kUS), "!99/99/0000;1; ");

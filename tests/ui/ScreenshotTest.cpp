@@ -1,6 +1,6 @@
 // Renders the message dialog, the date field with its calendar open and a
-// window of ordinary controls, in the built-in skin and with no skin, into PNG files under the build tree's
-// screenshots/ folder for a look by eye.
+// window of ordinary controls, in the built-in skin and with no skin, into PNG files under the
+// build tree's screenshots/ folder for a look by eye.
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinMessage.h"
 #include "ui/SkinStyle.h"
@@ -10,15 +10,15 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
-#include <QLabel>
-#include <QPainter>
 #include <QStyleFactory>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -28,8 +28,8 @@ namespace {
 
 QImage DialogShot(TSkinMessage& message) {
     std::unique_ptr<TSkinMessageForm> f(message.CreateMessageDialog(
-        "Do you really want to delete the 3 selected coupons?\n\rThis cannot be undone.",
-        dkWarning, {dbOK, dbCancel}));
+        "Do you really want to delete the 3 selected coupons?\n\rThis cannot be undone.", dkWarning,
+        {dbOK, dbCancel}));
     f->show();
     QApplication::processEvents();
     return f->grab().toImage();

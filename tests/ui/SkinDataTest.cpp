@@ -1,5 +1,5 @@
-#include "SkinTestData.h"
 #include "ui/SkinData.h"
+#include "SkinTestData.h"
 
 #include <QWidget>
 
@@ -57,12 +57,21 @@ TEST(SkinDataTest, BuiltInSkinHasEveryEntryTheProgramUses) {
     EXPECT_EQ(data.Mask().size(), QSize(315, 209));
     EXPECT_EQ(data.ActivePictures().size(), data.ActivePictureNames().size());
     EXPECT_GE(data.ActivePictures().size(), 4u);
-    const std::pair<const char*, const char*> wanted[] = {
-        {"button", "button"},       {"buttonedit", "edit"},     {"checkbox", "checkradio"},
-        {"radiobox", "checkradio"}, {"combobox", "combobox"},   {"edit", "edit"},
-        {"memo", "memo"},           {"groupbox", "panel"},      {"panel", "panel"},
-        {"listview", "listview"},   {"stdlabel", "stdlabel"},   {"resizebutton", "button"},
-        {"hscrollbar", "scrollbar"}, {"vscrollbar", "scrollbar"}, {"bothhscrollbar", "scrollbar"}};
+    const std::pair<const char*, const char*> wanted[] = {{"button", "button"},
+                                                          {"buttonedit", "edit"},
+                                                          {"checkbox", "checkradio"},
+                                                          {"radiobox", "checkradio"},
+                                                          {"combobox", "combobox"},
+                                                          {"edit", "edit"},
+                                                          {"memo", "memo"},
+                                                          {"groupbox", "panel"},
+                                                          {"panel", "panel"},
+                                                          {"listview", "listview"},
+                                                          {"stdlabel", "stdlabel"},
+                                                          {"resizebutton", "button"},
+                                                          {"hscrollbar", "scrollbar"},
+                                                          {"vscrollbar", "scrollbar"},
+                                                          {"bothhscrollbar", "scrollbar"}};
     for (const auto& [name, kind] : wanted) {
         const TSkinEntry* e = data.FindControl(name, kind);
         ASSERT_NE(e, nullptr) << name;
@@ -72,7 +81,8 @@ TEST(SkinDataTest, BuiltInSkinHasEveryEntryTheProgramUses) {
             if (key.find("rect") != std::string::npos && e->Rect(key, r)) {
                 const int index = e->Int("picture", -1);
                 ASSERT_GE(index, 0) << name;
-                EXPECT_TRUE(data.ActivePictures()[static_cast<std::size_t>(index)].rect().contains(r))
+                EXPECT_TRUE(
+                    data.ActivePictures()[static_cast<std::size_t>(index)].rect().contains(r))
                     << name << " " << key;
             }
         }
@@ -231,9 +241,9 @@ TEST(SkinDataTest, ContentErrorsLeaveEveryWindowUnskinned) {
 
 TEST(SkinEntryTest, ParsesRectanglesColoursAndFonts) {
     TSkinEntry e;
-    e.Keys = {{"skinrect", "1,2,41,23"}, {"bad", "1,2,3"}, {"empty", "5,5,5,9"},
-              {"margins", "4, 5,6 ,7"}, {"c", "#0a0B0c"}, {"c2", "red"},
-              {"fontname", "Arial"}, {"fontheight", "-15"}, {"fontstyle", "bold,italic"}};
+    e.Keys = {{"skinrect", "1,2,41,23"}, {"bad", "1,2,3"},      {"empty", "5,5,5,9"},
+              {"margins", "4, 5,6 ,7"},  {"c", "#0a0B0c"},      {"c2", "red"},
+              {"fontname", "Arial"},     {"fontheight", "-15"}, {"fontstyle", "bold,italic"}};
     QRect r;
     ASSERT_TRUE(e.Rect("skinrect", r));
     EXPECT_EQ(r, QRect(1, 2, 40, 21));

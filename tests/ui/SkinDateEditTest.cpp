@@ -18,7 +18,9 @@ TFormatSettings Locale(const std::string& shortDate, char sep) {
     return fs;
 }
 
-std::string TextOf(const TSkinDateEdit& e) { return e.text().toStdString(); }
+std::string TextOf(const TSkinDateEdit& e) {
+    return e.text().toStdString();
+}
 
 // Types one character at a position of the field.
 void TypeAt(TSkinDateEdit& e, int pos, char c) {

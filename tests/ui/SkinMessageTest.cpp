@@ -1,5 +1,5 @@
-#include "ModalHelper.h"
 #include "ui/SkinMessage.h"
+#include "ModalHelper.h"
 #include "ui/SkinStyle.h"
 
 #include <QLabel>
@@ -29,8 +29,12 @@ protected:
     static TSkinButton* Button(TSkinMessageForm& f, const char* name) {
         return f.findChild<TSkinButton*>(name);
     }
-    static TSkinStdLabel* Label(TSkinMessageForm& f) { return f.findChild<TSkinStdLabel*>("Message"); }
-    static int ScreenWidth() { return QGuiApplication::primaryScreen()->availableGeometry().width(); }
+    static TSkinStdLabel* Label(TSkinMessageForm& f) {
+        return f.findChild<TSkinStdLabel*>("Message");
+    }
+    static int ScreenWidth() {
+        return QGuiApplication::primaryScreen()->availableGeometry().width();
+    }
 
     TCompressedStoredSkin FBuiltIn = BuiltInSkin();
     TSkinData FSkin;
@@ -125,9 +129,9 @@ TEST_F(SkinMessageTest, ButtonsFollowTheTableOrderWithNamesAndCaptions) {
     auto f = Create("All", dkConfirmation,
                     {dbHelp, dbYesToAll, dbNoToAll, dbAll, dbIgnore, dbRetry, dbAbort, dbCancel,
                      dbOK, dbNo, dbYes});
-    const char* names[] = {"Yes", "No", "OK", "Cancel", "Abort", "Retry",
+    const char* names[] = {"Yes",    "No",  "OK",      "Cancel",   "Abort", "Retry",
                            "Ignore", "All", "NoToAll", "YesToAll", "Help"};
-    const char* captions[] = {"&Yes", "&No", "OK", "Cancel", "&Abort", "&Retry",
+    const char* captions[] = {"&Yes",    "&No",  "OK",       "Cancel",    "&Abort", "&Retry",
                               "&Ignore", "&All", "N&oToAll", "&YesToAll", "&Help"};
     const int results[] = {6, 7, 1, 2, 3, 4, 5, 8, 9, 10, 0};
     const QList<TSkinButton*> buttons = f->findChildren<TSkinButton*>();

@@ -1,5 +1,5 @@
-#include "ui/DateEditText.h"
 #include "ui/SkinNumericEdit.h"
+#include "ui/DateEditText.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,6 +1,6 @@
+#include "ui/SkinPackage.h"
 #include "SkinTestData.h"
 #include "ui/SkinDescription.h"
-#include "ui/SkinPackage.h"
 
 #include <gtest/gtest.h>
 
@@ -47,8 +47,8 @@ TEST(BitmapReaderTest, LengthComesFromTheInformationHeader) {
 
 TEST(BitmapReaderTest, ColourTableAndImageSizeFieldsCount) {
     // 4-bit: 16 colour entries unless the header declares fewer.
-    std::string bmp = WriteBitmap4(3, 2, std::vector<std::uint8_t>(6, 1),
-                                   std::vector<std::uint32_t>(16, 0));
+    std::string bmp =
+        WriteBitmap4(3, 2, std::vector<std::uint8_t>(6, 1), std::vector<std::uint32_t>(16, 0));
     EXPECT_EQ(BitmapFileLength(bmp, 0), 14u + 40u + 64u + 8u);
     PutU32(bmp, 14 + 32, 4); // clrUsed = 4: the table is 16 bytes, not 64
     EXPECT_EQ(BitmapFileLength(bmp + std::string(100, 'x'), 0), 14u + 40u + 16u + 8u);
@@ -200,8 +200,9 @@ TEST(SkinFileTest, MissingFileNamesItself) {
         ReadCompressedSkinFile("/nonexistent/dir/dbskin.dat");
         FAIL();
     } catch (const EFileOpenError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"/nonexistent/dir/dbskin.dat\". ", 0),
-                  0u);
+        EXPECT_EQ(
+            std::string(e.what()).rfind("Cannot open file \"/nonexistent/dir/dbskin.dat\". ", 0),
+            0u);
     }
 }
 
@@ -253,8 +254,9 @@ TEST_F(SkinAuthoringTest, ToolWritesContainerAndDbskinFile) {
     const std::string tool = QUILLORY_SKINPACK;
     const std::string in = SkinSourceDescription();
     ASSERT_EQ(std::system((tool + " '" + in + "' '" + FDir + "/c.skn' >/dev/null").c_str()), 0);
-    ASSERT_EQ(std::system((tool + " --file '" + in + "' '" + FDir + "/dbskin.dat' >/dev/null").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system((tool + " --file '" + in + "' '" + FDir + "/dbskin.dat' >/dev/null").c_str()),
+        0);
     std::ifstream c(FDir + "/c.skn", std::ios::binary);
     const std::string container((std::istreambuf_iterator<char>(c)), {});
     const TSkinPackage p = ParseSkinPackage(InflateSkin(container));
@@ -266,12 +268,14 @@ TEST_F(SkinAuthoringTest, ToolWritesContainerAndDbskinFile) {
     EXPECT_EQ(head[0], 3);
     // A description without its sections is refused with an error status.
     Write("bad.ini", "[VERSION]\r\n");
-    EXPECT_NE(std::system((tool + " '" + FDir + "/bad.ini' '" + FDir + "/x' 2>/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((tool + " '" + FDir + "/bad.ini' '" + FDir + "/x' 2>/dev/null").c_str()),
+              0);
 }
 
 TEST(IniDescriptionTest, FirstSectionAndKeyWinAndNamesIgnoreCase) {
-    const TIniDescription ini("[A]\r\nKey=1\r\nkey=2\r\n[b]\r\nx = \"quoted\" \r\n[a]\r\nkey=3\r\nnew=4\n"
-                              "; comment\r\n[c]\rv=lone cr\r");
+    const TIniDescription ini(
+        "[A]\r\nKey=1\r\nkey=2\r\n[b]\r\nx = \"quoted\" \r\n[a]\r\nkey=3\r\nnew=4\n"
+        "; comment\r\n[c]\rv=lone cr\r");
     EXPECT_EQ(ini.Read("a", "KEY"), "1");
     EXPECT_EQ(ini.Read("a", "new"), "");
     EXPECT_EQ(ini.Read("B", "x"), "quoted");

@@ -1,5 +1,5 @@
-#include "SkinTestData.h"
 #include "ui/SkinStyle.h"
+#include "SkinTestData.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -12,15 +12,16 @@ std::string SolidBitmap(int width, int height, std::uint32_t rgb) {
 }
 
 std::string Description(const std::vector<std::string>& controls, const std::string& sections) {
-    std::string d = "[VERSION]\r\nskinname=Test Skin\r\nskinauthor=Tester\r\n"
-                    "authoremail=t@example.org\r\nauthorurl=http://example.org\r\n"
-                    "skincomments=for tests\r\n"
-                    "[PICTURES]\r\npicture=main.bmp\r\nmask=mask.bmp\r\nactivepicturescount=2\r\n"
-                    "0=a.bmp\r\n1=b.bmp\r\n"
-                    "[FORMINFO]\r\nclientcolor=#102030\r\n"
-                    "[SKINOBJECTS]\r\ncount=1\r\n0=title:caption\r\n[title]\r\nfontcolor=#FFFFFF\r\n"
-                    "[SKINCONTROLS]\r\ncount=" +
-                    std::to_string(controls.size()) + "\r\n";
+    std::string d =
+        "[VERSION]\r\nskinname=Test Skin\r\nskinauthor=Tester\r\n"
+        "authoremail=t@example.org\r\nauthorurl=http://example.org\r\n"
+        "skincomments=for tests\r\n"
+        "[PICTURES]\r\npicture=main.bmp\r\nmask=mask.bmp\r\nactivepicturescount=2\r\n"
+        "0=a.bmp\r\n1=b.bmp\r\n"
+        "[FORMINFO]\r\nclientcolor=#102030\r\n"
+        "[SKINOBJECTS]\r\ncount=1\r\n0=title:caption\r\n[title]\r\nfontcolor=#FFFFFF\r\n"
+        "[SKINCONTROLS]\r\ncount=" +
+        std::to_string(controls.size()) + "\r\n";
     for (std::size_t i = 0; i < controls.size(); ++i)
         d += std::to_string(i) + "=" + controls[i] + "\r\n";
     return d + sections;
@@ -50,8 +51,12 @@ TTempFile::TTempFile(const std::string& bytes, const std::string& suffix) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-TTempFile::~TTempFile() { std::remove(FPath.c_str()); }
+TTempFile::~TTempFile() {
+    std::remove(FPath.c_str());
+}
 
-std::string SkinSourceDescription() { return QUILLORY_SKIN_SOURCE_DIR "/quillory.ini"; }
+std::string SkinSourceDescription() {
+    return QUILLORY_SKIN_SOURCE_DIR "/quillory.ini";
+}
 
 } // namespace quillory::test
