@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <latch>
 #include <regex>
 #include <thread>
 
@@ -252,8 +253,10 @@ TEST_P(CouponServiceE2E, OneTimeUseCodeRedeemedConcurrentlySucceedsExactlyOnce) 
     std::atomic<int> accepted{0}, refused{0}, other{0};
     std::vector<std::string> outcomes(kCustomers);
     std::vector<std::thread> customers;
+    std::latch ready(kCustomers); // every customer posts at the same moment
     for (int i = 0; i < kCustomers; ++i) {
         customers.emplace_back([&, i] {
+            ready.arrive_and_wait();
             try {
                 const THttpReply r = Redeem("ONCE");
                 const std::string to = r.Header("Location");
