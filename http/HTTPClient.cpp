@@ -214,11 +214,10 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
             }
         }
     } catch (...) {
-        try {
-            finish();
-        } catch (const std::exception&) {
-            // The exchange's own failure is the one to report.
-        }
+        // After a failure the connection may still hold part of a reply (a
+        // body cut by a time-out, an unread error body): it is never reused.
+        FRedirectCount = 0;
+        CloseConnection();
         throw;
     }
     finish();

@@ -98,6 +98,8 @@ void ReadAddress(const sockaddr_in& addr, std::string& ip, int& port) {
 
 } // namespace
 
+thread_local int TSocketStack::FLastError = 0;
+
 TSocketStack& TSocketStack::Acquire() {
     std::lock_guard<std::mutex> guard(gStackLock);
     if (gStackUsers++ == 0)

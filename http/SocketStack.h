@@ -44,6 +44,7 @@ public:
     void GetSockName(TSocket s, std::string& ip, int& port);
     void GetPeerName(TSocket s, std::string& ip, int& port);
 
+    // The error number of the last failing call made on this thread.
     int LastError() const { return FLastError; }
     void SetLastError(int e) { FLastError = e; }
 
@@ -59,7 +60,7 @@ public:
 
 private:
     TSocketStack() = default;
-    int FLastError = 0;
+    static thread_local int FLastError;
 };
 
 // Windows Sockets numbers used by the transport.

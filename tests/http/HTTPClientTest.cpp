@@ -350,7 +350,8 @@ TEST_F(ReplyTest, BodyWithoutLengthIsReadUntilClose) {
 }
 
 TEST_F(ReplyTest, BodyWithoutLengthOnAnOpenConnectionTimesOut) {
-    TScriptedServer server({{{"HTTP/1.1 200 OK\r\n\r\nsome"}, true}});
+    TScriptedServer server(
+        {{{"HTTP/1.1 200 OK\r\n\r\nsome"}, true}, {{Reply("HTTP/1.1 200 OK", "fresh")}, false}});
     client.ReadTimeout(300);
     try {
         client.Get(server.Url("/"));
@@ -358,6 +359,9 @@ TEST_F(ReplyTest, BodyWithoutLengthOnAnOpenConnectionTimesOut) {
     } catch (const EReadTimeout& e) {
         EXPECT_STREQ(e.what(), "Read Timeout");
     }
+    // The half-read connection is not reused: the next reply is read clean.
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(client.Get(server.Url("/")), "fresh");
 }
 
 TEST_F(ReplyTest, ZeroLengthReadsNothing) {
