@@ -128,19 +128,22 @@ TBitmapLayout LayoutOf(const std::string& d, std::size_t pos) {
     return l;
 }
 
+// The file header and information header of an uncompressed bitmap (or one
+// with bit fields, compression 3, and a longer header).
 std::string BitmapHeader(int width, int height, int bpp, std::uint32_t colours,
-                         std::uint32_t imageSize) {
+                         std::uint32_t imageSize, std::uint32_t headerSize = 40,
+                         std::uint32_t compression = 0) {
     std::string b = "BM";
-    const std::uint32_t offset = 14 + 40 + colours * 4;
+    const std::uint32_t offset = 14 + headerSize + colours * 4;
     AppendU32(b, offset + imageSize);
     AppendU32(b, 0);
     AppendU32(b, offset);
-    AppendU32(b, 40);
+    AppendU32(b, headerSize);
     AppendU32(b, static_cast<std::uint32_t>(width));
     AppendU32(b, static_cast<std::uint32_t>(height));
     AppendU16(b, 1);
     AppendU16(b, static_cast<std::uint16_t>(bpp));
-    AppendU32(b, 0);
+    AppendU32(b, compression);
     AppendU32(b, imageSize);
     AppendU32(b, 2835);
     AppendU32(b, 2835);
@@ -223,22 +226,7 @@ std::string WriteBitmap24(int width, int height, const std::vector<std::uint32_t
 std::string WriteBitmap32(int width, int height, const std::vector<std::uint32_t>& argb) {
     const std::uint32_t imageSize =
         static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height) * 4;
-    const std::uint32_t offset = 14 + 108;
-    std::string b = "BM";
-    AppendU32(b, offset + imageSize);
-    AppendU32(b, 0);
-    AppendU32(b, offset);
-    AppendU32(b, 108);
-    AppendU32(b, static_cast<std::uint32_t>(width));
-    AppendU32(b, static_cast<std::uint32_t>(height));
-    AppendU16(b, 1);
-    AppendU16(b, 32);
-    AppendU32(b, 3); // bit fields
-    AppendU32(b, imageSize);
-    AppendU32(b, 2835);
-    AppendU32(b, 2835);
-    AppendU32(b, 0);
-    AppendU32(b, 0);
+    std::string b = BitmapHeader(width, height, 32, 0, imageSize, 108, 3);
     for (std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
         AppendU32(b, mask);
     AppendU32(b, 0x73524742); // "sRGB"

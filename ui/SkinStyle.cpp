@@ -140,58 +140,61 @@ const TSkinData* TSkinStyle::DataFor(const QWidget* w) const {
     return FSkinData.data();
 }
 
+namespace {
+
+struct TClassEntry {
+    const char* Name;
+    const char* Kind;
+};
+
+// The entry name and kind of a widget by its class alone.
+TClassEntry ClassEntryOf(const QWidget* w) {
+    if (qobject_cast<const QPushButton*>(w))
+        return {"button", "button"};
+    if (qobject_cast<const QToolButton*>(w))
+        return {"", "button"};
+    if (qobject_cast<const QLineEdit*>(w))
+        return {"edit", "edit"};
+    if (qobject_cast<const QCheckBox*>(w))
+        return {"checkbox", "checkradio"};
+    if (qobject_cast<const QRadioButton*>(w))
+        return {"radiobox", "checkradio"};
+    if (qobject_cast<const QComboBox*>(w))
+        return {"combobox", "combobox"};
+    if (qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QTextEdit*>(w))
+        return {"memo", "memo"};
+    if (qobject_cast<const QGroupBox*>(w))
+        return {"groupbox", "panel"};
+    if (qobject_cast<const QAbstractItemView*>(w))
+        return {"listview", "listview"};
+    if (qobject_cast<const QLabel*>(w))
+        return {"stdlabel", "stdlabel"};
+    if (auto* sb = qobject_cast<const QScrollBar*>(w))
+        return {sb->orientation() == Qt::Horizontal ? "hscrollbar" : "vscrollbar", "scrollbar"};
+    if (IsPlainFrame(w))
+        return {"panel", "panel"};
+    return {"", ""};
+}
+
+} // namespace
+
 std::string TSkinStyle::EntryNameFor(const QWidget* w) {
     if (!w)
         return {};
     const QVariant v = w->property("SkinDataName");
     if (v.isValid())
         return v.toString().toStdString();
-    if (qobject_cast<const QPushButton*>(w))
-        return "button";
-    if (qobject_cast<const QLineEdit*>(w))
-        return "edit";
-    if (qobject_cast<const QCheckBox*>(w))
-        return "checkbox";
-    if (qobject_cast<const QRadioButton*>(w))
-        return "radiobox";
-    if (qobject_cast<const QComboBox*>(w))
-        return "combobox";
-    if (qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QTextEdit*>(w))
-        return "memo";
-    if (qobject_cast<const QGroupBox*>(w))
-        return "groupbox";
-    if (qobject_cast<const QAbstractItemView*>(w))
-        return "listview";
-    if (qobject_cast<const QLabel*>(w))
-        return "stdlabel";
-    if (auto* sb = qobject_cast<const QScrollBar*>(w))
-        return sb->orientation() == Qt::Horizontal ? "hscrollbar" : "vscrollbar";
-    if (IsPlainFrame(w))
-        return "panel";
-    return {};
+    return ClassEntryOf(w).Name;
 }
 
 std::string TSkinStyle::KindFor(const QWidget* w) {
-    if (qobject_cast<const QPushButton*>(w) || qobject_cast<const QToolButton*>(w))
-        return "button";
-    if (qobject_cast<const QLineEdit*>(w))
-        return "edit";
-    if (qobject_cast<const QCheckBox*>(w) || qobject_cast<const QRadioButton*>(w))
-        return "checkradio";
-    if (qobject_cast<const QComboBox*>(w))
-        return "combobox";
-    if (qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QTextEdit*>(w))
-        return "memo";
-    if (qobject_cast<const QAbstractItemView*>(w))
-        return "listview";
-    if (qobject_cast<const QLabel*>(w))
-        return "stdlabel";
-    if (qobject_cast<const QScrollBar*>(w))
-        return "scrollbar";
-    if (qobject_cast<const QGroupBox*>(w) || IsPlainFrame(w))
-        return "panel";
-    const QVariant kind = w ? w->property("SkinDataKind") : QVariant();
-    return kind.isValid() ? kind.toString().toStdString() : std::string();
+    if (!w)
+        return {};
+    const std::string kind = ClassEntryOf(w).Kind;
+    if (!kind.empty())
+        return kind;
+    const QVariant v = w->property("SkinDataKind");
+    return v.isValid() ? v.toString().toStdString() : std::string();
 }
 
 const TSkinEntry* TSkinStyle::EntryFor(const QWidget* w) const {

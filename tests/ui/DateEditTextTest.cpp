@@ -1,23 +1,18 @@
 #include "ui/DateEditText.h"
+#include "SkinTestData.h"
 
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using quillory::test::DateLocale;
 
 namespace {
 
-TFormatSettings Locale(const std::string& shortDate, char sep) {
-    TFormatSettings fs = TFormatSettings::EnglishUS();
-    fs.ShortDateFormat = shortDate;
-    fs.DateSeparator = sep;
-    return fs;
-}
-
-const TFormatSettings kUS = TFormatSettings::EnglishUS();  // M/d/yyyy
-const TFormatSettings kUK = Locale("dd/mm/yyyy", '/');     // day first
-const TFormatSettings kISO = Locale("yyyy-mm-dd", '-');    // year first
-const TFormatSettings kNames = Locale("dd-mmm-yyyy", '-'); // month names
-const TFormatSettings kShortYear = Locale("m/d/yy", '/');  // two-digit year
+const TFormatSettings kUS = TFormatSettings::EnglishUS();      // M/d/yyyy
+const TFormatSettings kUK = DateLocale("dd/mm/yyyy", '/');     // day first
+const TFormatSettings kISO = DateLocale("yyyy-mm-dd", '-');    // year first
+const TFormatSettings kNames = DateLocale("dd-mmm-yyyy", '-'); // month names
+const TFormatSettings kShortYear = DateLocale("m/d/yy", '/');  // two-digit year
 
 TEST(DateMaskTest, BuiltFromTheShortDateFormat) {
     EXPECT_EQ(BuildDateMask(kUS), "!99/99/0000;1; ");
@@ -25,10 +20,10 @@ TEST(DateMaskTest, BuiltFromTheShortDateFormat) {
     EXPECT_EQ(BuildDateMask(kISO), "!0000/99/99;1; ");
     EXPECT_EQ(BuildDateMask(kNames), "!99/LLL/0000;1; ");
     EXPECT_EQ(BuildDateMask(kShortYear), "!99/99/00;1; ");
-    EXPECT_EQ(BuildDateMask(Locale("dd.mm.yyyy", '.')), "!99/99/0000;1; ");
-    EXPECT_EQ(BuildDateMask(Locale("d mmmm yyyy", ' ')), "!99/LLLLLLLL/0000;1; ");
+    EXPECT_EQ(BuildDateMask(DateLocale("dd.mm.yyyy", '.')), "!99/99/0000;1; ");
+    EXPECT_EQ(BuildDateMask(DateLocale("d mmmm yyyy", ' ')), "!99/LLLLLLLL/0000;1; ");
     // A format that does not split into three fields falls back to m/d/y.
-    EXPECT_EQ(BuildDateMask(Locale("yyyymmdd", '/')), "!99/99/0000;1; ");
+    EXPECT_EQ(BuildDateMask(DateLocale("yyyymmdd", '/')), "!99/99/0000;1; ");
     const TDateFields f = DateFieldsOf(kUK);
     EXPECT_EQ(std::string(f.Kind, 3), "dmy");
 }

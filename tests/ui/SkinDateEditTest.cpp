@@ -1,4 +1,5 @@
 #include "ui/SkinDateEdit.h"
+#include "SkinTestData.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -8,15 +9,9 @@
 #include <cmath>
 
 using namespace quillory;
+using quillory::test::DateLocale;
 
 namespace {
-
-TFormatSettings Locale(const std::string& shortDate, char sep) {
-    TFormatSettings fs = TFormatSettings::EnglishUS();
-    fs.ShortDateFormat = shortDate;
-    fs.DateSeparator = sep;
-    return fs;
-}
 
 std::string TextOf(const TSkinDateEdit& e) {
     return e.text().toStdString();
@@ -248,7 +243,7 @@ TEST(MonthCalendarTest, LayoutAndButtons) {
 }
 
 TEST(DateEditLocaleTest, DayMonthYear) {
-    TSkinDateEdit e(nullptr, Locale("dd/mm/yyyy", '/'));
+    TSkinDateEdit e(nullptr, DateLocale("dd/mm/yyyy", '/'));
     e.SetText("15/12/2008");
     EXPECT_EQ(e.Date(), EncodeDate(2008, 12, 15));
     e.SetDate(EncodeDate(2009, 3, 4));
@@ -265,7 +260,7 @@ TEST(DateEditLocaleTest, DayMonthYear) {
 }
 
 TEST(DateEditLocaleTest, YearFirst) {
-    TSkinDateEdit e(nullptr, Locale("yyyy-mm-dd", '-'));
+    TSkinDateEdit e(nullptr, DateLocale("yyyy-mm-dd", '-'));
     EXPECT_EQ(e.EditMask(), "!0000/99/99;1; ");
     e.SetText("2008-12-15");
     EXPECT_EQ(e.Date(), EncodeDate(2008, 12, 15));
@@ -275,7 +270,7 @@ TEST(DateEditLocaleTest, YearFirst) {
 }
 
 TEST(DateEditLocaleTest, MonthNames) {
-    TSkinDateEdit e(nullptr, Locale("dd-mmm-yyyy", '-'));
+    TSkinDateEdit e(nullptr, DateLocale("dd-mmm-yyyy", '-'));
     EXPECT_EQ(e.EditMask(), "!99/LLL/0000;1; ");
     e.SetText("15-Dec-2008");
     EXPECT_EQ(e.Date(), EncodeDate(2008, 12, 15));
@@ -306,7 +301,7 @@ TEST(DateEditLoadingTest, EndOfLoadingRebuildsTheMask) {
     EXPECT_EQ(sameChanges.count(), 0);
     EXPECT_NEAR(same.Date(), Now(), 2.0 / 86400);
 
-    TSkinDateEdit iso(nullptr, Locale("yyyy-mm-dd", '-'));
+    TSkinDateEdit iso(nullptr, DateLocale("yyyy-mm-dd", '-'));
     iso.BeginLoading();
     iso.SetEditMask("!99/99/0000;1; ");
     EXPECT_EQ(iso.maxLength(), 10);
@@ -315,7 +310,7 @@ TEST(DateEditLoadingTest, EndOfLoadingRebuildsTheMask) {
     iso.EndLoading();
     EXPECT_EQ(iso.EditMask(), "!0000/99/99;1; ");
     EXPECT_GE(isoChanges.count(), 1);
-    EXPECT_EQ(TextOf(iso), FormatDateTime("yyyy-mm-dd", Now(), Locale("yyyy-mm-dd", '-')));
+    EXPECT_EQ(TextOf(iso), FormatDateTime("yyyy-mm-dd", Now(), DateLocale("yyyy-mm-dd", '-')));
 }
 
 } // namespace

@@ -55,6 +55,13 @@ TTempFile::~TTempFile() {
     std::remove(FPath.c_str());
 }
 
+TFormatSettings DateLocale(const std::string& shortDate, char separator) {
+    TFormatSettings fs = TFormatSettings::EnglishUS();
+    fs.ShortDateFormat = shortDate;
+    fs.DateSeparator = separator;
+    return fs;
+}
+
 std::string SkinSourceDescription() {
     return QUILLORY_SKIN_SOURCE_DIR "/quillory.ini";
 }

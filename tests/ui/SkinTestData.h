@@ -1,5 +1,6 @@
 #pragma once
 // Small skin packages built in memory for the tests.
+#include "platform/FormatSettings.h"
 #include "ui/SkinPackage.h"
 
 #include <string>
@@ -30,6 +31,9 @@ public:
 private:
     std::string FPath;
 };
+
+// English (US) names with another short date format and date separator.
+TFormatSettings DateLocale(const std::string& shortDate, char separator);
 
 // The path of the built-in skin's description in the source tree.
 std::string SkinSourceDescription();
