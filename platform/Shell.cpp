@@ -30,8 +30,9 @@ std::string FindExecutable(const std::string& name) {
             end = dirs.size();
         std::string dir = dirs.substr(start, end - start);
         if (dir.empty())
-            dir = ".";
-        std::string candidate = dir + "/" + name;
+            dir.assign(1, '.');
+        std::string candidate = dir;
+        candidate.append(1, '/').append(name);
         if (executable(candidate))
             return candidate;
         start = end + 1;
