@@ -38,6 +38,28 @@ int MonthIndex(const std::string& token) {
     return -1;
 }
 
+// "hh:mm" or "hh:mm:ss", each part one or two digits.
+bool ParseTime(const std::string& text, int& hour, int& minute, int& second) {
+    std::vector<int> parts;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t colon = text.find(':', start);
+        std::string part = text.substr(start, colon == std::string::npos ? colon : colon - start);
+        if (part.size() > 2 || !AllDigits(part) || parts.size() == 3)
+            return false;
+        parts.push_back(std::stoi(part));
+        if (colon == std::string::npos)
+            break;
+        start = colon + 1;
+    }
+    if (parts.size() < 2)
+        return false;
+    hour = parts[0];
+    minute = parts[1];
+    second = parts.size() == 3 ? parts[2] : 0;
+    return true;
+}
+
 std::tm MakeTm(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};
     tm.tm_year = year - 1900;
@@ -101,7 +123,7 @@ TDateTime GMTToLocalDateTime(const std::string& text) {
     long offset = 0; // seconds east of GMT
     for (const std::string& t : tokens) {
         if (t.find(':') != std::string::npos) {
-            if (std::sscanf(t.c_str(), "%d:%d:%d", &hour, &minute, &second) < 2)
+            if (!ParseTime(t, hour, minute, second))
                 return 0;
         } else if ((t[0] == '+' || t[0] == '-') && t.size() == 5 && AllDigits(t.substr(1))) {
             int v = std::stoi(t.substr(1));

@@ -121,6 +121,10 @@ TEST(InternetDateTest, ReadsTheCommonDateForms) {
     EXPECT_EQ(GMTToLocalDateTime(""), 0);
     EXPECT_EQ(GMTToLocalDateTime("31 Feb 2001 00:00:00 GMT"), 0);
     EXPECT_EQ(GMTToLocalDateTime("yesterday"), 0);
+    EXPECT_EQ(GMTToLocalDateTime("Sun, 06 Nov 1994 08:49:37:00 GMT"), 0);
+    EXPECT_EQ(GMTToLocalDateTime("Sun, 06 Nov 1994 99999999999:1 GMT"), 0);
+    EXPECT_EQ(GMTToLocalDateTime("Sun, 06 Nov 1994 08:49 GMT"),
+              GMTToLocalDateTime("Sun, 06 Nov 1994 08:49:00 GMT"));
 }
 
 } // namespace
