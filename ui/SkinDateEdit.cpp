@@ -269,6 +269,7 @@ TSkinDateEdit::TSkinDateEdit(QWidget* parent, const TFormatSettings& fs)
     connect(FCalendar, &TSkinMonthCalendar::NumberClick, this, &TSkinDateEdit::CalendarNumberClick);
     connect(FCalendar, &TSkinMonthCalendar::DateChanged, this, &TSkinDateEdit::DateChange);
     setTextMargins(0, 0, 20, 0);
+    setMouseTracking(true);
     TFlagGuard guard(FSettingText);
     QLineEdit::setText(QString::fromLocal8Bit(
         FMask.Fit(FormatDateTime(FFormat.ShortDateFormat, Date(), FFormat), FFormat.DateSeparator)
@@ -500,6 +501,11 @@ void TSkinDateEdit::mouseMoveEvent(QMouseEvent* e) {
     QLineEdit::mouseMoveEvent(e);
 }
 
+void TSkinDateEdit::leaveEvent(QEvent* e) {
+    update(ButtonRect());
+    QLineEdit::leaveEvent(e);
+}
+
 void TSkinDateEdit::paintEvent(QPaintEvent* e) {
     QLineEdit::paintEvent(e);
     if (!ButtonMode)
@@ -550,7 +556,8 @@ void TSkinDateEdit::DropDown() {
 }
 
 void TSkinDateEdit::CloseUp(bool takeDate) {
-    qApp->removeEventFilter(this);
+    if (qApp)
+        qApp->removeEventFilter(this);
     FCalendar->hide();
     FButtonDown = false;
     update();

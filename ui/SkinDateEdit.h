@@ -144,6 +144,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void leaveEvent(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
