@@ -1,5 +1,6 @@
 #include "ui/SkinStyle.h"
 #include "SkinTestData.h"
+#include "ui/SkinMessage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -117,6 +118,20 @@ TEST_F(SkinStyleTest, ButtonsDrawFromTheSkinAndFollowAReload) {
     EXPECT_NE(CentreOf(*button), 0xFF0000u);
     EXPECT_NE(button->font().pixelSize(), 17);
     EXPECT_EQ(CentreOf(*special), 0x0000FFu);
+}
+
+TEST_F(SkinStyleTest, OpenDialogsFollowASecondPackage) {
+    FData->LoadCompressedStoredSkin(SolidSkin("button", 0));
+    TSkinMessage message;
+    message.UseProgramDefaults(FData);
+    std::unique_ptr<TSkinMessageForm> dialog(
+        message.CreateMessageDialog("Open while the skin changes", dkWarning, {dbOK, dbCancel}));
+    dialog->show();
+    TSkinButton* cancel = dialog->findChild<TSkinButton*>("Cancel");
+    ASSERT_TRUE(cancel);
+    EXPECT_EQ(CentreOf(*cancel), 0xFF0000u);
+    FData->LoadCompressedStoredSkin(SolidSkin("button", 1));
+    EXPECT_EQ(CentreOf(*cancel), 0x00FF00u);
 }
 
 TEST_F(SkinStyleTest, FailedLoadLeavesWindowsPlain) {
