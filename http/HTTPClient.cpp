@@ -180,6 +180,14 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
     FRequest.Source = source;
     FResponse.ContentStream = target;
 
+    // The caller's streams are not kept beyond the exchange.
+    struct TForgetStreams {
+        THTTPClient& C;
+        ~TForgetStreams() {
+            C.FRequest.Source = nullptr;
+            C.FResponse.ContentStream = nullptr;
+        }
+    } forget{*this};
     auto finish = [this] {
         FRedirectCount = 0;
         if (!KeepConnection())
