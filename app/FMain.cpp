@@ -4,6 +4,7 @@
 #include "FSettings.h"
 #include "LinkLabel.h"
 #include "UUtils.h"
+#include "coupons/ListReply.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -16,6 +17,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTreeWidget>
 
 namespace quillory {
 
@@ -26,11 +28,23 @@ const char* const kSettingsFile = "settings.dat";
 const char* const kSettingsSection = "Settings";
 const char* const kHelpAddress = "http://www.quillory.com/help/";
 const char* const kAffiliateBaseAddress = "http://www.quillory.com/affiliates/";
+// Where a row of the coupon list keeps its coupon's id.
+constexpr int kCouponIdRole = Qt::UserRole + 1;
 } // namespace
 
-TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::frmMain>()) {
+TfrmMain::TfrmMain(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::frmMain>()),
+      FCouponService(
+          HTTP1, [this] { return FWebServer; }, [this] { return FScriptName; }) {
     frmMain = this;
     ui->setupUi(this);
+    // The client follows redirects and keeps cookies; the first coupon
+    // request raises its read time-out from 0 (none) to 60 s.
+    HTTP1.HandleRedirects = true;
+    HTTP1.AllowCookies = true;
+    HTTP1.SetReadTimeout(0);
+    // While a request waits, the window keeps repainting and taking clicks.
+    TAntiFreeze::SetHook([](bool) { QCoreApplication::processEvents(QEventLoop::AllEvents); });
     resize(775, 516);
     QFont listFont(QStringLiteral("Arial"));
     listFont.setPixelSize(14);
@@ -79,7 +93,61 @@ void TfrmMain::Timer1Timer() {
     RunStartupStep();
 }
 
-void TfrmMain::RunStartupStep() {}
+void TfrmMain::RunStartupStep() {
+    // No message either way: an unreachable service leaves the list empty.
+    if (CheckService())
+        RefreshCoupons();
+}
+
+bool TfrmMain::CheckService() { return FCouponService.CheckService(); }
+
+int TfrmMain::AddCoupon(const std::string& id, const std::string& code, const std::string& name,
+                        const std::string& expired, const std::string& expiryType,
+                        const std::string& days, const std::string& expiryDate,
+                        const std::string& orderPage, const std::string& comments,
+                        const std::string& createDate) {
+    return FCouponService.AddCoupon(id, code, name, expired, expiryType, days, expiryDate,
+                                    orderPage, comments, createDate);
+}
+
+int TfrmMain::EditCoupon(const std::string& id, const std::string& code, const std::string& name,
+                         const std::string& expired, const std::string& expiryType,
+                         const std::string& days, const std::string& expiryDate,
+                         const std::string& orderPage, const std::string& comments,
+                         const std::string& createDate) {
+    return FCouponService.EditCoupon(id, code, name, expired, expiryType, days, expiryDate,
+                                     orderPage, comments, createDate);
+}
+
+bool TfrmMain::DeleteCoupons(const std::string& ids) { return FCouponService.DeleteCoupons(ids); }
+
+bool TfrmMain::RefreshCoupons() {
+    return FCouponService.RefreshCoupons([this](const std::string& reply) { FillCouponList(reply); });
+}
+
+bool TfrmMain::CouponCodeExists(const std::string& code) {
+    return FCouponService.CouponCodeExists(code);
+}
+
+bool TfrmMain::GetCoupon(const std::string& id, std::string& record) {
+    return FCouponService.GetCoupon(id, record);
+}
+
+void TfrmMain::FillCouponList(const std::string& reply) {
+    QTreeWidget* list = ui->lvwItems;
+    list->clear();
+    // Each row: name, code, "True"/"False"; the coupon's id rides along unseen.
+    ForEachListRecord(reply, 4, [list](TListRecord& fields) {
+        auto* row = new QTreeWidgetItem(list);
+        row->setText(0, QString::fromLocal8Bit(fields[2]));
+        row->setText(1, QString::fromLocal8Bit(fields[1]));
+        row->setText(2, TrimText(RemoveQuotes(fields[3])) == "1" ? QStringLiteral("True")
+                                                                  : QStringLiteral("False"));
+        row->setData(0, kCouponIdRole, QString::fromLocal8Bit(TrimText(RemoveQuotes(fields[0]))));
+        row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+        row->setCheckState(0, Qt::Unchecked);
+    });
+}
 
 void TfrmMain::LoadSettings() {
     const std::string path = ProgramFolder() + kSettingsFile;

@@ -1,6 +1,10 @@
 #pragma once
 // The main window: the coupon list, the command buttons, the banner panel,
 // and the objects every window of the program shares.
+#include "coupons/CouponService.h"
+#include "http/AntiFreeze.h"
+#include "http/HTTPClient.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -34,6 +38,30 @@ public:
 
     QTimer& StartupTimer() { return Timer1; }
 
+    // The coupon operations, on the shared client; none shows a message.
+    bool CheckService();
+    int AddCoupon(const std::string& id, const std::string& code, const std::string& name,
+                  const std::string& expired, const std::string& expiryType,
+                  const std::string& days, const std::string& expiryDate,
+                  const std::string& orderPage, const std::string& comments,
+                  const std::string& createDate);
+    int EditCoupon(const std::string& id, const std::string& code, const std::string& name,
+                   const std::string& expired, const std::string& expiryType,
+                   const std::string& days, const std::string& expiryDate,
+                   const std::string& orderPage, const std::string& comments,
+                   const std::string& createDate);
+    bool DeleteCoupons(const std::string& ids);
+    bool RefreshCoupons();
+    bool CouponCodeExists(const std::string& code);
+    bool GetCoupon(const std::string& id, std::string& record);
+
+    // Rebuilds the coupon list from a list reply. A record that cannot be
+    // read ends the fill with an error; the rows before it stay.
+    void FillCouponList(const std::string& reply);
+
+    THTTPClient& HTTP() { return HTTP1; }
+    TCouponService& CouponService() { return FCouponService; }
+
 protected:
     // The start-up step run once by Timer1, with the window on screen.
     virtual void RunStartupStep();
@@ -53,6 +81,9 @@ private:
     template <typename Handler> void ConnectClick(const char* buttonName, Handler handler);
 
     std::unique_ptr<Ui::frmMain> ui;
+    THTTPClient HTTP1;
+    TAntiFreeze AntiFreeze1;
+    TCouponService FCouponService;
     QTimer Timer1;
     bool FCentredOnce = false;
     int FLink2RightMargin = 0;

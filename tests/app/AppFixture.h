@@ -1,6 +1,7 @@
 #pragma once
 // A private program folder per test, so settings files never mix.
 #include "app/ErrorReport.h"
+#include "app/FMain.h"
 #include "platform/ProgramFolder.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,12 @@
 #include <unistd.h>
 
 namespace quillory::test {
+
+// A main window whose start-up step sends nothing: for tests about other things.
+class QuietMain : public TfrmMain {
+protected:
+    void RunStartupStep() override {}
+};
 
 class AppFixture : public ::testing::Test {
 protected:

@@ -42,7 +42,7 @@ const ButtonDesign kButtons[] = {
 };
 
 TEST_F(MainWindowTest, LayoutMatchesTheDesign) {
-    TfrmMain main;
+    QuietMain main;
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     EXPECT_EQ(main.windowTitle(), "Quillory");
@@ -95,7 +95,7 @@ TEST_F(MainWindowTest, LayoutMatchesTheDesign) {
 }
 
 TEST_F(MainWindowTest, BannersAndRightLinkFollowTheWindowWidth) {
-    TfrmMain main;
+    QuietMain main;
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     auto* img = main.findChild<QLabel*>("imgBanner");
@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, StartupStepRunsExactlyOnceHoweverLongItTakes) {
 }
 
 TEST_F(MainWindowTest, ExceptionFromAClickHandlerIsShownAndTheWindowGoesOn) {
-    TfrmMain main;
+    QuietMain main;
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     // A handler connected the plain way: the exception travels through the

@@ -27,7 +27,7 @@ protected:
 };
 
 TEST_F(SettingsTest, FirstStartCancelWritesEmptySettingsButNoServerScript) {
-    TfrmMain main;
+    QuietMain main;
     EXPECT_EQ(main.ScriptName(), "couponsactions.php");
     int result = -1;
     RunSettingsCommand(main, [&](TfrmSettings* d) {
@@ -48,7 +48,7 @@ TEST_F(SettingsTest, FirstStartCancelWritesEmptySettingsButNoServerScript) {
 
 TEST_F(SettingsTest, OkWritesBothFilesAndTheNextStartReadsThemBack) {
     {
-        TfrmMain main;
+        QuietMain main;
         RunSettingsCommand(main, [&](TfrmSettings* d) {
             d->edtSite()->setText("http://shop.example/coupons/");
             d->edtHostname()->setText("localhost");
@@ -68,7 +68,7 @@ TEST_F(SettingsTest, OkWritesBothFilesAndTheNextStartReadsThemBack) {
     EXPECT_EQ(ReadProfileString(File("settings.dat"), "settings", "WEBSERVER"),
               "http://shop.example/coupons/");
 
-    TfrmMain again;
+    QuietMain again;
     EXPECT_EQ(again.WebServer(), "http://shop.example/coupons/");
     EXPECT_EQ(again.DbHostName(), "localhost");
     EXPECT_EQ(again.DbPassword(), "s\"e$c\\r");
@@ -77,7 +77,7 @@ TEST_F(SettingsTest, OkWritesBothFilesAndTheNextStartReadsThemBack) {
 
 TEST_F(SettingsTest, ValueInMatchingQuotesReadsBackWithoutThem) {
     {
-        TfrmMain main;
+        QuietMain main;
         RunSettingsCommand(main, [&](TfrmSettings* d) {
             d->edtDatabase()->setText("'quoted'");
             Click(d, "btnOk");
@@ -85,13 +85,13 @@ TEST_F(SettingsTest, ValueInMatchingQuotesReadsBackWithoutThem) {
         EXPECT_EQ(main.DbDatabase(), "'quoted'");
     }
     EXPECT_NE(ReadWholeFile(File("settings.dat")).find("dbdatabase='quoted'\r\n"), std::string::npos);
-    TfrmMain again;
+    QuietMain again;
     EXPECT_EQ(again.DbDatabase(), "quoted");
 }
 
 TEST_F(SettingsTest, CancelRestoresValuesEditedByHandWhileRunning) {
     WriteProfileString(File("settings.dat"), "Settings", "webserver", "http://a.example");
-    TfrmMain main;
+    QuietMain main;
     WriteProfileString(File("settings.dat"), "Settings", "webserver", "http://edited.example");
     RunSettingsCommand(main, [&](TfrmSettings* d) { d->reject(); });
     EXPECT_EQ(ReadProfileString(File("settings.dat"), "Settings", "webserver"), "http://a.example");
@@ -100,7 +100,7 @@ TEST_F(SettingsTest, CancelRestoresValuesEditedByHandWhileRunning) {
 TEST_F(SettingsTest, UnwritableServerScriptKeepsDialogOpenAndCopiesNothing) {
     // A folder in the way of coupsettings.php makes the write fail for any user.
     std::filesystem::create_directories(folder / "coupsettings.php");
-    TfrmMain main;
+    QuietMain main;
     bool stillOpenAfterOk = false;
     RunSettingsCommand(main, [&](TfrmSettings* d) {
         d->edtSite()->setText("http://new.example");
@@ -119,7 +119,7 @@ TEST_F(SettingsTest, UnwritableServerScriptKeepsDialogOpenAndCopiesNothing) {
 
 TEST_F(SettingsTest, UnwritableSettingsFileIsReportedAfterTheDialogCloses) {
     std::filesystem::create_directories(folder / "settings.dat");
-    TfrmMain main;
+    QuietMain main;
     RunSettingsCommand(main, [&](TfrmSettings* d) {
         d->edtSite()->setText("http://new.example");
         Click(d, "btnOk");

@@ -1,0 +1,128 @@
+// The start-up step against a scripted coupon service on loopback.
+#include "AppFixture.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/LoopbackServer.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <QTreeWidget>
+
+using namespace quillory;
+using namespace quillory::test;
+using quillory::testsupport::TLoopbackServer;
+using quillory::testsupport::TServerConnection;
+
+namespace {
+
+std::string Reply(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// The value of the form field `name` in a multipart request.
+std::string Field(const std::string& request, const std::string& name) {
+    const std::string marker = "name=\"" + name + "\"\r\n\r\n";
+    auto at = request.find(marker);
+    if (at == std::string::npos)
+        return "<none>";
+    at += marker.size();
+    return request.substr(at, request.find("\r\n", at) - at);
+}
+
+class StartupTest : public AppFixture {
+protected:
+    // Runs a main window until its start-up step has finished.
+    void RunStartup(TfrmMain& main) {
+        main.show();
+        QElapsedTimer t;
+        t.start();
+        while ((main.StartupTimer().isActive() || main.CouponService().Busy()) && t.elapsed() < 10000)
+            QTest::qWait(20);
+        QTest::qWait(50);
+    }
+    void UseSite(const std::string& site) {
+        WriteProfileString(File("settings.dat"), "Settings", "webserver", site);
+    }
+};
+
+TEST_F(StartupTest, ServiceReadyFillsTheListInReplyOrder) {
+    std::vector<std::string> actions;
+    TLoopbackServer server([&](TServerConnection& c) {
+        const std::string request = c.ReadRequest();
+        const std::string action = Field(request, "action");
+        actions.push_back(action);
+        if (action == "1")
+            c.Send(Reply("OK"));
+        else
+            c.Send(Reply("\"12\",\"ZETA\",\"Zeta, the last\",\"1\",\"1\",\"0\",\"2026-1-1\","
+                         "\"http://shop/z\",\"line one\r\nline two\"^"
+                         "\"\"3\" \",\"ALPHA\",\"Alpha\",\"0\",\"2\",\"5\",\"2026-1-1\",\"http://shop/a\",\"\"^OK"));
+        c.Close();
+    });
+    UseSite(server.Url(""));
+    TfrmMain main;
+    RunStartup(main);
+    ASSERT_TRUE(server.WaitForHandlers(2));
+    EXPECT_EQ(actions, (std::vector<std::string>{"1", "5"}));
+    EXPECT_EQ(server.Received(0).rfind("POST /couponsactions.php HTTP/1.0\r\n", 0), 0u);
+
+    auto* list = main.findChild<QTreeWidget*>("lvwItems");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    QTreeWidgetItem* first = list->topLevelItem(0);
+    EXPECT_EQ(first->text(0), "Zeta, the last");
+    EXPECT_EQ(first->text(1), "ZETA");
+    EXPECT_EQ(first->text(2), "True");
+    EXPECT_EQ(first->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(list->topLevelItem(1)->text(2), "False");
+    EXPECT_TRUE(errors.isEmpty());
+    // Each coupon request left the client's read time-out at 60 s.
+    EXPECT_EQ(main.HTTP().ReadTimeout(), 60000);
+}
+
+TEST_F(StartupTest, ServiceNotReadyLeavesTheListEmptyWithoutAWord) {
+    std::atomic<int> requests{0};
+    TLoopbackServer server([&](TServerConnection& c) {
+        c.ReadRequest();
+        ++requests;
+        c.Send(Reply("OK\r\n")); // not exactly "OK"
+        c.Close();
+    });
+    UseSite(server.Url(""));
+    TfrmMain main;
+    RunStartup(main);
+    EXPECT_EQ(requests.load(), 1);
+    EXPECT_EQ(main.findChild<QTreeWidget*>("lvwItems")->topLevelItemCount(), 0);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(StartupTest, UnreachableServiceFailsQuietly) {
+    UseSite("http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()));
+    TfrmMain main;
+    RunStartup(main);
+    EXPECT_EQ(main.findChild<QTreeWidget*>("lvwItems")->topLevelItemCount(), 0);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(StartupTest, WindowKeepsHandlingEventsWhileARequestWaits) {
+    TLoopbackServer server([&](TServerConnection& c) {
+        c.ReadRequest();
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        c.Send(Reply("no service here"));
+        c.Close();
+    });
+    UseSite(server.Url(""));
+    TfrmMain main;
+    bool ranDuringRequest = false;
+    // Fires while the start-up step's request is waiting for its reply.
+    QTimer::singleShot(400, [&] { ranDuringRequest = main.CouponService().Busy(); });
+    RunStartup(main);
+    EXPECT_TRUE(ranDuringRequest);
+}
+
+} // namespace
