@@ -205,7 +205,11 @@ std::string ExpiryText(const TCouponRecord& c) {
 class TCli {
 public:
     TCli(const TCommandLine& cl, std::ostream& out, std::ostream& err)
-        : FLine(cl), FOut(out), FErr(err), FService(FHTTP, [this] { return FSite; }) {}
+        : FLine(cl), FOut(out), FErr(err), FService(FHTTP, [this] { return FSite; }) {
+        // Like the manager's window: follow the site's redirects, keep its cookies.
+        FHTTP.HandleRedirects = true;
+        FHTTP.AllowCookies = true;
+    }
 
     int Run();
 
