@@ -101,36 +101,8 @@ void TfrmMain::RunStartupStep() {
 
 bool TfrmMain::CheckService() { return FCouponService.CheckService(); }
 
-int TfrmMain::AddCoupon(const std::string& id, const std::string& code, const std::string& name,
-                        const std::string& expired, const std::string& expiryType,
-                        const std::string& days, const std::string& expiryDate,
-                        const std::string& orderPage, const std::string& comments,
-                        const std::string& createDate) {
-    return FCouponService.AddCoupon(id, code, name, expired, expiryType, days, expiryDate,
-                                    orderPage, comments, createDate);
-}
-
-int TfrmMain::EditCoupon(const std::string& id, const std::string& code, const std::string& name,
-                         const std::string& expired, const std::string& expiryType,
-                         const std::string& days, const std::string& expiryDate,
-                         const std::string& orderPage, const std::string& comments,
-                         const std::string& createDate) {
-    return FCouponService.EditCoupon(id, code, name, expired, expiryType, days, expiryDate,
-                                     orderPage, comments, createDate);
-}
-
-bool TfrmMain::DeleteCoupons(const std::string& ids) { return FCouponService.DeleteCoupons(ids); }
-
 bool TfrmMain::RefreshCoupons() {
     return FCouponService.RefreshCoupons([this](const std::string& reply) { FillCouponList(reply); });
-}
-
-bool TfrmMain::CouponCodeExists(const std::string& code) {
-    return FCouponService.CouponCodeExists(code);
-}
-
-bool TfrmMain::GetCoupon(const std::string& id, std::string& record) {
-    return FCouponService.GetCoupon(id, record);
 }
 
 void TfrmMain::FillCouponList(const std::string& reply) {

@@ -38,22 +38,10 @@ public:
 
     QTimer& StartupTimer() { return Timer1; }
 
-    // The coupon operations, on the shared client; none shows a message.
+    // The coupon operations run on the shared client through CouponService();
+    // none shows a message. These two make up the start-up step.
     bool CheckService();
-    int AddCoupon(const std::string& id, const std::string& code, const std::string& name,
-                  const std::string& expired, const std::string& expiryType,
-                  const std::string& days, const std::string& expiryDate,
-                  const std::string& orderPage, const std::string& comments,
-                  const std::string& createDate);
-    int EditCoupon(const std::string& id, const std::string& code, const std::string& name,
-                   const std::string& expired, const std::string& expiryType,
-                   const std::string& days, const std::string& expiryDate,
-                   const std::string& orderPage, const std::string& comments,
-                   const std::string& createDate);
-    bool DeleteCoupons(const std::string& ids);
     bool RefreshCoupons();
-    bool CouponCodeExists(const std::string& code);
-    bool GetCoupon(const std::string& id, std::string& record);
 
     // Rebuilds the coupon list from a list reply. A record that cannot be
     // read ends the fill with an error; the rows before it stay.
