@@ -189,13 +189,19 @@ void TSkinMonthCalendar::resizeEvent(QResizeEvent*) {
 void TSkinMonthCalendar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPalette pal = palette();
-    p.fillRect(rect(), pal.color(QPalette::Base));
+    // The skin's popup window colours, else the palette's.
+    const TSkinData* data = SkinDataOf(this);
+    const bool skinned = data && !data->Empty();
+    const QColor back = skinned ? data->PopupWindow().Color("bgcolor", pal.color(QPalette::Base))
+                                : pal.color(QPalette::Base);
+    const QColor text = skinned ? data->PopupWindow().Color("fontcolor", pal.color(QPalette::Text))
+                                : pal.color(QPalette::Text);
+    p.fillRect(rect(), back);
     p.setPen(pal.color(QPalette::Mid));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     int y, m, d;
     DecodeDate(FDate, y, m, d);
 
-    const QColor text = pal.color(QPalette::Text);
     p.setFont(TitleFont());
     p.setPen(text);
     const QString title =
