@@ -1,7 +1,7 @@
 #include "ErrorReport.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include "ui/SkinMessage.h"
+#include "ui/SkinStyle.h"
 
 #include <stdexcept>
 
@@ -23,10 +23,10 @@ void ShowErrorMessage(const QString& message) {
         Presenter()(message);
         return;
     }
-    // A plain message box until the skinned message dialog takes over.
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    // The program's own message dialog, in the application's skin.
+    TSkinMessage dialogs;
+    dialogs.UseProgramDefaults(ApplicationSkinData());
+    dialogs.ShowMessageDialog(message.toLocal8Bit().toStdString(), dkError, {dbOK});
 }
 
 void ReportCurrentException() {

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
+#include "ui/SkinStyle.h"
 #include "ui_FMain.h"
 
 #include <QGuiApplication>
@@ -37,6 +38,12 @@ TfrmMain::TfrmMain(QWidget* parent)
       FCouponService(
           HTTP1, [this] { return FWebServer; }, [this] { return FScriptName; }) {
     frmMain = this;
+    // Every window of the program takes its look from SkinData1, which starts
+    // with the built-in skin.
+    CompressedStoredSkin1 = BuiltInSkin();
+    SkinData1.SetCompressedStoredSkin(&CompressedStoredSkin1);
+    ApplySkinToApplication(&SkinData1);
+    msgMain.UseProgramDefaults(&SkinData1);
     ui->setupUi(this);
     // The client follows redirects and keeps cookies; the first coupon
     // request raises its read time-out from 0 (none) to 60 s.

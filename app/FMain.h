@@ -4,6 +4,8 @@
 #include "coupons/CouponService.h"
 #include "http/AntiFreeze.h"
 #include "http/HTTPClient.h"
+#include "ui/SkinData.h"
+#include "ui/SkinMessage.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -48,6 +50,10 @@ public:
     void FillCouponList(const std::string& reply);
 
     THTTPClient& HTTP() { return HTTP1; }
+    // The skin every window draws from, and the component every message of
+    // the main window goes through.
+    TSkinData& SkinData() { return SkinData1; }
+    TSkinMessage& Messages() { return msgMain; }
     TCouponService& CouponService() { return FCouponService; }
 
 protected:
@@ -72,6 +78,9 @@ private:
     THTTPClient HTTP1;
     TAntiFreeze AntiFreeze1;
     TCouponService FCouponService;
+    TCompressedStoredSkin CompressedStoredSkin1;
+    TSkinData SkinData1;
+    TSkinMessage msgMain;
     QTimer Timer1;
     bool FCentredOnce = false;
     int FLink2RightMargin = 0;

@@ -1,4 +1,6 @@
 #include "AppFixture.h"
+#include "ModalHelper.h"
+#include "ui/SkinMessage.h"
 #include "app/FMain.h"
 
 #include <QElapsedTimer>
@@ -165,6 +167,32 @@ TEST_F(MainWindowTest, ExceptionFromAClickHandlerIsShownAndTheWindowGoesOn) {
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(errors.size(), 2);
     EXPECT_TRUE(main.isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, ErrorsAppearInTheSkinnedMessageDialog) {
+    SetErrorPresenter({}); // the real dialog, not the recorder
+    QuietMain main;
+    EXPECT_FALSE(main.SkinData().Empty()); // the built-in skin is loaded
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    auto* refresh = main.findChild<QPushButton*>("SkinButton8");
+    QObject::connect(refresh, &QPushButton::clicked,
+                     [] { throw std::runtime_error("Cannot reach the shop."); });
+    QString shownText;
+    bool skinned = false;
+    AnswerNextModal([&](QWidget* dialog) {
+        skinned = qobject_cast<TSkinMessageForm*>(dialog) != nullptr;
+        for (auto* label : dialog->findChildren<TSkinStdLabel*>())
+            shownText += label->Caption();
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    EXPECT_TRUE(skinned);
+    EXPECT_TRUE(shownText.contains("Cannot reach the shop.")) << shownText.toStdString();
 }
 
 } // namespace
