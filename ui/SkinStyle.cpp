@@ -443,11 +443,13 @@ void TSkinStyle::drawControl(ControlElement ce, const QStyleOption* opt, QPainte
             }
         }
         break;
+    case CE_HeaderEmptyArea:
     case CE_HeaderSection: {
         const QWidget* view = w ? w->parentWidget() : nullptr;
         const TSkinEntry* lv = view ? EntryFor(view) : nullptr;
         if (lv && lv->Kind == "listview") {
-            const bool hot = opt->state & (State_MouseOver | State_Sunken);
+            const bool hot =
+                ce == CE_HeaderSection && (opt->state & (State_MouseOver | State_Sunken));
             const std::string key =
                 hot && lv->Has("activeheaderrect") ? "activeheaderrect" : "headerrect";
             if (DrawSkinRect(p, DataFor(view), *lv, key, opt->rect, "headermargins"))
