@@ -109,6 +109,19 @@ QColor FontColorFor(const TSkinEntry& e, const QStyleOption* opt, const QColor& 
     return c;
 }
 
+// A check or option indicator at its picture's size (at most the option's
+// rectangle), centred in the option's rectangle.
+bool DrawIndicator(QPainter* p, const TSkinData* data, const TSkinEntry& e,
+                   const QStyleOption* opt) {
+    QRect src;
+    const std::string key = IndicatorKey(e, opt);
+    if (!e.Rect(key, src))
+        return false;
+    QRect target(QPoint(0, 0), src.size().boundedTo(opt->rect.size()));
+    target.moveCenter(opt->rect.center());
+    return DrawSkinRect(p, data, e, key, target, "none");
+}
+
 } // namespace
 
 bool DrawSkinRect(QPainter* p, const TSkinData* data, const TSkinEntry& entry,
@@ -370,30 +383,15 @@ void TSkinStyle::drawPrimitive(PrimitiveElement pe, const QStyleOption* opt, QPa
         break;
     case PE_IndicatorCheckBox:
     case PE_IndicatorRadioButton:
-        if (e && e->Kind == "checkradio") {
-            QRect src;
-            const std::string key = IndicatorKey(*e, opt);
-            if (e->Rect(key, src)) {
-                QRect target(QPoint(0, 0), src.size());
-                target.moveCenter(opt->rect.center());
-                if (DrawSkinRect(p, data, *e, key, target, "none"))
-                    return;
-            }
-        }
+        if (e && e->Kind == "checkradio" && DrawIndicator(p, data, *e, opt))
+            return;
         break;
     case PE_IndicatorItemViewItemCheck:
         // Tick boxes in lists look like the skin's check boxes.
         if (data && !data->Empty())
-            if (const TSkinEntry* c = data->FindControl("checkbox", "checkradio")) {
-                QRect src;
-                const std::string key = IndicatorKey(*c, opt);
-                if (c->Rect(key, src)) {
-                    QRect target(QPoint(0, 0), src.size().boundedTo(opt->rect.size()));
-                    target.moveCenter(opt->rect.center());
-                    if (DrawSkinRect(p, data, *c, key, target, "none"))
-                        return;
-                }
-            }
+            if (const TSkinEntry* c = data->FindControl("checkbox", "checkradio"))
+                if (DrawIndicator(p, data, *c, opt))
+                    return;
         break;
     case PE_PanelScrollAreaCorner:
         if (data && !data->Empty())
