@@ -2,6 +2,7 @@
 // Exceptions of the HTTP client and its TCP transport. Every class carries the
 // exact message the user may see; all descend from ENetException so a caller
 // can catch every network failure in one place.
+#include "platform/ConvertError.h"
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -129,11 +130,8 @@ public:
 // --- number conversion ------------------------------------------------------
 
 // A text that had to be a number and was not (a port, a range, a cookie port
-// list). Not a network failure in itself, so it stands outside ENetException.
-class EConvertError : public std::runtime_error {
-public:
-    explicit EConvertError(const std::string& message) : std::runtime_error(message) {}
-};
+// list) raises EConvertError: not a network failure in itself, so it stands
+// outside ENetException.
 
 // Reads a whole decimal number (optional sign, surrounding blanks allowed) or
 // throws EConvertError "'<text>' is not a valid integer value".

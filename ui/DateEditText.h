@@ -2,6 +2,7 @@
 // The text rules of the date field, apart from any widget: the input mask
 // built from the locale's short date format, fitting a text to it, and the
 // tests a text must pass to be typed and to be taken over as a date.
+#include "platform/ConvertError.h"
 #include "platform/DateTime.h"
 #include "platform/FormatSettings.h"
 
@@ -9,13 +10,6 @@
 #include <string>
 
 namespace quillory {
-
-// A text that cannot be converted ("'<text>' is not a valid date", "'<text>'
-// is not a valid integer value").
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // "!" + three fields joined by "/" + ";1; ": the day "9"s, a numeric month
 // "9"s, a month name "L"s, the year "0"s, each as long as the field of 31
