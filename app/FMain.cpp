@@ -106,10 +106,13 @@ void TfrmMain::RunStartupStep() {
         RefreshCoupons();
 }
 
-bool TfrmMain::CheckService() { return FCouponService.CheckService(); }
+bool TfrmMain::CheckService() {
+    return FCouponService.CheckService();
+}
 
 bool TfrmMain::RefreshCoupons() {
-    return FCouponService.RefreshCoupons([this](const std::string& reply) { FillCouponList(reply); });
+    return FCouponService.RefreshCoupons(
+        [this](const std::string& reply) { FillCouponList(reply); });
 }
 
 void TfrmMain::FillCouponList(const std::string& reply) {
@@ -121,7 +124,7 @@ void TfrmMain::FillCouponList(const std::string& reply) {
         row->setText(0, QString::fromLocal8Bit(fields[2]));
         row->setText(1, QString::fromLocal8Bit(fields[1]));
         row->setText(2, TrimText(RemoveQuotes(fields[3])) == "1" ? QStringLiteral("True")
-                                                                  : QStringLiteral("False"));
+                                                                 : QStringLiteral("False"));
         row->setData(0, kCouponIdRole, QString::fromLocal8Bit(TrimText(RemoveQuotes(fields[0]))));
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
         row->setCheckState(0, Qt::Unchecked);
@@ -173,7 +176,8 @@ void TfrmMain::SkinButton7Click() {
 void TfrmMain::FormResize() {
     // Centre both banners in the panel, visible or not; they may stick out.
     const QWidget* panel = ui->panBanner;
-    for (QWidget* banner : {static_cast<QWidget*>(ui->imgBanner), static_cast<QWidget*>(ui->gifBanner)}) {
+    for (QWidget* banner :
+         {static_cast<QWidget*>(ui->imgBanner), static_cast<QWidget*>(ui->gifBanner)}) {
         banner->move(panel->width() / 2 - banner->width() / 2,
                      panel->height() / 2 - banner->height() / 2);
     }

@@ -12,25 +12,41 @@ namespace quillory {
 TfrmSettings* frmSettings = nullptr;
 
 namespace {
-std::string Text(const QLineEdit* edit) { return edit->text().toLocal8Bit().toStdString(); }
+std::string Text(const QLineEdit* edit) {
+    return edit->text().toLocal8Bit().toStdString();
+}
 } // namespace
 
-TfrmSettings::TfrmSettings(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()) {
+TfrmSettings::TfrmSettings(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()) {
     ui->setupUi(this);
     setFixedSize(409, 217);
-    connect(ui->btnOk, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnOkClick(); }); });
+    connect(ui->btnOk, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { btnOkClick(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { btnCancelClick(); }); });
 }
 
 TfrmSettings::~TfrmSettings() = default;
 
-QLineEdit* TfrmSettings::edtSite() const { return ui->edtSite; }
-QLineEdit* TfrmSettings::edtHostname() const { return ui->edtHostname; }
-QLineEdit* TfrmSettings::edtDatabase() const { return ui->edtDatabase; }
-QLineEdit* TfrmSettings::edtUsername() const { return ui->edtUsername; }
-QLineEdit* TfrmSettings::edtPassword() const { return ui->edtPassword; }
-QLineEdit* TfrmSettings::edtInvalid() const { return ui->edtInvalid; }
+QLineEdit* TfrmSettings::edtSite() const {
+    return ui->edtSite;
+}
+QLineEdit* TfrmSettings::edtHostname() const {
+    return ui->edtHostname;
+}
+QLineEdit* TfrmSettings::edtDatabase() const {
+    return ui->edtDatabase;
+}
+QLineEdit* TfrmSettings::edtUsername() const {
+    return ui->edtUsername;
+}
+QLineEdit* TfrmSettings::edtPassword() const {
+    return ui->edtPassword;
+}
+QLineEdit* TfrmSettings::edtInvalid() const {
+    return ui->edtInvalid;
+}
 
 void TfrmSettings::ApplySettings() {
     TServerSettings s;
@@ -55,8 +71,12 @@ void TfrmSettings::btnOkClick() {
     done(1);
 }
 
-void TfrmSettings::btnCancelClick() { done(2); }
+void TfrmSettings::btnCancelClick() {
+    done(2);
+}
 
-void TfrmSettings::reject() { done(2); }
+void TfrmSettings::reject() {
+    done(2);
+}
 
 } // namespace quillory

@@ -19,7 +19,8 @@ public:
             return false;
         auto* me = static_cast<QMouseEvent*>(event);
         auto* label = qobject_cast<QLabel*>(watched);
-        if (!label || me->button() != Qt::LeftButton || !label->rect().contains(me->position().toPoint()))
+        if (!label || me->button() != Qt::LeftButton ||
+            !label->rect().contains(me->position().toPoint()))
             return false;
         const std::string address = TLinkLabel::Address(label).toLocal8Bit().toStdString();
         if (address.empty())
@@ -36,9 +37,13 @@ public:
 
 } // namespace
 
-void TLinkLabel::Attach(QLabel* label) { label->installEventFilter(new LinkClickFilter(label)); }
+void TLinkLabel::Attach(QLabel* label) {
+    label->installEventFilter(new LinkClickFilter(label));
+}
 
-QString TLinkLabel::Address(const QLabel* label) { return label->property("address").toString(); }
+QString TLinkLabel::Address(const QLabel* label) {
+    return label->property("address").toString();
+}
 
 void TLinkLabel::SetAddress(QLabel* label, const QString& address) {
     label->setProperty("address", address);

@@ -37,11 +37,17 @@ void CivilFromDays(long z, int& y, int& m, int& d) {
 // 1970-01-01 as a day count since 1899-12-30.
 constexpr long kUnixEpochDay = 25569;
 
-long DayNumber(TDateTime dt) { return static_cast<long>(std::trunc(dt)); }
+long DayNumber(TDateTime dt) {
+    return static_cast<long>(std::trunc(dt));
+}
 
-double TimeFraction(TDateTime dt) { return std::fabs(dt - std::trunc(dt)); }
+double TimeFraction(TDateTime dt) {
+    return std::fabs(dt - std::trunc(dt));
+}
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool StartsWithNoCase(const std::string& s, std::size_t pos, const char* word) {
     for (std::size_t i = 0; word[i]; ++i)
@@ -58,7 +64,9 @@ std::string Pad(int v, int width) {
 
 } // namespace
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -75,9 +83,9 @@ bool IsValidDate(int year, int month, int day) {
 bool TryEncodeDate(int year, int month, int day, TDateTime& out) {
     if (!IsValidDate(year, month, day))
         return false;
-    out = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                            static_cast<unsigned>(day)) +
-                              kUnixEpochDay);
+    out = static_cast<double>(
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+        kUnixEpochDay);
     return true;
 }
 
@@ -116,19 +124,23 @@ int DayOfWeek(TDateTime dt) {
     return static_cast<int>(w) + 1;
 }
 
-TDateTime DateOf(TDateTime dt) { return std::trunc(dt); }
+TDateTime DateOf(TDateTime dt) {
+    return std::trunc(dt);
+}
 
 TDateTime Now() {
     struct timeval tv {};
     ::gettimeofday(&tv, nullptr);
     std::time_t t = tv.tv_sec;
-    std::tm tm {};
+    std::tm tm{};
     ::localtime_r(&t, &tm);
     return EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) +
            EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(tv.tv_usec / 1000));
 }
 
-TDateTime Today() { return DateOf(Now()); }
+TDateTime Today() {
+    return DateOf(Now());
+}
 
 std::string FormatDateTime(const std::string& format, TDateTime dt, const TFormatSettings& fs) {
     int y, mo, d, h, mi, s, ms;

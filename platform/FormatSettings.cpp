@@ -8,7 +8,9 @@
 
 namespace quillory {
 
-TFormatSettings TFormatSettings::EnglishUS() { return TFormatSettings{}; }
+TFormatSettings TFormatSettings::EnglishUS() {
+    return TFormatSettings{};
+}
 
 std::string ConvertStrftimePattern(const std::string& pattern, bool* hasAmPm) {
     std::string out;
@@ -31,34 +33,82 @@ std::string ConvertStrftimePattern(const std::string& pattern, bool* hasAmPm) {
             f = pattern[++i];
         }
         switch (f) {
-        case 'd': out += "dd"; break;
-        case 'e': out += "d"; break;
-        case 'm': out += "mm"; break;
-        case 'b': case 'h': out += "mmm"; break;
-        case 'B': out += "mmmm"; break;
-        case 'a': out += "ddd"; break;
-        case 'A': out += "dddd"; break;
-        case 'Y': out += "yyyy"; break;
-        case 'y': out += "yy"; break;
-        case 'C': out += "yy"; break;
-        case 'H': out += "hh"; break;
-        case 'k': out += "h"; break;
-        case 'I': out += "hh"; break;
-        case 'l': out += "h"; break;
-        case 'M': out += "nn"; break;
-        case 'S': out += "ss"; break;
-        case 'p': case 'P':
+        case 'd':
+            out += "dd";
+            break;
+        case 'e':
+            out += "d";
+            break;
+        case 'm':
+            out += "mm";
+            break;
+        case 'b':
+        case 'h':
+            out += "mmm";
+            break;
+        case 'B':
+            out += "mmmm";
+            break;
+        case 'a':
+            out += "ddd";
+            break;
+        case 'A':
+            out += "dddd";
+            break;
+        case 'Y':
+            out += "yyyy";
+            break;
+        case 'y':
+            out += "yy";
+            break;
+        case 'C':
+            out += "yy";
+            break;
+        case 'H':
+            out += "hh";
+            break;
+        case 'k':
+            out += "h";
+            break;
+        case 'I':
+            out += "hh";
+            break;
+        case 'l':
+            out += "h";
+            break;
+        case 'M':
+            out += "nn";
+            break;
+        case 'S':
+            out += "ss";
+            break;
+        case 'p':
+        case 'P':
             out += "ampm";
             if (hasAmPm)
                 *hasAmPm = true;
             break;
-        case 'T': out += "hh:nn:ss"; break;
-        case 'R': out += "hh:nn"; break;
-        case 'D': out += "mm/dd/yy"; break;
-        case 'F': out += "yyyy-mm-dd"; break;
-        case 'n': case 't': out += ' '; break;
-        case '%': out += '%'; break;
-        default: break;
+        case 'T':
+            out += "hh:nn:ss";
+            break;
+        case 'R':
+            out += "hh:nn";
+            break;
+        case 'D':
+            out += "mm/dd/yy";
+            break;
+        case 'F':
+            out += "yyyy-mm-dd";
+            break;
+        case 'n':
+        case 't':
+            out += ' ';
+            break;
+        case '%':
+            out += '%';
+            break;
+        default:
+            break;
         }
     }
     return out;
@@ -103,9 +153,9 @@ TFormatSettings Read(locale_t loc) {
     std::string am = info(AM_STR), pm = info(PM_STR);
     fs.TimeAMString = am;
     fs.TimePMString = pm;
-    const nl_item abmon[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4, ABMON_5,  ABMON_6,
+    const nl_item abmon[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
                                ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
-    const nl_item mon[12] = {MON_1, MON_2, MON_3, MON_4, MON_5,  MON_6,
+    const nl_item mon[12] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
                              MON_7, MON_8, MON_9, MON_10, MON_11, MON_12};
     const nl_item abday[7] = {ABDAY_1, ABDAY_2, ABDAY_3, ABDAY_4, ABDAY_5, ABDAY_6, ABDAY_7};
     const nl_item day[7] = {DAY_1, DAY_2, DAY_3, DAY_4, DAY_5, DAY_6, DAY_7};

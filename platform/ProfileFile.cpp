@@ -11,7 +11,9 @@ EProfileWriteError::EProfileWriteError(const std::string& path)
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string Trim(const std::string& s) {
     std::size_t b = 0, e = s.size();
@@ -22,7 +24,9 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
@@ -178,8 +182,8 @@ std::string WriteProfileStringToText(const std::string& text, const std::string&
     return out;
 }
 
-void WriteProfileString(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value) {
+void WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
     std::string text;
     if (FileExists(path)) {
         try {

@@ -28,14 +28,13 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
 
 // Parses profile text held in memory (the same rules as ReadProfileString).
 std::string ReadProfileStringFromText(const std::string& text, const std::string& section,
-                                      const std::string& key,
-                                      const std::string& defaultValue = {});
+                                      const std::string& key, const std::string& defaultValue = {});
 
 // Returns `text` with `key` of `section` set to `value`.
 std::string WriteProfileStringToText(const std::string& text, const std::string& section,
                                      const std::string& key, const std::string& value);
 
-void WriteProfileString(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value);
+void WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);
 
 } // namespace quillory

@@ -58,8 +58,8 @@ std::string FindDefaultBrowserCommand() {
             start = end + 1;
         }
     }
-    for (const char* name : {"xdg-open", "sensible-browser", "x-www-browser", "firefox",
-                             "chromium", "google-chrome"}) {
+    for (const char* name : {"xdg-open", "sensible-browser", "x-www-browser", "firefox", "chromium",
+                             "google-chrome"}) {
         std::string found = FindExecutable(name);
         if (!found.empty())
             return found;

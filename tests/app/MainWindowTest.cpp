@@ -1,7 +1,7 @@
 #include "AppFixture.h"
 #include "ModalHelper.h"
-#include "ui/SkinMessage.h"
 #include "app/FMain.h"
+#include "ui/SkinMessage.h"
 
 #include <QElapsedTimer>
 #include <QFrame>

@@ -14,14 +14,13 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(ServerSettingsScriptTest, AllEmptyGivesSevenCrLfLines) {
-    EXPECT_EQ(BuildServerSettingsScript({}),
-              "<?php\r\n"
-              "  $hostname=\"\";\r\n"
-              "  $database=\"\";\r\n"
-              "  $username=\"\";\r\n"
-              "  $password=\"\";\r\n"
-              "  $invalidpage=\"\";\r\n"
-              "?>\r\n");
+    EXPECT_EQ(BuildServerSettingsScript({}), "<?php\r\n"
+                                             "  $hostname=\"\";\r\n"
+                                             "  $database=\"\";\r\n"
+                                             "  $username=\"\";\r\n"
+                                             "  $password=\"\";\r\n"
+                                             "  $invalidpage=\"\";\r\n"
+                                             "?>\r\n");
 }
 
 TEST(ServerSettingsScriptTest, QuotesDollarsAndBackslashesAreEscaped) {

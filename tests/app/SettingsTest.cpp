@@ -84,7 +84,8 @@ TEST_F(SettingsTest, ValueInMatchingQuotesReadsBackWithoutThem) {
         });
         EXPECT_EQ(main.DbDatabase(), "'quoted'");
     }
-    EXPECT_NE(ReadWholeFile(File("settings.dat")).find("dbdatabase='quoted'\r\n"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(File("settings.dat")).find("dbdatabase='quoted'\r\n"),
+              std::string::npos);
     QuietMain again;
     EXPECT_EQ(again.DbDatabase(), "quoted");
 }
@@ -111,7 +112,8 @@ TEST_F(SettingsTest, UnwritableServerScriptKeepsDialogOpenAndCopiesNothing) {
     });
     EXPECT_TRUE(stillOpenAfterOk);
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].contains(QString::fromStdString(File("coupsettings.php")))) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(QString::fromStdString(File("coupsettings.php"))))
+        << errors[0].toStdString();
     EXPECT_EQ(main.WebServer(), "");
     // The dialog was cancelled afterwards: settings.dat still gets written.
     EXPECT_TRUE(FileExists(File("settings.dat")));

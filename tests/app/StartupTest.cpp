@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <QTreeWidget>
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <QTreeWidget>
 
 using namespace quillory;
 using namespace quillory::test;
@@ -42,7 +42,8 @@ protected:
         main.show();
         QElapsedTimer t;
         t.start();
-        while ((main.StartupTimer().isActive() || main.CouponService().Busy()) && t.elapsed() < 10000)
+        while ((main.StartupTimer().isActive() || main.CouponService().Busy()) &&
+               t.elapsed() < 10000)
             QTest::qWait(20);
         QTest::qWait(50);
     }
@@ -60,9 +61,11 @@ TEST_F(StartupTest, ServiceReadyFillsTheListInReplyOrder) {
         if (action == "1")
             c.Send(Reply("OK"));
         else
-            c.Send(Reply("\"12\",\"ZETA\",\"Zeta, the last\",\"1\",\"1\",\"0\",\"2026-1-1\","
-                         "\"http://shop/z\",\"line one\r\nline two\"^"
-                         "\"\"3\" \",\"ALPHA\",\"Alpha\",\"0\",\"2\",\"5\",\"2026-1-1\",\"http://shop/a\",\"\"^OK"));
+            c.Send(Reply(
+                "\"12\",\"ZETA\",\"Zeta, the last\",\"1\",\"1\",\"0\",\"2026-1-1\","
+                "\"http://shop/z\",\"line one\r\nline two\"^"
+                "\"\"3\" "
+                "\",\"ALPHA\",\"Alpha\",\"0\",\"2\",\"5\",\"2026-1-1\",\"http://shop/a\",\"\"^OK"));
         c.Close();
     });
     UseSite(server.Url(""));

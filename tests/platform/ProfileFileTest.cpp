@@ -1,5 +1,5 @@
-#include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
+#include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +34,9 @@ bool SetImmutable(const fs::path& dir, bool on) {
 class ProfileFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("quillory-profile-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("quillory-profile-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         path = (dir / "settings.dat").string();
@@ -79,8 +80,9 @@ TEST_F(ProfileFileTest, ValuesAreCutAt2047Characters) {
 }
 
 TEST_F(ProfileFileTest, WriteReplacesInPlaceAndLeavesOtherSectionsAlone) {
-    const std::string before = "; hand-written\r\n[Other]\r\nwebserver=keep me\r\n\r\n"
-                               "[Settings]\r\nWEBSERVER=old\r\ndbhostname=db\r\n\r\n[Tail]\r\nx=1\r\n";
+    const std::string before =
+        "; hand-written\r\n[Other]\r\nwebserver=keep me\r\n\r\n"
+        "[Settings]\r\nWEBSERVER=old\r\ndbhostname=db\r\n\r\n[Tail]\r\nx=1\r\n";
     WriteWholeFile(path, before);
     WriteProfileString(path, "settings", "webserver", "new");
     WriteProfileString(path, "Settings", "invalidpage", "http://x/bad.html");
@@ -95,7 +97,8 @@ TEST_F(ProfileFileTest, WriteCreatesFileAndSectionAndEmptyValueEndsAtEquals) {
     WriteProfileString(path, "Settings", "dbhostname", "h");
     EXPECT_EQ(ReadWholeFile(path), "[Settings]\r\nwebserver=\r\ndbhostname=h\r\n");
     WriteProfileString(path, "Second", "a", "b");
-    EXPECT_EQ(ReadWholeFile(path), "[Settings]\r\nwebserver=\r\ndbhostname=h\r\n[Second]\r\na=b\r\n");
+    EXPECT_EQ(ReadWholeFile(path),
+              "[Settings]\r\nwebserver=\r\ndbhostname=h\r\n[Second]\r\na=b\r\n");
     // A file without a final line break still gets well-formed lines.
     WriteWholeFile(path, "[Settings]\nx=1");
     WriteProfileString(path, "Settings", "y", "2");

@@ -1,5 +1,5 @@
-#include "platform/FileSystem.h"
 #include "platform/Shell.h"
+#include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +28,10 @@ TEST(ShellTest, StartsProgramWithoutWaitingAndPassesArguments) {
     fs::create_directories(dir);
     fs::path script = dir / "fake-browser";
     fs::path out = dir / "args.txt";
-    WriteWholeFile(script.string(), "#!/bin/sh\nsleep 0.2\nfor a in \"$@\"; do echo \"[$a]\"; done > '" +
-                                        out.string() + ".part'\nmv '" + out.string() + ".part' '" +
-                                        out.string() + "'\n");
+    WriteWholeFile(script.string(),
+                   "#!/bin/sh\nsleep 0.2\nfor a in \"$@\"; do echo \"[$a]\"; done > '" +
+                       out.string() + ".part'\nmv '" + out.string() + ".part' '" + out.string() +
+                       "'\n");
     fs::permissions(script, fs::perms::owner_all);
 
     auto t0 = std::chrono::steady_clock::now();

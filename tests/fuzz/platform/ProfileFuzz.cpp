@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ReadProfileStringFromText(written, "settings", "WEBSERVER") != value)
         std::abort();
     // Another section's key is untouched by the write.
-    if (ReadProfileStringFromText(written, "Other", "k") != ReadProfileStringFromText(text, "Other", "k"))
+    if (ReadProfileStringFromText(written, "Other", "k") !=
+        ReadProfileStringFromText(text, "Other", "k"))
         std::abort();
     return 0;
 }
