@@ -1,5 +1,5 @@
 #include "AppFixture.h"
-#include "ModalHelper.h"
+#include "tests/support/ModalHelper.h"
 #include "app/FMain.h"
 #include "ui/SkinMessage.h"
 

@@ -1,5 +1,5 @@
 #include "ui/SkinMessage.h"
-#include "ModalHelper.h"
+#include "tests/support/ModalHelper.h"
 #include "ui/SkinStyle.h"
 
 #include <QLabel>
@@ -169,18 +169,18 @@ TEST_F(SkinMessageTest, SkinTextTableReplacesCaptions) {
 }
 
 TEST_F(SkinMessageTest, EnterAndEscapeGiveOkAndCancel) {
-    WhenModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Return); });
+    AnswerNextModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Return); });
     EXPECT_EQ(FMessage.ShowMessageDialog("Go?", dkWarning, {dbOK, dbCancel}), 1);
-    WhenModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Escape); });
+    AnswerNextModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Escape); });
     EXPECT_EQ(FMessage.ShowMessageDialog("Go?", dkWarning, {dbOK, dbCancel}), 2);
-    WhenModal([](QWidget* w) { w->close(); });
+    AnswerNextModal([](QWidget* w) { w->close(); });
     EXPECT_EQ(FMessage.ShowMessageDialog("Go?", dkWarning, {dbOK, dbCancel}), 2);
 }
 
 TEST_F(SkinMessageTest, OkAloneAnswersBothEnterAndEscape) {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter}) {
         QString focused;
-        WhenModal([&](QWidget* w) {
+        AnswerNextModal([&](QWidget* w) {
             focused = w->focusWidget() ? w->focusWidget()->objectName() : QString();
             QTest::keyClick(w, key);
         });
@@ -190,18 +190,18 @@ TEST_F(SkinMessageTest, OkAloneAnswersBothEnterAndEscape) {
 }
 
 TEST_F(SkinMessageTest, TabAcceleratorsAndSpaceChooseButtons) {
-    WhenModal([](QWidget* w) {
+    AnswerNextModal([](QWidget* w) {
         QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
         QTest::keyClick(w->focusWidget(), Qt::Key_Return);
     });
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkConfirmation, {dbOK, dbCancel}), 2);
-    WhenModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_N); });
+    AnswerNextModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_N); });
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkConfirmation, {dbYes, dbNo}), 7);
-    WhenModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_O); });
+    AnswerNextModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_O); });
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkConfirmation, {dbYes, dbNoToAll}), 9);
-    WhenModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Y, Qt::AltModifier); });
+    AnswerNextModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Y, Qt::AltModifier); });
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkConfirmation, {dbYes, dbNo}), 6);
-    WhenModal([](QWidget* w) {
+    AnswerNextModal([](QWidget* w) {
         QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
         QTest::keyClick(w->focusWidget(), Qt::Key_Space);
     });
@@ -209,13 +209,13 @@ TEST_F(SkinMessageTest, TabAcceleratorsAndSpaceChooseButtons) {
 }
 
 TEST_F(SkinMessageTest, EscapeWithoutCancelButtonOrWithModifiersDoesNothing) {
-    WhenModal([](QWidget* w) {
+    AnswerNextModal([](QWidget* w) {
         QTest::keyClick(w, Qt::Key_Escape);
         QTest::keyClick(w, Qt::Key_Escape, Qt::ShiftModifier);
         QTest::keyClick(w->focusWidget(), Qt::Key_Return);
     });
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkError, {dbRetry, dbIgnore}), 4);
-    WhenModal([](QWidget* w) {
+    AnswerNextModal([](QWidget* w) {
         QTest::keyClick(w, Qt::Key_Escape);
         QTest::keyClick(w, Qt::Key_Return);
         w->close();
@@ -227,7 +227,7 @@ TEST_F(SkinMessageTest, EscapeWithoutCancelButtonOrWithModifiersDoesNothing) {
 TEST_F(SkinMessageTest, HelpButtonAsksForHelpWithoutClosing) {
     int asked = -1;
     QObject::connect(&FMessage, &TSkinMessage::HelpRequested, [&](int ctx) { asked = ctx; });
-    WhenModal([](QWidget* w) {
+    AnswerNextModal([](QWidget* w) {
         w->findChild<TSkinButton*>("Help")->click();
         w->findChild<TSkinButton*>("OK")->click();
     });
@@ -237,7 +237,7 @@ TEST_F(SkinMessageTest, HelpButtonAsksForHelpWithoutClosing) {
 
 TEST_F(SkinMessageTest, DialogIsCentredOnTheScreen) {
     QRect seen;
-    WhenModal([&](QWidget* w) {
+    AnswerNextModal([&](QWidget* w) {
         seen = w->frameGeometry();
         w->close();
     });

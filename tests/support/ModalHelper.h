@@ -1,7 +1,7 @@
 #pragma once
 // Answers the next modal dialog from inside its own event loop: polls the
-// event loop (never sleeps) until a modal widget other than `except` is
-// active, then runs `action` on it. Gives up after about five seconds, so a
+// event loop (never sleeps) until a visible modal widget other than `except`
+// is active, then runs `action` on it. Widget tests of every folder use it. Gives up after about five seconds, so a
 // dialog that never appears makes the test fail on its own checks.
 #include <QApplication>
 #include <QTimer>
@@ -17,7 +17,7 @@ inline void AnswerNextModal(std::function<void(QWidget*)> action, QWidget* excep
     auto tries = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, tries, action = std::move(action), except] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != except) {
+        if (modal && modal != except && modal->isVisible()) {
             timer->stop();
             timer->deleteLater();
             action(modal);
