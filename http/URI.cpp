@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace quillory {
 
@@ -122,6 +123,41 @@ std::string MergePath(const std::string& currentPath, const std::string& newPath
     if (result != "/" && !result.empty() && result.back() == '/' && !keepTrailing)
         result.pop_back();
     return result;
+}
+
+namespace {
+
+// Where the user part of `url` lies: [begin, at) where `at` is the "@" that
+// ends it, or npos when the address has none.
+std::pair<std::size_t, std::size_t> UserInfoSpan(const std::string& url) {
+    const std::size_t sep = url.find("://");
+    if (sep == std::string::npos)
+        return {std::string::npos, std::string::npos};
+    const std::size_t begin = sep + 3;
+    const std::size_t end = url.find_first_of("/\\?#", begin);
+    const std::size_t at = url.rfind('@', end == std::string::npos ? std::string::npos : end - 1);
+    if (at == std::string::npos || at < begin)
+        return {std::string::npos, std::string::npos};
+    return {begin, at};
+}
+
+} // namespace
+
+std::string RedactURLPassword(const std::string& url) {
+    const auto [begin, at] = UserInfoSpan(url);
+    if (begin == std::string::npos)
+        return url;
+    const std::size_t colon = url.find(':', begin);
+    if (colon == std::string::npos || colon > at)
+        return url;
+    return url.substr(0, colon + 1) + "***" + url.substr(at);
+}
+
+std::string StripURLUserInfo(const std::string& url) {
+    const auto [begin, at] = UserInfoSpan(url);
+    if (begin == std::string::npos)
+        return url;
+    return url.substr(0, begin) + url.substr(at + 1);
 }
 
 int DefaultPort(const std::string& protocol) {
