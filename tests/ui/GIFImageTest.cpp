@@ -1,0 +1,387 @@
+// The GIF reader, LZW decoder and frame composition, on GIFs the tests build
+// themselves; decoded pixels are compared with the pictures they were made from.
+#include "ui/GIFImage.h"
+#include "ui/GIFWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace quillory;
+
+namespace {
+
+std::vector<std::uint8_t> RandomIndices(int w, int h, int colors, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    // Runs of equal pixels, as real pictures have, mixed with noise.
+    std::uint8_t run = 0;
+    for (std::size_t i = 0; i < px.size(); ++i) {
+        if (rng() % 4 == 0)
+            run = static_cast<std::uint8_t>(rng() % static_cast<unsigned>(colors));
+        px[i] = run;
+    }
+    return px;
+}
+
+std::vector<std::uint32_t> Palette(int colors) {
+    std::vector<std::uint32_t> p(static_cast<std::size_t>(colors));
+    for (int i = 0; i < colors; ++i)
+        p[static_cast<std::size_t>(i)] =
+            static_cast<std::uint32_t>(((i * 37) & 0xFF) << 16 | ((i * 11) & 0xFF) << 8 | (255 - i));
+    return p;
+}
+
+TGIFWriterFrame Frame(int left, int top, int w, int h, std::vector<std::uint8_t> px) {
+    TGIFWriterFrame f;
+    f.Left = left;
+    f.Top = top;
+    f.Width = w;
+    f.Height = h;
+    f.Pixels = std::move(px);
+    return f;
+}
+
+std::vector<std::uint8_t> Fill(int w, int h, std::uint8_t v) {
+    return std::vector<std::uint8_t>(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), v);
+}
+
+TGIFImage Load(const std::string& bytes) {
+    TGIFImage img;
+    img.LoadFromBytes(bytes);
+    return img;
+}
+
+int ErrorId(const std::string& bytes, std::string* message = nullptr) {
+    try {
+        TGIFImage img;
+        img.LoadFromBytes(bytes);
+    } catch (const EGIFError& e) {
+        if (message)
+            *message = e.what();
+        return e.Id;
+    }
+    return -1;
+}
+
+struct RoundTripCase {
+    int Width, Height, Colors;
+    bool Interlaced;
+};
+
+class GIFRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(GIFRoundTrip, DecodesExactlyThePixelsItWasMadeFrom) {
+    const RoundTripCase c = GetParam();
+    TGIFWriterImage w;
+    w.Width = c.Width;
+    w.Height = c.Height;
+    w.GlobalColorTable = Palette(c.Colors);
+    auto px = RandomIndices(c.Width, c.Height, c.Colors, static_cast<unsigned>(c.Width * 31 + c.Height));
+    TGIFWriterFrame f = Frame(0, 0, c.Width, c.Height, px);
+    f.Interlaced = c.Interlaced;
+    w.Frames.push_back(f);
+
+    TGIFImage img = Load(WriteGIF(w));
+    ASSERT_EQ(img.FrameCount(), 1);
+    TGIFFrame& fr = img.Frame(0);
+    EXPECT_FALSE(fr.Corrupted);
+    const TGIFBitmap& bmp = fr.Bitmap();
+    ASSERT_EQ(bmp.Width, c.Width);
+    ASSERT_EQ(bmp.Height, c.Height);
+    EXPECT_EQ(bmp.Pixels, px);
+    const int expectedDepth = c.Colors <= 2 ? 1 : c.Colors <= 16 ? 4 : 8;
+    EXPECT_EQ(bmp.Depth, expectedDepth);
+    EXPECT_EQ(bmp.PixelColor(c.Width - 1, c.Height - 1),
+              w.GlobalColorTable[px.back()]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, GIFRoundTrip,
+    ::testing::Values(RoundTripCase{1, 1, 2, false}, RoundTripCase{13, 7, 2, false},
+                      RoundTripCase{40, 30, 4, false}, RoundTripCase{64, 64, 16, false},
+                      // Large enough for the code table to fill and be cleared.
+                      RoundTripCase{500, 300, 256, false}, RoundTripCase{333, 211, 32, true},
+                      // Interlaced heights where the four passes are partly empty.
+                      RoundTripCase{9, 1, 4, true}, RoundTripCase{9, 2, 4, true},
+                      RoundTripCase{9, 3, 4, true}, RoundTripCase{9, 5, 4, true},
+                      RoundTripCase{9, 17, 4, true}));
+
+TEST(GIFReader, InterlacedRowsAreEachFilledOnce) {
+    // Each row holds its own row number: a pass that misses or repeats a row shows.
+    for (int h : {1, 2, 3, 5}) {
+        std::vector<std::uint8_t> px;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < 4; ++x)
+                px.push_back(static_cast<std::uint8_t>(y + 1));
+        TGIFWriterImage w;
+        w.Width = 4;
+        w.Height = h;
+        w.GlobalColorTable = Palette(8);
+        TGIFWriterFrame f = Frame(0, 0, 4, h, px);
+        f.Interlaced = true;
+        w.Frames.push_back(f);
+        TGIFImage img = Load(WriteGIF(w));
+        EXPECT_EQ(img.Frame(0).Bitmap().Pixels, px) << "height " << h;
+    }
+}
+
+TEST(GIFReader, SignatureRules) {
+    TGIFWriterImage w;
+    w.Width = w.Height = 2;
+    w.GlobalColorTable = Palette(2);
+    w.Frames.push_back(Frame(0, 0, 2, 2, Fill(2, 2, 1)));
+    struct {
+        const char* Signature;
+        int Version; // 0: refused
+    } cases[] = {{"GIF89a", 2}, {"GIF87a", 1}, {"gif89a", 2}, {"GiF87A", 1},
+                 {"GIF88a", 0}, {"GIX89a", 0}, {"PNG89a", 0}};
+    for (const auto& c : cases) {
+        w.Signature = c.Signature;
+        const std::string bytes = WriteGIF(w);
+        if (c.Version) {
+            EXPECT_EQ(Load(bytes).Version, c.Version) << c.Signature;
+        } else {
+            std::string message;
+            EXPECT_EQ(ErrorId(bytes, &message), sGIFImageVersion) << c.Signature;
+            EXPECT_EQ(message, "GIF image version not recognised");
+        }
+    }
+}
+
+TEST(GIFReader, DelaysAreMillisecondsInSixteenBits) {
+    TGIFWriterImage w;
+    w.Width = w.Height = 2;
+    w.GlobalColorTable = Palette(2);
+    for (int cs : {0, 20, 1500, 6600}) {
+        TGIFWriterFrame f = Frame(0, 0, 2, 2, Fill(2, 2, 0));
+        f.DelayCs = cs;
+        w.Frames.push_back(f);
+    }
+    TGIFImage img = Load(WriteGIF(w));
+    ASSERT_EQ(img.FrameCount(), 4);
+    EXPECT_EQ(img.Frame(0).Delay, 0);
+    EXPECT_EQ(img.Frame(1).Delay, 200);
+    EXPECT_EQ(img.Frame(2).Delay, 15000);
+    EXPECT_EQ(img.Frame(3).Delay, 464); // 66000 wraps in 16 bits
+}
+
+TEST(GIFReader, GraphicControlFieldsGoWithTheNextImage) {
+    TGIFWriterImage w;
+    w.Width = 4;
+    w.Height = 4;
+    w.GlobalColorTable = Palette(4);
+    w.LoopCount = 1;
+    TGIFWriterFrame a = Frame(0, 0, 0, 0, Fill(4, 4, 2)); // 0 x 0 takes the screen size
+    a.Disposal = 2;
+    a.TransparentIndex = 3;
+    w.Frames.push_back(a);
+    TGIFWriterFrame b = Frame(1, 1, 2, 2, Fill(2, 2, 1));
+    b.TransparentIndex = 9; // outside the table: no transparent colour
+    w.Frames.push_back(b);
+    TGIFImage img = Load(WriteGIF(w));
+    ASSERT_EQ(img.FrameCount(), 2);
+    EXPECT_EQ(img.Frame(0).Width, 4);
+    EXPECT_EQ(img.Frame(0).Height, 4);
+    EXPECT_EQ(img.Frame(0).Disposal, 2);
+    EXPECT_EQ(img.Frame(0).TransparentColor, w.GlobalColorTable[3]);
+    EXPECT_FALSE(img.Frame(1).TransparentColor.has_value());
+    EXPECT_TRUE(img.Looping);
+    EXPECT_EQ(img.RepeatCount, 1);
+    EXPECT_EQ(img.BackgroundColor, w.GlobalColorTable[0]);
+    EXPECT_EQ(img.FrameIndex, 0);
+    EXPECT_TRUE(img.Frame(0).Decoded());  // frame 0 is decoded on load
+    EXPECT_FALSE(img.Frame(1).Decoded()); // the others on first use
+}
+
+TEST(GIFReader, BytesBetweenBlocks) {
+    TGIFWriterImage w;
+    w.Width = w.Height = 3;
+    w.GlobalColorTable = Palette(2);
+    w.Frames.push_back(Frame(0, 0, 3, 3, Fill(3, 3, 1)));
+    const std::string good = WriteGIF(w);
+    const std::string header = WriteGIFHeader(w);
+
+    // Trailing garbage after the last image: the frames read stand.
+    std::string trailing = good.substr(0, good.size() - 1) + "garbage!";
+    EXPECT_EQ(Load(trailing).FrameCount(), 1);
+    // Zero bytes before the next block are skipped.
+    std::string zeros = good.substr(0, good.size() - 1) + std::string(3, '\0') + ";";
+    EXPECT_EQ(Load(zeros).FrameCount(), 1);
+    // Garbage right after the colour table fails.
+    std::string message;
+    EXPECT_EQ(ErrorId(header + "X" + good.substr(header.size()), &message), 0);
+    EXPECT_EQ(message, "Stream read error");
+    // A comment block right before the trailer becomes the picture's comment.
+    const std::string comment =
+        good.substr(0, good.size() - 1) + std::string("!\xFE\x05hello\0;", 10);
+    TGIFImage withComment = Load(comment);
+    ASSERT_EQ(withComment.Comment.size(), 1u);
+    EXPECT_EQ(withComment.Comment[0], "hello");
+    // An unknown extension label names itself.
+    EXPECT_EQ(ErrorId(header + "!\x42", &message), sGIFUnknownExt);
+    EXPECT_EQ(message, "Undefined GIF extension: 42");
+    // A descriptor cut off by the end of the data.
+    EXPECT_EQ(ErrorId(header + ",\x01\x00"), 0);
+    // A header alone reads as a picture without frames.
+    EXPECT_TRUE(Load(header).Empty());
+}
+
+TEST(GIFReader, FailedLoadLeavesThePictureReset) {
+    TGIFWriterImage w;
+    w.Width = w.Height = 3;
+    w.GlobalColorTable = Palette(2);
+    w.Frames.push_back(Frame(0, 0, 3, 3, Fill(3, 3, 1)));
+    TGIFImage img;
+    img.LoadFromBytes(WriteGIF(w));
+    ASSERT_EQ(img.FrameCount(), 1);
+    EXPECT_THROW(img.LoadFromBytes("GIF89a\x01"), EGIFError);
+    EXPECT_TRUE(img.Empty());
+    EXPECT_EQ(img.FrameIndex, -1);
+    EXPECT_EQ(img.ScreenWidth, 0);
+}
+
+TEST(GIFReader, FrameWithoutColourTableFailsOnLoad) {
+    TGIFWriterImage w;
+    w.Width = w.Height = 2;
+    w.Frames.push_back(Frame(0, 0, 2, 2, Fill(2, 2, 0)));
+    std::string message;
+    EXPECT_EQ(ErrorId(WriteGIF(w), &message), sGIFBitsPerPixel);
+    EXPECT_EQ(message, "Invalid number of colours, must be a power of 2");
+}
+
+TEST(GIFDecoder, DamagedDataNeverReadsPastTheEnd) {
+    const int W = 20, H = 10;
+    auto px = RandomIndices(W, H, 4, 7);
+    TGIFWriterImage w;
+    w.Width = W;
+    w.Height = H;
+    w.GlobalColorTable = Palette(4);
+    TGIFWriterFrame f = Frame(0, 0, W, H, px);
+    f.GraphicControl = false;
+    w.Frames.push_back(f);
+    const std::string header = WriteGIFHeader(w);
+    const std::string codes = EncodeGIFLZW(px, 2);
+
+    // The codes cut in half, properly terminated: the decoded rows match, the
+    // rest stays at index 0.
+    std::string block = WriteGIFImageBlock(f, 4);
+    const std::string descriptor = block.substr(0, 10);
+    const std::string half = codes.substr(0, codes.size() / 2);
+    TGIFImage img = Load(header + descriptor + "\x02" + GIFSubBlocks(half) + ";");
+    const TGIFBitmap& bmp = img.Frame(0).Bitmap();
+    std::size_t same = 0;
+    while (same < px.size() && bmp.Pixels[same] == px[same])
+        ++same;
+    EXPECT_GT(same, 0u);
+    EXPECT_LT(same, px.size());
+    for (std::size_t i = px.size() - 5; i < px.size(); ++i)
+        EXPECT_EQ(bmp.Pixels[i], 0);
+
+    // A sub-block whose length runs past the end: the frame is kept, corrupted.
+    std::string cut = header + descriptor + "\x02" + std::string(1, '\xFF') + codes.substr(0, 10);
+    TGIFImage corrupted = Load(cut);
+    ASSERT_EQ(corrupted.FrameCount(), 1);
+    EXPECT_TRUE(corrupted.Frame(0).Corrupted);
+
+    // A code size outside 2..9 is clamped and the frame marked corrupted.
+    TGIFImage clamped = Load(header + descriptor + "\x0B" + GIFSubBlocks(codes) + ";");
+    EXPECT_TRUE(clamped.Frame(0).Corrupted);
+
+    // A code that refers to nothing ends the frame, marked corrupted.
+    TGIFImage bad = Load(header + descriptor + "\x02" + GIFSubBlocks(std::string("\x3C", 1)) + ";");
+    EXPECT_TRUE(bad.Frame(0).Corrupted);
+}
+
+// Composition: 6 x 4 screen, colours by index: 0 white, 1 red, 2 green, 3 blue.
+class GIFCompose : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w.Width = 6;
+        w.Height = 4;
+        w.GlobalColorTable = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
+        w.BackgroundIndex = 0;
+    }
+    std::vector<std::uint32_t> Screen(std::uint32_t c) const {
+        return std::vector<std::uint32_t>(24, c);
+    }
+    static void Paint(std::vector<std::uint32_t>& s, int l, int t, int wd, int ht, std::uint32_t c) {
+        for (int y = t; y < t + ht; ++y)
+            for (int x = l; x < l + wd; ++x)
+                s[static_cast<std::size_t>(y * 6 + x)] = c;
+    }
+    TGIFWriterImage w;
+};
+
+TEST_F(GIFCompose, DisposalTwoOnTheMiddleFrameClearsItsRectangle) {
+    w.Frames.push_back(Frame(0, 0, 6, 4, Fill(6, 4, 1)));           // red screen
+    TGIFWriterFrame middle = Frame(1, 1, 2, 2, Fill(2, 2, 2));      // green square
+    middle.Disposal = 2;
+    w.Frames.push_back(middle);
+    w.Frames.push_back(Frame(4, 0, 2, 1, Fill(2, 1, 3)));           // blue bar
+    const std::string bytes = WriteGIF(w);
+    const std::uint32_t window = 0x123456;
+
+    std::vector<std::uint32_t> expect = Screen(0xFF0000);
+    Paint(expect, 1, 1, 2, 2, window); // cleared to the background colour
+    Paint(expect, 4, 0, 2, 1, 0x0000FF);
+
+    // Step by step through the cache, and straight to frame 2.
+    TGIFImage a = Load(bytes);
+    TGIFComposer step;
+    step.Compose(a, 0, window, true);
+    std::vector<std::uint32_t> one = Screen(0xFF0000);
+    Paint(one, 1, 1, 2, 2, 0x00FF00);
+    EXPECT_EQ(step.Compose(a, 1, window, true).Pixels, one);
+    EXPECT_EQ(step.Compose(a, 2, window, true).Pixels, expect);
+
+    TGIFImage b = Load(bytes);
+    TGIFComposer direct;
+    EXPECT_EQ(direct.Compose(b, 2, window, true).Pixels, expect);
+    // Asking past the last frame shows the last one.
+    TGIFComposer past;
+    EXPECT_EQ(past.Compose(b, 9, window, true).Pixels, expect);
+}
+
+TEST_F(GIFCompose, RestoreToPreviousFrameIsReplayedNotIncremental) {
+    w.Frames.push_back(Frame(0, 0, 6, 4, Fill(6, 4, 1)));
+    TGIFWriterFrame restoring = Frame(0, 0, 3, 2, Fill(3, 2, 2));
+    restoring.Disposal = 3;
+    w.Frames.push_back(restoring);
+    w.Frames.push_back(Frame(5, 3, 1, 1, Fill(1, 1, 3)));
+    TGIFImage img = Load(WriteGIF(w));
+    TGIFComposer c;
+    c.Compose(img, 1, 0, true);
+    std::vector<std::uint32_t> expect = Screen(0xFF0000);
+    Paint(expect, 5, 3, 1, 1, 0x0000FF);
+    EXPECT_EQ(c.Compose(img, 2, 0, true).Pixels, expect);
+}
+
+TEST_F(GIFCompose, TransparencyIsByColour) {
+    // Entries 1 and 3 have the same colour; entry 1 is the transparent one.
+    w.GlobalColorTable = {0xFFFFFF, 0x00FF00, 0xFF0000, 0x00FF00};
+    std::vector<std::uint8_t> px = {0, 1, 2, 3, 0, 1, //
+                                    2, 2, 2, 2, 2, 2, //
+                                    3, 3, 3, 3, 3, 3, //
+                                    0, 0, 0, 0, 0, 0};
+    TGIFWriterFrame f = Frame(0, 0, 6, 4, px);
+    f.TransparentIndex = 1;
+    w.Frames.push_back(f);
+    TGIFImage img = Load(WriteGIF(w));
+    EXPECT_TRUE(img.IsTransparent());
+    TGIFComposer c;
+    const TGIFComposed& out = c.Compose(img, 0, 0xABCDEF, true);
+    ASSERT_TRUE(out.TransparentColor.has_value());
+    EXPECT_EQ(*out.TransparentColor, 0x00FF00u);
+    for (std::size_t i = 0; i < px.size(); ++i) {
+        const bool seeThrough = px[i] == 1 || px[i] == 3;
+        EXPECT_EQ(out.Pixels[i] == *out.TransparentColor, seeThrough) << i;
+    }
+    // With the control's switch off the picture is drawn opaque.
+    TGIFComposer opaque;
+    EXPECT_FALSE(opaque.Compose(img, 0, 0xABCDEF, false).TransparentColor.has_value());
+    img.Transparent = false;
+    EXPECT_FALSE(img.IsTransparent());
+}
+
+} // namespace
