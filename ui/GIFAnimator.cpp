@@ -124,9 +124,8 @@ void TThreadedTimer::ThreadLoop() {
             continue;
         }
         const unsigned gen = FGeneration;
-        const bool changed = FWake.wait_for(lk, std::chrono::milliseconds(FInterval), [&] {
-            return FTerminated || FGeneration != gen;
-        });
+        const bool changed = FWake.wait_for(lk, std::chrono::milliseconds(FInterval),
+                                            [&] { return FTerminated || FGeneration != gen; });
         if (changed || !FEnabled || !FOnTimer)
             continue;
         if (RunOnTimerThread) {
@@ -139,7 +138,8 @@ void TThreadedTimer::ThreadLoop() {
         }
         // Hand the tick to the GUI thread; with SyncEvent, wait until it ran.
         FTickPending = true;
-        QMetaObject::invokeMethod(this, [this] { RunTick(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { RunTick(); }, Qt::QueuedConnection);
         if (SyncEvent)
             FWake.wait(lk, [&] { return FTerminated || !FTickPending; });
     }
@@ -286,17 +286,18 @@ QImage TGIFAnimator::ComposedImage() {
     std::lock_guard<std::recursive_mutex> lk(FLock);
     if (FImage.Empty() || FImage.ScreenWidth < 1 || FImage.ScreenHeight < 1)
         return QImage();
-    const TGIFComposed& c =
-        FComposer.Compose(FImage, FFrameIndex, FWindowColor, FTransparent);
+    const TGIFComposed& c = FComposer.Compose(FImage, FFrameIndex, FWindowColor, FTransparent);
     // The cache changes in place as frames follow each other: convert anew
     // whenever it shows another frame.
     if (FComposedImageIndex != c.FrameIndex || FComposedImage.isNull()) {
         QImage img(c.Width, c.Height, QImage::Format_ARGB32);
         for (int y = 0; y < c.Height; ++y) {
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-            const std::uint32_t* src = c.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(c.Width);
+            const std::uint32_t* src =
+                c.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(c.Width);
             for (int x = 0; x < c.Width; ++x)
-                line[x] = c.TransparentColor && src[x] == *c.TransparentColor ? 0u : 0xFF000000u | src[x];
+                line[x] =
+                    c.TransparentColor && src[x] == *c.TransparentColor ? 0u : 0xFF000000u | src[x];
         }
         FComposedImage = img;
         FComposedImageIndex = c.FrameIndex;
@@ -328,7 +329,8 @@ void TGIFAnimator::paintEvent(QPaintEvent*) {
 
 void TGIFAnimator::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && OnClick)
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        OnClick)
         OnClick();
 }
 

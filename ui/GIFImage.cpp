@@ -535,9 +535,10 @@ void DrawGIFFrame(TGIFFrame& f, TGIFComposed& target) {
     const int y1 = std::min(target.Height, f.Top + bmp.Height);
     const std::size_t mask = bmp.Palette.size() - 1;
     for (int y = y0; y < y1; ++y) {
-        const std::uint8_t* src =
-            bmp.Pixels.data() + static_cast<std::size_t>(y - f.Top) * static_cast<std::size_t>(bmp.Width);
-        std::uint32_t* dst = target.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(target.Width);
+        const std::uint8_t* src = bmp.Pixels.data() + static_cast<std::size_t>(y - f.Top) *
+                                                          static_cast<std::size_t>(bmp.Width);
+        std::uint32_t* dst = target.Pixels.data() +
+                             static_cast<std::size_t>(y) * static_cast<std::size_t>(target.Width);
         for (int x = x0; x < x1; ++x) {
             const std::uint32_t c = bmp.Palette[src[x - f.Left] & mask];
             // Transparency is by colour: every entry of that colour is see-through.
@@ -555,7 +556,8 @@ void FillRect(TGIFComposed& t, const TGIFFrame& f, std::uint32_t color) {
     const int x1 = std::min(t.Width, f.Left + f.Width);
     const int y1 = std::min(t.Height, f.Top + f.Height);
     for (int y = y0; y < y1; ++y)
-        std::fill_n(t.Pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(t.Width) + x0,
+        std::fill_n(t.Pixels.data() +
+                        static_cast<std::size_t>(y) * static_cast<std::size_t>(t.Width) + x0,
                     std::max(0, x1 - x0), color);
 }
 
@@ -574,9 +576,8 @@ const TGIFComposed& TGIFComposer::Compose(TGIFImage& image, int n, std::uint32_t
     if (FCache.FrameIndex == n && !FCache.Pixels.empty())
         return FCache;
 
-    if (FCache.FrameIndex >= 0 && FCache.FrameIndex == n - 1 &&
-        image.Frame(n - 1).Disposal != 3 && FCache.Width == image.ScreenWidth &&
-        FCache.Height == image.ScreenHeight) {
+    if (FCache.FrameIndex >= 0 && FCache.FrameIndex == n - 1 && image.Frame(n - 1).Disposal != 3 &&
+        FCache.Width == image.ScreenWidth && FCache.Height == image.ScreenHeight) {
         // Incremental: dispose of the previous frame, draw this one on top.
         if (image.Frame(n - 1).Disposal == 2)
             FillRect(FCache, image.Frame(n - 1), FCache.Background);
@@ -588,8 +589,9 @@ const TGIFComposed& TGIFComposer::Compose(TGIFImage& image, int n, std::uint32_t
     TGIFComposed c;
     c.Width = image.ScreenWidth;
     c.Height = image.ScreenHeight;
-    const TGIFFrame* current =
-        image.FrameIndex >= 0 && image.FrameIndex < image.FrameCount() ? &image.Frame(image.FrameIndex) : nullptr;
+    const TGIFFrame* current = image.FrameIndex >= 0 && image.FrameIndex < image.FrameCount()
+                                   ? &image.Frame(image.FrameIndex)
+                                   : nullptr;
     if (current && current->TransparentColor) {
         c.Background = *current->TransparentColor;
         c.TransparentColor = c.Background;

@@ -69,7 +69,8 @@ std::string EncodeGIFLZW(const std::vector<std::uint8_t>& indices, int codeSize)
     int prefix = indices[0];
     for (std::size_t i = 1; i < indices.size(); ++i) {
         const int p = indices[i];
-        const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 8) | static_cast<std::uint32_t>(p);
+        const std::uint32_t key =
+            (static_cast<std::uint32_t>(prefix) << 8) | static_cast<std::uint32_t>(p);
         auto it = table.find(key);
         if (it != table.end()) {
             prefix = it->second;
@@ -141,7 +142,8 @@ std::string WriteGIFImageBlock(const TGIFWriterFrame& f, int globalColors) {
         order.reserve(f.Pixels.size());
         for (int pass = 0; pass < 4; ++pass)
             for (int y = kStart[pass]; y < f.Height; y += kStep[pass])
-                order.insert(order.end(), f.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * f.Width,
+                order.insert(order.end(),
+                             f.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * f.Width,
                              f.Pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * f.Width);
     }
     const int codeSize = GIFCodeSizeFor(colors);

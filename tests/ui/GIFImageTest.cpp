@@ -27,8 +27,8 @@ std::vector<std::uint8_t> RandomIndices(int w, int h, int colors, unsigned seed)
 std::vector<std::uint32_t> Palette(int colors) {
     std::vector<std::uint32_t> p(static_cast<std::size_t>(colors));
     for (int i = 0; i < colors; ++i)
-        p[static_cast<std::size_t>(i)] =
-            static_cast<std::uint32_t>(((i * 37) & 0xFF) << 16 | ((i * 11) & 0xFF) << 8 | (255 - i));
+        p[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(
+            ((i * 37) & 0xFF) << 16 | ((i * 11) & 0xFF) << 8 | (255 - i));
     return p;
 }
 
@@ -77,7 +77,8 @@ TEST_P(GIFRoundTrip, DecodesExactlyThePixelsItWasMadeFrom) {
     w.Width = c.Width;
     w.Height = c.Height;
     w.GlobalColorTable = Palette(c.Colors);
-    auto px = RandomIndices(c.Width, c.Height, c.Colors, static_cast<unsigned>(c.Width * 31 + c.Height));
+    auto px =
+        RandomIndices(c.Width, c.Height, c.Colors, static_cast<unsigned>(c.Width * 31 + c.Height));
     TGIFWriterFrame f = Frame(0, 0, c.Width, c.Height, px);
     f.Interlaced = c.Interlaced;
     w.Frames.push_back(f);
@@ -92,8 +93,7 @@ TEST_P(GIFRoundTrip, DecodesExactlyThePixelsItWasMadeFrom) {
     EXPECT_EQ(bmp.Pixels, px);
     const int expectedDepth = c.Colors <= 2 ? 1 : c.Colors <= 16 ? 4 : 8;
     EXPECT_EQ(bmp.Depth, expectedDepth);
-    EXPECT_EQ(bmp.PixelColor(c.Width - 1, c.Height - 1),
-              w.GlobalColorTable[px.back()]);
+    EXPECT_EQ(bmp.PixelColor(c.Width - 1, c.Height - 1), w.GlobalColorTable[px.back()]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -305,7 +305,8 @@ protected:
     std::vector<std::uint32_t> Screen(std::uint32_t c) const {
         return std::vector<std::uint32_t>(24, c);
     }
-    static void Paint(std::vector<std::uint32_t>& s, int l, int t, int wd, int ht, std::uint32_t c) {
+    static void Paint(std::vector<std::uint32_t>& s, int l, int t, int wd, int ht,
+                      std::uint32_t c) {
         for (int y = t; y < t + ht; ++y)
             for (int x = l; x < l + wd; ++x)
                 s[static_cast<std::size_t>(y * 6 + x)] = c;
@@ -314,11 +315,11 @@ protected:
 };
 
 TEST_F(GIFCompose, DisposalTwoOnTheMiddleFrameClearsItsRectangle) {
-    w.Frames.push_back(Frame(0, 0, 6, 4, Fill(6, 4, 1)));           // red screen
-    TGIFWriterFrame middle = Frame(1, 1, 2, 2, Fill(2, 2, 2));      // green square
+    w.Frames.push_back(Frame(0, 0, 6, 4, Fill(6, 4, 1)));      // red screen
+    TGIFWriterFrame middle = Frame(1, 1, 2, 2, Fill(2, 2, 2)); // green square
     middle.Disposal = 2;
     w.Frames.push_back(middle);
-    w.Frames.push_back(Frame(4, 0, 2, 1, Fill(2, 1, 3)));           // blue bar
+    w.Frames.push_back(Frame(4, 0, 2, 1, Fill(2, 1, 3))); // blue bar
     const std::string bytes = WriteGIF(w);
     const std::uint32_t window = 0x123456;
 

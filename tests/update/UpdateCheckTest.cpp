@@ -1,0 +1,275 @@
+// The update check against a scripted update folder on loopback, with a
+// stand-in updater program that records its arguments.
+#include "update/UpdateCheck.h"
+
+#include "http/AntiFreeze.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramFolder.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/ModalHelper.h"
+
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace quillory;
+using quillory::test::AnswerNextModal;
+using quillory::testsupport::TLoopbackServer;
+using quillory::testsupport::TScriptedServer;
+using quillory::testsupport::TServerConnection;
+
+namespace {
+
+std::string Reply(const std::string& status, const std::string& body) {
+    return "HTTP/1.1 " + status +
+           "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string Descriptor(const std::string& version) {
+    return Reply("200 OK", "[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n");
+}
+
+struct TShown {
+    std::string Text;
+    TDialogKind Kind;
+};
+
+class UpdateCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("quillory-update-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        SetProgramFolder(folder.string());
+        http.SetReadTimeout(2000);
+        checker.SetFormatSettings(TFormatSettings::EnglishUS());
+    }
+    void TearDown() override {
+        ::unsetenv("QUILLORY_UPDATE_URL");
+        SetProgramFolder({});
+        std::filesystem::remove_all(folder);
+    }
+    void UseServer(const TLoopbackServer& server) {
+        ::setenv("QUILLORY_UPDATE_URL", server.Url("/updates/").c_str(), 1);
+    }
+    // Answers the coming dialogs in order with the given modal results,
+    // recording what each showed.
+    void Answer(std::vector<int> results) {
+        if (results.empty())
+            return;
+        AnswerNextModal([this, results](QWidget* w) {
+            auto* form = static_cast<TSkinMessageForm*>(w);
+            QString text;
+            for (auto* label : form->findChildren<TSkinStdLabel*>())
+                text += label->Caption();
+            shown.push_back({text.toLocal8Bit().toStdString(), dkCustom});
+            Answer(std::vector<int>(results.begin() + 1, results.end()));
+            form->SetModalResult(results.front());
+        });
+    }
+    // A stand-in updater that writes its arguments, one per line, beside itself.
+    void InstallUpdater() {
+        const std::string path = (folder / "Updater").string();
+        std::ofstream(path)
+            << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.tmp\"\n"
+               "mv \"$(dirname \"$0\")/args.tmp\" \"$(dirname \"$0\")/updater-args.txt\"\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    }
+    std::string Args() {
+        const std::string path = (folder / "updater-args.txt").string();
+        if (!QTest::qWaitFor([&] { return FileExists(path); }, 5000))
+            return "<not started>";
+        return FileExists(path) ? ReadWholeFile(path) : "<not started>";
+    }
+    std::string DescriptorPath() const { return (folder / "mainappupdate.inf").string(); }
+
+    std::filesystem::path folder;
+    TAntiFreeze antiFreeze; // waits pump the event loop, as in the program
+    THTTPClient http;
+    TSkinMessage messages;
+    int closed = 0;
+    TUpdateChecker checker{http, messages, [this] { ++closed; }};
+    std::vector<TShown> shown;
+};
+
+TEST(UpdateValues, VersionAndAddressFormats) {
+    EXPECT_EQ(FormatVersionNumber(VersionNumber, '.'), "1.00999999046326");
+    EXPECT_EQ(FormatVersionNumber(VersionNumber, ','), "1,00999999046326");
+    EXPECT_EQ(FormatVersionNumber(2.0f, '.'), "2");
+    ::unsetenv("QUILLORY_UPDATE_URL");
+    EXPECT_EQ(UpdateBaseAddress(), UpdateBaseURL);
+    EXPECT_EQ(std::string(UpdateBaseURL).back(), '/');
+    ::setenv("QUILLORY_UPDATE_URL", "", 1);
+    EXPECT_EQ(UpdateBaseAddress(), UpdateBaseURL);
+    ::unsetenv("QUILLORY_UPDATE_URL");
+
+    struct {
+        const char* Text;
+        char Separator;
+        bool Ok;
+        double Value;
+    } cases[] = {{"1.02", '.', true, 1.02}, {"1,02", '.', false, 0}, {"1,02", ',', true, 1.02},
+                 {"1.02", ',', false, 0},   {"2", '.', true, 2},     {" 2.5 ", '.', true, 2.5},
+                 {"-1.5", '.', true, -1.5}, {"1e1", '.', true, 10},  {"", '.', false, 0},
+                 {"abc", '.', false, 0},    {"1.0x", '.', false, 0}, {".", '.', false, 0},
+                 {"1.", '.', true, 1},      {"1e", '.', false, 0}};
+    for (const auto& c : cases) {
+        double v = 0;
+        EXPECT_EQ(TextToFloat(c.Text, c.Separator, v), c.Ok) << c.Text;
+        if (c.Ok) {
+            EXPECT_DOUBLE_EQ(v, c.Value) << c.Text;
+        }
+    }
+}
+
+// Versions and separators: which ones count as newer, and what the user sees.
+TEST_F(UpdateCheckTest, OnlyAStrictlyNewerVersionIsOffered) {
+    struct {
+        const char* Version;
+        char Separator;
+        bool Offered;
+    } cases[] = {{"1.01", '.', false}, {"1.02", '.', true}, {"1,02", '.', false},
+                 {"1.02", ',', false}, {"1,02", ',', true}, {"2", '.', true},
+                 {"", '.', false},     {"1.00", '.', false}};
+    for (const auto& c : cases) {
+        TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor(c.Version)}));
+        UseServer(server);
+        TFormatSettings fs = TFormatSettings::EnglishUS();
+        fs.DecimalSeparator = c.Separator;
+        checker.SetFormatSettings(fs);
+        shown.clear();
+        Answer({mrCancel});
+        checker.CheckForUpdates(false);
+        ASSERT_EQ(shown.size(), 1u) << c.Version;
+        if (c.Offered)
+            EXPECT_EQ(shown[0].Text, NewUpdateOfferText(c.Version)) << c.Version;
+        else
+            EXPECT_EQ(shown[0].Text, NoUpdateText) << c.Version;
+        EXPECT_EQ(closed, 0);
+        EXPECT_EQ(server.Received(0).rfind("GET /updates/mainappupdate.inf HTTP/1.1\r\n", 0), 0u);
+        // The descriptor stays beside the program until the next check.
+        EXPECT_TRUE(FileExists(DescriptorPath()));
+    }
+    EXPECT_EQ(NewUpdateOfferText("1.02"),
+              "There is a new update: (version 1.02) available for your application!. Do you "
+              "want download this update now?");
+}
+
+TEST_F(UpdateCheckTest, SilentCheckSpeaksOnlyOfANewerVersion) {
+    {
+        TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.01")}));
+        UseServer(server);
+        checker.CheckForUpdates(true);
+        EXPECT_TRUE(shown.empty());
+    }
+    {
+        // Nothing listens: no message at all.
+        ::setenv(
+            "QUILLORY_UPDATE_URL",
+            ("http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()) + "/").c_str(), 1);
+        checker.CheckForUpdates(true);
+        EXPECT_TRUE(shown.empty());
+        EXPECT_FALSE(FileExists(DescriptorPath()));
+    }
+    {
+        TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.02")}));
+        UseServer(server);
+        Answer({mrCancel});
+        checker.CheckForUpdates(true);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].Text, NewUpdateOfferText("1.02"));
+    }
+}
+
+TEST_F(UpdateCheckTest, FailedDownloadDeletesTheOldDescriptor) {
+    // A stale descriptor from an earlier check naming a newer version.
+    std::ofstream(DescriptorPath()) << "[APPLICATION]\r\nVersion=9\r\n";
+    TScriptedServer server(TScriptedServer::OnePerConnection({Reply("404 Not Found", "gone")}));
+    UseServer(server);
+    Answer({mrOk});
+    checker.CheckForUpdates(false);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, NoUpdateText);
+    EXPECT_FALSE(FileExists(DescriptorPath()));
+}
+
+TEST_F(UpdateCheckTest, MissingUpdaterIsReportedAndTheProgramStays) {
+    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.02")}));
+    UseServer(server);
+    Answer({mrOk, mrOk});
+    checker.CheckForUpdates(false);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].Text, UpdaterMissingText);
+    EXPECT_EQ(closed, 0);
+}
+
+TEST_F(UpdateCheckTest, HandOffStartsTheUpdaterAndClosesTheProgram) {
+    InstallUpdater();
+    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.02")}));
+    UseServer(server);
+    Answer({mrOk, mrOk});
+    checker.CheckForUpdates(false);
+    ASSERT_EQ(shown.size(), 2u);
+    // The dialog shows the stored LF CR as one line break.
+    EXPECT_EQ(shown[1].Text, "To update your software the application will close to\nreplace some "
+                             "files. Do you want to update now?");
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(Args(), server.Url("/updates/") + "\n1.00999999046326\nA\n");
+}
+
+TEST_F(UpdateCheckTest, CancelAtTheWarningStartsNothing) {
+    InstallUpdater();
+    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("2")}));
+    UseServer(server);
+    Answer({mrOk, mrCancel});
+    checker.CheckForUpdates(false);
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_EQ(closed, 0);
+    QTest::qWait(100);
+    EXPECT_FALSE(FileExists((folder / "updater-args.txt").string()));
+}
+
+TEST_F(UpdateCheckTest, DescriptorThatCannotBeCreatedReachesTheCaller) {
+    // A folder in the descriptor's place: the file cannot be created.
+    std::filesystem::create_directories(folder / "mainappupdate.inf" / "keep");
+    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("2")}));
+    UseServer(server);
+    try {
+        checker.CheckForUpdates(true);
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("mainappupdate.inf"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(server.ConnectionCount(), 0);
+}
+
+TEST_F(UpdateCheckTest, CheckAskedForDuringARequestIsDropped) {
+    TLoopbackServer server([](TServerConnection& c) {
+        c.ReadRequest();
+        QThread::msleep(300); // a slow update server
+        c.Send(Descriptor("1.01"));
+        c.Close();
+    });
+    UseServer(server);
+    int innerDone = 0;
+    QTimer::singleShot(100, [&] {
+        checker.CheckForUpdates(false); // while the first one waits
+        ++innerDone;
+    });
+    Answer({mrOk});
+    checker.CheckForUpdates(false);
+    EXPECT_EQ(innerDone, 1);
+    ASSERT_EQ(shown.size(), 1u); // only the first check's message
+    EXPECT_EQ(server.ConnectionCount(), 1);
+}
+
+} // namespace
