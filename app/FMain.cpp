@@ -36,7 +36,8 @@ constexpr int kCouponIdRole = Qt::UserRole + 1;
 TfrmMain::TfrmMain(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::frmMain>()),
       FCouponService(
-          HTTP1, [this] { return FWebServer; }, [this] { return FScriptName; }) {
+          HTTP1, [this] { return FWebServer; }, [this] { return FScriptName; }),
+      FUpdateChecker(HTTP1, msgMain, [this] { close(); }) {
     frmMain = this;
     // Every window of the program takes its look from SkinData1, which starts
     // with the built-in skin.
@@ -74,6 +75,9 @@ TfrmMain::TfrmMain(QWidget* parent)
     ConnectClick("SkinButton7", [this] { SkinButton7Click(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
     ConnectClick("btnMakeMoney", [this] { OpenURL(kAffiliateBaseAddress + FAffiliateID); });
+    ConnectClick("btnUpdate", [this] { btnUpdateClick(); });
+    ConnectBannerClicks();
+    ui->gifBanner->SetAnimate(true);
 
     RunGuarded([this] { FormCreate(); });
 }
@@ -91,6 +95,7 @@ template <typename Handler> void TfrmMain::ConnectClick(const char* buttonName, 
 void TfrmMain::FormCreate() {
     // Both banners occupy the same place; one of them is shown.
     ui->gifBanner->setGeometry(ui->imgBanner->geometry());
+    LoadBranding();
     LoadSettings();
     Timer1.start();
 }
@@ -101,9 +106,24 @@ void TfrmMain::Timer1Timer() {
 }
 
 void TfrmMain::RunStartupStep() {
+    // Speaks only of a newer version; an error creating its descriptor ends
+    // the step here.
+    CheckForUpdates(true);
     // No message either way: an unreachable service leaves the list empty.
     if (CheckService())
         RefreshCoupons();
+}
+
+void TfrmMain::CheckForUpdates(bool silent) {
+    FUpdateChecker.CheckForUpdates(silent);
+}
+
+bool TfrmMain::DownloadFile(const std::string& url, const std::string& fileName) {
+    return FUpdateChecker.DownloadFile(url, fileName);
+}
+
+void TfrmMain::btnUpdateClick() {
+    CheckForUpdates(false);
 }
 
 bool TfrmMain::CheckService() {

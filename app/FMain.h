@@ -6,6 +6,7 @@
 #include "http/HTTPClient.h"
 #include "ui/SkinData.h"
 #include "ui/SkinMessage.h"
+#include "update/UpdateCheck.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -25,6 +26,14 @@ class TfrmMain : public QWidget {
 public:
     explicit TfrmMain(QWidget* parent = nullptr);
     ~TfrmMain() override;
+
+    // The reseller's branding package beside the program (Branding.cpp).
+    void LoadBranding();
+
+    // The update check (silent: speak only of a newer version) and the
+    // download it runs on the shared client.
+    void CheckForUpdates(bool silent);
+    bool DownloadFile(const std::string& url, const std::string& fileName);
 
     // Local settings (settings.dat in the program folder).
     void LoadSettings();
@@ -71,6 +80,10 @@ private:
     void FormShow();
     void Timer1Timer();
     void SkinButton7Click();
+    void btnUpdateClick();
+    void imgBannerClick();
+    void gifBannerClick();
+    void ConnectBannerClicks();
     void PlaceLinkLabels();
     template <typename Handler> void ConnectClick(const char* buttonName, Handler handler);
 
@@ -82,6 +95,7 @@ private:
     TSkinData SkinData1;
     TSkinMessage msgMain;
     QTimer Timer1;
+    TUpdateChecker FUpdateChecker;
     bool FCentredOnce = false;
     int FLink2RightMargin = 0;
 

@@ -101,7 +101,7 @@ TEST_F(MainWindowTest, BannersAndRightLinkFollowTheWindowWidth) {
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     auto* img = main.findChild<QLabel*>("imgBanner");
-    auto* gif = main.findChild<QLabel*>("gifBanner");
+    auto* gif = main.findChild<QWidget*>("gifBanner");
     auto* link2 = main.findChild<QLabel*>("lblLink2URL");
     EXPECT_EQ(gif->size(), img->size());
     // Centred: (panel div 2) - (control div 2), for both banners.
