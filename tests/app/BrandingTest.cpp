@@ -1,0 +1,305 @@
+// The branding package: caption, banner and link choices, banner pictures by
+// their configured extension, the panel size and centring, failures, and
+// screenshots of the branded window.
+#include "app/Branding.h"
+#include "AppFixture.h"
+#include "platform/FileSystem.h"
+#include "platform/ProfileFile.h"
+#include "ui/GIFAnimator.h"
+#include "ui/GIFWriter.h"
+#include "ui/SkinPackage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QTest>
+
+#include <fstream>
+#include <set>
+
+using namespace quillory;
+using namespace quillory::test;
+
+namespace {
+
+class BrandingTest : public AppFixture {
+protected:
+    void Config(const std::string& text) {
+        std::ofstream(File("dbconfig.dat")) << "[Settings]\r\n" << text;
+    }
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(File(name), std::ios::binary) << bytes;
+    }
+    // A one-colour picture file of the given size in a Qt-written format.
+    void Picture(const std::string& name, int w, int h, const char* format, QColor c = Qt::red) {
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(c);
+        ASSERT_TRUE(img.save(QString::fromStdString(File(name)), format));
+    }
+    void Gif(const std::string& name, int w, int h) {
+        TGIFWriterImage gif;
+        gif.Width = w;
+        gif.Height = h;
+        gif.GlobalColorTable = {0x000000, 0x00FF00};
+        for (int i = 0; i < 2; ++i) {
+            TGIFWriterFrame f;
+            f.Width = w;
+            f.Height = h;
+            f.Pixels.assign(static_cast<std::size_t>(w * h), static_cast<std::uint8_t>(i));
+            f.DelayCs = 10;
+            gif.Frames.push_back(f);
+        }
+        Write(name, WriteGIF(gif));
+    }
+    static QLabel* Label(QWidget& w, const char* name) { return w.findChild<QLabel*>(name); }
+    static QWidget* Widget(QWidget& w, const char* name) { return w.findChild<QWidget*>(name); }
+    // Which of the fields the main window shows the user.
+    static std::string Link(QWidget& w, const char* name) {
+        return Label(w, name)->text().toStdString() + "|" +
+               Label(w, name)->property("address").toString().toStdString();
+    }
+};
+
+TEST_F(BrandingTest, CaptionFollowsTheProductName) {
+    {
+        QuietMain plain;
+        EXPECT_EQ(plain.windowTitle(), "Quillory"); // no package: no version either
+        EXPECT_EQ(Link(plain, "lblLink1URL"), "Google|http://www.google.com/");
+        EXPECT_TRUE(Widget(plain, "panBanner")->isVisibleTo(&plain));
+    }
+    Config("AfiliateID=\r\n");
+    {
+        QuietMain unnamed;
+        EXPECT_EQ(unnamed.windowTitle(), "Quillory v1.01");
+    }
+    // A name, no banners, no links: panel hidden, both labels empty.
+    Config("AppName=Coupon Master\r\n");
+    QuietMain named;
+    EXPECT_EQ(named.windowTitle(), "Coupon Master v1.01");
+    EXPECT_FALSE(Widget(named, "panBanner")->isVisibleTo(&named));
+    EXPECT_EQ(Link(named, "lblLink1URL"), "|");
+    EXPECT_EQ(Link(named, "lblLink2URL"), "|");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
+TEST_F(BrandingTest, LinksAreChosenFromTheConfiguredOnes) {
+    Config("Link3URL=http://three/\r\nLink3Name=Three\r\n");
+    {
+        QuietMain one;
+        EXPECT_EQ(Link(one, "lblLink1URL"), "Three|http://three/");
+        EXPECT_EQ(Link(one, "lblLink2URL"), "|");
+    }
+    Config("Link1URL=http://one/\r\nLink1Name=One\r\nLink2URL=http://two/\r\nLink2Name=Two\r\n"
+           "Link3URL=http://three/\r\nLink3Name=Three\r\nLink4URL=http://four/\r\n");
+    const std::set<std::string> configured = {"One|http://one/", "Two|http://two/",
+                                              "Three|http://three/", "|http://four/"};
+    std::set<std::string> seen;
+    for (int i = 0; i < 12; ++i) {
+        QuietMain four;
+        const std::string a = Link(four, "lblLink1URL"), b = Link(four, "lblLink2URL");
+        EXPECT_NE(a, b);
+        EXPECT_TRUE(configured.count(a)) << a;
+        EXPECT_TRUE(configured.count(b)) << b;
+        seen.insert(a);
+    }
+    EXPECT_GT(seen.size(), 1u); // the choice changes from start to start
+}
+
+TEST_F(BrandingTest, GifBannerByTheLowerCasedPath) {
+    Config("BannerPath1=C:\\Ads\\SPRING.GIF\r\nBannerURL1=http://shop/spring\r\n");
+    Gif("dbimg1.dat", 300, 40);
+    QuietMain main;
+    main.show();
+    auto* gif = static_cast<TGIFAnimator*>(Widget(main, "gifBanner"));
+    EXPECT_TRUE(gif->isVisible());
+    EXPECT_FALSE(Label(main, "imgBanner")->isVisible());
+    EXPECT_EQ(gif->size(), QSize(300, 40));
+    EXPECT_EQ(gif->Image().FrameCount(), 2);
+    EXPECT_TRUE(gif->Animate());
+    EXPECT_EQ(Widget(main, "panBanner")->height(), 50);
+    EXPECT_EQ(gif->pos(), QPoint(775 / 2 - 150, 5));
+    EXPECT_EQ(gif->cursor().shape(), Qt::PointingHandCursor);
+    // Read in place: the stored file keeps its name, nothing else appears.
+    EXPECT_TRUE(FileExists(File("dbimg1.dat")));
+    EXPECT_FALSE(FileExists(File("SPRING.GIF")));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
+TEST_F(BrandingTest, StillBannersByTheirExtension) {
+    struct {
+        const char* Name;
+        const char* Format;
+    } cases[] = {
+        {"offer.jpeg", "JPG"}, {"offer.JPG", "JPG"}, {"offer.bmp", "BMP"}, {"offer.ico", "ICO"}};
+    for (const auto& c : cases) {
+        Config(std::string("BannerPath1=") + c.Name + "\r\n");
+        const int side = std::string(c.Format) == "ICO" ? 48 : 468;
+        const int height = std::string(c.Format) == "ICO" ? 48 : 60;
+        Picture("dbimg1.dat", side, height, c.Format, QColor(0x20, 0x80, 0xE0));
+        QuietMain main;
+        main.show();
+        QLabel* img = Label(main, "imgBanner");
+        EXPECT_TRUE(img->isVisible()) << c.Name;
+        EXPECT_FALSE(Widget(main, "gifBanner")->isVisible()) << c.Name;
+        EXPECT_EQ(img->size(), QSize(side, height)) << c.Name;
+        EXPECT_EQ(Widget(main, "panBanner")->height(), height + 10) << c.Name;
+        // No address: no hand cursor.
+        EXPECT_NE(img->cursor().shape(), Qt::PointingHandCursor) << c.Name;
+        const QColor shown = img->pixmap().toImage().pixelColor(side / 2, height / 2);
+        EXPECT_NEAR(shown.red(), 0x20, 6) << c.Name;
+        EXPECT_NEAR(shown.blue(), 0xE0, 6) << c.Name;
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
+TEST_F(BrandingTest, Banner468x60SitsAt153And5InA70PixelPanel) {
+    Config("BannerPath1=banner.jpg\r\nBannerURL1=http://shop/\r\n");
+    Picture("dbimg1.dat", 468, 60, "JPG");
+    QuietMain main;
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    EXPECT_EQ(Widget(main, "panBanner")->height(), 70);
+    EXPECT_EQ(Widget(main, "panBanner")->width(), 775);
+    EXPECT_EQ(Label(main, "imgBanner")->pos(), QPoint(153, 5));
+    EXPECT_EQ(Label(main, "imgBanner")->cursor().shape(), Qt::PointingHandCursor);
+    main.resize(975, 516);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Label(main, "imgBanner")->pos(), QPoint(253, 5));
+}
+
+TEST_F(BrandingTest, BannersAreNumberedByPosition) {
+    // Only key 3 is set: its picture is the first stored file.
+    Config("BannerPath3=third.bmp\r\n");
+    Picture("dbimg1.dat", 100, 20, "BMP");
+    QuietMain main;
+    EXPECT_TRUE(Widget(main, "panBanner")->isVisibleTo(&main));
+    EXPECT_EQ(Label(main, "imgBanner")->size(), QSize(100, 20));
+    EXPECT_EQ(StoredBannerName(0), "dbimg1.dat");
+    EXPECT_EQ(StoredBannerName(2), "dbimg3.dat");
+}
+
+TEST_F(BrandingTest, MissingPictureHidesThePanel) {
+    Config("BannerPath1=banner.gif\r\n");
+    QuietMain main;
+    EXPECT_FALSE(Widget(main, "panBanner")->isVisibleTo(&main));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(BrandingTest, PictureThatCannotBeLoadedEndsTheCreationButTheWindowShows) {
+    WriteProfileString(File("settings.dat"), "Settings", "webserver", "http://127.0.0.1:9/");
+    struct {
+        const char* Name;
+        const char* Bytes;
+        const char* Error;
+    } cases[] = {{"banner.png", "whatever", "Unknown picture file extension (.png)"},
+                 {"banner.WMF", "whatever", "Unknown picture file extension (.WMF)"},
+                 {"banner.emf", "whatever", "Unknown picture file extension (.emf)"},
+                 {"banner", "whatever", "Unknown picture file extension (.)"},
+                 {"banner.bmp", "BM broken", "Bitmap image is not valid"},
+                 {"banner.gif", "GIF88a....", "GIF image version not recognised"}};
+    for (const auto& c : cases) {
+        errors.clear();
+        Config("AppName=Shop\r\nBannerPath1=" + std::string(c.Name) + "\r\nLink1URL=http://x/\r\n");
+        Write("dbimg1.dat", c.Bytes);
+        QuietMain main;
+        ASSERT_EQ(errors.size(), 1) << c.Name;
+        EXPECT_EQ(errors[0].toStdString(), c.Error);
+        // The creation stopped at the picture: caption set, links and settings not.
+        EXPECT_EQ(main.windowTitle(), "Shop v1.01");
+        EXPECT_EQ(Link(main, "lblLink1URL"), "Google|http://www.google.com/");
+        EXPECT_TRUE(main.WebServer().empty());
+        EXPECT_FALSE(main.StartupTimer().isActive());
+        main.show();
+        EXPECT_TRUE(main.isVisible());
+        EXPECT_TRUE(FileExists(File("dbimg1.dat")));
+    }
+    // A damaged JPEG names libjpeg's reason.
+    errors.clear();
+    Config("BannerPath1=b.jpg\r\n");
+    Write("dbimg1.dat", std::string("\xFF\xD8\xFF\xE0 not really", 15));
+    QuietMain jpeg;
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith("JPEG error: ")) << errors[0].toStdString();
+}
+
+TEST_F(BrandingTest, IconAndSkinOfThePackage) {
+    Config("IconPath=C:\\Brand\\shop.ico\r\n");
+    Picture("shop.ico", 32, 32, "ICO", Qt::blue);
+    // A package file whose format value is above 3 is ignored: the built-in skin stays.
+    Write("dbskin.dat", MakeCompressedSkinFile("x", 4));
+    {
+        QuietMain main;
+        EXPECT_FALSE(main.windowIcon().isNull());
+        EXPECT_FALSE(QApplication::windowIcon().isNull());
+        EXPECT_FALSE(main.SkinData().Empty());
+        EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+    }
+    // An invalid icon fails like an invalid picture.
+    Write("shop.ico", "not an icon");
+    QuietMain broken;
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "Icon image is not valid");
+    QApplication::setWindowIcon(QIcon());
+}
+
+TEST_F(BrandingTest, BannerClickOpensItsAddress) {
+    // A stand-in browser that records the address it was given.
+    const std::string browser = File("browser");
+    std::ofstream(browser) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << File("opened.tmp")
+                           << "\"\nmv \"" << File("opened.tmp") << "\" \"" << File("opened.txt")
+                           << "\"\n";
+    std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+    const QByteArray oldBrowser = qgetenv("BROWSER");
+    qputenv("BROWSER", QByteArray::fromStdString(browser));
+    Config("BannerPath1=b.gif\r\nBannerURL1=http://shop.example/deal?id=7\r\n");
+    Gif("dbimg1.dat", 100, 30);
+    QuietMain main;
+    main.show();
+    QTest::mouseClick(Widget(main, "gifBanner"), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FileExists(File("opened.txt")); }, 5000));
+    if (FileExists(File("opened.txt"))) {
+        EXPECT_EQ(ReadWholeFile(File("opened.txt")), "http://shop.example/deal?id=7");
+    }
+    qputenv("BROWSER", oldBrowser);
+}
+
+// The sample package of resources/branding-sample, shown as a reseller sees
+// it; PNG files under the build tree's screenshots/ folder.
+TEST_F(BrandingTest, ScreenshotsOfTheSamplePackage) {
+    const QDir sample(QStringLiteral(QUILLORY_BRANDING_SAMPLE_DIR));
+    for (const QString& name : sample.entryList(QDir::Files))
+        ASSERT_TRUE(
+            QFile::copy(sample.filePath(name), QString::fromStdString(File(name.toStdString()))));
+    const std::string config = ReadWholeFile(File("dbconfig.dat"));
+    QDir().mkpath(QStringLiteral(QUILLORY_SCREENSHOT_DIR));
+    // Each banner in turn: keep only one configured.
+    struct {
+        const char* Keep;
+        const char* Drop;
+        const char* Shot;
+    } shots[] = {{"BannerPath1", "BannerPath2", "main-window-branded-gif.png"},
+                 {"BannerPath2", "BannerPath1", "main-window-branded-jpeg.png"}};
+    for (const auto& s : shots) {
+        std::string text = config;
+        const auto at = text.find(s.Drop);
+        text.replace(at, std::string(s.Drop).size(), "Unused");
+        std::ofstream(File("dbconfig.dat")) << text;
+        // The kept banner is the first configured one: it reads dbimg1.dat.
+        const std::string keptFile =
+            std::string(s.Keep) == "BannerPath1" ? "dbimg1.dat" : "dbimg2.dat";
+        std::filesystem::copy_file(sample.filePath(QString::fromStdString(keptFile)).toStdString(),
+                                   File("dbimg1.dat"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        QuietMain main;
+        main.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+        QTest::qWait(300); // a few frames of the animation
+        EXPECT_EQ(Widget(main, "panBanner")->height(), 70);
+        EXPECT_EQ(main.windowTitle(), "Quillory Reseller Edition v1.01");
+        const QString path = QStringLiteral(QUILLORY_SCREENSHOT_DIR "/") + s.Shot;
+        EXPECT_TRUE(main.grab().save(path)) << path.toStdString();
+        EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+    }
+}
+
+} // namespace
