@@ -269,30 +269,45 @@ std::string InflateSkin(const std::string& compressed) {
         throw ECompressionError();
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
     z.avail_in = static_cast<uInt>(compressed.size());
+    // Inflate straight into the result. Skins compress about 16 to 1: start at
+    // 20 times the container, so the built-in skin fits at once, and double
+    // when a package needs more. Growing in small steps would copy the data
+    // and touch fresh pages again each time.
     std::string out;
-    out.reserve(std::min<std::size_t>(compressed.size() * 16, kMaxPackageBytes));
-    char piece[4096];
+    out.resize(
+        std::min(std::max<std::size_t>(compressed.size() * 20, 64 * 1024), kMaxPackageBytes));
+    std::size_t produced = 0;
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
-        z.next_out = reinterpret_cast<Bytef*>(piece);
-        z.avail_out = sizeof piece;
+        if (produced == out.size()) {
+            if (out.size() >= kMaxPackageBytes) { // no skin comes near this
+                inflateEnd(&z);
+                throw ECompressionError();
+            }
+            out.resize(std::min(out.size() * 2, kMaxPackageBytes));
+        }
+        const std::size_t room = std::min<std::size_t>(out.size() - produced, 1u << 30);
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        z.avail_out = static_cast<uInt>(room);
         rc = inflate(&z, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END) {
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
             inflateEnd(&z);
             throw ECompressionError();
         }
-        out.append(piece, sizeof piece - z.avail_out);
-        if (out.size() > kMaxPackageBytes) { // no skin comes near this
-            inflateEnd(&z);
-            throw ECompressionError();
-        }
+        const std::size_t wrote = room - z.avail_out;
+        produced += wrote;
         // No more input and the stream has not ended: it was cut short.
-        if (rc == Z_OK && z.avail_in == 0 && z.avail_out != 0) {
+        if (rc != Z_STREAM_END && z.avail_in == 0 && z.avail_out != 0) {
+            inflateEnd(&z);
+            throw ECompressionError();
+        }
+        if (rc == Z_BUF_ERROR && wrote == 0 && z.avail_out != 0) {
             inflateEnd(&z);
             throw ECompressionError();
         }
     }
     inflateEnd(&z);
+    out.resize(produced);
     return out;
 }
 

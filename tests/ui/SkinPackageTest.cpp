@@ -98,6 +98,24 @@ TEST(InflateTest, StopsAtTheEndOfTheStream) {
     EXPECT_EQ(InflateSkin(z + "trailing bytes are ignored"), raw);
 }
 
+TEST(InflateTest, OutputOfAnySizeAroundTheFirstGuessComesBackWhole) {
+    // The result starts at 20 times the container (at least 64 KiB) and
+    // doubles: sizes that end exactly at, just before and just after a
+    // boundary, for well and badly compressing data.
+    for (std::size_t size : {std::size_t{1}, std::size_t{65535}, std::size_t{65536},
+                             std::size_t{65537}, std::size_t{131072}, std::size_t{400000}}) {
+        std::string text(size, '\0'), noise(size, '\0');
+        unsigned v = 12345;
+        for (std::size_t i = 0; i < size; ++i) {
+            text[i] = static_cast<char>('a' + i % 7);
+            v = v * 1103515245u + 12345u;
+            noise[i] = static_cast<char>(v >> 16);
+        }
+        EXPECT_EQ(InflateSkin(DeflateSkin(text)), text) << size;
+        EXPECT_EQ(InflateSkin(DeflateSkin(noise)), noise) << size;
+    }
+}
+
 TEST(InflateTest, InvalidStreamsAreCompressionErrors) {
     const std::string z = DeflateSkin(std::string(5000, 'x') + "tail");
     EXPECT_THROW(InflateSkin(""), ECompressionError);
