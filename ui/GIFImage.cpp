@@ -30,6 +30,10 @@ std::string GIFErrorText(TGIFErrorId id, int label) {
     return "Invalid GIF data";
 }
 
+EGIFTooLarge::EGIFTooLarge()
+    : EGIFError(sGIFDecodeError,
+                "GIF image is larger than " + std::to_string(kMaxGIFPixels) + " pixels") {}
+
 namespace {
 
 [[noreturn]] void Fail(TGIFErrorId id, int label = 0) {
@@ -486,6 +490,8 @@ const TGIFBitmap& TGIFFrame::Bitmap() {
     std::copy_n(ColorTable.begin(), std::min(ColorTable.size(), bmp->Palette.size()),
                 bmp->Palette.begin());
     const std::size_t total = static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height);
+    if (total > kMaxGIFPixels)
+        throw EGIFTooLarge();
     bmp->Pixels.assign(total, 0);
 
     if (!ImageData.empty() && total > 0) {
@@ -586,6 +592,9 @@ const TGIFComposed& TGIFComposer::Compose(TGIFImage& image, int n, std::uint32_t
         return FCache;
     }
 
+    if (static_cast<std::size_t>(image.ScreenWidth) * static_cast<std::size_t>(image.ScreenHeight) >
+        kMaxGIFPixels)
+        throw EGIFTooLarge();
     TGIFComposed c;
     c.Width = image.ScreenWidth;
     c.Height = image.ScreenHeight;

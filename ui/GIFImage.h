@@ -40,6 +40,17 @@ public:
 // The message text of an error id (the extension label goes into 61097).
 std::string GIFErrorText(TGIFErrorId id, int label = 0);
 
+// The most pixels a frame or the logical screen may have (4096 x 4096): a
+// banner never comes near it, and a damaged or hostile header cannot make
+// the program ask for gigabytes.
+inline constexpr std::size_t kMaxGIFPixels = 4096u * 4096u;
+
+// A frame or screen larger than kMaxGIFPixels.
+class EGIFTooLarge : public EGIFError {
+public:
+    EGIFTooLarge();
+};
+
 // Loading frames whose data is damaged keeps them (marked corrupted) instead
 // of failing; the program always has it on.
 extern bool GIFLoadCorruptedFrames;

@@ -250,6 +250,22 @@ TEST(GIFReader, FrameWithoutColourTableFailsOnLoad) {
     EXPECT_EQ(message, "Invalid number of colours, must be a power of 2");
 }
 
+TEST(GIFDecoder, PicturesLargerThanTheLimitAreRefused) {
+    // A 65535 x 65535 screen and frame: refused before any pixel memory is asked for.
+    TGIFWriterImage w;
+    w.Width = w.Height = 65535;
+    w.GlobalColorTable = Palette(2);
+    w.Frames.push_back(Frame(0, 0, 65535, 65535, {}));
+    std::string message;
+    EXPECT_EQ(ErrorId(WriteGIF(w), &message), sGIFDecodeError);
+    EXPECT_EQ(message, "GIF image is larger than 16777216 pixels");
+    // A small frame on a huge screen loads; composing it is refused.
+    w.Frames[0] = Frame(0, 0, 2, 2, Fill(2, 2, 1));
+    TGIFImage img = Load(WriteGIF(w));
+    TGIFComposer c;
+    EXPECT_THROW(c.Compose(img, 0, 0, true), EGIFTooLarge);
+}
+
 TEST(GIFDecoder, DamagedDataNeverReadsPastTheEnd) {
     const int W = 20, H = 10;
     auto px = RandomIndices(W, H, 4, 7);
