@@ -1,0 +1,144 @@
+// The update check inside the main window: first in the start-up step, and
+// behind the Check Updates button.
+#include "AppFixture.h"
+#include "platform/ProfileFile.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/ModalHelper.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <mutex>
+
+using namespace quillory;
+using namespace quillory::test;
+using quillory::testsupport::TLoopbackServer;
+using quillory::testsupport::TServerConnection;
+
+namespace {
+
+std::string Reply(const std::string& status, const std::string& body) {
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// One loopback server for both the update folder and the coupon service; it
+// records the first line of every request in order.
+class UpdateStartupTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        oldUpdateURL = std::getenv("QUILLORY_UPDATE_URL");
+    }
+    void TearDown() override {
+        ::setenv("QUILLORY_UPDATE_URL", oldUpdateURL.c_str(), 1);
+        AppFixture::TearDown();
+    }
+    void Serve(TLoopbackServer& server) {
+        WriteProfileString(File("settings.dat"), "Settings", "webserver", server.Url(""));
+        ::setenv("QUILLORY_UPDATE_URL", server.Url("/updates/").c_str(), 1);
+    }
+    TLoopbackServer::THandler Handler(std::string version, int delayMs = 0) {
+        return [this, version, delayMs](TServerConnection& c) {
+            const std::string request = c.ReadRequest();
+            {
+                std::lock_guard<std::mutex> lk(lock);
+                lines.push_back(request.substr(0, request.find("\r\n")));
+            }
+            if (delayMs)
+                std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            if (request.rfind("GET /updates/mainappupdate.inf", 0) == 0)
+                c.Send(Reply("200 OK", "[APPLICATION]\r\nVersion=" + version + "\r\n"));
+            else
+                c.Send(Reply("200 OK", "OK")); // service ready, empty list
+            c.Close();
+        };
+    }
+    void RunStartup(TfrmMain& main) {
+        main.show();
+        QElapsedTimer t;
+        t.start();
+        while ((main.StartupTimer().isActive() || main.HTTP().Busy()) && t.elapsed() < 10000)
+            QTest::qWait(20);
+        QTest::qWait(50);
+    }
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> lk(lock);
+        return lines;
+    }
+
+    std::string oldUpdateURL;
+    std::mutex lock;
+    std::vector<std::string> lines;
+};
+
+TEST_F(UpdateStartupTest, SilentCheckRunsBeforeTheServiceCheck) {
+    TLoopbackServer server(Handler("1.01"));
+    Serve(server);
+    TfrmMain main;
+    RunStartup(main);
+    const auto seen = Lines();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "GET /updates/mainappupdate.inf HTTP/1.1");
+    EXPECT_EQ(seen[1], "POST /couponsactions.php HTTP/1.0");
+    EXPECT_EQ(seen[2], "POST /couponsactions.php HTTP/1.0");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
+TEST_F(UpdateStartupTest, UnwritableDescriptorEndsTheStartupStepWithAnError) {
+    TLoopbackServer server(Handler("1.01"));
+    Serve(server);
+    // A folder in the descriptor's place: the file cannot be created.
+    std::filesystem::create_directories(folder / "mainappupdate.inf" / "keep");
+    TfrmMain main;
+    RunStartup(main);
+    EXPECT_TRUE(Lines().empty()); // neither the download nor the service check ran
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("mainappupdate.inf")) << errors[0].toStdString();
+    EXPECT_TRUE(main.isVisible());
+}
+
+TEST_F(UpdateStartupTest, CheckUpdatesShowsTheBusyCursorAndTheOutcome) {
+    // Slow enough for the wait to pump the event loop (every 250 ms).
+    TLoopbackServer server(Handler("1.01", 600));
+    Serve(server);
+    QuietMain main;
+    main.show();
+    Qt::CursorShape during = Qt::ArrowCursor;
+    QTimer::singleShot(100, [&] {
+        if (QApplication::overrideCursor())
+            during = QApplication::overrideCursor()->shape();
+    });
+    QString shown;
+    AnswerNextModal([&](QWidget* dialog) {
+        for (auto* label : dialog->findChildren<TSkinStdLabel*>())
+            shown += label->Caption();
+        static_cast<TSkinMessageForm*>(dialog)->SetModalResult(mrOk);
+    });
+    QTest::mouseClick(main.findChild<QPushButton*>("btnUpdate"), Qt::LeftButton);
+    EXPECT_EQ(during, Qt::WaitCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(shown, "There's no new updates for this application!");
+}
+
+TEST_F(UpdateStartupTest, CheckUpdatesDuringARequestDoesNothing) {
+    TLoopbackServer server(Handler("1.01", 400));
+    Serve(server);
+    QuietMain main;
+    main.show();
+    // While the list reloads, the user presses Check Updates.
+    QTimer::singleShot(
+        100, [&] { QTest::mouseClick(main.findChild<QPushButton*>("btnUpdate"), Qt::LeftButton); });
+    main.RefreshCoupons();
+    QTest::qWait(100);
+    const auto seen = Lines();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], "POST /couponsactions.php HTTP/1.0");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+} // namespace
