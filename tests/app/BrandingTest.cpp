@@ -7,6 +7,7 @@
 #include "platform/ProfileFile.h"
 #include "ui/GIFAnimator.h"
 #include "ui/GIFWriter.h"
+#include "ui/SkinData.h"
 #include "ui/SkinPackage.h"
 
 #include <QApplication>
@@ -240,6 +241,23 @@ TEST_F(BrandingTest, IconAndSkinOfThePackage) {
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0], "Icon image is not valid");
     QApplication::setWindowIcon(QIcon());
+}
+
+TEST_F(BrandingTest, PackageSkinReplacesTheBuiltInOne) {
+    Config("AppName=Shop\r\n");
+    // The built-in skin as a package file: loads without a word.
+    Write("dbskin.dat", MakeCompressedSkinFile(BuiltInSkin().CompressedData));
+    {
+        QuietMain main;
+        EXPECT_FALSE(main.SkinData().Empty());
+        EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+    }
+    // A length running past the end of the file: the error reaches the user.
+    std::string cut = MakeCompressedSkinFile(BuiltInSkin().CompressedData);
+    Write("dbskin.dat", cut.substr(0, cut.size() / 2));
+    QuietMain broken;
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "Stream read error");
 }
 
 TEST_F(BrandingTest, BannerClickOpensItsAddress) {

@@ -130,6 +130,32 @@ TEST(GIFAnimator, TicksRunOnTheGuiThread) {
     EXPECT_EQ(seen, std::this_thread::get_id());
 }
 
+TEST(GIFAnimator, AsyncDrawingComposesOnTheTimerThread) {
+    Shown s;
+    std::thread::id changedOn;
+    s.gif->OnFrameChanged = [&] { changedOn = std::this_thread::get_id(); };
+    s.gif->SetAsyncDrawing(true);
+    s.gif->Image().LoadFromBytes(Animation({0, 0}));
+    s.gif->SetAnimate(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.gif->Timer().TickCount() >= 3; }, 3000));
+    s.gif->SetAnimate(false);
+    // Only the event reaches the GUI thread.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changedOn != std::thread::id(); }, 1000));
+    EXPECT_EQ(changedOn, std::this_thread::get_id());
+}
+
+TEST(GIFAnimator, UnthreadedTimerTicksFromTheEventLoop) {
+    Shown s;
+    s.gif->Timer().SetThreaded(false);
+    s.gif->Image().LoadFromBytes(Animation({0, 0}));
+    s.gif->SetAnimate(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.gif->Timer().TickCount() >= 3; }, 3000));
+    s.gif->SetAnimate(false);
+    const int ticks = s.gif->Timer().TickCount();
+    QTest::qWait(120);
+    EXPECT_EQ(s.gif->Timer().TickCount(), ticks);
+}
+
 TEST(GIFAnimator, TransparentPixelsShowTheParent) {
     TGIFWriterImage img;
     img.Width = 4;
