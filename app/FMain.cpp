@@ -4,10 +4,13 @@
 #include "FSettings.h"
 #include "LinkLabel.h"
 #include "UUtils.h"
+#include "coupons/FFormCode.h"
+#include "coupons/FStatistics.h"
 #include "coupons/ListReply.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
+#include "ui/SkinDateEdit.h"
 #include "ui/SkinStyle.h"
 #include "ui_FMain.h"
 
@@ -72,6 +75,8 @@ TfrmMain::TfrmMain(QWidget* parent)
     connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
 
     ConnectClick("SkinButton7", [this] { SkinButton7Click(); });
+    ConnectClick("btnStats", [this] { btnStatsClick(); });
+    ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
     ConnectClick("btnMakeMoney", [this] { OpenURL(kAffiliateBaseAddress + FAffiliateID); });
 
@@ -171,6 +176,20 @@ void TfrmMain::SkinButton7Click() {
     dialog->exec();
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
+}
+
+void TfrmMain::btnStatsClick() {
+    // The window fetches the redemptions while it is created; with a request
+    // already in flight the command does nothing.
+    if (FCouponService.Busy())
+        return;
+    TfrmStats dialog(FCouponService, msgMain, DefaultFormatSettings());
+    dialog.exec();
+}
+
+void TfrmMain::btnLoadClick() {
+    TfrmFormCode dialog(FWebServer, FScriptName);
+    dialog.exec();
 }
 
 void TfrmMain::FormResize() {

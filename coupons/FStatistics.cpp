@@ -7,6 +7,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
 #include <QFile>
@@ -169,6 +170,15 @@ TfrmStats::TfrmStats(TCouponService& service, TSkinMessage& messages, const TFor
     connect(ui->edtDateEnd, &TSkinDateEdit::Change, this, [this] { edtDateEndChange(); });
     connect(ui->btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
     connect(ui->btnExport, &QPushButton::clicked, this, [this] { btnExportClick(); });
+    // Each radio group and the Table/Chart switch are groups of their own.
+    for (const auto& members :
+         {std::vector<QAbstractButton*>{ui->rbtCodeSel, ui->rbtCodeType, ui->rbtCodeAll},
+          std::vector<QAbstractButton*>{ui->rbtDateSel, ui->rbtDateRange, ui->rbtDateAll},
+          std::vector<QAbstractButton*>{ui->btnTable, ui->btnChart}}) {
+        auto* group = new QButtonGroup(this);
+        for (QAbstractButton* b : members)
+            group->addButton(b);
+    }
     connect(ui->btnTable, &QPushButton::toggled, this, [this](bool on) {
         if (on)
             ui->pagItems->setCurrentWidget(ui->lvwItems);
