@@ -113,8 +113,8 @@ int main(int argc, char** argv) {
                     const TRedemptionRecord& rec = records[static_cast<std::size_t>(r)];
                     table.setItem(r, 0, new QTableWidgetItem(QString::fromLocal8Bit(rec.Code)));
                     table.setItem(r, 1,
-                                  new QTableWidgetItem(QString::fromLocal8Bit(FormatDateUsed(
-                                      ParseServerDateTime(rec.DateUsed), fs))));
+                                  new QTableWidgetItem(QString::fromLocal8Bit(
+                                      FormatDateUsed(ParseServerDateTime(rec.DateUsed), fs))));
                     table.setItem(r, 2,
                                   new QTableWidgetItem(QString::fromLocal8Bit(rec.ComputerIP)));
                 }
