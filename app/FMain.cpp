@@ -179,12 +179,21 @@ void TfrmMain::SkinButton7Click() {
 }
 
 void TfrmMain::btnStatsClick() {
-    // The window fetches the redemptions while it is created; with a request
-    // already in flight the command does nothing.
-    if (FCouponService.Busy())
+    // The window fetches and decodes the redemptions while it is created,
+    // with the events pumped; with a request in flight, or a window already
+    // on its way, the command does nothing.
+    static bool opening = false;
+    if (opening || FCouponService.Busy())
         return;
-    TfrmStats dialog(FCouponService, msgMain, DefaultFormatSettings());
-    dialog.exec();
+    std::unique_ptr<TfrmStats> dialog;
+    {
+        opening = true;
+        struct Opened {
+            ~Opened() { opening = false; }
+        } opened;
+        dialog = std::make_unique<TfrmStats>(FCouponService, msgMain, DefaultFormatSettings());
+    }
+    dialog->exec();
 }
 
 void TfrmMain::btnLoadClick() {

@@ -4,6 +4,7 @@
 #include "ui/SkinDateEdit.h"
 #include "ui_FStatistics.h"
 
+#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -207,6 +208,11 @@ void TfrmStats::FormCreate() {
 }
 
 bool TfrmStats::LoadStatistics() {
+    // The busy cursor shows while the request runs and the reply is decoded.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct RestoreCursor {
+        ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+    } restore;
     return FService.LoadStatistics([this](const std::string& reply) { ParseStatistics(reply); });
 }
 
@@ -357,6 +363,10 @@ void TfrmStats::edtDateEndChange() {
 
 void TfrmStats::btnOkClick() {
     done(1);
+}
+
+void TfrmStats::reject() {
+    done(2);
 }
 
 void TfrmStats::btnExportClick() {

@@ -82,6 +82,9 @@ public:
     // the file cannot be written.
     bool ExportCsv(const QString& fileName);
 
+    // Closing the window in any other way than "Close" ends it with Cancel.
+    void reject() override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

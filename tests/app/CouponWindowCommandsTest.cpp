@@ -11,6 +11,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
 
 using namespace quillory;
 using namespace quillory::test;
@@ -62,6 +66,38 @@ TEST_F(CouponWindowCommandsTest, StatisticsCommandFetchesThroughTheMainWindowsSe
     QTest::mouseClick(main.findChild<QPushButton*>("btnStats"), Qt::LeftButton);
     EXPECT_EQ(fetched, 1u);
     EXPECT_EQ(codes, 1);
+    EXPECT_EQ(server.ConnectionCount(), 1);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(CouponWindowCommandsTest, StatisticsClickedAgainWhileTheFirstFetchWaitsDoesNothing) {
+    using quillory::testsupport::TLoopbackServer;
+    using quillory::testsupport::TServerConnection;
+    TLoopbackServer server([](TServerConnection& c) {
+        c.ReadRequest();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // a slow server
+        c.Send(HttpReply("\"1\",\"ABC\",\"2008-05-18 10:48:42\",\"10.0.0.1\"^OK"));
+        c.Close();
+    });
+    WriteProfileString(File("settings.dat"), "Settings", "webserver",
+                       "http://127.0.0.1:" + std::to_string(server.Port()));
+    QuietMain main;
+    auto* button = main.findChild<QPushButton*>("btnStats");
+    QTimer::singleShot(100, &main, [button] { button->click(); });
+    // Every statistics window that opens is counted and closed.
+    int windows = 0;
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* w = dynamic_cast<TfrmStats*>(QApplication::activeModalWidget())) {
+            ++windows;
+            w->done(1);
+        }
+    });
+    closer.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    closer.stop();
+    EXPECT_EQ(windows, 1);
     EXPECT_EQ(server.ConnectionCount(), 1);
     EXPECT_TRUE(errors.isEmpty());
 }
