@@ -357,6 +357,10 @@ std::string TCli::ShownURL() const {
 }
 
 void TCli::Failed(const std::string& what) {
+    // 401: the user name or password; 403: the server's own words (for
+    // instance that the seller has yet to set credentials in coupsettings.php).
+    if (!FService.LastRefusal().empty())
+        throw EFailed(FService.LastRefusal());
     const std::string& error = FService.LastError();
     if (auto reason = ConnectFailure(error)) {
         TURI uri(FSite);
@@ -425,36 +429,44 @@ int TCli::Check() {
 int TCli::List() {
     NeedArguments(0, 0);
     const bool header = !FLine.Flags.count("no-header");
-    // The whole listing is formatted straight from the reply's fields into
-    // one buffer and written in large blocks: nothing is printed when the
-    // reply turns out unreadable half way, and 100,000 coupons cost a few
-    // writes, not one per line.
-    std::string text;
+    // Rows are formatted straight from the reply's fields into one block that
+    // is written whenever it fills: 100,000 coupons cost a few dozen writes,
+    // not one per line, and no copy of the whole listing is held. Like the
+    // window's list, the rows before a record that cannot be read stay (here:
+    // are printed), and the command then fails.
+    std::string block;
+    block.reserve(kOutputBlock + 4096);
+    auto write = [&] {
+        FOut.write(block.data(), static_cast<std::streamsize>(block.size()));
+        block.clear();
+    };
     std::size_t count = 0;
-    if (header)
-        text = "ID\tCode\tName\tExpired\tExpiry\tOrder page\n";
-    if (!FService.RefreshCoupons([&](const std::string& reply) {
-            text.reserve(text.size() + reply.size() + reply.size() / 8);
-            ForEachListRecord(reply, kCouponRecordFields, [&](TListRecord& f) {
-                AppendEscaped(text, RemoveQuotes(f[0]));
-                text += '\t';
-                AppendEscaped(text, f[1]);
-                text += '\t';
-                AppendEscaped(text, f[2]);
-                text += TrimText(RemoveQuotes(f[3])) == "1" ? "\tTrue\t" : "\tFalse\t";
-                AppendExpiry(text, f[4], f[5], f[6]);
-                text += '\t';
-                AppendEscaped(text, f[7]);
-                text += '\n';
-                ++count;
-            });
-        }))
+    const bool listed = FService.RefreshCoupons([&](const std::string& reply) {
+        if (header)
+            block = "ID\tCode\tName\tExpired\tExpiry\tOrder page\n";
+        ForEachListRecord(reply, kCouponRecordFields, [&](TListRecord& f) {
+            AppendEscaped(block, RemoveQuotes(f[0]));
+            block += '\t';
+            AppendEscaped(block, f[1]);
+            block += '\t';
+            AppendEscaped(block, f[2]);
+            block += TrimText(RemoveQuotes(f[3])) == "1" ? "\tTrue\t" : "\tFalse\t";
+            AppendExpiry(block, f[4], f[5], f[6]);
+            block += '\t';
+            AppendEscaped(block, f[7]);
+            block += '\n';
+            ++count;
+            if (block.size() >= kOutputBlock)
+                write();
+        });
+    });
+    if (!listed) {
+        write();
         Failed("Cannot load the coupon list");
+    }
     if (header)
-        text += std::to_string(count) + " coupon(s)\n";
-    for (std::size_t at = 0; at < text.size(); at += kOutputBlock)
-        FOut.write(text.data() + at,
-                   static_cast<std::streamsize>(std::min(kOutputBlock, text.size() - at)));
+        block += std::to_string(count) + " coupon(s)\n";
+    write();
     return 0;
 }
 
