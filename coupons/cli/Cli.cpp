@@ -863,9 +863,19 @@ std::string ShownMessage(const std::string& message, const std::string& site) {
     std::string text = message;
     if (!site.empty()) {
         text = ReplaceAll(std::move(text), site, RedactURLPassword(site));
-        const std::string password = TURI(site).Password;
-        if (!password.empty())
-            text = ReplaceAll(std::move(text), ":" + password + "@", ":***@");
+        // The password as written in the address (maybe percent-encoded) and
+        // as the client decoded it, wherever an error quotes part of it.
+        const std::string shown = RedactURLPassword(site);
+        const auto star = shown.find(":***@");
+        if (star != std::string::npos) {
+            // `shown` is `site` with the password between star + 1 and its
+            // "@" replaced by "***": the rest lines up from the end.
+            const std::size_t at = site.size() - (shown.size() - (star + 4));
+            const std::string raw = site.substr(star + 1, at - star - 1);
+            for (const std::string& password : {raw, TURI(site).Password})
+                if (!password.empty())
+                    text = ReplaceAll(std::move(text), password, "***");
+        }
     }
     return EscapeControls(text);
 }

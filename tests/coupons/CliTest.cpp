@@ -199,6 +199,7 @@ TEST(CliTest, RefusedConnectionReadsAsPeopleSayIt) {
 
 TEST(CliTest, ThePasswordInTheSiteAddressNeverAppears) {
     const std::string password = "s3cr\x65t-pw";
+    const std::string encoded = "p%40ss-w0rd"; // decoded: "p@ss-w0rd"
     TScriptedServer server(
         TScriptedServer::OnePerConnection({Reply("OK"), Reply("BAD"), Reply("BAD"), Reply("BAD")}));
     const std::string site = SiteOf(server, "ann:" + password + "@") + "/coupons/";
@@ -212,13 +213,20 @@ TEST(CliTest, ThePasswordInTheSiteAddressNeverAppears) {
              "http://ann:" + password +
                  "@127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()),
              "list"}),
+        Cli({"--site",
+             "http://ann:" + encoded + "@127.0.0.1:" +
+                 std::to_string(TLoopbackServer::UnusedPort()) + "/x/couponsactions.php",
+             "list"}),
     };
     EXPECT_EQ(runs[0].Out, "The coupon service at " + SiteOf(server, "ann:***@") +
                                "/coupons/couponsactions.php is ready.\n");
     EXPECT_NE(runs[1].Err.find(SiteOf(server, "ann:***@")), std::string::npos) << runs[1].Err;
     for (const TRun& r : runs) {
-        EXPECT_EQ(r.Out.find(password), std::string::npos) << r.Out;
-        EXPECT_EQ(r.Err.find(password), std::string::npos) << r.Err;
+        for (const std::string& secret : {password, encoded, std::string("p@ss-w0rd")}) {
+            EXPECT_EQ(r.Out.find(secret), std::string::npos) << r.Out;
+            EXPECT_EQ(r.Err.find(secret), std::string::npos) << r.Err;
+        }
+        EXPECT_FALSE(r.Err.empty() && r.Out.empty());
     }
 }
 
