@@ -137,9 +137,11 @@ void TfrmMain::FillCouponList(const std::string& reply) {
 }
 
 void TfrmMain::LoadSettings() {
-    const std::string path = ProgramFolder() + kSettingsFile;
-    if (FileExists(path)) {
-        auto read = [&](const char* key) { return ReadProfileString(path, kSettingsSection, key); };
+    // The file is read once; a missing, odd or oversized file reads as no file.
+    if (const auto text = ReadProfileText(ProgramFolder() + kSettingsFile)) {
+        auto read = [&](const char* key) {
+            return ReadProfileStringFromText(*text, kSettingsSection, key);
+        };
         FWebServer = read("webserver");
         FDbHostName = read("dbhostname");
         FDbDatabase = read("dbdatabase");
