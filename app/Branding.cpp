@@ -28,8 +28,9 @@
 namespace quillory {
 
 TBrandingConfig ReadBrandingConfig(const std::string& path) {
-    // One read of the file; every key comes from the same text.
-    const std::string text = ReadWholeFile(path);
+    // One read of the file; every key comes from the same text. A file that
+    // reads as missing (not a regular file, too large) gives empty values.
+    const std::string text = ReadProfileText(path).value_or(std::string());
     auto read = [&](const std::string& key) {
         return ReadProfileStringFromText(text, "Settings", key);
     };

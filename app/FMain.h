@@ -80,6 +80,8 @@ private:
     void FormShow();
     void Timer1Timer();
     void SkinButton7Click();
+    void btnStatsClick();
+    void btnLoadClick();
     void btnUpdateClick();
     void imgBannerClick();
     void gifBannerClick();
