@@ -276,7 +276,9 @@ void TfrmMain::LoadBranding() {
     const std::string stored = chosen >= 0 ? folder + StoredBannerName(chosen) : std::string();
     if (FBannerPath.empty() || !FileExists(stored)) {
         ui->panBanner->hide();
-    } else if (Lower(FBannerPath).find(".gif") != std::string::npos) {
+    } else if (Lower(ExtractFileName(FBannerPath)).find(".gif") != std::string::npos) {
+        // Only the name counts: a folder such as "my.gifs" in the configured
+        // path, or in the program's own path, says nothing of the format.
         ui->gifBanner->show();
         ui->imgBanner->hide();
         ui->gifBanner->Image().LoadFromFile(stored);

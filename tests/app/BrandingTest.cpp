@@ -130,8 +130,11 @@ TEST_F(BrandingTest, StillBannersByTheirExtension) {
     struct {
         const char* Name;
         const char* Format;
-    } cases[] = {
-        {"offer.jpeg", "JPG"}, {"offer.JPG", "JPG"}, {"offer.bmp", "BMP"}, {"offer.ico", "ICO"}};
+    } cases[] = {{"offer.jpeg", "JPG"},
+                 {"offer.JPG", "JPG"},
+                 {"C:\\my.gifs\\offer.jpg", "JPG"},
+                 {"offer.bmp", "BMP"},
+                 {"offer.ico", "ICO"}};
     for (const auto& c : cases) {
         Config(std::string("BannerPath1=") + c.Name + "\r\n");
         const int side = std::string(c.Format) == "ICO" ? 48 : 468;
