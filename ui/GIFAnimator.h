@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QWidget>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -41,7 +42,7 @@ public:
     // thread itself).
     void SetOnTimer(std::function<void()> handler);
     bool HasOnTimer() const;
-    bool RunOnTimerThread = false;
+    std::atomic<bool> RunOnTimerThread{false};
 
     // Ticks handed over so far.
     int TickCount() const { return FTicks; }
@@ -62,7 +63,7 @@ private:
     bool FThreaded = true;
     std::function<void()> FOnTimer;
     class QTimer* FPlainTimer = nullptr;
-    int FTicks = 0;
+    std::atomic<int> FTicks{0};
 };
 
 class TGIFAnimator : public QWidget {
