@@ -34,9 +34,10 @@ public:
     bool Threaded() const { return FThreaded; }
     void SetThreaded(bool on);
     bool SyncEvent = true;
-    // The thread's scheduling priority (QThread::Priority values); kept for the
-    // property's sake, the thread runs at the process's priority.
-    int ThreadPriority = 4;
+    // The thread's priority. The thread only sleeps and posts the tick, so it
+    // runs at the process's own scheduling priority whatever is asked here.
+    enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+    TThreadPriority ThreadPriority = tpNormal;
 
     // Runs on the GUI thread (or, when RunOnTimerThread is set, on the timer
     // thread itself).
