@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -289,6 +290,12 @@ bool TTCPConnection::WaitForTLS(int want, int timeoutMs) {
 void TTCPConnection::StartTLS(const std::string& host, int limit) {
     const int socket = FTransport->Handle();
     ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
+    // TLS writes whole records (the handshake's last one, then the request
+    // head, then the body): holding each small record back until the one
+    // before it is acknowledged would add the peer's delayed-ACK time (about
+    // 40 ms) to every request.
+    int one = 1;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     FTLS = std::make_unique<TTLSSession>(socket, host);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
     while (true) {
