@@ -261,6 +261,7 @@ void TTCPConnection::PrepareTransport() {
     FInputBuffer.Clear();
     FClosedGracefully = false;
     FBytesReceived = 0;
+    FUnused = true;
 }
 
 void TTCPConnection::OpenConnection(const std::string& host, int port, int timeoutMs, bool secure) {
@@ -314,7 +315,13 @@ void TTCPConnection::StartTLS(const std::string& host, int limit) {
 }
 
 bool TTCPConnection::IdleConnectionUsable() {
-    if (!IsConnected() || !FInputBuffer.Empty())
+    if (!IsConnected())
+        return false;
+    // A connection that has carried no request has no idle time behind it:
+    // what waits on it is the answer to its first request.
+    if (FUnused)
+        return true;
+    if (!FInputBuffer.Empty())
         return false;
     if (FTLS && FTLS->Pending() > 0)
         return false;
@@ -670,6 +677,7 @@ void TTCPConnection::SendBytes(const char* block, std::size_t count, bool sendNo
 }
 
 void TTCPConnection::SendRaw(const char* block, std::size_t count) {
+    FUnused = false;
     TSocketStack& stack = Stack();
     std::size_t sent = 0;
     while (sent < count) {

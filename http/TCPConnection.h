@@ -182,6 +182,7 @@ private:
     int FWriteBufferThreshold = 0;
     bool FClosedGracefully = false;
     std::uint64_t FBytesReceived = 0;
+    bool FUnused = true; // nothing sent on this connection yet
     bool FHasDeadline = false;
     int FDeadlineLimit = 0;
     std::chrono::steady_clock::time_point FDeadline;
