@@ -49,6 +49,21 @@ void* operator new(std::size_t size) {
 void* operator new[](std::size_t size) {
     return operator new(size);
 }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p != nullptr)
+        CountAllocation(p);
+    return p;
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    operator delete(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    operator delete(p);
+}
 void operator delete(void* p) noexcept {
     if (p == nullptr)
         return;
