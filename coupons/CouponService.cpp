@@ -24,6 +24,7 @@ std::optional<std::string> TCouponService::Exchange(const std::string& action,
                                                     const TFields& fields,
                                                     const TReplyReader& reader) {
     FLastError.clear();
+    FLastRefusal.clear();
     FHTTP.SetReadTimeout(ReadTimeout);
     TMultiPartFormDataStream form;
     form.AddField("action", action);
@@ -37,6 +38,12 @@ std::optional<std::string> TCouponService::Exchange(const std::string& action,
             reader(reply);
         FLastReply = reply;
         return reply;
+    } catch (const EHTTPProtocolException& e) {
+        FLastError = e.what();
+        if (e.ReplyCode == 401)
+            FLastRefusal = kRefusedCredentials;
+        else if (e.ReplyCode == 403)
+            FLastRefusal = TrimText(e.ReplyBody);
     } catch (const std::exception& e) {
         FLastError = e.what();
     } catch (...) {
