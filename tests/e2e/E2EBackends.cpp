@@ -1,5 +1,7 @@
 #include "tests/e2e/E2EBackends.h"
 
+#include "platform/FileSystem.h"
+
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -86,9 +88,10 @@ TBackend& Backend(const std::string& name) {
     b->Php.Start(dir, b->Settings, 8);
     // The first request creates SQLite's tables.
     const THttpReply ready = HttpPost(
-        b->Php.Port, "/couponsactions.php", "application/x-www-form-urlencoded", "action=1", 30000ms,
-        {}, "Authorization: " + BasicAuthorization(b->Settings.AdminUser, b->Settings.AdminPassword) +
-                "\r\n");
+        b->Php.Port, "/couponsactions.php", "application/x-www-form-urlencoded", "action=1",
+        30000ms, {},
+        "Authorization: " + BasicAuthorization(b->Settings.AdminUser, b->Settings.AdminPassword) +
+            "\r\n");
     if (ready.Body != "OK")
         throw std::runtime_error(name + " coupon service is not ready: " + ready.Head + ready.Body);
     slot = std::move(b);
@@ -108,6 +111,28 @@ void RunSql(TBackend& b, const std::string& sql) {
                     "--", b.Settings.Dsn, sql},
                    log, 30000ms) != 0)
         throw std::runtime_error("SQL failed on SQLite: " + sql);
+}
+
+std::string QueryValue(TBackend& b, const std::string& sql) {
+    std::string out;
+    if (b.Database) {
+        out = b.Database->Query(sql, b.Database->Database);
+    } else {
+        const std::string log = DataDir() + "/" + std::to_string(::getpid()) + "-sqlite-query.txt";
+        std::filesystem::remove(log);
+        if (RunProgram({"php", "-r",
+                        "$db = new PDO($argv[1]);"
+                        "$db->setAttribute(PDO::ATTR_ERRMODE, PDO::ERRMODE_EXCEPTION);"
+                        "echo $db->query($argv[2])->fetchColumn(), \"\\n\";",
+                        "--", b.Settings.Dsn, sql},
+                       log, 30000ms) != 0)
+            throw std::runtime_error("query failed on SQLite: " + sql);
+        out = ReadWholeFile(log);
+    }
+    // The value is the last line (MariaDB prints the column name first).
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out.substr(out.rfind('\n') + 1);
 }
 
 std::string ServerDate(int days) {

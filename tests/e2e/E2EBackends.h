@@ -24,6 +24,8 @@ TBackend& Backend(const std::string& name);
 
 // Runs SQL on the backend's database, bypassing the script.
 void RunSql(TBackend& backend, const std::string& sql);
+// The first column of the first row a query gives, as text.
+std::string QueryValue(TBackend& backend, const std::string& sql);
 
 // Today's date on the server (UTC) as "yyyy-m-d", moved by `days`.
 std::string ServerDate(int days = 0);

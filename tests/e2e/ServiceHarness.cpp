@@ -6,8 +6,8 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
@@ -335,9 +335,8 @@ std::string PhpPasswordHash(const std::string& password) {
         return it->second;
     const std::string dir = MakeScratchDir("hash");
     const std::string out = dir + "/hash.txt";
-    if (RunProgram({"php", "-r",
-                    "echo password_hash($argv[1], PASSWORD_BCRYPT, ['cost' => 5]);", "--",
-                    password},
+    if (RunProgram({"php", "-r", "echo password_hash($argv[1], PASSWORD_BCRYPT, ['cost' => 5]);",
+                    "--", password},
                    out, 30000ms) != 0)
         Fail("php could not hash a password: " + Tail(out));
     std::string hash = ReadWholeFile(out);
@@ -525,15 +524,17 @@ std::string TlsServerPem() {
         a.insert(a.end(), b.begin(), b.end());
         return a;
     };
-    run(with(with({"openssl", "req", "-new"}, ec),
-             {"-keyout", dir + "/ca.key", "-out", dir + "/ca.csr", "-subj", "/CN=Quillory e2e CA"}));
+    run(with(
+        with({"openssl", "req", "-new"}, ec),
+        {"-keyout", dir + "/ca.key", "-out", dir + "/ca.csr", "-subj", "/CN=Quillory e2e CA"}));
     run({"openssl", "x509", "-req", "-in", dir + "/ca.csr", "-signkey", dir + "/ca.key", "-out",
          dir + "/ca.pem", "-days", "2", "-extfile", dir + "/ca.cnf"});
-    run(with(with({"openssl", "req", "-new"}, ec),
-             {"-keyout", dir + "/server.key", "-out", dir + "/server.csr", "-subj", "/CN=localhost"}));
+    run(with(
+        with({"openssl", "req", "-new"}, ec),
+        {"-keyout", dir + "/server.key", "-out", dir + "/server.csr", "-subj", "/CN=localhost"}));
     run({"openssl", "x509", "-req", "-in", dir + "/server.csr", "-CA", dir + "/ca.pem", "-CAkey",
-         dir + "/ca.key", "-CAcreateserial", "-out", dir + "/server.crt", "-days", "2",
-         "-extfile", dir + "/server.cnf"});
+         dir + "/ca.key", "-CAcreateserial", "-out", dir + "/server.crt", "-days", "2", "-extfile",
+         dir + "/server.cnf"});
     WriteWholeFile(dir + "/server.pem",
                    ReadWholeFile(dir + "/server.crt") + ReadWholeFile(dir + "/server.key"));
     ::setenv("SSL_CERT_FILE", (dir + "/ca.pem").c_str(), 1);
@@ -566,24 +567,38 @@ void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
         fs::create_directories(dir + "/" + sub);
     const std::string socket = run + "/php-fpm.sock";
     std::string fpm = "[global]\n"
-                      "pid = " + run + "/php-fpm.pid\n"
-                      "error_log = " + dir + "/php-fpm.log\n"
+                      "pid = " +
+                      run +
+                      "/php-fpm.pid\n"
+                      "error_log = " +
+                      dir +
+                      "/php-fpm.log\n"
                       "daemonize = no\n"
                       "[coupons]\n"
-                      "listen = " + socket + "\n"
+                      "listen = " +
+                      socket +
+                      "\n"
                       "listen.mode = 0666\n"
                       "pm = static\n"
-                      "pm.max_children = " + std::to_string(workers) + "\n"
+                      "pm.max_children = " +
+                      std::to_string(workers) +
+                      "\n"
                       "catch_workers_output = yes\n"
                       "clear_env = yes\n"
                       "php_admin_value[date.timezone] = UTC\n"
-                      "php_admin_value[error_log] = " + dir + "/php-errors.log\n"
+                      "php_admin_value[error_log] = " +
+                      dir +
+                      "/php-errors.log\n"
                       "php_admin_flag[log_errors] = on\n";
     if (root)
         fpm += "user = root\ngroup = root\n";
     WriteWholeFile(dir + "/php-fpm.conf", fpm);
-    std::vector<std::string> fpmArgv = {SystemProgram({"php-fpm8.2", "php-fpm"}), "--nodaemonize",
-                                        "--fpm-config", dir + "/php-fpm.conf", "--prefix", run};
+    std::vector<std::string> fpmArgv = {SystemProgram({"php-fpm8.2", "php-fpm"}),
+                                        "--nodaemonize",
+                                        "--fpm-config",
+                                        dir + "/php-fpm.conf",
+                                        "--prefix",
+                                        run};
     if (root)
         fpmArgv.push_back("--allow-to-run-as-root");
     FProcess.Start(fpmArgv, dir + "/php-fpm.out");
@@ -593,25 +608,46 @@ void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
     // system's nginx folder; request headers (Authorization among them) go to
     // PHP as HTTP_* variables.
     std::string conf = "worker_processes 2;\n"
-                       "pid " + run + "/nginx.pid;\n"
-                       "error_log " + dir + "/nginx-error.log;\n";
+                       "pid " +
+                       run +
+                       "/nginx.pid;\n"
+                       "error_log " +
+                       dir + "/nginx-error.log;\n";
     if (root)
         conf += "user root;\n";
     conf += "events { worker_connections 256; }\n"
             "http {\n"
-            "  access_log " + dir + "/nginx-access.log;\n"
-            "  client_body_temp_path " + run + "/body;\n"
-            "  fastcgi_temp_path " + run + "/fastcgi;\n"
-            "  proxy_temp_path " + run + "/proxy;\n"
-            "  uwsgi_temp_path " + run + "/uwsgi;\n"
-            "  scgi_temp_path " + run + "/scgi;\n"
+            "  access_log " +
+            dir +
+            "/nginx-access.log;\n"
+            "  client_body_temp_path " +
+            run +
+            "/body;\n"
+            "  fastcgi_temp_path " +
+            run +
+            "/fastcgi;\n"
+            "  proxy_temp_path " +
+            run +
+            "/proxy;\n"
+            "  uwsgi_temp_path " +
+            run +
+            "/uwsgi;\n"
+            "  scgi_temp_path " +
+            run +
+            "/scgi;\n"
             "  server {\n"
-            "    listen 127.0.0.1:" + std::to_string(Port) + ";\n"
+            "    listen 127.0.0.1:" +
+            std::to_string(Port) +
+            ";\n"
             "    server_name localhost;\n"
-            "    root " + FDocRoot + ";\n"
+            "    root " +
+            FDocRoot +
+            ";\n"
             "    location ~ \\.php$ {\n"
             "      try_files $uri =404;\n"
-            "      fastcgi_pass unix:" + socket + ";\n"
+            "      fastcgi_pass unix:" +
+            socket +
+            ";\n"
             "      fastcgi_param SCRIPT_FILENAME $document_root$fastcgi_script_name;\n"
             "      fastcgi_param SCRIPT_NAME $fastcgi_script_name;\n"
             "      fastcgi_param QUERY_STRING $query_string;\n"
