@@ -198,8 +198,7 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
         while (more) {
             ++FRedirectCount;
             PrepareRequest();
-            ConnectAndSend();
-            ReadReplyHead();
+            SendAndReadHead();
             switch (ProcessReply()) {
             case TOutcome::Follow:
                 if (target) {
@@ -285,31 +284,51 @@ void THTTPClient::TakeCredentials(const TURI& parsed, bool startOfExchange) {
     }
 }
 
-bool THTTPClient::CredentialsApply() const {
-    if (!FCredentials.Set() || !SameText(FURI.Host, FCredentials.Host))
+bool CredentialsGoTo(const TURI& site, const TURI& target) {
+    if (site.Host.empty() || !SameText(target.Host, site.Host))
         return false;
-    const bool wasPlain = SameText(FCredentials.Protocol, "http");
-    const bool isPlain = SameText(FURI.Protocol, "http");
+    const bool wasPlain = !SameText(site.Protocol, "https");
+    const bool isPlain = !SameText(target.Protocol, "https");
     // Never from a secure address down to plain text.
     if (isPlain && !wasPlain)
         return false;
-    if (FURI.Port == FCredentials.Port)
+    if (target.Port == site.Port)
         return true;
     // The usual move of a site from plain HTTP to HTTPS on the same host.
-    return wasPlain && !isPlain && FCredentials.Port == "80" && FURI.Port == "443";
+    return wasPlain && !isPlain && site.Port == "80" && target.Port == "443";
+}
+
+bool THTTPClient::CredentialsApply() const {
+    TURI site;
+    site.Protocol = FCredentials.Protocol;
+    site.Host = FCredentials.Host;
+    site.Port = FCredentials.Port;
+    return FCredentials.Set() && CredentialsGoTo(site, FURI);
 }
 
 void THTTPClient::PollForClose() {
-    // A keep-alive connection the server has closed meanwhile shows as
-    // readable with nothing to read; notice it before reusing it.
-    if (!IsConnected())
-        return;
-    try {
-        if (InputBuffer().Empty())
-            FillInputBuffer(false, 1, false);
-    } catch (const ENetException&) {
-        // A reset idle connection is simply replaced by a new one.
+    // A keep-alive connection the server has closed meanwhile (or on which
+    // it sent something unasked) is replaced by a new one. The check does
+    // not wait: a reused connection costs no more than its request.
+    if (IsConnected() && !IdleConnectionUsable())
         CloseConnection();
+}
+
+void THTTPClient::SendAndReadHead() {
+    FReusedConnection = false;
+    try {
+        ConnectAndSend();
+        ReadReplyHead();
+    } catch (const ENetException&) {
+        // A kept-alive connection the server closed just as the request went
+        // out (the close was still on its way when the idle check ran): when
+        // not a byte of a reply came back, the request is sent once more on
+        // a new connection. Only GETs reuse connections; a POST never does.
+        if (!FReusedConnection || BytesReceived() != 0)
+            throw;
+        CloseConnection();
+        ConnectAndSend();
+        ReadReplyHead();
     }
 }
 
@@ -318,20 +337,22 @@ void THTTPClient::ConnectAndSend() {
     if (!FProxyParams.ProxyServer.empty())
         throw ENetException("Proxy servers are not supported.");
     const int port = StrToInt(FURI.Port);
-    if (!SameText(Host, FURI.Host) || Port != port) {
+    const bool secure = SameText(FURI.Protocol, "https");
+    if (!SameText(Host, FURI.Host) || Port != port || (IsConnected() && Secure() != secure)) {
         CloseConnection();
         Host = FURI.Host;
         Port = port;
     }
-    if (SameText(FURI.Protocol, "https"))
-        throw EIOHandlerPropInvalid();
     if (ProtocolVersion == pv1_0 && FRequest.Connection.empty())
         FRequest.Connection = "keep-alive";
     if (!KeepConnection())
         CloseConnection();
     PollForClose();
-    if (!IsConnected())
-        OpenConnection(Host, Port, ReadTimeout());
+    FReusedConnection = IsConnected();
+    if (FReusedConnection)
+        ResetBytesReceived();
+    else
+        OpenConnection(Host, Port, ReadTimeout(), secure);
     BuildAndSendHead();
     if ((FRequest.Method == hmPost || FRequest.Method == hmPut) && FRequest.Source != nullptr)
         SendStream(*FRequest.Source, true);

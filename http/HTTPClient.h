@@ -43,6 +43,12 @@ public:
 
 std::string EncodeBase64(const std::string& bytes);
 
+// Whether credentials given with the address `site` go with a request to
+// `target` (both resolved: protocol, host and port set): the same host and
+// port, never from "https" down to "http"; a plain site's move to "https" on
+// the standard ports (80 to 443) keeps them.
+bool CredentialsGoTo(const TURI& site, const TURI& target);
+
 // Values shared by request and reply.
 struct TEntityHeaderInfo {
     std::string ContentType;
@@ -155,6 +161,9 @@ private:
                          TStream* target);
     void PrepareRequest();
     void ConnectAndSend();
+    // ConnectAndSend and ReadReplyHead, sent again on a new connection when
+    // a reused one turns out to be closed.
+    void SendAndReadHead();
     void BuildAndSendHead();
     void ReadReplyHead();
     void ProcessHeaders();
@@ -193,6 +202,7 @@ private:
     int FAuthRetries = 0;
     int FAuthProxyRetries = 0;
     bool FBusy = false;
+    bool FReusedConnection = false;
     std::string FOriginalURL;
 };
 
