@@ -2,6 +2,7 @@
 // actions only with the seller's credentials, redemptions open to customers
 // but not to code guessing, order pages limited to web addresses, and error
 // replies that give nothing away.
+#include "app/ServerSettingsScript.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/OrderPage.h"
@@ -144,7 +145,7 @@ TEST_P(ProtectedServiceE2E, AdminActionsWithoutTheRightCredentialsGet401AndChang
 }
 
 TEST_P(ProtectedServiceE2E, WithoutCredentialsSetAdminActionsGet403WithTheHint) {
-    TServerSettings settings = backend->Settings;
+    e2e::TServerSettings settings = backend->Settings;
     settings.AdminUser.clear();
     TPhpCouponServer locked;
     locked.Start(MakeScratchDir(GetParam() + "-locked"), settings, 1);
@@ -297,7 +298,7 @@ TEST_P(ProtectedServiceE2E, CustomersAreNeverSentToARefusedOrderPage) {
     EXPECT_EQ(RedeemTo("NEWJS"), backend->Settings.InvalidPage);
 
     // An invalid page outside the rule is not redirected to either.
-    TServerSettings settings = backend->Settings;
+    e2e::TServerSettings settings = backend->Settings;
     settings.InvalidPage = "javascript:alert(1)";
     TPhpCouponServer odd;
     odd.Start(MakeScratchDir(GetParam() + "-odd"), settings, 1);
@@ -323,7 +324,7 @@ TEST_P(ProtectedServiceE2E, ListAndRecordRepliesAreNeitherCachedNorSniffed) {
 }
 
 TEST_P(ProtectedServiceE2E, ErrorRepliesGiveNoDriverOrPathDetails) {
-    TServerSettings settings = backend->Settings;
+    e2e::TServerSettings settings = backend->Settings;
     if (settings.Dsn.empty())
         settings.Password = "not the password";
     else
@@ -365,6 +366,45 @@ TEST_P(ProtectedServiceE2E, RepliesArriveWholeOverHttp11) {
                                         RightAuthorization(), "HTTP/1.1");
         EXPECT_EQ(raw.Header("Transfer-Encoding"), "chunked") << raw.Head;
     }
+}
+
+// The settings script the manager writes for a site address with credentials
+// (settings dialog, OK) unlocks the service for exactly those credentials.
+TEST_P(ProtectedServiceE2E, SettingsScriptOfTheManagerUnlocksTheService) {
+    const std::string user = "shop owner";
+    const std::string password = "S3cret \"$x\" \\ p@ss:w%rd";
+    const std::string encoded = PercentEncode(user) + ":" + PercentEncode(password) + "@";
+    quillory::TServerSettings written;
+    std::string decoded;
+    ASSERT_TRUE(
+        SiteCredentials("https://" + encoded + "shop.example/coupons", written.AdminUser, decoded));
+    EXPECT_EQ(written.AdminUser, user);
+    EXPECT_EQ(decoded, password);
+    written.AdminHash = HashAdminPassword(decoded);
+    e2e::TServerSettings settings = backend->Settings;
+    written.HostName = settings.Hostname;
+    written.Database = settings.Database;
+    written.UserName = settings.Username;
+    written.Password = settings.Password;
+    written.InvalidPage = settings.InvalidPage;
+    std::string script = BuildServerSettingsScript(written);
+    if (!settings.Dsn.empty()) // added by hand for SQLite, as the README says
+        script.insert(script.rfind("?>"), "  $dsn=" + PhpString(settings.Dsn) + ";\r\n");
+    settings.Script = script;
+    settings.AdminUser = user;
+    settings.AdminPassword = password;
+    TPhpCouponServer php;
+    php.Start(MakeScratchDir(GetParam() + "-manager-settings"), settings, 1);
+
+    auto s = Service(php.SiteURL());
+    EXPECT_TRUE(s->CheckService()) << s->LastReply() << s->LastError();
+    EXPECT_EQ(Add(*s, "UNLOCKED"), 1);
+    settings.AdminPassword += "!";
+    TPhpCouponServer sameScript; // only to form the address with the wrong password
+    sameScript.Start(MakeScratchDir(GetParam() + "-manager-settings-2"), settings, 1);
+    auto wrong = Service(sameScript.SiteURL());
+    EXPECT_FALSE(wrong->CheckService());
+    EXPECT_EQ(wrong->LastRefusal(), kRefusedCredentials);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ProtectedServiceE2E, ::testing::Values("MariaDB", "SQLite"),

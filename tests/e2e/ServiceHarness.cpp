@@ -459,7 +459,8 @@ void TPhpCouponServer::Start(const std::string& dir, const TServerSettings& sett
     fs::create_directories(FDocRoot);
     fs::copy_file(SourceDir() + "/server/couponsactions.php", FDocRoot + "/couponsactions.php",
                   fs::copy_options::overwrite_existing);
-    WriteWholeFile(FDocRoot + "/coupsettings.php", SettingsScript(settings));
+    WriteWholeFile(FDocRoot + "/coupsettings.php",
+                   settings.Script.empty() ? SettingsScript(settings) : settings.Script);
     FScheme = "http";
     FHost = "127.0.0.1";
     switch (E2EFront()) {

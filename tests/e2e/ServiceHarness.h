@@ -125,6 +125,8 @@ struct TServerSettings {
     std::string AdminUser = "seller";
     std::string AdminPassword = "e2e p@ss:w/%rd";
     bool AllowOpenAdmin = false; // writes $allowopenadmin = true;
+    // When not empty, the whole coupsettings.php instead of the text above.
+    std::string Script;
 };
 
 // The coupon server script with its settings under `php -S`.
