@@ -4,10 +4,13 @@
 #include "FSettings.h"
 #include "LinkLabel.h"
 #include "UUtils.h"
+#include "coupons/FFormCode.h"
+#include "coupons/FStatistics.h"
 #include "coupons/ListReply.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
+#include "ui/SkinDateEdit.h"
 #include "ui/SkinStyle.h"
 #include "ui_FMain.h"
 
@@ -72,6 +75,8 @@ TfrmMain::TfrmMain(QWidget* parent)
     connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
 
     ConnectClick("SkinButton7", [this] { SkinButton7Click(); });
+    ConnectClick("btnStats", [this] { btnStatsClick(); });
+    ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
     ConnectClick("btnMakeMoney", [this] { OpenURL(kAffiliateBaseAddress + FAffiliateID); });
 
@@ -132,9 +137,11 @@ void TfrmMain::FillCouponList(const std::string& reply) {
 }
 
 void TfrmMain::LoadSettings() {
-    const std::string path = ProgramFolder() + kSettingsFile;
-    if (FileExists(path)) {
-        auto read = [&](const char* key) { return ReadProfileString(path, kSettingsSection, key); };
+    // The file is read once; a missing, odd or oversized file reads as no file.
+    if (const auto text = ReadProfileText(ProgramFolder() + kSettingsFile)) {
+        auto read = [&](const char* key) {
+            return ReadProfileStringFromText(*text, kSettingsSection, key);
+        };
         FWebServer = read("webserver");
         FDbHostName = read("dbhostname");
         FDbDatabase = read("dbdatabase");
@@ -171,6 +178,29 @@ void TfrmMain::SkinButton7Click() {
     dialog->exec();
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
+}
+
+void TfrmMain::btnStatsClick() {
+    // The window fetches and decodes the redemptions while it is created,
+    // with the events pumped; with a request in flight, or a window already
+    // on its way, the command does nothing.
+    static bool opening = false;
+    if (opening || FCouponService.Busy())
+        return;
+    std::unique_ptr<TfrmStats> dialog;
+    {
+        opening = true;
+        struct Opened {
+            ~Opened() { opening = false; }
+        } opened;
+        dialog = std::make_unique<TfrmStats>(FCouponService, msgMain, DefaultFormatSettings());
+    }
+    dialog->exec();
+}
+
+void TfrmMain::btnLoadClick() {
+    TfrmFormCode dialog(FWebServer, FScriptName);
+    dialog.exec();
 }
 
 void TfrmMain::FormResize() {

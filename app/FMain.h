@@ -71,6 +71,8 @@ private:
     void FormShow();
     void Timer1Timer();
     void SkinButton7Click();
+    void btnStatsClick();
+    void btnLoadClick();
     void PlaceLinkLabels();
     template <typename Handler> void ConnectClick(const char* buttonName, Handler handler);
 

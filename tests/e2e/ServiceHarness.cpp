@@ -11,8 +11,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <set>
 #include <stdexcept>
 #include <strings.h>
 #include <sys/prctl.h>
@@ -218,6 +221,86 @@ std::string THttpReply::Header(const std::string& name) const {
     return {};
 }
 
+namespace {
+
+std::mutex& TlsPortsLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::set<int>& TlsPorts() {
+    static std::set<int> ports;
+    return ports;
+}
+bool IsTlsPort(int port) {
+    std::lock_guard<std::mutex> hold(TlsPortsLock());
+    return TlsPorts().count(port) != 0;
+}
+
+// One connection of HttpPost: plain, or TLS when the port is a TLS front's
+// (the certificate is not checked: this stands in for a browser, not for the
+// client under test).
+class TRawConnection {
+public:
+    TRawConnection(int fd, bool tls) : FFd(fd) {
+        if (!tls)
+            return;
+        FContext = SSL_CTX_new(TLS_client_method());
+        FSSL = FContext ? SSL_new(FContext) : nullptr;
+        if (FSSL == nullptr || SSL_set_fd(FSSL, fd) != 1 ||
+            SSL_set_tlsext_host_name(FSSL, "localhost") != 1 || SSL_connect(FSSL) != 1) {
+            Release();
+            Fail("TLS handshake with the test front failed");
+        }
+    }
+    ~TRawConnection() { Release(); }
+    TRawConnection(const TRawConnection&) = delete;
+    TRawConnection& operator=(const TRawConnection&) = delete;
+
+    void SendAll(const std::string& data) {
+        std::size_t sent = 0;
+        while (sent < data.size()) {
+            const long n =
+                FSSL ? SSL_write(FSSL, data.data() + sent, static_cast<int>(data.size() - sent))
+                     : ::send(FFd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                Fail("send failed");
+            sent += static_cast<std::size_t>(n);
+        }
+    }
+    // Bytes read, 0 at the end of the reply.
+    long Receive(char* buffer, std::size_t size, Clock::time_point deadline, long limitMs) {
+        if (!FSSL || SSL_pending(FSSL) == 0) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{FFd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                Fail("no complete reply within " + std::to_string(limitMs) + " ms");
+        }
+        const long n =
+            FSSL ? SSL_read(FSSL, buffer, static_cast<int>(size)) : ::recv(FFd, buffer, size, 0);
+        return n < 0 ? 0 : n;
+    }
+
+private:
+    void Release() {
+        if (FSSL)
+            SSL_free(FSSL);
+        if (FContext)
+            SSL_CTX_free(FContext);
+        if (FFd >= 0)
+            ::close(FFd);
+        FSSL = nullptr;
+        FContext = nullptr;
+        FFd = -1;
+    }
+
+    int FFd;
+    SSL_CTX* FContext = nullptr;
+    SSL* FSSL = nullptr;
+};
+
+} // namespace
+
 THttpReply HttpPost(int port, const std::string& path, const std::string& contentType,
                     const std::string& body, std::chrono::milliseconds limit,
                     const std::string& sourceAddress, const std::string& extraHeaders,
@@ -225,35 +308,22 @@ THttpReply HttpPost(int port, const std::string& path, const std::string& conten
     int fd = ConnectLoopback(port, sourceAddress);
     if (fd < 0)
         Fail("cannot connect to port " + std::to_string(port));
+    TRawConnection connection(fd, IsTlsPort(port));
     const std::string request =
         "POST " + path + " " + protocol + "\r\nHost: 127.0.0.1:" + std::to_string(port) +
         "\r\nContent-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) +
         "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body;
-    std::size_t sent = 0;
-    while (sent < request.size()) {
-        ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-            ::close(fd);
-            Fail("send failed");
-        }
-        sent += static_cast<std::size_t>(n);
-    }
+    connection.SendAll(request);
     std::string raw;
     const auto deadline = Clock::now() + limit;
     char buffer[16384];
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            ::close(fd);
-            Fail("no complete reply within " + std::to_string(limit.count()) + " ms");
-        }
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        const long n =
+            connection.Receive(buffer, sizeof buffer, deadline, static_cast<long>(limit.count()));
         if (n <= 0)
             break;
         raw.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     THttpReply reply;
     std::size_t end = raw.find("\r\n\r\n");
     if (end == std::string::npos || raw.compare(0, 5, "HTTP/") != 0)
@@ -548,8 +618,11 @@ std::string TlsServerPem() {
 void TPhpCouponServer::StartTlsFront(const std::string& dir) {
     const std::string pem = TlsServerPem();
     FScheme = "https";
-    FHost = "localhost";
     FSitePort = FreeLoopbackPort();
+    {
+        std::lock_guard<std::mutex> hold(TlsPortsLock());
+        TlsPorts().insert(FSitePort);
+    }
     FFront.Start({"socat",
                   "OPENSSL-LISTEN:" + std::to_string(FSitePort) +
                       ",bind=127.0.0.1,reuseaddr,fork,verify=0,cert=" + pem,
