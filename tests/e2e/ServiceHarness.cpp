@@ -625,8 +625,8 @@ void TPhpCouponServer::StartTlsFront(const std::string& dir) {
     }
     FFront.Start({"socat",
                   "OPENSSL-LISTEN:" + std::to_string(FSitePort) +
-                      ",bind=127.0.0.1,reuseaddr,fork,verify=0,cert=" + pem,
-                  "TCP:127.0.0.1:" + std::to_string(Port)},
+                      ",bind=127.0.0.1,reuseaddr,fork,nodelay,verify=0,cert=" + pem,
+                  "TCP:127.0.0.1:" + std::to_string(Port) + ",nodelay"},
                  dir + "/socat.log");
     if (!WaitForPort(FSitePort, 15000ms)) {
         Stop();
