@@ -6,9 +6,12 @@
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/OrderPage.h"
+#include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace quillory;
 using namespace quillory::e2e;
@@ -409,3 +412,41 @@ TEST_P(ProtectedServiceE2E, SettingsScriptOfTheManagerUnlocksTheService) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, ProtectedServiceE2E, ::testing::Values("MariaDB", "SQLite"),
                          [](const auto& info) { return info.param; });
+
+// CGI and FastCGI hosts may hand PHP only the Authorization header (after the
+// rewrite rule of the server README), without PHP_AUTH_USER: the script reads
+// the credentials from it.
+TEST(ProtectedServiceScript, CredentialsFromTheAuthorizationHeaderAlone) {
+    TBackend& b = Backend("SQLite");
+    const std::string right = BasicAuthorization(b.Settings.AdminUser, b.Settings.AdminPassword);
+    const std::string wrong = BasicAuthorization(b.Settings.AdminUser, "guess");
+    struct Case {
+        std::string Variable;
+        std::string Value;
+        std::string Expected;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP_AUTHORIZATION", right, "OK"},
+        {"REDIRECT_HTTP_AUTHORIZATION", right, "OK"},
+        {"HTTP_AUTHORIZATION", "basic " + right.substr(6), "OK"},
+        {"HTTP_AUTHORIZATION", wrong, "ERROR: the user name or password is wrong"},
+        {"HTTP_AUTHORIZATION", "Basic", "ERROR: this action needs the user name and password"},
+        {"HTTP_AUTHORIZATION", "Digest " + right.substr(6),
+         "ERROR: this action needs the user name and password"},
+    };
+    const std::string dir = MakeScratchDir("authorization-header");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Variable + ": " + c.Value);
+        const std::string out = dir + "/out.txt";
+        std::filesystem::remove(out);
+        // The script as a CGI host runs it: a POST with the header's variable only.
+        ASSERT_EQ(RunProgram({"php", "-d", "error_log=" + dir + "/errors.log", "-r",
+                              "$_SERVER['REQUEST_METHOD'] = 'POST';"
+                              "$_SERVER[$argv[2]] = $argv[3]; $_POST['action'] = '1';"
+                              "include $argv[1];",
+                              "--", b.Php.DocRoot() + "/couponsactions.php", c.Variable, c.Value},
+                             out, 30000ms),
+                  0);
+        EXPECT_EQ(ReadWholeFile(out), c.Expected);
+    }
+}
