@@ -261,6 +261,7 @@ void TTCPConnection::PrepareTransport() {
     FInputBuffer.Clear();
     FClosedGracefully = false;
     FBytesReceived = 0;
+    FUnused = true;
 }
 
 void TTCPConnection::OpenConnection(const std::string& host, int port, int timeoutMs, bool secure) {
@@ -314,7 +315,13 @@ void TTCPConnection::StartTLS(const std::string& host, int limit) {
 }
 
 bool TTCPConnection::IdleConnectionUsable() {
-    if (!IsConnected() || !FInputBuffer.Empty())
+    if (!IsConnected())
+        return false;
+    // A connection that has carried no request has no idle time behind it:
+    // what waits on it is the answer to its first request.
+    if (FUnused)
+        return true;
+    if (!FInputBuffer.Empty())
         return false;
     if (FTLS && FTLS->Pending() > 0)
         return false;
@@ -446,6 +453,13 @@ void TTCPConnection::CheckClosed(bool raiseIfClosed, bool ignoreBuffer) {
         throw EConnClosedGracefully();
 }
 
+void TTCPConnection::SetDeadline(int limitMs) {
+    FHasDeadline = limitMs > 0;
+    FDeadlineLimit = limitMs;
+    if (FHasDeadline)
+        FDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+}
+
 int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout) {
     if (timeoutMs == -1)
         timeoutMs = FReadTimeout <= 0 ? -2 : FReadTimeout;
@@ -461,8 +475,24 @@ int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool rais
     block.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
     int received = 0;
     do {
+        // The exchange's deadline shortens a wait that would outlast it.
+        int wait = timeoutMs;
+        bool deadlineBound = false;
+        if (FHasDeadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  FDeadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0)
+                throw EExchangeTimeout(FDeadlineLimit);
+            if (wait == -2 || left < wait) {
+                wait = static_cast<int>(left);
+                deadlineBound = true;
+            }
+        }
         const bool held = FTLS && FTLS->Pending() > 0;
-        if (!held && !FTransport->Readable(timeoutMs)) {
+        if (!held && !FTransport->Readable(wait)) {
+            if (deadlineBound)
+                throw EExchangeTimeout(FDeadlineLimit);
             if (raiseOnTimeout)
                 throw EReadTimeout();
             return -1;
@@ -473,7 +503,9 @@ int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool rais
             received = FTLS->Read(block.data(), static_cast<int>(block.size()));
             if (received == TTLSSession::wRead || received == TTLSSession::wWrite) {
                 // A record not yet complete, or one without data: wait again.
-                if (received == TTLSSession::wWrite && !FTransport->Writable(timeoutMs)) {
+                if (received == TTLSSession::wWrite && !FTransport->Writable(wait)) {
+                    if (deadlineBound)
+                        throw EExchangeTimeout(FDeadlineLimit);
                     if (raiseOnTimeout)
                         throw EReadTimeout();
                     return -1;
@@ -545,7 +577,8 @@ std::string TTCPConnection::ReadLine(const std::string& terminator, int timeoutM
     }
 }
 
-void TTCPConnection::ReadToStream(TStream& stream, std::int64_t count, bool untilClose) {
+void TTCPConnection::ReadToStream(TStream& stream, std::int64_t count, bool untilClose,
+                                  std::int64_t maxBytes) {
     if (count < 0 && !untilClose) {
         // A 4-byte count in network order comes first.
         while (FInputBuffer.Size() < 4) {
@@ -572,11 +605,15 @@ void TTCPConnection::ReadToStream(TStream& stream, std::int64_t count, bool unti
     } cut{stream};
 
     if (count >= 0 && !untilClose)
-        stream.SetSize(stream.Position() + std::min(count, kMaxPresize));
+        stream.Reserve(stream.Position() + std::min(count, kMaxPresize));
 
+    std::int64_t written = 0;
     auto writeFromBuffer = [&](std::size_t n) {
         if (n == 0)
             return;
+        written += static_cast<std::int64_t>(n);
+        if (maxBytes >= 0 && written > maxBytes)
+            throw EReplyLimitExceeded::BodyTooLarge(maxBytes);
         stream.Write(FInputBuffer.Data(), static_cast<std::int64_t>(n));
         FInputBuffer.Remove(n);
     };
@@ -640,6 +677,7 @@ void TTCPConnection::SendBytes(const char* block, std::size_t count, bool sendNo
 }
 
 void TTCPConnection::SendRaw(const char* block, std::size_t count) {
+    FUnused = false;
     TSocketStack& stack = Stack();
     std::size_t sent = 0;
     while (sent < count) {

@@ -5,6 +5,7 @@
 // close by the server, and close.
 #include "http/Stream.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -89,8 +90,16 @@ public:
     // dropped too). maxLength -1: MaxLineLength; 0: no limit.
     std::string ReadLine(const std::string& terminator = "\n", int timeoutMs = -1,
                          int maxLength = -1);
-    // Reads `count` bytes (or until the server closes) into `stream`.
-    void ReadToStream(TStream& stream, std::int64_t count, bool untilClose = false);
+    // Reads `count` bytes (or until the server closes) into `stream`. With
+    // `maxBytes` 0 or more, more bytes than that raise
+    // EReplyLimitExceeded::BodyTooLarge.
+    void ReadToStream(TStream& stream, std::int64_t count, bool untilClose = false,
+                      std::int64_t maxBytes = -1);
+
+    // A time limit over every wait for incoming data from now on, on top of
+    // the read time-out of each wait: when it has passed, EExchangeTimeout.
+    // 0 or less clears it.
+    void SetDeadline(int limitMs);
     void SendBytes(const char* block, std::size_t count, bool sendNow = false);
     void SendBytes(const std::string& block) { SendBytes(block.data(), block.size()); }
     void WriteLine(const std::string& text);
@@ -173,6 +182,10 @@ private:
     int FWriteBufferThreshold = 0;
     bool FClosedGracefully = false;
     std::uint64_t FBytesReceived = 0;
+    bool FUnused = true; // nothing sent on this connection yet
+    bool FHasDeadline = false;
+    int FDeadlineLimit = 0;
+    std::chrono::steady_clock::time_point FDeadline;
     // The transport object is kept once made, so a wait that is in progress
     // never touches freed memory; FHasTransport says whether it is in use.
     std::unique_ptr<TSocketHandle> FTransport;

@@ -244,6 +244,8 @@ void TLoopbackServer::AcceptLoop() {
 }
 
 void TLoopbackServer::Record(int index, const char* bytes, std::size_t count) {
+    if (!Recording)
+        return;
     std::lock_guard<std::mutex> guard(FLock);
     FReceived[static_cast<std::size_t>(index)].append(bytes, count);
 }

@@ -84,6 +84,9 @@ public:
     std::vector<std::string> AllReceived() const;
     // Waits until `count` connections were accepted and their handlers ended.
     bool WaitForHandlers(int count, int limitMs = 5000) const;
+    // Whether received bytes are kept for Received (on by default; tests
+    // that count the bytes their process holds turn it off).
+    std::atomic<bool> Recording{true};
     // The reasons of the TLS handshakes that failed, in order.
     std::vector<std::string> HandshakeErrors() const;
 
