@@ -269,9 +269,11 @@ void TTCPConnection::OpenConnection(const std::string& host, int port, int timeo
     try {
         ConnectSocket(host, port, timeoutMs);
         if (secure) {
+            // The handshake is always bounded (a server that stalls it must
+            // not hold the program): the connect limit, or 120 s.
             int limit = timeoutMs;
-            if (limit == 0 || limit == -1)
-                limit = TAntiFreeze::PumpingInUse() ? 120000 : -2;
+            if (limit <= 0)
+                limit = 120000;
             StartTLS(host, limit);
         }
     } catch (...) {
@@ -287,7 +289,7 @@ bool TTCPConnection::WaitForTLS(int want, int timeoutMs) {
 
 // The handshake runs on the non-blocking socket: each step that cannot go on
 // waits for the socket in the usual slices (pumping messages), all steps
-// together within `limit` ms (-2: no limit).
+// together within `limit` ms.
 void TTCPConnection::StartTLS(const std::string& host, int limit) {
     const int socket = FTransport->Handle();
     ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
@@ -303,13 +305,10 @@ void TTCPConnection::StartTLS(const std::string& host, int limit) {
         const TTLSSession::TWant want = FTLS->Handshake();
         if (want == TTLSSession::wNone)
             return;
-        int wait = -2;
-        if (limit != -2) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            wait = static_cast<int>(std::max<std::int64_t>(left.count(), 1));
-        }
-        if (!WaitForTLS(want, wait))
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 || !WaitForTLS(want, static_cast<int>(left)))
             throw ETLSError(host, "the handshake timed out");
     }
 }

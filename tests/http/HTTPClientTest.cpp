@@ -188,6 +188,17 @@ TEST_F(ConnectionReuseTest, AConnectionClosedJustAfterItsReplyIsReplacedWithoutA
     EXPECT_LE(server.ConnectionCount(), 40);
 }
 
+TEST_F(ConnectionReuseTest, BytesArrivingOnAnIdleConnectionAreNeverTakenAsTheNextReply) {
+    // After its reply the server sends a second, unasked one on the same
+    // connection; the next request goes out on a new connection instead.
+    TScriptedServer server(
+        {{{Reply("HTTP/1.1 200 OK", "one") + Reply("HTTP/1.1 200 OK", "stale")}, true},
+         {{Reply("HTTP/1.1 200 OK", "fresh")}, true}});
+    EXPECT_EQ(client.Get(server.Url("/a")), "one");
+    EXPECT_EQ(client.Get(server.Url("/b")), "fresh");
+    EXPECT_EQ(server.ConnectionCount(), 2);
+}
+
 using RedirectTest = ClientFixture;
 
 TEST_F(RedirectTest, PostIsSentAgainWithTheSameBodyToRelativeLocations) {
