@@ -20,6 +20,7 @@
 #include <strings.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -451,9 +452,14 @@ void TMariaDbServer::Start(const std::string& dir) {
     FSocket = dir + "/mariadb.sock";
     const std::string data = dir + "/data";
     const bool root = ::geteuid() == 0;
-    std::vector<std::string> install = {"mariadb-install-db", "--no-defaults", "--datadir=" + data,
-                                        "--auth-root-authentication-method=normal",
-                                        "--skip-test-db"};
+    // A temp folder of its own: instances running side by side must not
+    // share (and delete) each other's temporary tables in /tmp.
+    const std::string tmp = dir + "/tmp";
+    fs::create_directories(tmp);
+    std::vector<std::string> install = {
+        "mariadb-install-db", "--no-defaults",
+        "--datadir=" + data,  "--auth-root-authentication-method=normal",
+        "--skip-test-db",     "--tmpdir=" + tmp};
     if (root)
         install.push_back("--user=root");
     if (RunProgram(install, dir + "/install.log", 60000ms) != 0)
@@ -467,6 +473,7 @@ void TMariaDbServer::Start(const std::string& dir) {
                                      "--pid-file=" + dir + "/mariadb.pid",
                                      "--port=" + std::to_string(Port),
                                      "--bind-address=127.0.0.1",
+                                     "--tmpdir=" + tmp,
                                      "--log-error=" + dir + "/mariadb.err",
                                      "--skip-log-bin",
                                      "--innodb-buffer-pool-size=32M",
@@ -634,6 +641,24 @@ void TPhpCouponServer::StartTlsFront(const std::string& dir) {
     }
 }
 
+namespace {
+
+bool AcceptsUnixConnections(const std::string& path) {
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path)
+        Fail("socket path too long: " + path);
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
 void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
     const bool root = ::geteuid() == 0;
     const std::string run = dir + "/run";
@@ -748,7 +773,8 @@ void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
                   dir + "/nginx.conf", "-g", "daemon off;"},
                  dir + "/nginx.out");
     const auto deadline = Clock::now() + 15s;
-    while (!(FileExists(socket) && WaitForPort(Port, 100ms))) {
+    // The socket file appears before PHP-FPM listens on it: wait for a connect.
+    while (!(AcceptsUnixConnections(socket) && WaitForPort(Port, 100ms))) {
         if (!FProcess.Running() || !FFront.Running() || Clock::now() > deadline) {
             const std::string why = Tail(dir + "/php-fpm.log") + Tail(dir + "/php-fpm.out") +
                                     Tail(dir + "/nginx-error.log") + Tail(dir + "/nginx.out");
