@@ -55,6 +55,11 @@ void TfrmSettings::ApplySettings() {
     s.UserName = Text(ui->edtUsername);
     s.Password = Text(ui->edtPassword);
     s.InvalidPage = Text(ui->edtInvalid);
+    // Credentials in the site address lock the server's admin actions to
+    // them: the script gets the user name and a hash of the password.
+    std::string password;
+    if (SiteCredentials(Text(ui->edtSite), s.AdminUser, password))
+        s.AdminHash = HashAdminPassword(password);
     WriteWholeFile(ProgramFolder() + "coupsettings.php", BuildServerSettingsScript(s));
 
     TfrmMain* main = frmMain;

@@ -18,9 +18,11 @@ public:
     explicit TfrmSettings(QWidget* parent = nullptr);
     ~TfrmSettings() override;
 
-    // Writes coupsettings.php from the edit boxes, then copies the boxes
-    // into the main window's settings. Nothing is copied when the file
-    // cannot be written.
+    // Writes coupsettings.php from the edit boxes (with the admin user name
+    // and password hash when the site address carries credentials), then
+    // copies the boxes into the main window's settings. Nothing is written or
+    // copied when the credentials cannot be used, and nothing is copied when
+    // the file cannot be written.
     void ApplySettings();
 
     QLineEdit* edtSite() const;

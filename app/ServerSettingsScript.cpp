@@ -1,5 +1,10 @@
 #include "ServerSettingsScript.h"
 
+#include "http/URI.h"
+
+#include <crypt.h>
+#include <memory>
+
 namespace quillory {
 
 std::string EscapePhpDoubleQuoted(const std::string& value) {
@@ -13,13 +18,45 @@ std::string EscapePhpDoubleQuoted(const std::string& value) {
     return out;
 }
 
+bool SiteCredentials(const std::string& site, std::string& user, std::string& password) {
+    const TURI uri(site);
+    if (uri.Username.empty() || uri.Password.empty())
+        return false;
+    user = URLDecode(uri.Username);
+    password = URLDecode(uri.Password);
+    if (user.find(':') != std::string::npos)
+        throw EAdminCredentials("The user name in the Site URL cannot contain a colon.");
+    if (password.find('\0') != std::string::npos)
+        throw EAdminCredentials("The password in the Site URL cannot contain a zero byte.");
+    if (password.size() > kAdminPasswordMaxBytes)
+        throw EAdminCredentials("The password in the Site URL is longer than " +
+                                std::to_string(kAdminPasswordMaxBytes) + " bytes.");
+    return true;
+}
+
+std::string HashAdminPassword(const std::string& password) {
+    char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+    // No random bytes given: libxcrypt takes them from the system.
+    if (crypt_gensalt_rn("$2b$", kAdminHashCost, nullptr, 0, salt, sizeof salt) == nullptr)
+        throw std::runtime_error("Cannot make a salt for the admin password hash.");
+    auto data = std::make_unique<crypt_data>();
+    const char* hash = crypt_rn(password.c_str(), salt, data.get(), sizeof *data);
+    // Failures give null or a text starting with "*".
+    if (hash == nullptr || hash[0] != '$')
+        throw std::runtime_error("Cannot hash the admin password.");
+    return hash;
+}
+
 std::string BuildServerSettingsScript(const TServerSettings& s) {
     auto line = [](const char* name, const std::string& v) {
         return std::string("  $") + name + "=\"" + EscapePhpDoubleQuoted(v) + "\";\r\n";
     };
-    return "<?php\r\n" + line("hostname", s.HostName) + line("database", s.Database) +
-           line("username", s.UserName) + line("password", s.Password) +
-           line("invalidpage", s.InvalidPage) + "?>\r\n";
+    std::string out = "<?php\r\n" + line("hostname", s.HostName) + line("database", s.Database) +
+                      line("username", s.UserName) + line("password", s.Password) +
+                      line("invalidpage", s.InvalidPage);
+    if (!s.AdminUser.empty())
+        out += line("adminuser", s.AdminUser) + line("adminhash", s.AdminHash);
+    return out + "?>\r\n";
 }
 
 } // namespace quillory

@@ -32,3 +32,16 @@ CREATE TABLE IF NOT EXISTS redemptions (
     ip VARBINARY(64) NOT NULL,
     KEY redemptions_coupon (coupon_id)
 ) ENGINE=InnoDB;
+
+-- Failed redemptions per client address, for refusing code guessing: an
+-- address with 20 failures in the last 10 minutes is sent to the invalid page
+-- without its code being looked up. Rows older than that are removed as new
+-- failures come in.
+CREATE TABLE IF NOT EXISTS redemption_failures (
+    id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    ip VARBINARY(64) NOT NULL,
+    -- seconds since 1970 (Unix time)
+    failed_at BIGINT NOT NULL,
+    KEY redemption_failures_ip (ip, failed_at),
+    KEY redemption_failures_time (failed_at)
+) ENGINE=InnoDB;

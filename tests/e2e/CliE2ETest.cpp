@@ -1,4 +1,5 @@
 // quillory-cli as a user runs it, against the server script on SQLite.
+#include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
 
@@ -182,7 +183,11 @@ TEST_F(CliE2E, SiteComesFromSettingsDatBesideTheProgram) {
     WriteWholeFile(dir + "/settings.dat", "[Settings]\r\nwebserver=" + site + "\r\n");
     r = Cli({"check"}, false, program);
     EXPECT_EQ(r.Status, 0) << r.Output;
-    EXPECT_NE(r.Output.find(site + "/couponsactions.php is ready"), std::string::npos);
+    // The address as shown: the password hidden.
+    EXPECT_NE(r.Output.find(RedactURLPassword(site) + "/couponsactions.php is ready"),
+              std::string::npos)
+        << r.Output;
+    EXPECT_EQ(r.Output.find(Backend("SQLite").Php.Settings().AdminPassword), std::string::npos);
 }
 
 TEST_F(CliE2E, FailuresGiveAClearMessageAndANonZeroStatus) {

@@ -324,7 +324,7 @@ TEST(CouponServerSchema, TablesCreatedOnFirstUseMatchSchemaFile) {
     const std::string site = php.SiteURL();
     TCouponService service(http, [&] { return site; });
     ASSERT_TRUE(service.CheckService()) << service.LastReply();
-    for (const char* table : {"coupons", "redemptions"}) {
+    for (const char* table : {"coupons", "redemptions", "redemption_failures"}) {
         const std::string show = std::string("SHOW CREATE TABLE ") + table;
         auto definition = [&](const std::string& database) {
             // The AUTO_INCREMENT counter differs with the rows added so far.
@@ -332,7 +332,7 @@ TEST(CouponServerSchema, TablesCreatedOnFirstUseMatchSchemaFile) {
                                       "");
         };
         const std::string created = definition("fresh_coupons");
-        EXPECT_NE(created.find("`code` varbinary(255)"), std::string::npos) << created;
+        EXPECT_NE(created.find(" varbinary("), std::string::npos) << created;
         EXPECT_EQ(created, definition(db.Database)) << table;
     }
 }

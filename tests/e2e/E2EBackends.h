@@ -2,7 +2,9 @@
 // The two server set-ups every end-to-end test runs on: the server script on
 // a private MariaDB (tables from server/schema.sql, the host given in the
 // "host:port" form) and on SQLite through $dsn (tables created on first use).
-// Each is started once per test program and stopped at its end.
+// Each is started once per test program and stopped at its end. The site
+// address of each carries the seller's credentials. Every test starts with no
+// failed redemptions recorded, since all of them come from 127.0.0.1.
 #include "tests/e2e/ServiceHarness.h"
 
 #include <memory>
@@ -19,6 +21,11 @@ struct TBackend {
 
 // "MariaDB" or "SQLite"; started on first use.
 TBackend& Backend(const std::string& name);
+
+// Runs SQL on the backend's database, bypassing the script.
+void RunSql(TBackend& backend, const std::string& sql);
+// The first column of the first row a query gives, as text.
+std::string QueryValue(TBackend& backend, const std::string& sql);
 
 // Today's date on the server (UTC) as "yyyy-m-d", moved by `days`.
 std::string ServerDate(int days = 0);

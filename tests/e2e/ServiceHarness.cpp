@@ -6,15 +6,21 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <set>
 #include <stdexcept>
 #include <strings.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -38,10 +44,19 @@ std::string Tail(const std::string& path) {
     return text.size() > 2000 ? text.substr(text.size() - 2000) : text;
 }
 
-int ConnectLoopback(int port) {
+int ConnectLoopback(int port, const std::string& sourceAddress = {}) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
+    if (!sourceAddress.empty()) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, sourceAddress.c_str(), &from.sin_addr) != 1 ||
+            ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+            ::close(fd);
+            return -1;
+        }
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
@@ -207,40 +222,109 @@ std::string THttpReply::Header(const std::string& name) const {
     return {};
 }
 
+namespace {
+
+std::mutex& TlsPortsLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::set<int>& TlsPorts() {
+    static std::set<int> ports;
+    return ports;
+}
+bool IsTlsPort(int port) {
+    std::lock_guard<std::mutex> hold(TlsPortsLock());
+    return TlsPorts().count(port) != 0;
+}
+
+// One connection of HttpPost: plain, or TLS when the port is a TLS front's
+// (the certificate is not checked: this stands in for a browser, not for the
+// client under test).
+class TRawConnection {
+public:
+    TRawConnection(int fd, bool tls) : FFd(fd) {
+        if (!tls)
+            return;
+        FContext = SSL_CTX_new(TLS_client_method());
+        FSSL = FContext ? SSL_new(FContext) : nullptr;
+        if (FSSL == nullptr || SSL_set_fd(FSSL, fd) != 1 ||
+            SSL_set_tlsext_host_name(FSSL, "localhost") != 1 || SSL_connect(FSSL) != 1) {
+            Release();
+            Fail("TLS handshake with the test front failed");
+        }
+    }
+    ~TRawConnection() { Release(); }
+    TRawConnection(const TRawConnection&) = delete;
+    TRawConnection& operator=(const TRawConnection&) = delete;
+
+    void SendAll(const std::string& data) {
+        std::size_t sent = 0;
+        while (sent < data.size()) {
+            const long n =
+                FSSL ? SSL_write(FSSL, data.data() + sent, static_cast<int>(data.size() - sent))
+                     : ::send(FFd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                Fail("send failed");
+            sent += static_cast<std::size_t>(n);
+        }
+    }
+    // Bytes read, 0 at the end of the reply.
+    long Receive(char* buffer, std::size_t size, Clock::time_point deadline, long limitMs) {
+        if (!FSSL || SSL_pending(FSSL) == 0) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{FFd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                Fail("no complete reply within " + std::to_string(limitMs) + " ms");
+        }
+        const long n =
+            FSSL ? SSL_read(FSSL, buffer, static_cast<int>(size)) : ::recv(FFd, buffer, size, 0);
+        return n < 0 ? 0 : n;
+    }
+
+private:
+    void Release() {
+        if (FSSL)
+            SSL_free(FSSL);
+        if (FContext)
+            SSL_CTX_free(FContext);
+        if (FFd >= 0)
+            ::close(FFd);
+        FSSL = nullptr;
+        FContext = nullptr;
+        FFd = -1;
+    }
+
+    int FFd;
+    SSL_CTX* FContext = nullptr;
+    SSL* FSSL = nullptr;
+};
+
+} // namespace
+
 THttpReply HttpPost(int port, const std::string& path, const std::string& contentType,
-                    const std::string& body, std::chrono::milliseconds limit) {
-    int fd = ConnectLoopback(port);
+                    const std::string& body, std::chrono::milliseconds limit,
+                    const std::string& sourceAddress, const std::string& extraHeaders,
+                    const std::string& protocol) {
+    int fd = ConnectLoopback(port, sourceAddress);
     if (fd < 0)
         Fail("cannot connect to port " + std::to_string(port));
+    TRawConnection connection(fd, IsTlsPort(port));
     const std::string request =
-        "POST " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        "POST " + path + " " + protocol + "\r\nHost: 127.0.0.1:" + std::to_string(port) +
         "\r\nContent-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) +
-        "\r\nConnection: close\r\n\r\n" + body;
-    std::size_t sent = 0;
-    while (sent < request.size()) {
-        ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-            ::close(fd);
-            Fail("send failed");
-        }
-        sent += static_cast<std::size_t>(n);
-    }
+        "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body;
+    connection.SendAll(request);
     std::string raw;
     const auto deadline = Clock::now() + limit;
     char buffer[16384];
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            ::close(fd);
-            Fail("no complete reply within " + std::to_string(limit.count()) + " ms");
-        }
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        const long n =
+            connection.Receive(buffer, sizeof buffer, deadline, static_cast<long>(limit.count()));
         if (n <= 0)
             break;
         raw.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     THttpReply reply;
     std::size_t end = raw.find("\r\n\r\n");
     if (end == std::string::npos || raw.compare(0, 5, "HTTP/") != 0)
@@ -268,6 +352,71 @@ std::string UrlEncode(const std::string& text) {
     return out;
 }
 
+std::string PercentEncode(const std::string& text) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string BasicAuthorization(const std::string& user, const std::string& password) {
+    static const char* alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string in = user + ":" + password;
+    std::string out = "Basic ";
+    for (std::size_t i = 0; i < in.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, in.size() - i);
+        unsigned v = static_cast<unsigned char>(in[i]) << 16;
+        if (n > 1)
+            v |= static_cast<unsigned char>(in[i + 1]) << 8;
+        if (n > 2)
+            v |= static_cast<unsigned char>(in[i + 2]);
+        out += alphabet[(v >> 18) & 63];
+        out += alphabet[(v >> 12) & 63];
+        out += n > 1 ? alphabet[(v >> 6) & 63] : '=';
+        out += n > 2 ? alphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+TFront E2EFront() {
+    const char* front = std::getenv("QUILLORY_E2E_FRONT");
+    const std::string name = front ? front : "";
+    if (name.empty())
+        return TFront::Direct;
+    if (name == "https")
+        return TFront::Https;
+    if (name == "nginx")
+        return TFront::Nginx;
+    Fail("QUILLORY_E2E_FRONT must be empty, \"https\" or \"nginx\", not \"" + name + "\"");
+}
+
+std::string PhpPasswordHash(const std::string& password) {
+    static std::map<std::string, std::string> made;
+    auto it = made.find(password);
+    if (it != made.end())
+        return it->second;
+    const std::string dir = MakeScratchDir("hash");
+    const std::string out = dir + "/hash.txt";
+    if (RunProgram({"php", "-r", "echo password_hash($argv[1], PASSWORD_BCRYPT, ['cost' => 5]);",
+                    "--", password},
+                   out, 30000ms) != 0)
+        Fail("php could not hash a password: " + Tail(out));
+    std::string hash = ReadWholeFile(out);
+    fs::remove_all(dir);
+    if (hash.rfind("$2y$05$", 0) != 0)
+        Fail("unexpected password hash: " + hash);
+    return made[password] = hash;
+}
+
 std::string PhpString(const std::string& value) {
     std::string out = "\"";
     for (char c : value) {
@@ -287,6 +436,12 @@ std::string SettingsScript(const TServerSettings& s) {
     out += "  $invalidpage=" + PhpString(s.InvalidPage) + ";\r\n";
     if (!s.Dsn.empty())
         out += "  $dsn=" + PhpString(s.Dsn) + ";\r\n";
+    if (!s.AdminUser.empty()) {
+        out += "  $adminuser=" + PhpString(s.AdminUser) + ";\r\n";
+        out += "  $adminhash=" + PhpString(PhpPasswordHash(s.AdminPassword)) + ";\r\n";
+    }
+    if (s.AllowOpenAdmin)
+        out += "  $allowopenadmin = true;\r\n";
     return out + "?>\r\n";
 }
 
@@ -297,9 +452,14 @@ void TMariaDbServer::Start(const std::string& dir) {
     FSocket = dir + "/mariadb.sock";
     const std::string data = dir + "/data";
     const bool root = ::geteuid() == 0;
-    std::vector<std::string> install = {"mariadb-install-db", "--no-defaults", "--datadir=" + data,
-                                        "--auth-root-authentication-method=normal",
-                                        "--skip-test-db"};
+    // A temp folder of its own: instances running side by side must not
+    // share (and delete) each other's temporary tables in /tmp.
+    const std::string tmp = dir + "/tmp";
+    fs::create_directories(tmp);
+    std::vector<std::string> install = {
+        "mariadb-install-db", "--no-defaults",
+        "--datadir=" + data,  "--auth-root-authentication-method=normal",
+        "--skip-test-db",     "--tmpdir=" + tmp};
     if (root)
         install.push_back("--user=root");
     if (RunProgram(install, dir + "/install.log", 60000ms) != 0)
@@ -313,6 +473,7 @@ void TMariaDbServer::Start(const std::string& dir) {
                                      "--pid-file=" + dir + "/mariadb.pid",
                                      "--port=" + std::to_string(Port),
                                      "--bind-address=127.0.0.1",
+                                     "--tmpdir=" + tmp,
                                      "--log-error=" + dir + "/mariadb.err",
                                      "--skip-log-bin",
                                      "--innodb-buffer-pool-size=32M",
@@ -369,12 +530,34 @@ void TMariaDbServer::Stop() {
 // --- PHP -----------------------------------------------------------------------
 
 void TPhpCouponServer::Start(const std::string& dir, const TServerSettings& settings, int workers) {
+    Stop();
+    FSettings = settings;
     FDocRoot = dir + "/www";
     fs::create_directories(FDocRoot);
     fs::copy_file(SourceDir() + "/server/couponsactions.php", FDocRoot + "/couponsactions.php",
                   fs::copy_options::overwrite_existing);
-    WriteWholeFile(FDocRoot + "/coupsettings.php", SettingsScript(settings));
-    Port = FreeLoopbackPort();
+    WriteWholeFile(FDocRoot + "/coupsettings.php",
+                   settings.Script.empty() ? SettingsScript(settings) : settings.Script);
+    FScheme = "http";
+    FHost = "127.0.0.1";
+    switch (E2EFront()) {
+    case TFront::Direct:
+        StartPhpBuiltIn(dir, workers, FreeLoopbackPort());
+        FSitePort = Port;
+        break;
+    case TFront::Https:
+        StartPhpBuiltIn(dir, workers, FreeLoopbackPort());
+        StartTlsFront(dir);
+        break;
+    case TFront::Nginx:
+        StartNginx(dir, workers);
+        FSitePort = Port;
+        break;
+    }
+}
+
+void TPhpCouponServer::StartPhpBuiltIn(const std::string& dir, int workers, int port) {
+    Port = port;
     FProcess.Start({"php", "-d", "date.timezone=UTC", "-S", "127.0.0.1:" + std::to_string(Port),
                     "-t", FDocRoot},
                    dir + "/php.log", {"PHP_CLI_SERVER_WORKERS=" + std::to_string(workers)});
@@ -384,12 +567,238 @@ void TPhpCouponServer::Start(const std::string& dir, const TServerSettings& sett
     }
 }
 
+namespace {
+
+// A program of the system's sbin folders, which need not be on PATH.
+std::string SystemProgram(const std::vector<std::string>& names) {
+    for (const auto& name : names)
+        for (const char* folder : {"/usr/sbin/", "/usr/bin/", "/sbin/"})
+            if (FileExists(folder + name))
+                return folder + name;
+    return names.front();
+}
+
+// The certificate authority of this run and a certificate it signed for
+// "localhost" and 127.0.0.1; SSL_CERT_FILE is pointed at the authority so
+// the client (and every program the tests start) trusts it. Made once.
+std::string TlsServerPem() {
+    static std::string pem;
+    if (!pem.empty())
+        return pem;
+    const std::string dir = MakeScratchDir("tls");
+    const std::string log = dir + "/openssl.log";
+    auto run = [&](const std::vector<std::string>& argv) {
+        if (RunProgram(argv, log, 60000ms) != 0)
+            Fail("openssl failed: " + Tail(log));
+    };
+    WriteWholeFile(dir + "/ca.cnf", "basicConstraints=critical,CA:TRUE\n"
+                                    "keyUsage=critical,keyCertSign,cRLSign\n");
+    WriteWholeFile(dir + "/server.cnf", "subjectAltName=DNS:localhost,IP:127.0.0.1\n"
+                                        "basicConstraints=CA:FALSE\n"
+                                        "extendedKeyUsage=serverAuth\n");
+    const std::vector<std::string> ec = {"-newkey", "ec", "-pkeyopt",
+                                         "ec_paramgen_curve:prime256v1", "-nodes"};
+    auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    run(with(
+        with({"openssl", "req", "-new"}, ec),
+        {"-keyout", dir + "/ca.key", "-out", dir + "/ca.csr", "-subj", "/CN=Quillory e2e CA"}));
+    run({"openssl", "x509", "-req", "-in", dir + "/ca.csr", "-signkey", dir + "/ca.key", "-out",
+         dir + "/ca.pem", "-days", "2", "-extfile", dir + "/ca.cnf"});
+    run(with(
+        with({"openssl", "req", "-new"}, ec),
+        {"-keyout", dir + "/server.key", "-out", dir + "/server.csr", "-subj", "/CN=localhost"}));
+    run({"openssl", "x509", "-req", "-in", dir + "/server.csr", "-CA", dir + "/ca.pem", "-CAkey",
+         dir + "/ca.key", "-CAcreateserial", "-out", dir + "/server.crt", "-days", "2", "-extfile",
+         dir + "/server.cnf"});
+    WriteWholeFile(dir + "/server.pem",
+                   ReadWholeFile(dir + "/server.crt") + ReadWholeFile(dir + "/server.key"));
+    ::setenv("SSL_CERT_FILE", (dir + "/ca.pem").c_str(), 1);
+    pem = dir + "/server.pem";
+    return pem;
+}
+
+} // namespace
+
+void TPhpCouponServer::StartTlsFront(const std::string& dir) {
+    const std::string pem = TlsServerPem();
+    FScheme = "https";
+    FSitePort = FreeLoopbackPort();
+    {
+        std::lock_guard<std::mutex> hold(TlsPortsLock());
+        TlsPorts().insert(FSitePort);
+    }
+    FFront.Start({"socat",
+                  "OPENSSL-LISTEN:" + std::to_string(FSitePort) +
+                      ",bind=127.0.0.1,reuseaddr,fork,nodelay,verify=0,cert=" + pem,
+                  "TCP:127.0.0.1:" + std::to_string(Port) + ",nodelay"},
+                 dir + "/socat.log");
+    if (!WaitForPort(FSitePort, 15000ms)) {
+        Stop();
+        Fail("the TLS front did not start: " + Tail(dir + "/socat.log"));
+    }
+}
+
+namespace {
+
+bool AcceptsUnixConnections(const std::string& path) {
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path)
+        Fail("socket path too long: " + path);
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
+    const bool root = ::geteuid() == 0;
+    const std::string run = dir + "/run";
+    for (const char* sub : {"run", "run/body", "run/fastcgi", "run/proxy", "run/uwsgi", "run/scgi"})
+        fs::create_directories(dir + "/" + sub);
+    const std::string socket = run + "/php-fpm.sock";
+    std::string fpm = "[global]\n"
+                      "pid = " +
+                      run +
+                      "/php-fpm.pid\n"
+                      "error_log = " +
+                      dir +
+                      "/php-fpm.log\n"
+                      "daemonize = no\n"
+                      "[coupons]\n"
+                      "listen = " +
+                      socket +
+                      "\n"
+                      "listen.mode = 0666\n"
+                      "pm = static\n"
+                      "pm.max_children = " +
+                      std::to_string(workers) +
+                      "\n"
+                      "catch_workers_output = yes\n"
+                      "clear_env = yes\n"
+                      "php_admin_value[date.timezone] = UTC\n"
+                      "php_admin_value[error_log] = " +
+                      dir +
+                      "/php-errors.log\n"
+                      "php_admin_flag[log_errors] = on\n";
+    if (root)
+        fpm += "user = root\ngroup = root\n";
+    WriteWholeFile(dir + "/php-fpm.conf", fpm);
+    std::vector<std::string> fpmArgv = {SystemProgram({"php-fpm8.2", "php-fpm"}),
+                                        "--nodaemonize",
+                                        "--fpm-config",
+                                        dir + "/php-fpm.conf",
+                                        "--prefix",
+                                        run};
+    if (root)
+        fpmArgv.push_back("--allow-to-run-as-root");
+    FProcess.Start(fpmArgv, dir + "/php-fpm.out");
+
+    Port = FreeLoopbackPort();
+    // The FastCGI parameters are written out here rather than taken from the
+    // system's nginx folder; request headers (Authorization among them) go to
+    // PHP as HTTP_* variables.
+    std::string conf = "worker_processes 2;\n"
+                       "pid " +
+                       run +
+                       "/nginx.pid;\n"
+                       "error_log " +
+                       dir + "/nginx-error.log;\n";
+    if (root)
+        conf += "user root;\n";
+    conf += "events { worker_connections 256; }\n"
+            "http {\n"
+            "  access_log " +
+            dir +
+            "/nginx-access.log;\n"
+            "  client_body_temp_path " +
+            run +
+            "/body;\n"
+            "  fastcgi_temp_path " +
+            run +
+            "/fastcgi;\n"
+            "  proxy_temp_path " +
+            run +
+            "/proxy;\n"
+            "  uwsgi_temp_path " +
+            run +
+            "/uwsgi;\n"
+            "  scgi_temp_path " +
+            run +
+            "/scgi;\n"
+            "  server {\n"
+            "    listen 127.0.0.1:" +
+            std::to_string(Port) +
+            ";\n"
+            "    server_name localhost;\n"
+            "    root " +
+            FDocRoot +
+            ";\n"
+            "    location ~ \\.php$ {\n"
+            "      try_files $uri =404;\n"
+            "      fastcgi_pass unix:" +
+            socket +
+            ";\n"
+            "      fastcgi_param SCRIPT_FILENAME $document_root$fastcgi_script_name;\n"
+            "      fastcgi_param SCRIPT_NAME $fastcgi_script_name;\n"
+            "      fastcgi_param QUERY_STRING $query_string;\n"
+            "      fastcgi_param REQUEST_METHOD $request_method;\n"
+            "      fastcgi_param CONTENT_TYPE $content_type;\n"
+            "      fastcgi_param CONTENT_LENGTH $content_length;\n"
+            "      fastcgi_param REQUEST_URI $request_uri;\n"
+            "      fastcgi_param DOCUMENT_URI $document_uri;\n"
+            "      fastcgi_param DOCUMENT_ROOT $document_root;\n"
+            "      fastcgi_param SERVER_PROTOCOL $server_protocol;\n"
+            "      fastcgi_param GATEWAY_INTERFACE CGI/1.1;\n"
+            "      fastcgi_param SERVER_SOFTWARE nginx;\n"
+            "      fastcgi_param REMOTE_ADDR $remote_addr;\n"
+            "      fastcgi_param REMOTE_PORT $remote_port;\n"
+            "      fastcgi_param SERVER_ADDR $server_addr;\n"
+            "      fastcgi_param SERVER_PORT $server_port;\n"
+            "      fastcgi_param SERVER_NAME $server_name;\n"
+            "      fastcgi_param REDIRECT_STATUS 200;\n"
+            "    }\n"
+            "  }\n"
+            "}\n";
+    WriteWholeFile(dir + "/nginx.conf", conf);
+    FFront.Start({SystemProgram({"nginx"}), "-p", run, "-e", dir + "/nginx-error.log", "-c",
+                  dir + "/nginx.conf", "-g", "daemon off;"},
+                 dir + "/nginx.out");
+    const auto deadline = Clock::now() + 15s;
+    // The socket file appears before PHP-FPM listens on it: wait for a connect.
+    while (!(AcceptsUnixConnections(socket) && WaitForPort(Port, 100ms))) {
+        if (!FProcess.Running() || !FFront.Running() || Clock::now() > deadline) {
+            const std::string why = Tail(dir + "/php-fpm.log") + Tail(dir + "/php-fpm.out") +
+                                    Tail(dir + "/nginx-error.log") + Tail(dir + "/nginx.out");
+            Stop();
+            Fail("nginx with PHP-FPM did not start: " + why);
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
 void TPhpCouponServer::Stop() {
+    FFront.Stop(5000ms);
     FProcess.Stop(5000ms);
 }
 
+std::string TPhpCouponServer::PlainSiteURL() const {
+    return FScheme + "://" + FHost + ":" + std::to_string(FSitePort);
+}
+
 std::string TPhpCouponServer::SiteURL() const {
-    return "http://127.0.0.1:" + std::to_string(Port);
+    if (FSettings.AdminUser.empty())
+        return PlainSiteURL();
+    return FScheme + "://" + PercentEncode(FSettings.AdminUser) + ":" +
+           PercentEncode(FSettings.AdminPassword) + "@" + FHost + ":" + std::to_string(FSitePort);
 }
 
 } // namespace quillory::e2e
