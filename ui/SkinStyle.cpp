@@ -101,8 +101,11 @@ QColor FontColorFor(const TSkinEntry& e, const QStyleOption* opt, const QColor& 
     QColor c = e.Color("fontcolor", fallback);
     if (!(opt->state & QStyle::State_Enabled))
         return e.Color("disabledfontcolor", c);
+    // The default button's own text colour belongs to its default picture;
+    // hovered, pressed or checked, the button shows another picture and
+    // takes that picture's text colour.
     if (isDefault && e.Has("defaultfontcolor") &&
-        !(opt->state & (QStyle::State_MouseOver | QStyle::State_Sunken)))
+        !(opt->state & (QStyle::State_MouseOver | QStyle::State_Sunken | QStyle::State_On)))
         return e.Color("defaultfontcolor", c);
     if (opt->state & QStyle::State_MouseOver)
         return e.Color("activefontcolor", c);

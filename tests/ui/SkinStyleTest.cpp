@@ -120,6 +120,40 @@ TEST_F(SkinStyleTest, ButtonsDrawFromTheSkinAndFollowAReload) {
     EXPECT_EQ(CentreOf(*special), 0x0000FFu);
 }
 
+bool HasPixel(QWidget& w, QRgb colour) {
+    const QImage img = w.grab().toImage();
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if ((img.pixel(x, y) & 0xFFFFFF) == colour)
+                return true;
+    return false;
+}
+
+TEST_F(SkinStyleTest, DefaultTextColourOnlyOnTheDefaultPicture) {
+    TSkinPackage p = SamplePackage(
+        Description({"button:button"},
+                    "[button]\r\npicture=0\r\nskinrect=0,0,40,21\r\nmargins=2,2,2,2\r\n"
+                    "fontcolor=#000000\r\ndefaultfontcolor=#00FF00\r\n"
+                    "fontname=Arial\r\nfontheight=-17\r\n"),
+        0);
+    p.ActivePictures = {SolidBitmap(64, 32, 0xFFFFFF)};
+    TCompressedStoredSkin skin;
+    skin.CompressedData = Compressed(p);
+    FData->LoadCompressedStoredSkin(skin);
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* button = new QPushButton("MMMM", &window);
+    button->setDefault(true);
+    button->setCheckable(true);
+    layout->addWidget(button);
+    window.resize(200, 60);
+    window.show();
+    EXPECT_TRUE(HasPixel(*button, 0x00FF00u));
+    button->setChecked(true);
+    EXPECT_FALSE(HasPixel(*button, 0x00FF00u));
+    EXPECT_TRUE(HasPixel(*button, 0x000000u));
+}
+
 TEST_F(SkinStyleTest, OpenDialogsFollowASecondPackage) {
     FData->LoadCompressedStoredSkin(SolidSkin("button", 0));
     TSkinMessage message;
