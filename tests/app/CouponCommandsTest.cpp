@@ -288,6 +288,39 @@ TEST_F(CouponCommandsTest, EditRoundTripsACommaInTheCommentsAndTheNameUnchanged)
     EXPECT_EQ(edit.Field("coupcreatedate"), FormatDateYMD(Today()));
 }
 
+// A record that cannot be read goes to the general error handling and no
+// editor opens: a short record, days that are no number, a date that is none.
+TEST_F(CouponCommandsTest, EditOfAnUnreadableRecordShowsAnErrorAndNoEditor) {
+    struct Case {
+        std::string reply;
+        std::string error;
+    };
+    const Case cases[] = {{"^OK", "The coupon's record is empty."},
+                          {"\"9\",\"A\",\"B\"^OK", "A coupon record has 3 fields; 9 are needed."},
+                          {ListReplyOf({{"9", "A", "B", "0", "2", "ten", "2030-1-1", "", "", ""}}),
+                           "'ten' is not a valid integer value"},
+                          {ListReplyOf({{"9", "A", "B", "0", "2", "1", "2030-2-30", "", "", ""}}),
+                           "'2030-2-30' is not a valid date"},
+                          {ListReplyOf({{"9", "A", "B", "0", "2", "1", "2030-2", "", "", ""}}),
+                           "'2030-2' is not a valid date"}};
+    std::string record;
+    TCouponServiceScript service([&](const TCouponRequest& r) -> std::string {
+        if (r.Action() == "5")
+            return ListReplyOf({Coupon("9", "A", "B")});
+        return r.Action() == "9" ? record : "OK";
+    });
+    Start(service);
+    for (const Case& c : cases) {
+        record = c.reply;
+        errors.clear();
+        Highlight(0);
+        Click("SkinButton6");
+        ASSERT_EQ(errors.size(), 1) << c.reply;
+        EXPECT_EQ(errors[0].toStdString(), c.error);
+        EXPECT_EQ(frmCoupon, nullptr);
+    }
+}
+
 // The record's expiry date ends up in the editor and goes back unchanged,
 // whatever the user's date format and the server's way of writing it.
 TEST_F(CouponCommandsTest, ExpiryDateRoundTripsUnderEveryDateOrder) {
