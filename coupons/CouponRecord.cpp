@@ -40,14 +40,14 @@ std::string Unquoted(std::string_view field) {
 }
 } // namespace
 
-TCouponRecord CouponRecordFromView(const TListReplyView& list, std::size_t record) {
+namespace {
+void FillCouponRecord(TCouponRecord& c, const TListReplyView& list, std::size_t record) {
     if (list.FieldCount(record) < kCouponRecordFields) {
         throw EListReplyError("A coupon record has " + std::to_string(list.FieldCount(record)) +
                                   " fields; " + std::to_string(kCouponRecordFields) +
                                   " are needed.",
                               record);
     }
-    TCouponRecord c;
     c.Id = Unquoted(list.Field(record, 0));
     c.Code = list.Field(record, 1);
     c.Name = list.Field(record, 2);
@@ -58,15 +58,21 @@ TCouponRecord CouponRecordFromView(const TListReplyView& list, std::size_t recor
     c.OrderPage = list.Field(record, 7);
     c.Comments = list.Field(record, 8);
     c.CreateDate = list.Field(record, 9);
+}
+} // namespace
+
+TCouponRecord CouponRecordFromView(const TListReplyView& list, std::size_t record) {
+    TCouponRecord c;
+    FillCouponRecord(c, list, record);
     return c;
 }
 
 std::vector<TCouponRecord> DecodeCouponList(std::string_view reply) {
-    const TListReplyView list(std::string(reply), kCouponRecordFields, kCouponRecordFields + 1);
-    std::vector<TCouponRecord> out;
-    out.reserve(list.RecordCount());
+    const TListReplyView list =
+        TListReplyView::Borrowing(reply, kCouponRecordFields, kCouponRecordFields + 1);
+    std::vector<TCouponRecord> out(list.RecordCount());
     for (std::size_t i = 0; i < list.RecordCount(); ++i)
-        out.push_back(CouponRecordFromView(list, i));
+        FillCouponRecord(out[i], list, i); // built where they stay
     if (!list.Complete())
         throw EListReplyError(list.Error(), list.RecordCount());
     return out;

@@ -105,12 +105,24 @@ std::string ShortRecordMessage(std::size_t index, std::size_t fields, std::size_
 
 TListReplyView::TListReplyView(std::string reply, std::size_t minFields, std::size_t keptFields)
     : FBytes(std::move(reply)), FKept(keptFields) {
-    if (FBytes.size() >= std::numeric_limits<std::uint32_t>::max())
+    Prepare(FBytes, minFields);
+}
+
+TListReplyView TListReplyView::Borrowing(std::string_view reply, std::size_t minFields,
+                                         std::size_t keptFields) {
+    TListReplyView view;
+    view.FKept = keptFields;
+    view.FBorrowed = reply.data() ? reply.data() : "";
+    view.Prepare(reply, minFields);
+    return view;
+}
+
+void TListReplyView::Prepare(std::string_view b, std::size_t minFields) {
+    if (b.size() >= std::numeric_limits<std::uint32_t>::max())
         throw EListReplyError("The reply is too large to be read.", 0);
     // The list ends at the "^OK" after which only more "^OK" and line breaks
     // follow. A "^OK" before that (a value holding one) is removed first, as
     // the general rule says; that needs a copy, so it is done only then.
-    const std::string_view b(FBytes);
     std::size_t end = b.size();
     for (;;) {
         while (end > 0 && (b[end - 1] == '\r' || b[end - 1] == '\n'))
@@ -133,17 +145,18 @@ TListReplyView::TListReplyView(std::string reply, std::size_t minFields, std::si
         ++p;
     }
     if (irregular) {
-        FBytes = ListBody(FBytes);
+        FBytes = ListBody(b);
+        FBorrowed = nullptr;
         end = FBytes.size();
     }
     Decode(end, minFields);
 }
 
 void TListReplyView::Decode(std::size_t end, std::size_t minFields) {
-    const std::string_view body(FBytes.data(), end);
+    const char* const base = Bytes();
+    const std::string_view body(base, end);
     if (body.empty() || body == "OK")
         return;
-    const char* const base = FBytes.data();
     const char* const stop = base + end;
     // Rough size guess: keeps the vectors from regrowing many times.
     FFieldCounts.reserve(end / 128 + 1);

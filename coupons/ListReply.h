@@ -54,6 +54,10 @@ public:
     TListReplyView() = default;
     // Takes the reply over (move it in to avoid a copy).
     TListReplyView(std::string reply, std::size_t minFields, std::size_t keptFields);
+    // Reads `reply` where it stands: it must outlive the view. (A reply with
+    // "^OK" inside its values is copied once, to remove them.)
+    static TListReplyView Borrowing(std::string_view reply, std::size_t minFields,
+                                    std::size_t keptFields);
 
     std::size_t RecordCount() const { return FFieldCounts.size(); }
     // How many fields the record has (kept or not).
@@ -64,7 +68,7 @@ public:
         if (field >= FKept || field >= FFieldCounts[record])
             return {};
         const TSpan& s = FSpans[record * FKept + field];
-        return std::string_view(FBytes.data() + s.Begin, s.End - s.Begin);
+        return std::string_view(Bytes() + s.Begin, s.End - s.Begin);
     }
     bool Complete() const { return FError.empty(); }
     const std::string& Error() const { return FError; }
@@ -75,9 +79,12 @@ private:
         std::uint32_t Begin;
         std::uint32_t End;
     };
+    void Prepare(std::string_view reply, std::size_t minFields);
     void Decode(std::size_t end, std::size_t minFields);
+    const char* Bytes() const { return FBorrowed ? FBorrowed : FBytes.data(); }
 
     std::string FBytes;
+    const char* FBorrowed = nullptr; // the reply read in place, when not owned
     std::size_t FKept = 0;
     std::vector<TSpan> FSpans;               // RecordCount() * FKept
     std::vector<std::uint32_t> FFieldCounts; // per record
