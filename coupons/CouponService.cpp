@@ -20,9 +20,8 @@ std::string TCouponService::ServiceURL() const {
            (FScriptName ? FScriptName() : std::string(kCouponScriptName));
 }
 
-std::optional<std::string> TCouponService::Exchange(const std::string& action,
-                                                    const TFields& fields,
-                                                    const TReplyReader& reader) {
+const std::string* TCouponService::Exchange(const std::string& action, const TFields& fields,
+                                            const TReplyReader& reader) {
     FLastError.clear();
     FHTTP.SetReadTimeout(ReadTimeout);
     TMultiPartFormDataStream form;
@@ -35,15 +34,15 @@ std::optional<std::string> TCouponService::Exchange(const std::string& action,
         std::string reply = FHTTP.PostForm(url, form);
         if (reader && ReplyContainsOK(reply))
             reader(reply);
-        FLastReply = reply;
-        return reply;
+        FLastReply = std::move(reply); // a list reply can be large: no copy
+        return &FLastReply;
     } catch (const std::exception& e) {
         FLastError = e.what();
     } catch (...) {
         FLastError = "Unknown error";
     }
     FLastReply = kReplyFailed;
-    return std::nullopt;
+    return nullptr;
 }
 
 std::string TCouponService::ReplyOr(const std::string& action, const TFields& fields,
@@ -140,7 +139,7 @@ bool TCouponService::CouponCodeExists(const std::string& code) {
 }
 
 bool TCouponService::GetCoupon(const std::string& id, std::string& record) {
-    std::optional<std::string> reply;
+    const std::string* reply = nullptr;
     try {
         reply = Exchange("9", {{"coupid", id}});
     } catch (const std::exception& e) {

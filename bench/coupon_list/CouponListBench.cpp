@@ -155,10 +155,8 @@ void PrintDecodeSummary() {
                 mb / inPlace);
     std::printf("  ours, records (Edit, CLI)       %7.1f ms  %7.0f MB/s\n", records * 1e3,
                 mb / records);
-    std::printf("  peer, std::string per field     %7.1f ms  %7.0f MB/s\n", peer * 1e3,
-                mb / peer);
-    std::printf("  memchr scan for \"^\" (ceiling) %7.1f ms  %7.0f MB/s\n", scan * 1e3,
-                mb / scan);
+    std::printf("  peer, std::string per field     %7.1f ms  %7.0f MB/s\n", peer * 1e3, mb / peer);
+    std::printf("  memchr scan for \"^\" (ceiling) %7.1f ms  %7.0f MB/s\n", scan * 1e3, mb / scan);
     std::printf("  ratio in place / peer %.1fx, records / peer %.1fx  (%zu)\n", peer / inPlace,
                 peer / records, sink % 10);
 }

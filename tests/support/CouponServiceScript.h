@@ -4,6 +4,7 @@
 // chooses from the request (usually by its action).
 #include "tests/support/LoopbackServer.h"
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -109,6 +110,25 @@ inline std::string ListReplyOf(const std::vector<std::vector<std::string>>& reco
         for (std::size_t i = 0; i < r.size(); ++i)
             out += (i ? "\",\"" : "") + r[i];
         out += "\"^";
+    }
+    return out + "OK";
+}
+
+// A list reply of `count` coupons shaped like a real shop's (names with
+// commas, two-line comments, order pages with query strings), about 170 bytes
+// a coupon.
+inline std::string SyntheticCouponList(int count) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(count) * 180 + 2);
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        char code[16];
+        std::snprintf(code, sizeof code, "C%07d", i);
+        out += "\"" + n + "\",\"" + code + "\",\"Coupon number " + n + ", spring sale\",\"" +
+               (i % 7 == 0 ? "1" : "0") + "\",\"" + std::to_string(1 + i % 3) + "\",\"" +
+               std::to_string(i % 90) + "\",\"2030-" + std::to_string(1 + i % 12) + "-" +
+               std::to_string(1 + i % 28) + "\",\"http://shop.example/order.php?item=" + n +
+               "\",\"Comment for coupon " + n + "\r\nsecond line\",\"2026-12-9\"^";
     }
     return out + "OK";
 }
