@@ -1,8 +1,10 @@
 #include "coupons/CouponListView.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTextOption>
 
 namespace quillory {
 
@@ -71,8 +73,17 @@ void TCouponListView::paintEvent(QPaintEvent* e) {
     if (FModel->rowCount() == 0 && !FEmptyHint.isEmpty()) {
         QPainter p(viewport());
         p.setPen(palette().color(QPalette::Disabled, QPalette::Text));
-        p.drawText(viewport()->rect().adjusted(12, 0, -12, 0), Qt::AlignCenter | Qt::TextSingleLine,
-                   FEmptyHint);
+        // One line: a smaller font where the window is narrow, and as a last
+        // resort the middle of the line left out.
+        const QRect area = viewport()->rect().adjusted(12, 0, -12, 0);
+        QFont f = font();
+        if (f.pixelSize() <= 0)
+            f.setPixelSize(QFontMetrics(f).height());
+        while (QFontMetrics(f).horizontalAdvance(FEmptyHint) > area.width() && f.pixelSize() > 10)
+            f.setPixelSize(f.pixelSize() - 1);
+        p.setFont(f);
+        p.drawText(area, Qt::AlignCenter | Qt::TextSingleLine,
+                   QFontMetrics(f).elidedText(FEmptyHint, Qt::ElideMiddle, area.width()));
     }
 }
 

@@ -9,6 +9,10 @@
 #include "ui/SkinNumericEdit.h"
 #include "ui_FCoupon.h"
 
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -86,6 +90,14 @@ TfrmCoupon::TfrmCoupon(TCouponService& service, TSkinMessage& messages, QWidget*
       FMessages(messages), FShowFailure(std::move(showFailure)) {
     ui->setupUi(this);
     setFixedSize(510, 415);
+    // The captions beside the fields are set in the dialog's designed font
+    // (Arial, 11 pixels), so they fit the places the layout gives them.
+    QFont captions(QStringLiteral("Arial"));
+    captions.setPixelSize(11);
+    for (QWidget* w : findChildren<QWidget*>())
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) ||
+            qobject_cast<QGroupBox*>(w))
+            w->setFont(captions);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
