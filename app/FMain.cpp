@@ -8,12 +8,15 @@
 #include "coupons/CouponListView.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/FCoupon.h"
+#include "coupons/FFormCode.h"
+#include "coupons/FStatistics.h"
 #include "coupons/ListReply.h"
 #include "coupons/RequestGuard.h"
 #include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
+#include "ui/SkinDateEdit.h"
 #include "ui/SkinStyle.h"
 #include "ui_FMain.h"
 
@@ -151,6 +154,8 @@ TfrmMain::TfrmMain(QWidget* parent)
     }
     connect(ui->lvwItems, &QAbstractItemView::activated, this,
             [this] { RunGuarded([this] { SkinButton6Click(); }); });
+    ConnectClick("btnStats", [this] { btnStatsClick(); });
+    ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
     ConnectClick("btnMakeMoney", [this] { OpenURL(kAffiliateBaseAddress + FAffiliateID); });
 
@@ -360,9 +365,11 @@ void TfrmMain::SkinButton8Click() {
 }
 
 void TfrmMain::LoadSettings() {
-    const std::string path = ProgramFolder() + kSettingsFile;
-    if (FileExists(path)) {
-        auto read = [&](const char* key) { return ReadProfileString(path, kSettingsSection, key); };
+    // The file is read once; a missing, odd or oversized file reads as no file.
+    if (const auto text = ReadProfileText(ProgramFolder() + kSettingsFile)) {
+        auto read = [&](const char* key) {
+            return ReadProfileStringFromText(*text, kSettingsSection, key);
+        };
         FWebServer = read("webserver");
         FDbHostName = read("dbhostname");
         FDbDatabase = read("dbdatabase");
@@ -399,6 +406,29 @@ void TfrmMain::SkinButton7Click() {
     dialog->exec();
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
+}
+
+void TfrmMain::btnStatsClick() {
+    // The window fetches and decodes the redemptions while it is created,
+    // with the events pumped; with a request in flight, or a window already
+    // on its way, the command does nothing.
+    static bool opening = false;
+    if (opening || TRequestGuard::InFlight(FCouponService))
+        return;
+    std::unique_ptr<TfrmStats> dialog;
+    {
+        opening = true;
+        struct Opened {
+            ~Opened() { opening = false; }
+        } opened;
+        dialog = std::make_unique<TfrmStats>(FCouponService, msgMain, DefaultFormatSettings());
+    }
+    dialog->exec();
+}
+
+void TfrmMain::btnLoadClick() {
+    TfrmFormCode dialog(FWebServer, FScriptName);
+    dialog.exec();
 }
 
 void TfrmMain::FormResize() {

@@ -93,6 +93,8 @@ private:
     // The quiet line in the empty list after a failed start-up step.
     void ShowStartupFailure(bool serviceChecked);
     void PlaceListColumns();
+    void btnStatsClick();
+    void btnLoadClick();
     void PlaceLinkLabels();
     template <typename Handler> void ConnectClick(const char* buttonName, Handler handler);
 

@@ -23,6 +23,7 @@ std::string TCouponService::ServiceURL() const {
 const std::string* TCouponService::Exchange(const std::string& action, const TFields& fields,
                                             const TReplyReader& reader) {
     FLastError.clear();
+    FLastRefusal.clear();
     FHTTP.SetReadTimeout(ReadTimeout);
     TMultiPartFormDataStream form;
     form.AddField("action", action);
@@ -36,6 +37,12 @@ const std::string* TCouponService::Exchange(const std::string& action, const TFi
             reader(reply);
         FLastReply = std::move(reply); // a list reply can be large: no copy
         return &FLastReply;
+    } catch (const EHTTPProtocolException& e) {
+        FLastError = e.what();
+        if (e.ReplyCode == 401)
+            FLastRefusal = kRefusedCredentials;
+        else if (e.ReplyCode == 403)
+            FLastRefusal = TrimText(e.ReplyBody);
     } catch (const std::exception& e) {
         FLastError = e.what();
     } catch (...) {

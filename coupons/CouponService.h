@@ -28,6 +28,9 @@ inline constexpr const char* kReplyExistRecord = "EXIST RECORD";
 inline constexpr const char* kReplyDontExistRecord = "DON'T EXIST RECORD";
 // What stands in for the reply when the exchange fails (no server sends it).
 inline constexpr const char* kReplyFailed = "BAD";
+// What a 401 reply of the coupon service means to the seller.
+inline constexpr const char* kRefusedCredentials =
+    "The coupon service refused the user name or password.";
 
 class TCouponService {
 public:
@@ -77,6 +80,10 @@ public:
     // and, after a failure, why the exchange or the decoding failed.
     const std::string& LastReply() const { return FLastReply; }
     const std::string& LastError() const { return FLastError; }
+    // Why the server refused the last operation: empty unless its reply had
+    // the status 401 (then kRefusedCredentials) or 403 (then the server's
+    // reply text, trimmed, which tells the seller what to set up).
+    const std::string& LastRefusal() const { return FLastRefusal; }
     // True while a request of this client is in flight: a second command
     // should return at once instead of starting one.
     bool Busy() const { return FHTTP.Busy(); }
@@ -106,6 +113,7 @@ private:
     TTextSource FScriptName;
     std::string FLastReply;
     std::string FLastError;
+    std::string FLastRefusal;
 };
 
 // True if `reply` contains the capital pair "OK" anywhere.

@@ -233,10 +233,7 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
 
 void THTTPClient::PrepareRequest() {
     TURI parsed(FRequest.URL);
-    if (!parsed.Username.empty()) {
-        FRequest.Username = parsed.Username;
-        FRequest.Password = parsed.Password;
-    }
+    const bool startOfExchange = FRequest.URL == FOriginalURL && FRedirectCount <= 1;
     FURI.Path = MergePath(FURI.Path, parsed.Path);
     FURI.Document = parsed.Document;
     FURI.Params = parsed.Params;
@@ -253,6 +250,16 @@ void THTTPClient::PrepareRequest() {
     }
     FURI.Bookmark.clear();
     FRequest.URL = FURI.RequestTarget();
+    TakeCredentials(parsed, startOfExchange);
+    // The request record shows the credentials that go with this hop, and
+    // none on a hop to another host.
+    if (CredentialsApply()) {
+        FRequest.Username = FCredentials.Username;
+        FRequest.Password = FCredentials.Password;
+    } else {
+        FRequest.Username.clear();
+        FRequest.Password.clear();
+    }
 
     const THTTPMethod m = FRequest.Method;
     if (ProtocolVersion == pv1_0 && (m == hmOptions || m == hmTrace || m == hmPut || m == hmDelete))
@@ -262,6 +269,34 @@ void THTTPClient::PrepareRequest() {
     else
         FRequest.ContentLength = -1;
     FRequest.Host = FURI.Port == "80" ? FURI.Host : FURI.Host + ":" + FURI.Port;
+}
+
+void THTTPClient::TakeCredentials(const TURI& parsed, bool startOfExchange) {
+    if (!parsed.Username.empty()) {
+        FCredentials.Username = URLDecode(parsed.Username);
+        FCredentials.Password = URLDecode(parsed.Password);
+        FCredentials.Protocol = FURI.Protocol;
+        FCredentials.Host = FURI.Host;
+        FCredentials.Port = FURI.Port;
+    } else if (startOfExchange && !parsed.Host.empty()) {
+        // A new exchange to an address without credentials: the ones of an
+        // earlier address are not carried over to it.
+        FCredentials = TSiteCredentials();
+    }
+}
+
+bool THTTPClient::CredentialsApply() const {
+    if (!FCredentials.Set() || !SameText(FURI.Host, FCredentials.Host))
+        return false;
+    const bool wasPlain = SameText(FCredentials.Protocol, "http");
+    const bool isPlain = SameText(FURI.Protocol, "http");
+    // Never from a secure address down to plain text.
+    if (isPlain && !wasPlain)
+        return false;
+    if (FURI.Port == FCredentials.Port)
+        return true;
+    // The usual move of a site from plain HTTP to HTTPS on the same host.
+    return wasPlain && !isPlain && FCredentials.Port == "80" && FURI.Port == "443";
 }
 
 void THTTPClient::PollForClose() {
@@ -337,7 +372,11 @@ void THTTPClient::BuildAndSendHead() {
             range += std::to_string(r.ContentRangeEnd);
         h.SetValue("Range", range);
     }
-    if (r.Authentication)
+    if (CredentialsApply())
+        h.SetValue(
+            "Authorization",
+            TBasicAuthentication{FCredentials.Username, FCredentials.Password}.Authentication());
+    else if (r.Authentication)
         h.SetValue("Authorization", r.Authentication->Authentication());
     else if (r.BasicAuthentication)
         h.SetValue("Authorization", TBasicAuthentication{r.Username, r.Password}.Authentication());

@@ -60,7 +60,10 @@ void TURI::ParseURL(const std::string& url) {
             authority = rest.substr(0, slash);
             rest = rest.substr(slash + 1);
         }
-        std::size_t at = authority.find('@');
+        // The user part ends at the last "@" of the authority: a password
+        // that holds an unencoded "@" must not leak into the host name (which
+        // error messages show).
+        std::size_t at = authority.rfind('@');
         if (at != std::string::npos) {
             std::string user = authority.substr(0, at);
             authority = authority.substr(at + 1);
@@ -158,6 +161,30 @@ std::string StripURLUserInfo(const std::string& url) {
     if (begin == std::string::npos)
         return url;
     return url.substr(0, begin) + url.substr(at + 1);
+}
+
+std::string URLDecode(const std::string& text) {
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+            hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 int DefaultPort(const std::string& protocol) {

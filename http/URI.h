@@ -41,6 +41,11 @@ std::string RedactURLPassword(const std::string& url);
 // "https://host/dir"), for addresses handed to other people.
 std::string StripURLUserInfo(const std::string& url);
 
+// `text` with every "%" followed by two hexadecimal digits replaced by the
+// byte they stand for; any other "%" stays as it is. Used for the user name
+// and password of an address, nowhere else.
+std::string URLDecode(const std::string& text);
+
 // The default port of a protocol ("http" 80, "https" 443, any case); throws
 // EUnknownProtocol for any other.
 int DefaultPort(const std::string& protocol);

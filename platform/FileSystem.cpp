@@ -1,7 +1,10 @@
 #include "FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
@@ -38,21 +41,97 @@ std::string ReadWholeFile(const std::string& path) {
     return out;
 }
 
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    struct stat st {};
+    // Look before opening: opening a named pipe blocks until a writer comes,
+    // and opening a device may do anything.
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        return std::nullopt;
+    // O_NONBLOCK: should the path be swapped for a pipe since the look, the
+    // open still returns at once, and the second look refuses it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string out;
+    out.resize(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t done = 0;
+    for (;;) {
+        if (done == out.size()) {
+            if (done > maxBytes)
+                break; // it grew past the limit while being read
+            out.resize(std::min(out.size() * 2 + 1, maxBytes + 1));
+        }
+        ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (done > maxBytes)
+        return std::nullopt;
+    out.resize(done);
+    return out;
+}
+
 namespace {
 [[noreturn]] void ThrowCreate(const std::string& path, int err) {
     throw std::runtime_error("Cannot create file \"" + path + "\". " + std::strerror(err));
 }
+[[noreturn]] void ThrowCreate(const std::string& path, const std::string& reason) {
+    throw std::runtime_error("Cannot create file \"" + path + "\". " + reason);
+}
 } // namespace
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".tmp-XXXXXX";
+    // The file actually replaced: a symbolic link stays and its file changes.
+    std::string target = path;
+    struct stat st {};
+    bool exists = false;
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                target = real;
+                std::free(real);
+            } else if (errno != ENOENT) {
+                ThrowCreate(path, errno);
+            }
+            // A dangling link: the file it names is created.
+        }
+        if (::stat(target.c_str(), &st) == 0) {
+            exists = true;
+            if (!S_ISREG(st.st_mode))
+                ThrowCreate(path, "Not a regular file");
+            // A file the user may not write stays as it is, even though the
+            // folder would let a new file take its place.
+            if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+                ThrowCreate(path, errno);
+        }
+    }
+    std::string tmp = target + ".tmp-XXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0)
         ThrowCreate(path, errno);
     // Keep the permissions an existing file had; new files get the usual 0644.
-    struct stat st {};
-    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ::fchmod(fd, mode);
+    // The owner is kept where the user may keep it (root writing a seller's file).
+    if (exists) {
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+            (void)::fchown(fd, st.st_uid, st.st_gid);
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        ::fchmod(fd, 0644);
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -71,7 +150,7 @@ void WriteWholeFile(const std::string& path, const std::string& bytes) {
         ::unlink(tmp.c_str());
         ThrowCreate(path, err);
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
         ThrowCreate(path, err);

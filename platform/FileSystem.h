@@ -1,5 +1,7 @@
 #pragma once
 // Small file helpers shared by the settings, branding and update code.
+#include <cstddef>
+#include <optional>
 #include <string>
 
 namespace quillory {
@@ -10,8 +12,19 @@ bool FileExists(const std::string& path);
 // system's reason when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
 
+// The bytes of `path` when it is a regular file (symbolic links followed) of
+// at most `maxBytes`; nothing when it is missing, not a regular file (a
+// folder, a named pipe, a device), larger, or cannot be read. Anything but a
+// regular file is never opened, so a named pipe or a device cannot block or
+// flood the caller.
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes);
+
 // Creates or replaces `path` with `bytes`. The bytes go to a temporary file
-// beside it first, which is then renamed over the old file. Throws
+// beside it first, which is then renamed over the old file; the old file's
+// permission bits (and, where the user may set them, its owner and group) are
+// kept, and a symbolic link is kept pointing at the file it names, which is
+// the one replaced. An existing file the user may not write, or anything but
+// a regular file, is refused even when its folder is writable. Throws
 // std::runtime_error "Cannot create file "<path>". <reason>" on failure.
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 

@@ -116,15 +116,15 @@ std::string ReadProfileStringFromText(const std::string& text, const std::string
     return d;
 }
 
+std::optional<std::string> ReadProfileText(const std::string& path) {
+    return ReadRegularFile(path, kMaxProfileFileSize);
+}
+
 std::string ReadProfileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& defaultValue) {
-    std::string text;
-    try {
-        text = ReadWholeFile(path);
-    } catch (const std::exception&) {
-        text.clear(); // a missing or unreadable file reads as empty
-    }
-    return ReadProfileStringFromText(text, section, key, defaultValue);
+    // A missing, unreadable or oversized file reads as empty.
+    return ReadProfileStringFromText(ReadProfileText(path).value_or(std::string()), section, key,
+                                     defaultValue);
 }
 
 std::string WriteProfileStringToText(const std::string& text, const std::string& section,
@@ -186,11 +186,12 @@ void WriteProfileString(const std::string& path, const std::string& section, con
                         const std::string& value) {
     std::string text;
     if (FileExists(path)) {
-        try {
-            text = ReadWholeFile(path);
-        } catch (const std::exception&) {
+        // What cannot be read (a pipe, a device, an oversized or unreadable
+        // file) is not replaced by a file holding only the new key.
+        auto existing = ReadProfileText(path);
+        if (!existing)
             throw EProfileWriteError(path);
-        }
+        text = std::move(*existing);
     }
     try {
         WriteWholeFile(path, WriteProfileStringToText(text, section, key, value));

@@ -8,7 +8,11 @@
 //  - writing a key replaces its line in place, or appends it to its section,
 //    and appends the section when it is missing; everything else in the file
 //    is kept byte for byte. The file is replaced atomically (temporary file +
-//    rename), so a crash never leaves it half written.
+//    rename), so a crash never leaves it half written;
+//  - only a regular file of at most kMaxProfileFileSize bytes is read:
+//    anything else (a named pipe, a device, a larger file) reads as missing,
+//    and is refused for writing rather than replaced.
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -22,6 +26,12 @@ public:
 };
 
 constexpr std::size_t kMaxProfileValueLength = 2047;
+// The largest profile file read (1 MiB); a larger one reads as missing.
+constexpr std::size_t kMaxProfileFileSize = 1024 * 1024;
+
+// The whole text of a profile file, or nothing when it reads as missing (see
+// above). Read it once and look keys up with ReadProfileStringFromText.
+std::optional<std::string> ReadProfileText(const std::string& path);
 
 std::string ReadProfileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& defaultValue = {});

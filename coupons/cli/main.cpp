@@ -1,8 +1,20 @@
 #include "coupons/cli/Cli.h"
 
 #include <iostream>
+#include <malloc.h>
 
 int main(int argc, char** argv) {
+    // One short run that handles one large reply: buffers of up to 32 MiB
+    // come from the heap and go back to it, so the copies a reply passes
+    // through reuse the same memory instead of each mapping (and the kernel
+    // clearing) fresh pages; this halves the page faults of a long listing.
+    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    ::mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+    // The streams buffer on their own: a long listing is not flushed through
+    // C stdio piece by piece.
+    std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return quillory::RunCli(args, std::cout, std::cerr);
+    const int status = quillory::RunCli(args, std::cin, std::cout, std::cerr);
+    std::cout.flush();
+    return status;
 }

@@ -69,7 +69,8 @@ TEST_F(CliE2E, AddListGetEditExistsAndDelete) {
 
     r = Cli({"get", id});
     ASSERT_EQ(r.Status, 0) << r.Output;
-    EXPECT_NE(r.Output.find("Comments: two\nlines"), std::string::npos) << r.Output;
+    // Shown on one line; the value itself keeps its line break (see export).
+    EXPECT_NE(r.Output.find("Comments: two\\nlines\n"), std::string::npos) << r.Output;
 
     ASSERT_EQ(Cli({"edit", id, "--expired", "--name", "Renamed"}).Status, 0);
     r = Cli({"get", id});
@@ -188,7 +189,7 @@ TEST_F(CliE2E, FailuresGiveAClearMessageAndANonZeroStatus) {
     const std::string closed = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort());
     TRun r = Cli({"--site", closed, "list"}, false);
     EXPECT_EQ(r.Status, 1);
-    EXPECT_NE(r.Output.find("Cannot load the coupon list (" + closed + "/couponsactions.php)"),
+    EXPECT_NE(r.Output.find("Cannot connect to " + closed.substr(7) + ": connection refused"),
               std::string::npos)
         << r.Output;
     EXPECT_EQ(Cli({"frobnicate"}).Status, 2);

@@ -1,7 +1,6 @@
 // The coupon manager's window against the real server script on SQLite: a
 // coupon is added with the editor, edited, ticked and deleted through the
 // window's own commands, and after each step the server's list agrees.
-#include "app/Application.h"
 #include "app/ErrorReport.h"
 #include "app/FMain.h"
 #include "coupons/CouponListView.h"
@@ -26,7 +25,6 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include <cstdlib>
 #include <filesystem>
 
 using namespace quillory;
@@ -149,10 +147,3 @@ TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ::testing::InitGoogleTest(&argc, argv);
-    TApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

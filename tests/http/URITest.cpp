@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 using namespace quillory;
 
 namespace {
@@ -140,6 +143,26 @@ TEST(URIShownTest, PasswordsAreHiddenAndUserPartsRemoved) {
         EXPECT_EQ(RedactURLPassword(c.url), c.redacted) << c.url;
         EXPECT_EQ(StripURLUserInfo(c.url), c.stripped) << c.url;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(URICredentialsTest, UserPartEndsAtTheLastAtSignAndDecodes) {
+    TURI u("https://ann:p@ss@shop.example:8443/c");
+    EXPECT_EQ(u.Username, "ann");
+    EXPECT_EQ(u.Password, "p@ss");
+    EXPECT_EQ(u.Host, "shop.example");
+    EXPECT_EQ(u.Port, "8443");
+    for (const auto& [in, out] :
+         std::vector<std::pair<std::string, std::string>>{{"p%3Ass%20w%2f", "p:ss w/"},
+                                                          {"100%", "100%"},
+                                                          {"%4", "%4"},
+                                                          {"%zz%41", "%zzA"},
+                                                          {"%00x", std::string("\0x", 2)},
+                                                          {"", ""}})
+        EXPECT_EQ(URLDecode(in), out) << in;
 }
 
 } // namespace

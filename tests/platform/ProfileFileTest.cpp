@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace quillory;
@@ -14,11 +18,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Sets or clears the immutable attribute of a folder: nobody, root included,
-// may then create or rename files in it. False where the file system or the
-// user's rights do not allow it.
+// Sets or clears the immutable attribute of a folder or file: nobody, root
+// included, may then create or rename files in the folder, or change, replace
+// or remove the file. False where the file system or the user's rights do not
+// allow it.
 bool SetImmutable(const fs::path& dir, bool on) {
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    int fd = ::open(dir.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0)
         return false;
     int flags = 0;
@@ -43,6 +48,7 @@ protected:
     }
     void TearDown() override {
         SetImmutable(dir, false);
+        SetImmutable(path, false);
         fs::permissions(dir, fs::perms::owner_all);
         fs::remove_all(dir);
     }
@@ -134,6 +140,117 @@ TEST_F(ProfileFileTest, ReadOnlyFolderRaisesUnableToWriteAndKeepsOldFile) {
         },
         EProfileWriteError);
     EXPECT_EQ(ReadProfileString(path, "Settings", "webserver"), "old");
+}
+
+// Runs `read` and fails unless it returns within a second. A named pipe
+// opened for reading would block until a writer comes: the watchdog then
+// plays the writer, so a faulty reader fails the test instead of hanging it.
+template <typename F> void ReturnsPromptly(const fs::path& fifo, F read) {
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done && !fifo.empty()) {
+            int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    read();
+    done = true;
+    watchdog.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST_F(ProfileFileTest, AnythingButASmallRegularFileReadsAsMissing) {
+    const fs::path fifo = dir / "fifo.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path zero = dir / "zero.dat";
+    fs::create_symlink("/dev/zero", zero);
+    const fs::path big = dir / "big.dat";
+    std::string bigText = "[Settings]\r\nwebserver=http://big.example\r\n";
+    bigText += "; " + std::string(2 * 1024 * 1024, 'x') + "\r\n";
+    WriteWholeFile(big.string(), bigText);
+    const fs::path folder = dir / "folder.dat";
+    fs::create_directory(folder);
+
+    for (const fs::path& p : {fifo, zero, big, folder}) {
+        SCOPED_TRACE(p.string());
+        ReturnsPromptly(fifo, [&] {
+            EXPECT_FALSE(ReadProfileText(p.string()).has_value());
+            EXPECT_EQ(ReadProfileString(p.string(), "Settings", "webserver", "dflt"), "dflt");
+        });
+    }
+}
+
+TEST_F(ProfileFileTest, FilesUpToOneMebibyteAndLinksToThemAreRead) {
+    std::string text = "[Settings]\nwebserver=http://shop.example\n; ";
+    text += std::string(kMaxProfileFileSize - text.size() - 1, 'x') + "\n";
+    ASSERT_EQ(text.size(), kMaxProfileFileSize);
+    WriteWholeFile(path, text);
+    EXPECT_EQ(ReadProfileString(path, "Settings", "webserver"), "http://shop.example");
+    const fs::path link = dir / "link.dat";
+    fs::create_symlink(path, link);
+    EXPECT_EQ(ReadProfileText(link.string()), text);
+}
+
+TEST_F(ProfileFileTest, WhatCannotBeReadIsRefusedForWritingAndLeftAlone) {
+    const fs::path fifo = dir / "fifo.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path big = dir / "big.dat";
+    const std::string bigText = "[Settings]\nkeep=1\n" + std::string(2 * 1024 * 1024, ';');
+    WriteWholeFile(big.string(), bigText);
+
+    for (const fs::path& p : {fifo, big}) {
+        SCOPED_TRACE(p.string());
+        ReturnsPromptly(fifo, [&] {
+            try {
+                WriteProfileString(p.string(), "Settings", "webserver", "x");
+                ADD_FAILURE() << "write succeeded";
+            } catch (const EProfileWriteError& e) {
+                EXPECT_EQ(std::string(e.what()), "Unable to write to " + p.string());
+            }
+        });
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(ReadWholeFile(big.string()), bigText);
+}
+
+TEST_F(ProfileFileTest, WriteKeepsPermissionBitsAndSymbolicLinks) {
+    WriteProfileString(path, "Settings", "dbpassword", "old");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    WriteProfileString(path, "Settings", "dbpassword", "new");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // A settings file kept elsewhere and linked beside the program stays linked.
+    const fs::path link = dir / "linked.dat";
+    fs::create_symlink(path, link);
+    WriteProfileString(link.string(), "Settings", "dbpassword", "via link");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadProfileString(path, "Settings", "dbpassword"), "via link");
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileInWritableFolderRaisesUnableToWriteAndKeepsIt) {
+    WriteProfileString(path, "Settings", "webserver", "old");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    // File permissions do not bind root; the immutable attribute does.
+    if (::access(path.c_str(), W_OK) == 0 && !SetImmutable(path, true))
+        GTEST_SKIP() << "cannot make a file read-only for this user here";
+    ASSERT_EQ(::access(dir.c_str(), W_OK), 0) << "the folder itself stays writable";
+    try {
+        WriteProfileString(path, "Settings", "webserver", "new");
+        FAIL() << "write succeeded";
+    } catch (const EProfileWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+    }
+    EXPECT_EQ(ReadProfileString(path, "Settings", "webserver"), "old");
+    // No temporary file is left behind.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
+        ++entries;
+    EXPECT_EQ(entries, 1);
 }
 
 } // namespace

@@ -1,0 +1,411 @@
+#include "coupons/FStatistics.h"
+
+#include "http/AntiFreeze.h"
+#include "ui/SkinDateEdit.h"
+#include "ui_FStatistics.h"
+
+#include <QApplication>
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QButtonGroup>
+#include <QChart>
+#include <QChartView>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStringListModel>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <chrono>
+
+namespace quillory {
+
+namespace {
+
+QString FromBytes(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToBytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+// How long decoding may run before the window's events are processed.
+constexpr auto kDecodeSlice = std::chrono::milliseconds(25);
+
+// Distances of the anchored controls from the right and bottom edges.
+constexpr int kMargin = 8;
+constexpr int kItemsTop = 116;
+constexpr int kBottomRow = 32; // from the bottom edge to the top of the bottom buttons
+
+const char* UnitTitle(TChartUnit unit) {
+    switch (unit) {
+    case TChartUnit::Day:
+        return "Redemptions per day";
+    case TChartUnit::Week:
+        return "Redemptions per week";
+    case TChartUnit::Month:
+        return "Redemptions per month";
+    case TChartUnit::Year:
+        return "Redemptions per year";
+    }
+    return "";
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- the table
+
+TTraceTableModel::TTraceTableModel(const TTraceList& traces, const TFormatSettings& fs,
+                                   QObject* parent)
+    : QAbstractTableModel(parent), FTraces(traces), FFormat(fs) {}
+
+void TTraceTableModel::SetRows(std::vector<std::size_t> rows) {
+    beginResetModel();
+    FRows = std::move(rows);
+    FTicks.assign(FRows.size(), 0);
+    endResetModel();
+}
+
+int TTraceTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(FRows.size());
+}
+
+int TTraceTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant TTraceTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(FRows.size()))
+        return {};
+    const TTrace& trace = FTraces[FRows[static_cast<std::size_t>(index.row())]];
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case 0:
+            return FromBytes(trace.Code());
+        case 1:
+            return FromBytes(FormatDateUsed(trace.DateUsed(), FFormat));
+        case 2:
+            return FromBytes(trace.ComputerIP());
+        }
+    } else if (role == Qt::CheckStateRole && index.column() == 0) {
+        return FTicks[static_cast<std::size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
+    }
+    return {};
+}
+
+QVariant TTraceTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const char* const titles[] = {"Coupon Code", "Date Used", "Computer IP"};
+    return section >= 0 && section < 3 ? QString::fromLatin1(titles[section]) : QVariant();
+}
+
+Qt::ItemFlags TTraceTableModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+bool TTraceTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || !index.isValid() || index.column() != 0 ||
+        index.row() >= static_cast<int>(FRows.size()))
+        return false;
+    FTicks[static_cast<std::size_t>(index.row())] =
+        value.value<Qt::CheckState>() == Qt::Checked ? 1 : 0;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+// --------------------------------------------------------------- the window
+
+TfrmStats::TfrmStats(TCouponService& service, TSkinMessage& messages, const TFormatSettings& fs,
+                     QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmStats>()), FService(service), FMessages(messages),
+      FFormat(fs) {
+    ui->setupUi(this);
+    resize(725, 444);
+    setMinimumSize(660, 300);
+
+    FModel = new TTraceTableModel(FTraces, FFormat, this);
+    QTableView* table = ui->lvwItems;
+    table->setModel(FModel);
+    table->verticalHeader()->hide();
+    // Fixed row heights: the view never measures a hundred thousand rows.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table->horizontalHeader()->setStretchLastSection(false);
+    table->horizontalHeader()->setHighlightSections(false);
+    table->setColumnWidth(0, 132);
+    table->setColumnWidth(1, 150);
+    table->setColumnWidth(2, 150);
+
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setAnimationOptions(QChart::NoAnimation);
+    FChartView = new QChartView(chart, ui->panChart);
+    FChartView->setObjectName(QStringLiteral("chtItems"));
+    FChartView->setRenderHint(QPainter::Antialiasing);
+    auto* chartLayout = new QVBoxLayout(ui->panChart);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addWidget(FChartView);
+
+    ui->cbxCodes->setModel(new QStringListModel(ui->cbxCodes));
+    for (TSkinDateEdit* edit : {ui->edtDateFixed, ui->edtDateIni, ui->edtDateEnd})
+        SetupDateField(edit);
+
+    // The handlers are attached after the initial dates are set, so those do
+    // not count as a user's edit.
+    connect(ui->btnShow, &QPushButton::clicked, this, [this] { btnShowClick(); });
+    connect(ui->cbxCodes, &QComboBox::activated, this, [this] { cbxCodesClick(); });
+    connect(ui->edtCode, &QLineEdit::textChanged, this, [this] { edtCodeChange(); });
+    connect(ui->edtDateFixed, &TSkinDateEdit::Change, this, [this] { edtDateFixedChange(); });
+    connect(ui->edtDateIni, &TSkinDateEdit::Change, this, [this] { edtDateIniChange(); });
+    connect(ui->edtDateEnd, &TSkinDateEdit::Change, this, [this] { edtDateEndChange(); });
+    connect(ui->btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connect(ui->btnExport, &QPushButton::clicked, this, [this] { btnExportClick(); });
+    // Each radio group and the Table/Chart switch are groups of their own.
+    for (const auto& members :
+         {std::vector<QAbstractButton*>{ui->rbtCodeSel, ui->rbtCodeType, ui->rbtCodeAll},
+          std::vector<QAbstractButton*>{ui->rbtDateSel, ui->rbtDateRange, ui->rbtDateAll},
+          std::vector<QAbstractButton*>{ui->btnTable, ui->btnChart}}) {
+        auto* group = new QButtonGroup(this);
+        for (QAbstractButton* b : members)
+            group->addButton(b);
+    }
+    connect(ui->btnTable, &QPushButton::toggled, this, [this](bool on) {
+        if (on)
+            ui->pagItems->setCurrentWidget(ui->lvwItems);
+    });
+    connect(ui->btnChart, &QPushButton::toggled, this, [this](bool on) {
+        if (on)
+            ui->pagItems->setCurrentWidget(ui->panChart);
+    });
+
+    FormCreate();
+}
+
+TfrmStats::~TfrmStats() = default;
+
+void TfrmStats::SetupDateField(TSkinDateEdit* edit) {
+    edit->BeginLoading();
+    edit->SetFormatSettings(FFormat);
+    edit->SetEditMask("!99/99/0000;1; ");
+    edit->SetTodayDefault(true);
+    edit->EndLoading();
+}
+
+void TfrmStats::FormCreate() {
+    LoadStatistics();
+    DrawChart();
+}
+
+bool TfrmStats::LoadStatistics() {
+    // The busy cursor shows while the request runs and the reply is decoded.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct RestoreCursor {
+        ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    return FService.LoadStatistics([this](const std::string& reply) { ParseStatistics(reply); });
+}
+
+void TfrmStats::ParseStatistics(const std::string& reply) {
+    FModel->SetRows({});
+    FChartData = {};
+    FTraces.Clear();
+    auto* codes = static_cast<QStringListModel*>(ui->cbxCodes->model());
+    codes->setStringList({});
+    // The code list is filled once, also when a record fails: the codes
+    // before the failing record stay.
+    struct FillCodes {
+        TfrmStats* Self;
+        QStringListModel* Codes;
+        ~FillCodes() {
+            QStringList list;
+            list.reserve(static_cast<qsizetype>(Self->FTraces.Codes().size()));
+            for (const std::string& code : Self->FTraces.Codes())
+                list.append(FromBytes(code));
+            Codes->setStringList(list);
+            Self->ui->cbxCodes->setCurrentIndex(-1);
+        }
+    } fill{this, codes};
+    // A long reply is decoded in steps, the window's events processed between them.
+    auto last = std::chrono::steady_clock::now();
+    FTraces.ParseStatistics(reply, [&last] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last >= kDecodeSlice) {
+            TAntiFreeze::PumpMessages(true, true);
+            last = std::chrono::steady_clock::now();
+        }
+    });
+}
+
+TStatisticsFilter TfrmStats::CurrentFilter() const {
+    TStatisticsFilter f;
+    if (ui->rbtCodeSel->isChecked()) {
+        f.ByCode = true;
+        f.Code = ToBytes(ui->cbxCodes->currentText());
+    } else if (ui->rbtCodeType->isChecked()) {
+        f.ByCode = true;
+        f.Code = ToBytes(ui->edtCode->text());
+    }
+    if (ui->rbtDateSel->isChecked()) {
+        f.DateMode = TStatisticsFilter::dmDay;
+        f.Day = ui->edtDateFixed->Date();
+    } else if (ui->rbtDateRange->isChecked()) {
+        f.DateMode = TStatisticsFilter::dmRange;
+        f.From = ui->edtDateIni->Date();
+        f.To = ui->edtDateEnd->Date();
+    }
+    return f;
+}
+
+void TfrmStats::ShowStatistics() {
+    FModel->SetRows(FilterTraces(FTraces.Traces(), CurrentFilter()));
+    DrawChart();
+}
+
+QChart* TfrmStats::Chart() const {
+    return FChartView->chart();
+}
+
+void TfrmStats::DrawChart() {
+    FChartData = BinRedemptions(FTraces.Traces(), FModel->Rows(), FFormat);
+    QChart* chart = Chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes())
+        chart->removeAxis(axis);
+    if (FChartData.Bars.empty()) {
+        chart->setTitle(QStringLiteral("No redemptions shown"));
+        return;
+    }
+    chart->setTitle(QString::fromLatin1(UnitTitle(FChartData.Unit)));
+    auto* set = new QBarSet(QStringLiteral("Redemptions"));
+    QStringList labels;
+    int highest = 0;
+    for (const TChartBar& bar : FChartData.Bars) {
+        set->append(bar.Count);
+        labels.append(FromBytes(bar.Label));
+        highest = std::max(highest, bar.Count);
+    }
+    auto* series = new QBarSeries;
+    series->append(set);
+    chart->addSeries(series);
+
+    auto* x = new QBarCategoryAxis;
+    x->append(labels);
+    if (labels.size() > 12)
+        x->setLabelsAngle(-90);
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+
+    // Whole numbers on the count axis.
+    auto* y = new QValueAxis;
+    int top = std::max(highest, 1);
+    int step = 1;
+    while (top / step > 10)
+        step *= top / step > 50 ? 5 : 2;
+    top = (top + step - 1) / step * step;
+    y->setRange(0, top);
+    y->setTickCount(top / step + 1);
+    y->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+}
+
+bool TfrmStats::ExportCsv(const QString& fileName) {
+    const std::string csv = StatisticsCsv(FTraces.Traces(), FModel->Rows());
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.flush()) {
+        const std::string reason = ToBytes(file.errorString());
+        file.close();
+        FMessages.ShowMessageDialog("The file " + ToBytes(fileName) +
+                                        " cannot be written: " + reason,
+                                    dkWarning, {dbOK}, 0);
+        return false;
+    }
+    return true;
+}
+
+void TfrmStats::btnShowClick() {
+    ShowStatistics();
+}
+
+void TfrmStats::cbxCodesClick() {
+    ui->rbtCodeSel->setChecked(true);
+}
+
+void TfrmStats::edtCodeChange() {
+    ui->rbtCodeType->setChecked(true);
+}
+
+void TfrmStats::edtDateFixedChange() {
+    ui->rbtDateSel->setChecked(true);
+}
+
+void TfrmStats::edtDateIniChange() {
+    ui->rbtDateRange->setChecked(true);
+}
+
+void TfrmStats::edtDateEndChange() {
+    ui->rbtDateRange->setChecked(true);
+}
+
+void TfrmStats::btnOkClick() {
+    done(1);
+}
+
+void TfrmStats::reject() {
+    done(2);
+}
+
+void TfrmStats::btnExportClick() {
+    QFileDialog dialog(this, QStringLiteral("Export Statistics"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(QStringLiteral("statistics.csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    ExportCsv(dialog.selectedFiles().constFirst());
+}
+
+void TfrmStats::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The table grows with the window; the bottom row stays at the bottom,
+    // "Close" in the bottom right corner.
+    const int w = width(), h = height();
+    ui->panItems->setGeometry(kMargin, kItemsTop, w - 2 * kMargin,
+                              h - kItemsTop - kBottomRow - kMargin);
+    for (QWidget* b : {static_cast<QWidget*>(ui->btnTable), static_cast<QWidget*>(ui->btnChart),
+                       static_cast<QWidget*>(ui->btnExport)})
+        b->move(b->x(), h - kBottomRow);
+    ui->btnOk->move(w - kMargin - ui->btnOk->width(), h - kBottomRow);
+}
+
+void TfrmStats::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!FCentredOnce && !event->spontaneous()) {
+        FCentredOnce = true;
+        if (QScreen* screen = this->screen()) {
+            const QRect area = screen->geometry();
+            const QRect frame = frameGeometry();
+            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2) +
+                 (geometry().topLeft() - frame.topLeft()));
+        }
+    }
+}
+
+} // namespace quillory

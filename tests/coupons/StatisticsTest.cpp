@@ -1,0 +1,271 @@
+// The redemption statistics without a window: the server's date-time, the
+// decoding of action 6, the filters, the texts, the chart's counts and the
+// CSV export.
+#include "coupons/Statistics.h"
+#include "coupons/ListReply.h"
+#include "coupons/cli/Csv.h"
+#include "platform/ConvertError.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillory;
+
+namespace {
+
+TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    return EncodeDate(y, mo, d) + EncodeTime(h, mi, s, 0);
+}
+
+std::string Record(const std::string& code, const std::string& when, const std::string& ip,
+                   const std::string& id = "1") {
+    return "\"" + id + "\",\"" + code + "\",\"" + when + "\",\"" + ip + "\"^";
+}
+
+TTraceList Parse(const std::string& reply) {
+    TTraceList list;
+    list.ParseStatistics(reply);
+    return list;
+}
+
+} // namespace
+
+TEST(ParseServerDateTime, ReadsFixedPositionsWhateverTheSeparators) {
+    const TDateTime expected = At(2008, 5, 18, 10, 48, 42);
+    for (const char* text : {"2008-05-18 10:48:42", "2008/05/18T10.48.42", "2008x05x18x10x48x42",
+                             "2008-05-18 10:48:42.123456 UTC"})
+        EXPECT_DOUBLE_EQ(ParseServerDateTime(text), expected) << text;
+    EXPECT_DOUBLE_EQ(ParseServerDateTime("1899-12-30 00:00:00"), 0.0);
+    EXPECT_DOUBLE_EQ(ParseServerDateTime("9999-12-31 23:59:59"), At(9999, 12, 31, 23, 59, 59));
+}
+
+TEST(ParseServerDateTime, FailsOnShiftedMissingOrInvalidParts) {
+    for (const char* text :
+         {"2008-5-18 10:48:42", "", "2008-05-18", "2008-05-18 10:48:", "20O8-05-18 10:48:42",
+          "2008-05-18 1 :48:42", "2008-02-30 10:48:42", "2007-02-29 00:00:00",
+          "0000-01-01 00:00:00", "2008-13-01 00:00:00", "2008-05-18 24:00:00",
+          "2008-05-18 10:60:00", "2008-05-18 10:48:60", "+008-05-18 10:48:42"})
+        EXPECT_THROW(ParseServerDateTime(text), EConvertError) << text;
+}
+
+TEST(ParseStatistics, NoRedemptions) {
+    for (const char* reply : {"OK", "^OK"}) {
+        TTraceList list = Parse(reply);
+        EXPECT_EQ(list.Count(), 0u) << reply;
+        EXPECT_TRUE(list.Codes().empty()) << reply;
+    }
+}
+
+TEST(ParseStatistics, OneRecord) {
+    TTraceList list = Parse(Record("ABC", "2008-05-18 10:48:42", "10.0.0.1") + "OK");
+    ASSERT_EQ(list.Count(), 1u);
+    EXPECT_EQ(list[0].Code(), "ABC");
+    EXPECT_DOUBLE_EQ(list[0].DateUsed(), At(2008, 5, 18, 10, 48, 42));
+    EXPECT_EQ(list[0].ComputerIP(), "10.0.0.1");
+    EXPECT_EQ(list.Codes(), std::vector<std::string>{"ABC"});
+}
+
+TEST(ParseStatistics, CodeListHoldsEachCodeOnceIgnoringCaseInFirstSpelling) {
+    TTraceList list = Parse(Record("abc", "2008-05-18 10:00:00", "1.1.1.1") +
+                            Record("XY", "2008-05-18 11:00:00", "1.1.1.2") +
+                            Record("ABC", "2008-05-19 10:00:00", "1.1.1.3") +
+                            Record("xy", "2008-05-19 10:00:00", "1.1.1.4") +
+                            Record("XY", "2008-05-20 10:00:00", "1.1.1.5") + "OK");
+    ASSERT_EQ(list.Count(), 5u); // duplicates kept, in reply order
+    EXPECT_EQ(list[2].Code(), "ABC");
+    EXPECT_EQ(list[4].ComputerIP(), "1.1.1.5");
+    EXPECT_EQ(list.Codes(), (std::vector<std::string>{"abc", "XY"}));
+}
+
+TEST(ParseStatistics, QuotesInsideTheAddressAreRemovedAndLaterFieldsIgnored) {
+    TTraceList list = Parse("\"7\",\"C1\",\"2008-05-18 10:48:42\",\"10.\"0\".0.1\",\"extra\"^OK");
+    ASSERT_EQ(list.Count(), 1u);
+    EXPECT_EQ(list[0].ComputerIP(), "10.0.0.1");
+}
+
+TEST(ParseStatistics, AFailingRecordEndsTheDecodingAndKeepsTheRecordsBeforeIt) {
+    const std::string good = Record("A", "2008-05-18 10:48:42", "1.1.1.1") +
+                             Record("B", "2008-05-18 10:48:43", "1.1.1.2");
+    for (const std::string& bad : {Record("C", "2008-5-18 10:48:42", "1.1.1.3"),
+                                   std::string("\"3\",\"C\",\"2008-05-18 10:48:42\"^")}) {
+        TTraceList list;
+        EXPECT_THROW(
+            list.ParseStatistics(good + bad + Record("D", "2008-05-18 10:00:00", "x") + "OK"),
+            EListReplyError);
+        ASSERT_EQ(list.Count(), 2u);
+        EXPECT_EQ(list[1].Code(), "B");
+        EXPECT_EQ(list.Codes(), (std::vector<std::string>{"A", "B"}));
+    }
+}
+
+TEST(ParseStatistics, ValuesKeepCommasAndLineBreaksAndBytes) {
+    TTraceList list = Parse(Record("A,B\r\nC\xE9", "2008-05-18 10:48:42", "::1") + "OK");
+    ASSERT_EQ(list.Count(), 1u);
+    EXPECT_EQ(list[0].Code(), "A,B\r\nC\xE9");
+}
+
+TEST(ParseStatistics, ReportsProgressInSteps) {
+    std::string reply;
+    const std::size_t n = 3 * TTraceList::kStepRecords + 5;
+    for (std::size_t i = 0; i < n; ++i)
+        reply += Record("C" + std::to_string(i % 7), "2010-01-02 03:04:05", "ip");
+    reply += "OK";
+    int steps = 0;
+    TTraceList list;
+    list.ParseStatistics(reply, [&] { ++steps; });
+    EXPECT_EQ(list.Count(), n);
+    EXPECT_EQ(steps, 3);
+    EXPECT_EQ(list.Codes().size(), 7u);
+}
+
+TEST(StatisticsFilter, CodeAndDateGroups) {
+    const std::vector<TTrace> traces = {
+        {At(2008, 5, 17, 23, 59, 59), "ABC", "a"}, {At(2008, 5, 18, 0, 0, 0), "abc", "b"},
+        {At(2008, 5, 18, 23, 59, 59), "ABC", "c"}, {At(2008, 5, 19, 0, 0, 0), "ABC ", "d"},
+        {At(2008, 5, 20, 12, 0, 0), "", "e"},
+    };
+    auto all = [] { return TStatisticsFilter{}; };
+    auto code = [](const char* c) {
+        TStatisticsFilter f;
+        f.ByCode = true;
+        f.Code = c;
+        return f;
+    };
+    auto day = [](TStatisticsFilter f, TDateTime d) {
+        f.DateMode = TStatisticsFilter::dmDay;
+        f.Day = d;
+        return f;
+    };
+    auto range = [](TStatisticsFilter f, TDateTime from, TDateTime to) {
+        f.DateMode = TStatisticsFilter::dmRange;
+        f.From = from;
+        f.To = to;
+        return f;
+    };
+    struct Case {
+        const char* name;
+        TStatisticsFilter filter;
+        std::vector<std::size_t> rows;
+    };
+    const std::vector<Case> cases = {
+        {"all/all", all(), {0, 1, 2, 3, 4}},
+        {"exact code, case-sensitive, no trimming", code("ABC"), {0, 2}},
+        {"lower case", code("abc"), {1}},
+        {"empty code", code(""), {4}},
+        {"unknown code", code("ZZZ"), {}},
+        {"one day, midnight and 23:59:59, field time ignored",
+         day(all(), At(2008, 5, 18, 15, 0)),
+         {1, 2}},
+        {"one day and a code", day(code("ABC"), At(2008, 5, 18)), {2}},
+        {"range, both ends inclusive",
+         range(all(), At(2008, 5, 18, 9), At(2008, 5, 19, 1)),
+         {1, 2, 3}},
+        {"range of one day", range(all(), At(2008, 5, 20), At(2008, 5, 20)), {4}},
+        {"From after To", range(all(), At(2008, 5, 19), At(2008, 5, 18)), {}},
+        {"range and a code", range(code("ABC"), At(2008, 5, 1), At(2008, 5, 31)), {0, 2}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FilterTraces(traces, c.filter), c.rows) << c.name;
+}
+
+TEST(FormatDateUsed, ShortDateAndLongTimeUnlessMidnight) {
+    const TFormatSettings us = TFormatSettings::EnglishUS();
+    EXPECT_EQ(FormatDateUsed(At(2008, 5, 18, 10, 48, 42), us), "5/18/2008 10:48:42 AM");
+    EXPECT_EQ(FormatDateUsed(At(2008, 5, 18), us), "5/18/2008");
+    EXPECT_EQ(FormatDateUsed(At(2008, 5, 18, 0, 0, 1), us), "5/18/2008 12:00:01 AM");
+    TFormatSettings de = us;
+    de.ShortDateFormat = "dd.mm.yyyy";
+    de.DateSeparator = '.';
+    de.LongTimeFormat = "hh:nn:ss";
+    EXPECT_EQ(FormatDateUsed(At(2008, 5, 18, 22, 8, 2), de), "18.05.2008 22:08:02");
+}
+
+TEST(ChartBins, CountsPerDayWithEmptyDays) {
+    const std::vector<TTrace> traces = {
+        {At(2008, 5, 18, 10), "A", ""}, {At(2008, 5, 18, 23), "B", ""},
+        {At(2008, 5, 21, 0), "A", ""},  {At(2008, 5, 18, 0), "C", ""},
+        {At(2008, 5, 20, 1), "D", ""},
+    };
+    // Row 1 is not shown: only the rows given count.
+    const TChartData chart = BinRedemptions(traces, {0, 2, 3, 4}, TFormatSettings::EnglishUS());
+    EXPECT_EQ(chart.Unit, TChartUnit::Day);
+    ASSERT_EQ(chart.Bars.size(), 4u);
+    const int counts[] = {2, 0, 1, 1};
+    const char* labels[] = {"5/18/2008", "5/19/2008", "5/20/2008", "5/21/2008"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(chart.Bars[i].Count, counts[i]) << i;
+        EXPECT_EQ(chart.Bars[i].Label, labels[i]) << i;
+        EXPECT_DOUBLE_EQ(chart.Bars[i].Start, At(2008, 5, 18) + static_cast<double>(i));
+    }
+    EXPECT_TRUE(BinRedemptions(traces, {}, TFormatSettings::EnglishUS()).Bars.empty());
+}
+
+TEST(ChartBins, LongRangesGroupByWeekMonthOrYear) {
+    const TFormatSettings us = TFormatSettings::EnglishUS();
+    auto bins = [&](std::vector<TTrace> traces) {
+        std::vector<std::size_t> rows(traces.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i] = i;
+        return BinRedemptions(traces, rows, us);
+    };
+    // 62 days still fit as days.
+    EXPECT_EQ(bins({{At(2008, 1, 1), "A", ""}, {At(2008, 3, 2), "A", ""}}).Bars.size(), 62u);
+
+    // 1 Jan 2008 was a Tuesday: weeks start on Sunday 30 Dec 2007.
+    TChartData weeks = bins({{At(2008, 1, 1), "A", ""},
+                             {At(2008, 1, 5, 12), "A", ""},
+                             {At(2008, 1, 6), "A", ""},
+                             {At(2008, 4, 1), "A", ""}});
+    EXPECT_EQ(weeks.Unit, TChartUnit::Week);
+    ASSERT_EQ(weeks.Bars.size(), 14u);
+    EXPECT_DOUBLE_EQ(weeks.Bars[0].Start, At(2007, 12, 30));
+    EXPECT_EQ(weeks.Bars[0].Count, 2);
+    EXPECT_EQ(weeks.Bars[1].Count, 1);
+    EXPECT_EQ(weeks.Bars[13].Count, 1);
+    int total = 0;
+    for (const auto& b : weeks.Bars)
+        total += b.Count;
+    EXPECT_EQ(total, 4);
+
+    TChartData months = bins({{At(2008, 1, 31), "A", ""},
+                              {At(2008, 2, 1), "A", ""},
+                              {At(2008, 2, 29, 23), "A", ""},
+                              {At(2010, 12, 1), "A", ""}});
+    EXPECT_EQ(months.Unit, TChartUnit::Month);
+    ASSERT_EQ(months.Bars.size(), 36u);
+    EXPECT_EQ(months.Bars[0].Count, 1);
+    EXPECT_EQ(months.Bars[1].Count, 2);
+    EXPECT_EQ(months.Bars[1].Label, "Feb 2008");
+    EXPECT_EQ(months.Bars[35].Count, 1);
+
+    TChartData years = bins({{At(1990, 6, 1), "A", ""},
+                             {At(2020, 1, 1), "A", ""},
+                             {At(2100, 12, 31, 23, 59, 59), "A", ""}});
+    EXPECT_EQ(years.Unit, TChartUnit::Year);
+    EXPECT_EQ(years.Bars.size(), 2100u - 1990u + 1u);
+    EXPECT_EQ(years.Bars.front().Label, "1990");
+    EXPECT_EQ(years.Bars.back().Count, 1);
+}
+
+TEST(StatisticsCsv, RoundTripsAwkwardCodesByteForByte) {
+    const std::vector<TTrace> traces = {
+        {At(2008, 5, 18, 10, 48, 42), "A,B", "10.0.0.1"},
+        {At(2008, 5, 18), "say \"hi\"", "10.0.0.2"},
+        {At(2009, 1, 2, 3, 4, 5), "line\r\nbreak\nand\xE9", "::1"},
+        {At(2009, 1, 2, 3, 4, 5), "not shown", "x"},
+        {At(2009, 1, 3), "", ""},
+    };
+    const std::string csv = StatisticsCsv(traces, {0, 1, 2, 4});
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n") + 2), "Coupon Code,Date Used,Computer IP\r\n");
+    const std::vector<TCsvRecord> records = ParseCsv(csv);
+    ASSERT_EQ(records.size(), 5u);
+    const std::vector<TCsvRow> expected = {
+        {"Coupon Code", "Date Used", "Computer IP"},
+        {"A,B", "2008-05-18 10:48:42", "10.0.0.1"},
+        {"say \"hi\"", "2008-05-18 00:00:00", "10.0.0.2"},
+        {"line\r\nbreak\nand\xE9", "2009-01-02 03:04:05", "::1"},
+        {"", "2009-01-03 00:00:00", ""},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(records[i].Fields, expected[i]) << i;
+    EXPECT_EQ(StatisticsCsv(traces, {}), "Coupon Code,Date Used,Computer IP\r\n");
+}

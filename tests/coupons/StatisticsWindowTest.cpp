@@ -1,0 +1,427 @@
+// The statistics window against scripted servers: what it fetches, the
+// controls and their filters, the chart and the export, a hundred thousand
+// redemptions, and screenshots for a look by eye.
+#include "coupons/FStatistics.h"
+#include "coupons/cli/Csv.h"
+#include "http/AntiFreeze.h"
+#include "tests/coupons/WindowTestSupport.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/ModalHelper.h"
+#include "ui/SkinDateEdit.h"
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+using namespace quillory;
+using quillory::testsupport::TLoopbackServer;
+using quillory::testsupport::TScriptedServer;
+using quillory::testsupport::TServerConnection;
+
+namespace {
+
+std::string HttpReply(const std::string& body) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string Record(const std::string& code, const std::string& when, const std::string& ip) {
+    return "\"1\",\"" + code + "\",\"" + when + "\",\"" + ip + "\"^";
+}
+
+// The records most tests use: two days in May 2008, a midnight, a code in two
+// spellings.
+std::string SampleReply() {
+    return Record("ABC", "2008-05-18 10:48:42", "10.0.0.1") +
+           Record("abc", "2008-05-18 00:00:00", "10.0.0.2") +
+           Record("SPRING", "2008-05-18 23:59:59", "10.0.0.3") +
+           Record("ABC", "2008-05-20 08:00:00", "10.\"0\".0.4") + "OK";
+}
+
+class StatisticsWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { TAntiFreeze::SetHook({}); }
+
+    // A window over a server that answers one request with `body`.
+    std::unique_ptr<TfrmStats> Open(const std::string& body) {
+        server =
+            std::make_unique<TScriptedServer>(TScriptedServer::OnePerConnection({HttpReply(body)}));
+        site = "http://127.0.0.1:" + std::to_string(server->Port());
+        return std::make_unique<TfrmStats>(service, messages, TFormatSettings::EnglishUS());
+    }
+
+    template <typename T> T* Find(QWidget* w, const char* name) {
+        T* child = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    static void Show(TfrmStats& w) {
+        QTest::mouseClick(w.findChild<QPushButton*>("btnShow"), Qt::LeftButton);
+    }
+    static std::vector<std::string> Codes(TfrmStats& w) {
+        std::vector<std::string> out;
+        const QTableView* table = w.findChild<QTableView*>("lvwItems");
+        for (int r = 0; r < table->model()->rowCount(); ++r)
+            out.push_back(table->model()->index(r, 0).data().toString().toStdString());
+        return out;
+    }
+
+    std::unique_ptr<TScriptedServer> server;
+    std::string site;
+    THTTPClient http;
+    TCouponService service{http, [this] { return site; }};
+    TSkinMessage messages;
+};
+
+} // namespace
+
+TEST_F(StatisticsWindowTest, FetchesOnceOnCreationAndWaitsForShow) {
+    auto w = Open(SampleReply());
+    EXPECT_EQ(server->ConnectionCount(), 1);
+    const std::string request = server->Received(0);
+    EXPECT_EQ(request.rfind("POST /couponsactions.php HTTP/1.", 0), 0u) << request;
+    EXPECT_NE(request.find("name=\"action\"\r\n\r\n6\r\n"), std::string::npos) << request;
+    EXPECT_EQ(w->Traces().Count(), 4u);
+
+    EXPECT_EQ(w->windowTitle(), "Statistics");
+    EXPECT_EQ(w->size(), QSize(725, 444));
+    for (const char* name : {"SkinGroupBox3", "SkinGroupBox1"})
+        EXPECT_NE(w->findChild<QGroupBox*>(name), nullptr) << name;
+    for (const char* name :
+         {"rbtCodeSel", "rbtCodeType", "rbtCodeAll", "rbtDateSel", "rbtDateRange", "rbtDateAll"})
+        EXPECT_NE(w->findChild<QRadioButton*>(name), nullptr) << name;
+    EXPECT_TRUE(Find<QRadioButton>(w.get(), "rbtCodeAll")->isChecked());
+    EXPECT_TRUE(Find<QRadioButton>(w.get(), "rbtDateAll")->isChecked());
+    EXPECT_EQ(Find<QPushButton>(w.get(), "btnShow")->text(), "Show");
+    EXPECT_EQ(Find<QPushButton>(w.get(), "btnOk")->text(), "Close");
+
+    // Today in all three date fields, without selecting a date filter.
+    for (const char* name : {"edtDateFixed", "edtDateIni", "edtDateEnd"}) {
+        auto* edit = Find<TSkinDateEdit>(w.get(), name);
+        EXPECT_EQ(DayNumber(edit->Date()), DayNumber(Today())) << name;
+    }
+
+    auto* cbx = Find<QComboBox>(w.get(), "cbxCodes");
+    ASSERT_EQ(cbx->count(), 2);
+    EXPECT_EQ(cbx->itemText(0), "ABC");
+    EXPECT_EQ(cbx->itemText(1), "SPRING");
+    EXPECT_EQ(cbx->currentIndex(), -1);
+    EXPECT_FALSE(cbx->isEditable());
+    EXPECT_EQ(cbx->maxVisibleItems(), 8);
+
+    auto* table = Find<QTableView>(w.get(), "lvwItems");
+    EXPECT_EQ(table->model()->rowCount(), 0);
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), "Coupon Code");
+    EXPECT_EQ(table->model()->headerData(1, Qt::Horizontal).toString(), "Date Used");
+    EXPECT_EQ(table->model()->headerData(2, Qt::Horizontal).toString(), "Computer IP");
+    EXPECT_EQ(table->columnWidth(0), 132);
+    EXPECT_EQ(table->columnWidth(1), 150);
+    EXPECT_EQ(table->columnWidth(2), 150);
+
+    Show(*w);
+    ASSERT_EQ(table->model()->rowCount(), 4);
+    auto cell = [&](int r, int c) { return table->model()->index(r, c).data().toString(); };
+    EXPECT_EQ(cell(0, 0), "ABC");
+    EXPECT_EQ(cell(0, 1), "5/18/2008 10:48:42 AM");
+    EXPECT_EQ(cell(0, 2), "10.0.0.1");
+    EXPECT_EQ(cell(1, 1), "5/18/2008"); // midnight: the date alone
+    EXPECT_EQ(cell(3, 2), "10.0.0.4");
+    // Each row has a tick box that only ticks.
+    const QModelIndex first = table->model()->index(0, 0);
+    EXPECT_EQ(first.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+    EXPECT_TRUE(table->model()->setData(first, Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(first.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
+    EXPECT_TRUE(w->isHidden()); // "Show" does not close the window either way
+    EXPECT_EQ(server->ConnectionCount(), 1);
+}
+
+TEST_F(StatisticsWindowTest, AFailedFetchLeavesTheWindowEmptyWithoutAMessage) {
+    site = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
+    TfrmStats w(service, messages, TFormatSettings::EnglishUS());
+    EXPECT_FALSE(w.LoadStatistics());
+    EXPECT_EQ(w.Traces().Count(), 0u);
+    EXPECT_EQ(w.findChild<QComboBox*>("cbxCodes")->count(), 0);
+    Show(w);
+    EXPECT_TRUE(Codes(w).empty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(StatisticsWindowTest, AnErrorInTheReplyKeepsTheRecordsBeforeIt) {
+    auto w =
+        Open(Record("ONE", "2008-05-18 10:48:42", "1") + Record("TWO", "2008-5-18 1:2:3", "2") +
+             Record("THREE", "2008-05-18 10:48:42", "3") + "OK");
+    EXPECT_EQ(w->Traces().Count(), 1u);
+    EXPECT_EQ(w->findChild<QComboBox*>("cbxCodes")->count(), 1);
+    Show(*w);
+    EXPECT_EQ(Codes(*w), std::vector<std::string>{"ONE"});
+}
+
+TEST_F(StatisticsWindowTest, UserEditsSelectTheirFilterAndShowApplies) {
+    auto w = Open(SampleReply());
+    auto* cbx = Find<QComboBox>(w.get(), "cbxCodes");
+    auto* edtCode = Find<QLineEdit>(w.get(), "edtCode");
+    auto* rbtCodeSel = Find<QRadioButton>(w.get(), "rbtCodeSel");
+    auto* rbtCodeType = Find<QRadioButton>(w.get(), "rbtCodeType");
+    auto* rbtCodeAll = Find<QRadioButton>(w.get(), "rbtCodeAll");
+    auto* rbtDateSel = Find<QRadioButton>(w.get(), "rbtDateSel");
+    auto* rbtDateRange = Find<QRadioButton>(w.get(), "rbtDateRange");
+    auto* rbtDateAll = Find<QRadioButton>(w.get(), "rbtDateAll");
+    auto* fixed = Find<TSkinDateEdit>(w.get(), "edtDateFixed");
+    auto* from = Find<TSkinDateEdit>(w.get(), "edtDateIni");
+    auto* to = Find<TSkinDateEdit>(w.get(), "edtDateEnd");
+
+    // With rbtCodeSel and no code chosen, the compared text is empty.
+    rbtCodeSel->setChecked(true);
+    Show(*w);
+    EXPECT_TRUE(Codes(*w).empty());
+
+    // Choosing a code in the list (as the user does) selects rbtCodeSel.
+    rbtCodeAll->setChecked(true);
+    cbx->setCurrentIndex(0);
+    emit cbx->activated(0);
+    EXPECT_TRUE(rbtCodeSel->isChecked());
+    EXPECT_TRUE(rbtDateAll->isChecked()); // the other group is left alone
+    Show(*w);
+    EXPECT_EQ(Codes(*w), (std::vector<std::string>{"ABC", "ABC"}));
+
+    // Typing selects rbtCodeType; the match is exact and case-sensitive.
+    QTest::keyClicks(edtCode, "abc");
+    EXPECT_TRUE(rbtCodeType->isChecked());
+    EXPECT_FALSE(rbtCodeSel->isChecked());
+    Show(*w);
+    EXPECT_EQ(Codes(*w), std::vector<std::string>{"abc"});
+    // Deleting all of it is still a change: the typed (empty) code filters.
+    rbtCodeAll->setChecked(true);
+    edtCode->clear();
+    EXPECT_TRUE(rbtCodeType->isChecked());
+    Show(*w);
+    EXPECT_TRUE(Codes(*w).empty());
+
+    // One day: midnight and 23:59:59 both count.
+    rbtCodeAll->setChecked(true);
+    fixed->SetText("05/18/2008");
+    EXPECT_TRUE(rbtDateSel->isChecked());
+    EXPECT_TRUE(rbtCodeAll->isChecked());
+    Show(*w);
+    EXPECT_EQ(Codes(*w), (std::vector<std::string>{"ABC", "abc", "SPRING"}));
+
+    // A range, both ends inclusive; either end selects rbtDateRange.
+    from->SetText("05/19/2008");
+    EXPECT_TRUE(rbtDateRange->isChecked());
+    rbtDateAll->setChecked(true);
+    to->SetText("05/20/2008");
+    EXPECT_TRUE(rbtDateRange->isChecked());
+    Show(*w);
+    EXPECT_EQ(Codes(*w), std::vector<std::string>{"ABC"});
+    // "From" after "To": nothing.
+    from->SetText("05/21/2008");
+    Show(*w);
+    EXPECT_TRUE(Codes(*w).empty());
+
+    // Changing a filter alone does not refresh the table.
+    rbtDateAll->setChecked(true);
+    EXPECT_TRUE(Codes(*w).empty());
+    Show(*w);
+    EXPECT_EQ(Codes(*w).size(), 4u);
+}
+
+TEST_F(StatisticsWindowTest, ChartCountsTheShownRowsPerDay) {
+    auto w = Open(SampleReply());
+    EXPECT_TRUE(w->ChartData().Bars.empty()); // nothing shown yet
+    Show(*w);
+    const auto series = w->Chart()->series();
+    ASSERT_EQ(series.size(), 1);
+    auto* bars = qobject_cast<QBarSeries*>(series.front());
+    ASSERT_NE(bars, nullptr);
+    ASSERT_EQ(bars->barSets().size(), 1);
+    const QBarSet* set = bars->barSets().front();
+    ASSERT_EQ(set->count(), 3); // 18, 19 (none) and 20 May
+    EXPECT_EQ(set->at(0), 3);
+    EXPECT_EQ(set->at(1), 0);
+    EXPECT_EQ(set->at(2), 1);
+    EXPECT_EQ(w->Chart()->title(), "Redemptions per day");
+
+    // Redrawn by "Show" from the rows the table shows.
+    Find<QLineEdit>(w.get(), "edtCode")->setText("ABC");
+    Show(*w);
+    set = qobject_cast<QBarSeries*>(w->Chart()->series().front())->barSets().front();
+    ASSERT_EQ(set->count(), 3);
+    EXPECT_EQ(set->at(0), 1);
+    EXPECT_EQ(set->at(2), 1);
+    const auto radios = [&] {
+        std::string on;
+        for (const char* name : {"rbtCodeSel", "rbtCodeType", "rbtCodeAll", "rbtDateSel",
+                                 "rbtDateRange", "rbtDateAll"})
+            if (Find<QRadioButton>(w.get(), name)->isChecked())
+                on += std::string(name) + " ";
+        return on;
+    };
+    EXPECT_EQ(radios(), "rbtCodeType rbtDateAll ");
+
+    // The switch shows the chart in the table's place and back.
+    auto* pages = Find<QStackedWidget>(w.get(), "pagItems");
+    QTest::mouseClick(Find<QPushButton>(w.get(), "btnChart"), Qt::LeftButton);
+    EXPECT_EQ(pages->currentWidget()->objectName(), "panChart");
+    EXPECT_EQ(radios(), "rbtCodeType rbtDateAll "); // the switch leaves the filters alone
+    QTest::mouseClick(Find<QPushButton>(w.get(), "btnTable"), Qt::LeftButton);
+    EXPECT_TRUE(Find<QPushButton>(w.get(), "btnTable")->isChecked());
+    EXPECT_FALSE(Find<QPushButton>(w.get(), "btnChart")->isChecked());
+    EXPECT_EQ(pages->currentWidget()->objectName(), "lvwItems");
+}
+
+TEST_F(StatisticsWindowTest, ExportWritesTheShownRowsThroughTheFileDialog) {
+    auto w = Open(Record("A,B", "2008-05-18 10:48:42", "10.0.0.1") +
+                  Record("say \"hi\"", "2008-05-19 00:00:00", "10.0.0.2") +
+                  Record("two\r\nlines", "2008-05-20 01:02:03", "::1") +
+                  Record("other", "2008-05-20 01:02:03", "x") + "OK");
+    Find<QRadioButton>(w.get(), "rbtDateRange")->setChecked(true);
+    Find<TSkinDateEdit>(w.get(), "edtDateIni")->SetText("05/18/2008");
+    Find<TSkinDateEdit>(w.get(), "edtDateEnd")->SetText("05/20/2008");
+    Show(*w);
+    ASSERT_EQ(Codes(*w).size(), 4u);
+    Find<QLineEdit>(w.get(), "edtCode")->setText("other");
+    Find<QRadioButton>(w.get(), "rbtCodeAll")->setChecked(true);
+
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("quillory-stats-" + std::to_string(::getpid()) + ".csv"))
+                                 .string();
+    std::filesystem::remove(path);
+    bool answered = false;
+    test::AnswerNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        answered = true;
+        dialog->selectFile(QString::fromStdString(path));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(Find<QPushButton>(w.get(), "btnExport"), Qt::LeftButton);
+    EXPECT_TRUE(answered);
+
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string csv = file.readAll().toStdString();
+    const std::vector<TCsvRecord> records = ParseCsv(csv);
+    ASSERT_EQ(records.size(), 5u) << csv;
+    EXPECT_EQ(records[1].Fields, (TCsvRow{"A,B", "2008-05-18 10:48:42", "10.0.0.1"}));
+    EXPECT_EQ(records[2].Fields, (TCsvRow{"say \"hi\"", "2008-05-19 00:00:00", "10.0.0.2"}));
+    EXPECT_EQ(records[3].Fields, (TCsvRow{"two\r\nlines", "2008-05-20 01:02:03", "::1"}));
+    std::filesystem::remove(path);
+
+    // A file that cannot be written: a warning, and no crash.
+    int warnings = 0;
+    test::AnswerNextModal([&](QWidget* modal) {
+        ++warnings;
+        EXPECT_NE(modal->findChild<QWidget*>("Message"), nullptr);
+        static_cast<QDialog*>(modal)->done(1);
+    });
+    EXPECT_FALSE(w->ExportCsv("/nonexistent-folder/stats.csv"));
+    EXPECT_EQ(warnings, 1);
+}
+
+TEST_F(StatisticsWindowTest, CloseEndsTheModalLoopWithOk) {
+    auto w = Open("OK");
+    EXPECT_EQ(w->Traces().Count(), 0u);
+    test::AnswerNextModal([](QWidget* modal) {
+        QTest::mouseClick(modal->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+    });
+    EXPECT_EQ(w->exec(), 1);
+}
+
+TEST_F(StatisticsWindowTest, TheTableGrowsWithTheWindowAndCloseStaysInTheCorner) {
+    auto w = Open("OK");
+    w->show();
+    auto* items = Find<QWidget>(w.get(), "panItems");
+    auto* close = Find<QPushButton>(w.get(), "btnOk");
+    const QRect before = items->geometry();
+    const QPoint cornerGap = QPoint(w->width(), w->height()) - close->geometry().bottomRight();
+    w->resize(900, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(items->x(), before.x());
+    EXPECT_EQ(items->y(), before.y());
+    EXPECT_EQ(items->width(), before.width() + 175);
+    EXPECT_EQ(items->height(), before.height() + 156);
+    EXPECT_EQ(QPoint(w->width(), w->height()) - close->geometry().bottomRight(), cornerGap);
+    w->hide();
+}
+
+TEST_F(StatisticsWindowTest, AHundredThousandRedemptionsDecodeInStepsAndShow) {
+    std::string body;
+    const int n = 100000;
+    body.reserve(static_cast<std::size_t>(n) * 48);
+    for (int i = 0; i < n; ++i) {
+        char when[32];
+        std::snprintf(when, sizeof when, "2008-%02d-%02d %02d:%02d:%02d", 1 + i % 12, 1 + i % 28,
+                      i % 24, i % 60, (i * 7) % 60);
+        body += Record("CODE" + std::to_string(i % 5000), when,
+                       "10.0." + std::to_string(i % 250) + ".1");
+    }
+    body += "OK";
+    // The window's events are processed while the reply is decoded: the pump
+    // runs while the window holds some of the records but not all.
+    TAntiFreeze pump;
+    std::size_t seenMidway = 0;
+    TAntiFreeze::SetHook([&](bool) {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* stats = dynamic_cast<TfrmStats*>(top)) {
+                const std::size_t count = stats->Traces().Count();
+                if (count > 0 && count < static_cast<std::size_t>(n))
+                    seenMidway = count;
+            }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    });
+    auto w = Open(body);
+    TAntiFreeze::SetHook({});
+    EXPECT_GT(seenMidway, 0u);
+    EXPECT_EQ(w->Traces().Count(), static_cast<std::size_t>(n));
+    EXPECT_EQ(w->findChild<QComboBox*>("cbxCodes")->count(), 5000);
+
+    w->show();
+    const auto start = std::chrono::steady_clock::now();
+    Show(*w);
+    QApplication::processEvents();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(w->findChild<QTableView*>("lvwItems")->model()->rowCount(), n);
+    // Generous for a busy machine: the table draws only its visible rows.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000);
+    w->hide();
+}
+
+TEST_F(StatisticsWindowTest, Screenshots) {
+    test::TBuiltInSkin skin;
+    std::string body;
+    const char* codes[] = {"SPRING10", "WELCOME", "VIP-2008", "SPRING10", "FREESHIP"};
+    for (int i = 0; i < 40; ++i) {
+        char when[32];
+        std::snprintf(when, sizeof when, "2008-05-%02d %02d:%02d:%02d", 3 + (i * 7) % 24,
+                      (i * 5) % 24, (i * 13) % 60, (i * 17) % 60);
+        body += Record(codes[i % 5], when, "192.168.1." + std::to_string(10 + i));
+    }
+    body += Record("WELCOME", "2008-05-12 00:00:00", "10.0.0.7") + "OK";
+    auto w = Open(body);
+    w->show();
+    Show(*w);
+    QApplication::processEvents();
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-table.png"));
+    QTest::mouseClick(w->findChild<QPushButton*>("btnChart"), Qt::LeftButton);
+    QTest::mouseMove(w.get(), QPoint(1, 1));
+    QApplication::processEvents();
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-chart.png"));
+    w->hide();
+}

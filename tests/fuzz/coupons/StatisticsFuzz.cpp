@@ -1,0 +1,49 @@
+// Decoding of the statistics reply (action 6) into traces. Besides not
+// crashing: every decoded date-time is a valid one that reads back the same
+// from its "yyyy-mm-dd hh:mm:ss" form, the code list holds each code once
+// (without regard to case), and the CSV export reads back to the same values.
+#include "coupons/ListReply.h"
+#include "coupons/Statistics.h"
+#include "coupons/cli/Csv.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+using namespace quillory;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    TTraceList list;
+    try {
+        list.ParseStatistics(text);
+    } catch (const EListReplyError&) {
+        // The records before the failing one stay; they are checked below.
+    }
+    if (list.Codes().size() > list.Count())
+        std::abort();
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < list.Count(); ++i) {
+        const TTrace& t = list[i];
+        if (std::fabs(ParseServerDateTime(FormatIsoDateTime(t.DateUsed())) - t.DateUsed()) > 1e-6)
+            std::abort();
+        if (t.ComputerIP().find('"') != std::string::npos)
+            std::abort();
+        rows.push_back(i);
+    }
+    const std::vector<TCsvRecord> csv = ParseCsv(StatisticsCsv(list.Traces(), rows));
+    if (csv.size() != rows.size() + 1)
+        std::abort();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (csv[i + 1].Fields.size() != 3 || csv[i + 1].Fields[0] != list[i].Code() ||
+            csv[i + 1].Fields[2] != list[i].ComputerIP())
+            std::abort();
+    // Any text may stand where a date-time is read.
+    try {
+        ParseServerDateTime(text);
+    } catch (const std::exception&) {
+    }
+    return 0;
+}
