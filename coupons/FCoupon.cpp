@@ -12,6 +12,8 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QScreen>
+#include <QShowEvent>
 
 #include <charconv>
 #include <cmath>
@@ -116,6 +118,19 @@ TfrmCoupon::TfrmCoupon(TCouponService& service, TSkinMessage& messages, QWidget*
 }
 
 TfrmCoupon::~TfrmCoupon() = default;
+
+void TfrmCoupon::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Centred on the screen, not on the window that opened it.
+    if (!FCentred && !event->spontaneous()) {
+        FCentred = true;
+        if (QScreen* s = screen()) {
+            const QRect frame = frameGeometry();
+            move(s->geometry().center() - QPoint(frame.width() / 2, frame.height() / 2) +
+                 (geometry().topLeft() - frame.topLeft()));
+        }
+    }
+}
 
 QLineEdit* TfrmCoupon::edtCouponName() const {
     return ui->edtCouponName;

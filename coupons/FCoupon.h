@@ -92,6 +92,9 @@ public:
     // The frame's close button and Escape end the dialog with 2.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void Warn(const std::string& text);
     void Failure(const std::string& text);
@@ -101,6 +104,7 @@ private:
     TSkinMessage& FMessages;
     TFailureView FShowFailure;
     std::string FCouponID;
+    bool FCentred = false;
 };
 
 // The editor while a command shows it.

@@ -214,6 +214,23 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndShowTheirMessages) {
     EXPECT_TRUE(errors.isEmpty());
 }
 
+TEST_F(CouponCommandsTest, ARecordThatCannotBeReadEndsTheFillAndKeepsTheRowsBeforeIt) {
+    std::string list = ListReplyOf(kFour);
+    TCouponServiceScript service(
+        [&](const TCouponRequest& r) { return r.Action() == "1" ? std::string("OK") : list; });
+    Start(service);
+    ASSERT_EQ(Model()->rowCount(), 4);
+    // The third record has three fields.
+    list = ListReplyOf({kFour[0], kFour[1], {"13", "CCC", "Third"}, kFour[3]});
+    QString text;
+    AnswerMessage(&text, mrOk);
+    Click("SkinButton8");
+    EXPECT_EQ(text.toStdString(), "There is a trouble adding coupons, please check your settings "
+                                  "and your internet connection.");
+    ASSERT_EQ(Model()->rowCount(), 2);
+    EXPECT_EQ(Model()->IdAt(1), "12");
+}
+
 TEST_F(CouponCommandsTest, AddSendsTheTenValuesInOrderAndReloads) {
     TFakeShop shop;
     TCouponServiceScript service(std::ref(shop));
