@@ -199,14 +199,22 @@ void TfrmMain::RunStartupStep() {
 void TfrmMain::ShowStartupFailure(bool serviceChecked) {
     const std::string site = RedactURLPassword(FWebServer);
     // The last line of the error says what happened ("Connection refused.");
-    // the lines before it are the error's number.
-    std::string reason = FCouponService.LastError();
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ' || reason.back() == '.'))
+    // the lines before it are the error's number. A refusal (a wrong user
+    // name or password) is said in the service's own words.
+    std::string reason = FCouponService.LastRefusal();
+    if (reason.empty()) {
+        reason = FCouponService.LastError();
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        const std::size_t lineStart = reason.find_last_of("\r\n");
+        if (lineStart != std::string::npos)
+            reason.erase(0, lineStart + 1);
+    }
+    for (char& c : reason)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
-    const std::size_t lineStart = reason.find_last_of("\r\n");
-    if (lineStart != std::string::npos)
-        reason.erase(0, lineStart + 1);
     std::string hint;
     if (site.empty())
         hint = "No site address is set. Enter your Site URL in Settings, then Refresh.";

@@ -125,6 +125,24 @@ TEST_F(StartupTest, UnreachableServiceFailsQuietly) {
     EXPECT_FALSE(hint.contains('\n'));
 }
 
+TEST_F(StartupTest, RefusedCredentialsAreNamedInTheEmptyList) {
+    TLoopbackServer server([&](TServerConnection& c) {
+        c.ReadRequest();
+        const std::string body = "Authorization required";
+        c.Send("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"coupons\"\r\n"
+               "Content-Length: " +
+               std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        c.Close();
+    });
+    UseSite("http://ann:wrong@" + server.Url("").substr(7));
+    TfrmMain main;
+    RunStartup(main);
+    const QString hint = main.CouponList()->EmptyHint();
+    EXPECT_TRUE(hint.contains(kRefusedCredentials)) << hint.toStdString();
+    EXPECT_FALSE(hint.contains("wrong"));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(StartupTest, WindowKeepsHandlingEventsWhileARequestWaits) {
     TLoopbackServer server([&](TServerConnection& c) {
         c.ReadRequest();
