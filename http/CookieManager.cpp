@@ -175,12 +175,16 @@ void TCookieManager::AddCookies(const std::vector<std::string>& setCookie,
 }
 
 bool TCookieManager::AddCookie(const std::string& value, const std::string& serverHost) {
+    if (value.size() > kMaxCookieSize)
+        return false;
     auto cookie = std::make_unique<TCookieRFC2109>();
     cookie->ParseCookie(value, serverHost);
     return Store(std::move(cookie), serverHost);
 }
 
 bool TCookieManager::AddCookie2(const std::string& value, const std::string& serverHost) {
+    if (value.size() > kMaxCookieSize)
+        return false;
     auto cookie = std::make_unique<TCookieRFC2965>();
     cookie->ParseCookie(value, serverHost);
     return Store(std::move(cookie), serverHost);
@@ -207,6 +211,10 @@ bool TCookieManager::Store(std::unique_ptr<TNetscapeCookie> cookie, const std::s
         list.Items[static_cast<std::size_t>(index)] = std::move(cookie);
     else
         list.Items.push_back(std::move(cookie));
+    if (list.Items.size() > kMaxCookiesPerDomain)
+        list.Items.erase(list.Items.begin(),
+                         list.Items.begin() +
+                             static_cast<std::ptrdiff_t>(list.Items.size() - kMaxCookiesPerDomain));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The in-memory cookie store of the HTTP client: takes the "Set-cookie" and
 // "Set-cookie2" values of replies and selects the "Cookie" text for requests.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>
@@ -8,6 +9,11 @@
 #include <vector>
 
 namespace quillory {
+
+// What the store keeps at most: cookies per domain (the oldest go first) and
+// bytes of one "Set-cookie" value (longer ones are dropped).
+inline constexpr std::size_t kMaxCookiesPerDomain = 50;
+inline constexpr std::size_t kMaxCookieSize = 4096;
 
 // A cookie as the original Netscape rules describe it.
 class TNetscapeCookie {

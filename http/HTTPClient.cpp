@@ -138,7 +138,7 @@ std::string THTTPClient::PostForm(const std::string& url, TMultiPartFormDataStre
     FRequest.ContentType = form.FormContentType();
     TStringStream target;
     PostStream(url, form, target);
-    return target.DataString();
+    return target.TakeDataString();
 }
 
 void THTTPClient::PostStream(const std::string& url, TStream& source, TStream& target) {
@@ -165,7 +165,7 @@ void THTTPClient::GetToStream(const std::string& url, TStream& target) {
 std::string THTTPClient::Get(const std::string& url) {
     TStringStream target;
     GetToStream(url, target);
-    return target.DataString();
+    return target.TakeDataString();
 }
 
 void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TStream* source,
@@ -174,6 +174,8 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
     const std::int64_t start = target ? target->Position() : 0;
     FAuthRetries = 0;
     FAuthProxyRetries = 0;
+    FInterimReplies = 0;
+    FDeadlineStarted = false;
     FOriginalURL = url;
     FRequest.URL = url;
     FRequest.Method = method;
@@ -189,6 +191,7 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
         }
     } forget{*this};
     auto finish = [this] {
+        SetDeadline(0);
         FRedirectCount = 0;
         if (!KeepConnection())
             CloseConnection();
@@ -198,8 +201,7 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
         while (more) {
             ++FRedirectCount;
             PrepareRequest();
-            ConnectAndSend();
-            ReadReplyHead();
+            SendAndReadHead();
             switch (ProcessReply()) {
             case TOutcome::Follow:
                 if (target) {
@@ -224,6 +226,7 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
     } catch (...) {
         // After a failure the connection may still hold part of a reply (a
         // body cut by a time-out, an unread error body): it is never reused.
+        SetDeadline(0);
         FRedirectCount = 0;
         CloseConnection();
         throw;
@@ -232,6 +235,11 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
 }
 
 void THTTPClient::PrepareRequest() {
+    // Control characters never reach the wire (a line break would start a
+    // header line of someone else's).
+    for (char c : FRequest.URL)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            throw EInvalidURL();
     TURI parsed(FRequest.URL);
     const bool startOfExchange = FRequest.URL == FOriginalURL && FRedirectCount <= 1;
     FURI.Path = MergePath(FURI.Path, parsed.Path);
@@ -249,7 +257,13 @@ void THTTPClient::PrepareRequest() {
             FURI.Port = std::to_string(DefaultPort(FURI.Protocol));
     }
     FURI.Bookmark.clear();
-    FRequest.URL = FURI.RequestTarget();
+    FRequest.URL.clear();
+    for (char c : FURI.RequestTarget()) {
+        if (c == ' ')
+            FRequest.URL += "%20";
+        else
+            FRequest.URL += c;
+    }
     TakeCredentials(parsed, startOfExchange);
     // The request record shows the credentials that go with this hop, and
     // none on a hop to another host.
@@ -285,31 +299,51 @@ void THTTPClient::TakeCredentials(const TURI& parsed, bool startOfExchange) {
     }
 }
 
-bool THTTPClient::CredentialsApply() const {
-    if (!FCredentials.Set() || !SameText(FURI.Host, FCredentials.Host))
+bool CredentialsGoTo(const TURI& site, const TURI& target) {
+    if (site.Host.empty() || !SameText(target.Host, site.Host))
         return false;
-    const bool wasPlain = SameText(FCredentials.Protocol, "http");
-    const bool isPlain = SameText(FURI.Protocol, "http");
+    const bool wasPlain = !SameText(site.Protocol, "https");
+    const bool isPlain = !SameText(target.Protocol, "https");
     // Never from a secure address down to plain text.
     if (isPlain && !wasPlain)
         return false;
-    if (FURI.Port == FCredentials.Port)
+    if (target.Port == site.Port)
         return true;
     // The usual move of a site from plain HTTP to HTTPS on the same host.
-    return wasPlain && !isPlain && FCredentials.Port == "80" && FURI.Port == "443";
+    return wasPlain && !isPlain && site.Port == "80" && target.Port == "443";
+}
+
+bool THTTPClient::CredentialsApply() const {
+    TURI site;
+    site.Protocol = FCredentials.Protocol;
+    site.Host = FCredentials.Host;
+    site.Port = FCredentials.Port;
+    return FCredentials.Set() && CredentialsGoTo(site, FURI);
 }
 
 void THTTPClient::PollForClose() {
-    // A keep-alive connection the server has closed meanwhile shows as
-    // readable with nothing to read; notice it before reusing it.
-    if (!IsConnected())
-        return;
-    try {
-        if (InputBuffer().Empty())
-            FillInputBuffer(false, 1, false);
-    } catch (const ENetException&) {
-        // A reset idle connection is simply replaced by a new one.
+    // A keep-alive connection the server has closed meanwhile (or on which
+    // it sent something unasked) is replaced by a new one. The check does
+    // not wait: a reused connection costs no more than its request.
+    if (IsConnected() && !IdleConnectionUsable())
         CloseConnection();
+}
+
+void THTTPClient::SendAndReadHead() {
+    FReusedConnection = false;
+    try {
+        ConnectAndSend();
+        ReadReplyHead();
+    } catch (const ENetException&) {
+        // A kept-alive connection the server closed just as the request went
+        // out (the close was still on its way when the idle check ran): when
+        // not a byte of a reply came back, the request is sent once more on
+        // a new connection. Only GETs reuse connections; a POST never does.
+        if (!FReusedConnection || BytesReceived() != 0)
+            throw;
+        CloseConnection();
+        ConnectAndSend();
+        ReadReplyHead();
     }
 }
 
@@ -318,20 +352,27 @@ void THTTPClient::ConnectAndSend() {
     if (!FProxyParams.ProxyServer.empty())
         throw ENetException("Proxy servers are not supported.");
     const int port = StrToInt(FURI.Port);
-    if (!SameText(Host, FURI.Host) || Port != port) {
+    const bool secure = SameText(FURI.Protocol, "https");
+    if (!SameText(Host, FURI.Host) || Port != port || (IsConnected() && Secure() != secure)) {
         CloseConnection();
         Host = FURI.Host;
         Port = port;
     }
-    if (SameText(FURI.Protocol, "https"))
-        throw EIOHandlerPropInvalid();
     if (ProtocolVersion == pv1_0 && FRequest.Connection.empty())
         FRequest.Connection = "keep-alive";
     if (!KeepConnection())
         CloseConnection();
     PollForClose();
-    if (!IsConnected())
-        OpenConnection(Host, Port, ReadTimeout());
+    FReusedConnection = IsConnected();
+    if (FReusedConnection)
+        ResetBytesReceived();
+    else
+        OpenConnection(Host, Port, ReadTimeout(), secure);
+    // The exchange's time limit runs from the first byte of its first request.
+    if (!FDeadlineStarted) {
+        SetDeadline(ExchangeTimeout);
+        FDeadlineStarted = true;
+    }
     BuildAndSendHead();
     if ((FRequest.Method == hmPost || FRequest.Method == hmPut) && FRequest.Source != nullptr)
         SendStream(*FRequest.Source, true);
@@ -404,13 +445,34 @@ void THTTPClient::BuildAndSendHead() {
     }
 }
 
+std::string THTTPClient::ReadHeadLine(bool counted) {
+    const int limit = MaxLineLength > 0 && MaxLineLength < kMaxReplyLineLength
+                          ? MaxLineLength
+                          : kMaxReplyLineLength;
+    std::string line = ReadLine("\n", -1, limit);
+    if (!counted)
+        return line;
+    if (++FHeadLines > kMaxReplyHeadLines)
+        throw EReplyLimitExceeded("The server's reply head has more than " +
+                                  std::to_string(kMaxReplyHeadLines) + " lines.");
+    FHeadBytes += line.size() + 2;
+    if (FHeadBytes > kMaxReplyHeadSize)
+        throw EReplyLimitExceeded("The server's reply head is larger than " +
+                                  SizeText(kMaxReplyHeadSize) + ".");
+    return line;
+}
+
 void THTTPClient::ReadReplyHead() {
-    do {
-        FResponse.StatusLine = ReadLine();
+    // The limits count every line of this reply's heads, the interim ones
+    // included.
+    FHeadLines = 0;
+    FHeadBytes = 0;
+    while (true) {
+        FResponse.StatusLine = ReadHeadLine();
         FResponse.RawHeaders.Clear();
         try {
             while (true) {
-                std::string line = ReadLine();
+                std::string line = ReadHeadLine();
                 if (line.empty())
                     break;
                 FResponse.RawHeaders.Add(line);
@@ -421,7 +483,12 @@ void THTTPClient::ReadReplyHead() {
         }
         ProcessHeaders();
         HandleCookies();
-    } while (FResponse.StatusCode == 100);
+        if (FResponse.StatusCode != 100)
+            break;
+        if (++FInterimReplies > kMaxInterimReplies)
+            throw EReplyLimitExceeded("The server sent more than " +
+                                      std::to_string(kMaxInterimReplies) + " interim replies.");
+    }
 }
 
 void THTTPClient::ProcessHeaders() {
@@ -520,7 +587,7 @@ THTTPClient::TOutcome THTTPClient::ProcessReply() {
         if (!IsConnected())
             return TOutcome::Undefined;
         if (code != 204)
-            ReadBody(FResponse.ContentStream);
+            ReadBody(FResponse.ContentStream, MaxBodySize);
         return TOutcome::Done;
     }
     if (code == 401 || code == 407) {
@@ -555,34 +622,44 @@ bool THTTPClient::DoAuthorization(bool proxy) {
     return false;
 }
 
-void THTTPClient::ReadBody(TStream* target) {
+void THTTPClient::ReadBody(TStream* target, std::int64_t limit) {
     if (target == nullptr)
         return;
     const THTTPResponse& r = FResponse;
     if (r.ContentLength > 0) {
+        // A stated length above the limit is refused before a byte of it is read.
+        if (limit >= 0 && r.ContentLength > limit)
+            throw EReplyLimitExceeded::BodyTooLarge(limit);
         try {
             ReadToStream(*target, r.ContentLength, false);
         } catch (const EConnClosedGracefully&) {
             // A body cut short by the server: what arrived is kept.
         }
     } else if (r.TransferEncoding.find("chunked") != std::string::npos) {
-        ReadChunked(*target);
+        ReadChunked(*target, limit);
     } else if (!r.HasContentLength) {
-        ReadToStream(*target, -1, true);
+        ReadToStream(*target, -1, true, limit);
     }
 }
 
-void THTTPClient::ReadChunked(TStream& target) {
-    std::int64_t size = ChunkSize(ReadLine());
+void THTTPClient::ReadChunked(TStream& target, std::int64_t limit) {
+    std::int64_t total = 0;
+    // Size lines are held to the line length; the body's total to `limit`.
+    std::int64_t size = ChunkSize(ReadHeadLine(false));
     while (size > 0) {
+        total += size;
+        if (limit >= 0 && total > limit)
+            throw EReplyLimitExceeded::BodyTooLarge(limit);
         ReadToStream(target, size, false);
-        ReadLine(); // the line end after the data
-        size = ChunkSize(ReadLine());
+        ReadHeadLine(false); // the line end after the data
+        size = ChunkSize(ReadHeadLine(false));
     }
     // Trailer lines, up to the empty line that ends the body. Leaving any of
     // them unread would make them the start of the next reply on a kept
-    // connection.
-    while (!ReadLine().empty()) {
+    // connection. They are held to the same limits as a head.
+    FHeadLines = 0;
+    FHeadBytes = 0;
+    while (!ReadHeadLine().empty()) {
     }
 }
 
@@ -593,7 +670,7 @@ void THTTPClient::DiscardBody(int timeoutMs) {
     SetReadTimeout(timeoutMs);
     TStringStream scratch;
     try {
-        ReadBody(&scratch);
+        ReadBody(&scratch, kMaxErrorBodySize);
     } catch (const std::exception&) {
         // The body of a redirect is of no interest; failing to read it is not
         // a failure of the exchange.
@@ -606,7 +683,7 @@ void THTTPClient::RaiseProtocolError() {
     SetReadTimeout(2000);
     TStringStream scratch;
     try {
-        ReadBody(&scratch);
+        ReadBody(&scratch, kMaxErrorBodySize);
     } catch (const ENetException&) {
         // The error reply is what the caller must hear about, not a time-out
         // or a close while its body was being read.

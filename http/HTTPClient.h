@@ -18,6 +18,17 @@
 namespace quillory {
 
 enum THTTPProtocolVersion { pv1_0, pv1_1 };
+
+// Limits on what a server may send. Beyond each the exchange ends with an
+// EReplyLimitExceeded (or EExchangeTimeout) and the connection is closed.
+inline constexpr int kMaxReplyLineLength = 64 * 1024; // or MaxLineLength when smaller
+inline constexpr std::size_t kMaxReplyHeadLines = 200;
+inline constexpr std::size_t kMaxReplyHeadSize = 256 * 1024;
+inline constexpr int kMaxInterimReplies = 10; // "100 Continue" replies per exchange
+inline constexpr std::int64_t kDefaultMaxBodySize = 256LL * 1024 * 1024;
+// Error and redirect bodies are only read to be shown or dropped.
+inline constexpr std::int64_t kMaxErrorBodySize = 1024 * 1024;
+inline constexpr int kDefaultExchangeTimeout = 5 * 60 * 1000; // ms
 enum THTTPMethod { hmHead, hmGet, hmPost, hmOptions, hmTrace, hmPut, hmDelete, hmConnect };
 
 // HTTPOptions flags (a bit set).
@@ -42,6 +53,12 @@ public:
 };
 
 std::string EncodeBase64(const std::string& bytes);
+
+// Whether credentials given with the address `site` go with a request to
+// `target` (both resolved: protocol, host and port set): the same host and
+// port, never from "https" down to "http"; a plain site's move to "https" on
+// the standard ports (80 to 443) keeps them.
+bool CredentialsGoTo(const TURI& site, const TURI& target);
 
 // Values shared by request and reply.
 struct TEntityHeaderInfo {
@@ -144,6 +161,13 @@ public:
     int AuthRetries = 3;
     bool AllowCookies = true;
     THTTPOnRedirectEvent OnRedirect;
+    // The largest reply body taken (a stated Content-Length above it is
+    // refused before reading); -1 means no limit.
+    std::int64_t MaxBodySize = kDefaultMaxBodySize;
+    // Milliseconds from the first byte of an exchange's request to the last
+    // byte of its reply (redirects included); 0 means no limit. Each single
+    // wait still has ReadTimeout.
+    int ExchangeTimeout = kDefaultExchangeTimeout;
 
     // Whether the connection may stay open after the current reply.
     bool KeepConnection();
@@ -155,14 +179,20 @@ private:
                          TStream* target);
     void PrepareRequest();
     void ConnectAndSend();
+    // ConnectAndSend and ReadReplyHead, sent again on a new connection when
+    // a reused one turns out to be closed.
+    void SendAndReadHead();
     void BuildAndSendHead();
     void ReadReplyHead();
     void ProcessHeaders();
     void HandleCookies();
     TOutcome ProcessReply();
     bool AskRedirect(std::string& location, THTTPMethod& method);
-    void ReadBody(TStream* target);
-    void ReadChunked(TStream& target);
+    void ReadBody(TStream* target, std::int64_t limit);
+    void ReadChunked(TStream& target, std::int64_t limit);
+    // One line of a reply head (or chunk framing), counted against the head limits.
+    // `counted` false: held to the line length only (chunk framing).
+    std::string ReadHeadLine(bool counted = true);
     void DiscardBody(int timeoutMs);
     void CheckNotBusy() const;
     void PollForClose();
@@ -193,6 +223,11 @@ private:
     int FAuthRetries = 0;
     int FAuthProxyRetries = 0;
     bool FBusy = false;
+    bool FReusedConnection = false;
+    bool FDeadlineStarted = false;
+    int FInterimReplies = 0;
+    std::size_t FHeadLines = 0;
+    std::size_t FHeadBytes = 0;
     std::string FOriginalURL;
 };
 

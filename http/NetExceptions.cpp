@@ -10,6 +10,28 @@ namespace quillory {
 ESocketError::ESocketError(int errorNumber)
     : ENetException(TSocketStack::SocketErrorMessage(errorNumber)), LastError(errorNumber) {}
 
+EExchangeTimeout::EExchangeTimeout(int limitMs)
+    : ENetException([limitMs] {
+          std::string seconds = std::to_string(limitMs / 1000);
+          if (limitMs % 1000 != 0) {
+              // Tenths are enough for the short limits tests set.
+              seconds += "." + std::to_string((limitMs % 1000) / 100);
+          }
+          return "The server took too long to answer (" + seconds + " s).";
+      }()) {}
+
+EReplyLimitExceeded EReplyLimitExceeded::BodyTooLarge(std::int64_t limit) {
+    return EReplyLimitExceeded("The server's reply is larger than " + SizeText(limit) + ".");
+}
+
+std::string SizeText(std::int64_t bytes) {
+    if (bytes > 0 && bytes % (1 << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    if (bytes > 0 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
 bool TryStrToInt64(const std::string& text, std::int64_t& out) {
     std::size_t i = 0, n = text.size();
     while (i < n && (text[i] == ' ' || text[i] == '\t'))

@@ -118,6 +118,34 @@ public:
     std::string ReplyBody;
 };
 
+// --- limits on what a server sends ---------------------------------------------
+
+// A reply beyond one of the client's limits (head lines or size, interim
+// replies, body size). The connection is closed; nothing of it counts as a
+// reply.
+class EReplyLimitExceeded : public ENetException {
+public:
+    using ENetException::ENetException;
+    // "The server's reply is larger than 256 MiB."
+    static EReplyLimitExceeded BodyTooLarge(std::int64_t limit);
+};
+// The whole exchange took longer than the client allows.
+class EExchangeTimeout : public ENetException {
+public:
+    // `limitMs` is shown in seconds: "The server took too long to answer (300 s)."
+    explicit EExchangeTimeout(int limitMs);
+};
+// An address holding a control character (CR, LF, NUL, ...): refused before
+// anything is sent, so no one can slip a header line into a request.
+class EInvalidURL : public ENetException {
+public:
+    EInvalidURL()
+        : ENetException("The address holds a control character (such as a line break) and "
+                        "was not used.") {}
+};
+// "256 MiB", "64 KiB" or "1000 bytes": a size limit as people read it.
+std::string SizeText(std::int64_t bytes);
+
 // --- form bodies ------------------------------------------------------------
 
 class EInvalidObjectType : public ENetException {

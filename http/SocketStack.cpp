@@ -195,8 +195,8 @@ int TSocketStack::Connect(TSocket s, const std::string& ip, int port) {
     return FLastError = MapErrno(errno);
 }
 
-int TSocketStack::Select(TSocket s, int timeoutMs) {
-    pollfd p{s, POLLIN, 0};
+int TSocketStack::Select(TSocket s, int timeoutMs, short events) {
+    pollfd p{s, events, 0};
     int rc;
     do {
         rc = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);

@@ -35,7 +35,7 @@ public:
     int Bind(TSocket s, const std::string& ip, int port);
     int Connect(TSocket s, const std::string& ip, int port);
     // >0 readable, 0 time-out, <0 error. A negative time-out waits without limit.
-    int Select(TSocket s, int timeoutMs);
+    int Select(TSocket s, int timeoutMs, short events = 0x001 /* POLLIN */);
     // Count received, 0 when the peer closed, -1 on error (LastError set).
     int Recv(TSocket s, char* buffer, int count);
     int Send(TSocket s, const char* buffer, int count);

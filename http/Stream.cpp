@@ -1,5 +1,6 @@
 #include "http/Stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -35,11 +36,27 @@ std::int64_t TStringStream::Write(const char* buffer, std::int64_t count) {
         return 0;
     std::size_t pos = static_cast<std::size_t>(FPosition);
     std::size_t n = static_cast<std::size_t>(count);
-    if (pos + n > FData.size())
-        FData.resize(pos + n);
-    std::memcpy(&FData[pos], buffer, n);
+    if (pos > FData.size())
+        FData.resize(pos); // a gap after a seek beyond the end reads as zeros
+    // Bytes over the existing ones are overwritten; the rest is appended,
+    // which grows the memory geometrically and never fills it first.
+    const std::size_t over = std::min(n, FData.size() - pos);
+    std::memcpy(FData.data() + pos, buffer, over);
+    FData.append(buffer + over, n - over);
     FPosition += count;
     return count;
+}
+
+void TStringStream::Reserve(std::int64_t size) {
+    if (size > 0 && static_cast<std::size_t>(size) > FData.capacity())
+        FData.reserve(static_cast<std::size_t>(size));
+}
+
+std::string TStringStream::TakeDataString() {
+    std::string out = std::move(FData);
+    FData.clear();
+    FPosition = 0;
+    return out;
 }
 
 std::int64_t TStringStream::Seek(std::int64_t offset, TSeekOrigin origin) {

@@ -25,6 +25,9 @@ public:
     // Grows or cuts the stream without moving the position (unless the
     // position lies beyond the new end). Streams whose size is fixed ignore it.
     virtual void SetSize(std::int64_t newSize);
+    // A hint that the stream will grow to `size` bytes: memory streams make
+    // room without filling it; others ignore it.
+    virtual void Reserve(std::int64_t size) { (void)size; }
 
     std::int64_t Position() { return Seek(0, soCurrent); }
     void SetPosition(std::int64_t pos) { Seek(pos, soBeginning); }
@@ -45,8 +48,11 @@ public:
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
     void SetSize(std::int64_t newSize) override;
+    void Reserve(std::int64_t size) override;
 
     const std::string& DataString() const { return FData; }
+    // Hands the bytes over without copying them; the stream is empty after.
+    std::string TakeDataString();
 
 private:
     std::string FData;

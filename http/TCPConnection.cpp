@@ -3,6 +3,7 @@
 #include "http/AntiFreeze.h"
 #include "http/NetExceptions.h"
 #include "http/SocketStack.h"
+#include "http/TLSSession.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -194,6 +196,14 @@ void TSocketHandle::CloseSocket() {
 }
 
 bool TSocketHandle::Readable(int timeoutMs) {
+    return WaitFor(POLLIN, timeoutMs);
+}
+
+bool TSocketHandle::Writable(int timeoutMs) {
+    return WaitFor(POLLOUT, timeoutMs);
+}
+
+bool TSocketHandle::WaitFor(short events, int timeoutMs) {
     if (!HandleAllocated())
         throw EConnClosedGracefully();
     // With the pump in use, a long wait is cut into slices and messages are
@@ -214,7 +224,7 @@ bool TSocketHandle::Readable(int timeoutMs) {
         for (int i = 0; endless || i < slices; ++i) {
             if (!HandleAllocated()) // closed by a handler the pump ran
                 throw EConnClosedGracefully();
-            bool readable = Stack().Select(FHandle, slice) > 0;
+            bool readable = Stack().Select(FHandle, slice, events) > 0;
             TAntiFreeze::PumpMessages(!readable);
             if (readable)
                 return true;
@@ -222,7 +232,7 @@ bool TSocketHandle::Readable(int timeoutMs) {
         }
         return false;
     }
-    bool readable = Stack().Select(FHandle, timeoutMs == -2 ? -1 : timeoutMs) > 0;
+    bool readable = Stack().Select(FHandle, timeoutMs == -2 ? -1 : timeoutMs, events) > 0;
     TAntiFreeze::PumpMessages(!readable);
     return readable;
 }
@@ -239,8 +249,7 @@ void TSocketHandle::UpdateBindingPeer() {
 TTCPConnection::TTCPConnection() = default;
 
 TTCPConnection::~TTCPConnection() {
-    if (FTransport)
-        FTransport->CloseSocket();
+    CloseTransportSocket();
 }
 
 void TTCPConnection::PrepareTransport() {
@@ -251,16 +260,87 @@ void TTCPConnection::PrepareTransport() {
     FHasTransport = true;
     FInputBuffer.Clear();
     FClosedGracefully = false;
+    FBytesReceived = 0;
+    FUnused = true;
 }
 
-void TTCPConnection::OpenConnection(const std::string& host, int port, int timeoutMs) {
+void TTCPConnection::OpenConnection(const std::string& host, int port, int timeoutMs, bool secure) {
     PrepareTransport();
     try {
         ConnectSocket(host, port, timeoutMs);
+        if (secure) {
+            // The handshake is always bounded (a server that stalls it must
+            // not hold the program): the connect limit, or 120 s.
+            int limit = timeoutMs;
+            if (limit <= 0)
+                limit = 120000;
+            StartTLS(host, limit);
+        }
     } catch (...) {
-        FTransport->CloseSocket();
+        CloseTransportSocket();
         throw;
     }
+}
+
+bool TTCPConnection::WaitForTLS(int want, int timeoutMs) {
+    return want == TTLSSession::wWrite ? FTransport->Writable(timeoutMs)
+                                       : FTransport->Readable(timeoutMs);
+}
+
+// The handshake runs on the non-blocking socket: each step that cannot go on
+// waits for the socket in the usual slices (pumping messages), all steps
+// together within `limit` ms.
+void TTCPConnection::StartTLS(const std::string& host, int limit) {
+    const int socket = FTransport->Handle();
+    ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
+    // TLS writes whole records (the handshake's last one, then the request
+    // head, then the body): holding each small record back until the one
+    // before it is acknowledged would add the peer's delayed-ACK time (about
+    // 40 ms) to every request.
+    int one = 1;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    FTLS = std::make_unique<TTLSSession>(socket, host);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
+    while (true) {
+        const TTLSSession::TWant want = FTLS->Handshake();
+        if (want == TTLSSession::wNone)
+            return;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 || !WaitForTLS(want, static_cast<int>(left)))
+            throw ETLSError(host, "the handshake timed out");
+    }
+}
+
+bool TTCPConnection::IdleConnectionUsable() {
+    if (!IsConnected())
+        return false;
+    // A connection that has carried no request has no idle time behind it:
+    // what waits on it is the answer to its first request.
+    if (FUnused)
+        return true;
+    if (!FInputBuffer.Empty())
+        return false;
+    if (FTLS && FTLS->Pending() > 0)
+        return false;
+    TSocketStack& stack = Stack();
+    // A TLS server may still send records that carry no data (session
+    // tickets); those are read and the connection stays usable.
+    for (int i = 0; i < 4; ++i) {
+        if (stack.Select(FTransport->Handle(), 0) <= 0)
+            return true;
+        if (!FTLS)
+            return false; // a close, or bytes nobody asked for
+        try {
+            char byte;
+            if (FTLS->Read(&byte, 1) != TTLSSession::wRead)
+                return false;
+        } catch (const ENetException&) {
+            return false;
+        }
+    }
+    return false;
 }
 
 // Connects within `limit` ms without blocking the calling thread: the
@@ -351,6 +431,11 @@ bool TTCPConnection::IsConnected() {
 }
 
 void TTCPConnection::CloseTransportSocket() {
+    if (FTLS) {
+        if (FTransport && FTransport->HandleAllocated())
+            FTLS->Shutdown();
+        FTLS.reset();
+    }
     if (FTransport)
         FTransport->CloseSocket();
 }
@@ -365,6 +450,13 @@ void TTCPConnection::CheckClosed(bool raiseIfClosed, bool ignoreBuffer) {
     }
     if (closed && raiseIfClosed && (FInputBuffer.Empty() || ignoreBuffer))
         throw EConnClosedGracefully();
+}
+
+void TTCPConnection::SetDeadline(int limitMs) {
+    FHasDeadline = limitMs > 0;
+    FDeadlineLimit = limitMs;
+    if (FHasDeadline)
+        FDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
 }
 
 int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout) {
@@ -382,14 +474,48 @@ int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool rais
     block.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
     int received = 0;
     do {
-        if (!FTransport->Readable(timeoutMs)) {
+        // The exchange's deadline shortens a wait that would outlast it.
+        int wait = timeoutMs;
+        bool deadlineBound = false;
+        if (FHasDeadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  FDeadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0)
+                throw EExchangeTimeout(FDeadlineLimit);
+            if (wait == -2 || left < wait) {
+                wait = static_cast<int>(left);
+                deadlineBound = true;
+            }
+        }
+        const bool held = FTLS && FTLS->Pending() > 0;
+        if (!held && !FTransport->Readable(wait)) {
+            if (deadlineBound)
+                throw EExchangeTimeout(FDeadlineLimit);
             if (raiseOnTimeout)
                 throw EReadTimeout();
             return -1;
         }
         if (!FTransport->HandleAllocated())
             throw EClosedSocket();
-        received = stack.Recv(FTransport->Handle(), block.data(), static_cast<int>(block.size()));
+        if (FTLS) {
+            received = FTLS->Read(block.data(), static_cast<int>(block.size()));
+            if (received == TTLSSession::wRead || received == TTLSSession::wWrite) {
+                // A record not yet complete, or one without data: wait again.
+                if (received == TTLSSession::wWrite && !FTransport->Writable(wait)) {
+                    if (deadlineBound)
+                        throw EExchangeTimeout(FDeadlineLimit);
+                    if (raiseOnTimeout)
+                        throw EReadTimeout();
+                    return -1;
+                }
+                received = -1;
+                continue;
+            }
+        } else {
+            received =
+                stack.Recv(FTransport->Handle(), block.data(), static_cast<int>(block.size()));
+        }
         FClosedGracefully = received == 0;
         if (received < 0) {
             int error = stack.LastError();
@@ -407,6 +533,7 @@ int TTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeoutMs, bool rais
                 for (int i = 0; i < received; ++i)
                     block[i] = static_cast<char>(block[i] & 0x7F);
             FInputBuffer.Append(block.data(), static_cast<std::size_t>(received));
+            FBytesReceived += static_cast<std::uint64_t>(received);
         }
         CheckClosed(raiseIfClosed, false);
     } while (received <= 0 && FHasTransport && FTransport->HandleAllocated());
@@ -449,7 +576,8 @@ std::string TTCPConnection::ReadLine(const std::string& terminator, int timeoutM
     }
 }
 
-void TTCPConnection::ReadToStream(TStream& stream, std::int64_t count, bool untilClose) {
+void TTCPConnection::ReadToStream(TStream& stream, std::int64_t count, bool untilClose,
+                                  std::int64_t maxBytes) {
     if (count < 0 && !untilClose) {
         // A 4-byte count in network order comes first.
         while (FInputBuffer.Size() < 4) {
@@ -476,11 +604,15 @@ void TTCPConnection::ReadToStream(TStream& stream, std::int64_t count, bool unti
     } cut{stream};
 
     if (count >= 0 && !untilClose)
-        stream.SetSize(stream.Position() + std::min(count, kMaxPresize));
+        stream.Reserve(stream.Position() + std::min(count, kMaxPresize));
 
+    std::int64_t written = 0;
     auto writeFromBuffer = [&](std::size_t n) {
         if (n == 0)
             return;
+        written += static_cast<std::int64_t>(n);
+        if (maxBytes >= 0 && written > maxBytes)
+            throw EReplyLimitExceeded::BodyTooLarge(maxBytes);
         stream.Write(FInputBuffer.Data(), static_cast<std::int64_t>(n));
         FInputBuffer.Remove(n);
     };
@@ -544,12 +676,24 @@ void TTCPConnection::SendBytes(const char* block, std::size_t count, bool sendNo
 }
 
 void TTCPConnection::SendRaw(const char* block, std::size_t count) {
+    FUnused = false;
     TSocketStack& stack = Stack();
     std::size_t sent = 0;
     while (sent < count) {
         if (!FTransport->HandleAllocated())
             throw EClosedSocket();
         int chunk = static_cast<int>(std::min<std::size_t>(count - sent, 1u << 30));
+        if (FTLS) {
+            const int n = FTLS->Write(block + sent, chunk);
+            TAntiFreeze::PumpMessages(false);
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+            } else if (!WaitForTLS(n, FReadTimeout > 0 ? FReadTimeout : -2)) {
+                CloseTransportSocket();
+                throw EReadTimeout();
+            }
+            continue;
+        }
         int n = stack.Send(FTransport->Handle(), block + sent, chunk);
         TAntiFreeze::PumpMessages(false);
         if (n < 0) {

@@ -5,6 +5,7 @@
 // close by the server, and close.
 #include "http/Stream.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,8 @@
 namespace quillory {
 
 enum TMaxLineAction { maException, maSplit };
+
+class TTLSSession;
 
 // Every object of the connection family holds the process-wide socket layer
 // for its lifetime.
@@ -56,6 +59,8 @@ public:
     // True when data or a close is waiting. Waits in pump slices (see
     // TAntiFreeze); timeoutMs -2 means no limit.
     bool Readable(int timeoutMs);
+    // The same for room to send.
+    bool Writable(int timeoutMs);
     void UpdateBindingLocal();
     void UpdateBindingPeer();
 
@@ -63,6 +68,7 @@ public:
     int Port = 0, PeerPort = 0;
 
 private:
+    bool WaitFor(short events, int timeoutMs);
     int FHandle = -1;
 };
 
@@ -84,8 +90,16 @@ public:
     // dropped too). maxLength -1: MaxLineLength; 0: no limit.
     std::string ReadLine(const std::string& terminator = "\n", int timeoutMs = -1,
                          int maxLength = -1);
-    // Reads `count` bytes (or until the server closes) into `stream`.
-    void ReadToStream(TStream& stream, std::int64_t count, bool untilClose = false);
+    // Reads `count` bytes (or until the server closes) into `stream`. With
+    // `maxBytes` 0 or more, more bytes than that raise
+    // EReplyLimitExceeded::BodyTooLarge.
+    void ReadToStream(TStream& stream, std::int64_t count, bool untilClose = false,
+                      std::int64_t maxBytes = -1);
+
+    // A time limit over every wait for incoming data from now on, on top of
+    // the read time-out of each wait: when it has passed, EExchangeTimeout.
+    // 0 or less clears it.
+    void SetDeadline(int limitMs);
     void SendBytes(const char* block, std::size_t count, bool sendNow = false);
     void SendBytes(const std::string& block) { SendBytes(block.data(), block.size()); }
     void WriteLine(const std::string& text);
@@ -107,6 +121,13 @@ public:
     // Closes the socket and releases the transport. Harmless when nothing is open.
     virtual void CloseConnection();
 
+    // For a connection kept open between requests: checks without waiting
+    // whether it can carry the next request. False (and the caller closes it)
+    // when the server has closed it or sent bytes nobody asked for.
+    bool IdleConnectionUsable();
+    // True while the open connection runs TLS.
+    bool Secure() const { return FTLS != nullptr; }
+
     // Settings.
     int ReadTimeout() const { return FReadTimeout; }
     void ReadTimeout(int ms) { FReadTimeout = ms; }
@@ -126,12 +147,17 @@ public:
     bool ReadLnTimedOut() const { return FReadLnTimedOut; }
     const TManagedBuffer& InputBuffer() const { return FInputBuffer; }
     bool ClosedGracefully() const { return FClosedGracefully; }
+    // Bytes received since the connection was opened or the count reset.
+    std::uint64_t BytesReceived() const { return FBytesReceived; }
+    void ResetBytesReceived() { FBytesReceived = 0; }
     // The transport's socket, or nullptr without a transport.
     TSocketHandle* Binding() { return FHasTransport ? FTransport.get() : nullptr; }
 
 protected:
-    // Makes the transport if needed, connects to host:port within timeoutMs.
-    void OpenConnection(const std::string& host, int port, int timeoutMs);
+    // Makes the transport if needed, connects to host:port within timeoutMs
+    // and, when `secure`, runs the TLS handshake (certificate and host name
+    // verified) within the same limit.
+    void OpenConnection(const std::string& host, int port, int timeoutMs, bool secure = false);
     // Called after the connection was closed (by CloseConnection or on this
     // side after a close by the server).
     virtual void DoOnDisconnected() {}
@@ -143,6 +169,9 @@ private:
     void ConnectSocket(const std::string& host, int port, int timeoutMs);
     void ConnectWithTimeout(int socket, const std::string& ip, int port, int limit, bool pumping);
     void CloseTransportSocket();
+    void StartTLS(const std::string& host, int limit);
+    // Waits for what a TLS call asked for; false when `timeoutMs` ran out.
+    bool WaitForTLS(int want, int timeoutMs);
     void SendRaw(const char* block, std::size_t count);
 
     int FReadTimeout = 0;
@@ -152,9 +181,15 @@ private:
     std::unique_ptr<std::string> FWriteBuffer;
     int FWriteBufferThreshold = 0;
     bool FClosedGracefully = false;
+    std::uint64_t FBytesReceived = 0;
+    bool FUnused = true; // nothing sent on this connection yet
+    bool FHasDeadline = false;
+    int FDeadlineLimit = 0;
+    std::chrono::steady_clock::time_point FDeadline;
     // The transport object is kept once made, so a wait that is in progress
     // never touches freed memory; FHasTransport says whether it is in use.
     std::unique_ptr<TSocketHandle> FTransport;
+    std::unique_ptr<TTLSSession> FTLS; // while the connection runs TLS
     bool FHasTransport = false;
     bool FReadLnSplit = false;
     bool FReadLnTimedOut = false;

@@ -1,5 +1,8 @@
 #include "tests/support/LoopbackServer.h"
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
@@ -45,15 +48,35 @@ TServerConnection::~TServerConnection() {
     Close();
 }
 
+bool TServerConnection::AcceptTLS(ssl_ctx_st* context) {
+    // The handshake of a client that stalls must not hold the test.
+    timeval limit{5, 0};
+    ::setsockopt(FSocket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    FSSL = SSL_new(context);
+    SSL_set_fd(FSSL, FSocket);
+    ERR_clear_error();
+    if (SSL_accept(FSSL) == 1)
+        return true;
+    const unsigned long e = ERR_peek_last_error();
+    const char* reason = e ? ERR_reason_error_string(e) : nullptr;
+    HandshakeError = reason ? reason : "handshake failed";
+    SSL_free(FSSL);
+    FSSL = nullptr;
+    return false;
+}
+
 bool TServerConnection::Fill(int limitMs) {
     if (FSocket < 0 || FClosedByPeer)
         return false;
-    pollfd p{FSocket, POLLIN, 0};
-    int rc = ::poll(&p, 1, limitMs);
-    if (rc <= 0)
-        return false;
+    if (FSSL == nullptr || SSL_pending(FSSL) == 0) {
+        pollfd p{FSocket, POLLIN, 0};
+        int rc = ::poll(&p, 1, limitMs);
+        if (rc <= 0)
+            return false;
+    }
     char block[65536];
-    ssize_t n = ::recv(FSocket, block, sizeof block, 0);
+    ssize_t n =
+        FSSL ? SSL_read(FSSL, block, sizeof block) : ::recv(FSocket, block, sizeof block, 0);
     if (n <= 0) {
         FClosedByPeer = true;
         return false;
@@ -113,7 +136,9 @@ bool TServerConnection::WaitForClose(int limitMs) {
 bool TServerConnection::Send(const std::string& bytes) {
     std::size_t sent = 0;
     while (FSocket >= 0 && sent < bytes.size()) {
-        ssize_t n = ::send(FSocket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        ssize_t n =
+            FSSL ? SSL_write(FSSL, bytes.data() + sent, static_cast<int>(bytes.size() - sent))
+                 : ::send(FSocket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0)
             return false;
         sent += static_cast<std::size_t>(n);
@@ -130,13 +155,19 @@ void TServerConnection::Close() {
         std::lock_guard<std::mutex> guard(FServer.FLock);
         FServer.FSockets[static_cast<std::size_t>(FIndex)] = -1;
     }
+    if (FSSL) {
+        SSL_shutdown(FSSL);
+        SSL_free(FSSL);
+        FSSL = nullptr;
+    }
     ::shutdown(s, SHUT_WR);
     ::close(s);
 }
 
 // --- TLoopbackServer --------------------------------------------------------
 
-TLoopbackServer::TLoopbackServer(THandler handler) : FHandler(std::move(handler)) {
+TLoopbackServer::TLoopbackServer(THandler handler, std::shared_ptr<ssl_ctx_st> tls)
+    : FHandler(std::move(handler)), FTLS(std::move(tls)) {
     FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     ::setsockopt(FListen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -195,7 +226,12 @@ void TLoopbackServer::AcceptLoop() {
             {
                 TServerConnection connection(*this, s, index);
                 try {
-                    FHandler(connection);
+                    if (!FTLS || connection.AcceptTLS(FTLS.get())) {
+                        FHandler(connection);
+                    } else {
+                        std::lock_guard<std::mutex> guard(FLock);
+                        FHandshakeErrors.push_back(connection.HandshakeError);
+                    }
                 } catch (...) {
                     // A failing handler only ends its own connection.
                 }
@@ -208,12 +244,19 @@ void TLoopbackServer::AcceptLoop() {
 }
 
 void TLoopbackServer::Record(int index, const char* bytes, std::size_t count) {
+    if (!Recording)
+        return;
     std::lock_guard<std::mutex> guard(FLock);
     FReceived[static_cast<std::size_t>(index)].append(bytes, count);
 }
 
+std::vector<std::string> TLoopbackServer::HandshakeErrors() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FHandshakeErrors;
+}
+
 std::string TLoopbackServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(FPort) + path;
+    return std::string(FTLS ? "https" : "http") + "://127.0.0.1:" + std::to_string(FPort) + path;
 }
 
 int TLoopbackServer::ConnectionCount() const {
@@ -253,8 +296,9 @@ int TLoopbackServer::UnusedPort() {
 
 // --- TScriptedServer --------------------------------------------------------
 
-TScriptedServer::TScriptedServer(std::vector<TConnectionScript> scripts)
-    : TLoopbackServer(MakeHandler(std::move(scripts))) {}
+TScriptedServer::TScriptedServer(std::vector<TConnectionScript> scripts,
+                                 std::shared_ptr<ssl_ctx_st> tls)
+    : TLoopbackServer(MakeHandler(std::move(scripts)), std::move(tls)) {}
 
 std::vector<TConnectionScript>
 TScriptedServer::OnePerConnection(const std::vector<std::string>& replies) {

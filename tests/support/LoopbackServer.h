@@ -6,10 +6,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+struct ssl_ctx_st;
+struct ssl_st;
 
 namespace quillory::testsupport {
 
@@ -19,6 +23,10 @@ class TLoopbackServer;
 class TServerConnection {
 public:
     TServerConnection(TLoopbackServer& server, int socket, int index);
+    // Runs the server side of a TLS handshake on the connection; false (with
+    // the reason in HandshakeError) when the client gave up.
+    bool AcceptTLS(ssl_ctx_st* context);
+    std::string HandshakeError;
     ~TServerConnection();
     TServerConnection(const TServerConnection&) = delete;
     TServerConnection& operator=(const TServerConnection&) = delete;
@@ -47,7 +55,8 @@ private:
     TLoopbackServer& FServer;
     int FSocket;
     int FIndex;
-    std::string FPending; // received, not yet handed out
+    std::string FPending;   // received, not yet handed out
+    ssl_st* FSSL = nullptr; // the TLS session, when the server speaks TLS
     bool FClosedByPeer = false;
 };
 
@@ -55,13 +64,15 @@ class TLoopbackServer {
 public:
     using THandler = std::function<void(TServerConnection&)>;
 
-    explicit TLoopbackServer(THandler handler);
+    // With a `tls` context the server speaks TLS: each connection's handshake
+    // runs before its handler, which then reads and sends plain bytes.
+    explicit TLoopbackServer(THandler handler, std::shared_ptr<ssl_ctx_st> tls = nullptr);
     ~TLoopbackServer();
     TLoopbackServer(const TLoopbackServer&) = delete;
     TLoopbackServer& operator=(const TLoopbackServer&) = delete;
 
     int Port() const { return FPort; }
-    // "http://127.0.0.1:<port>" followed by `path`.
+    // "http://127.0.0.1:<port>" (https for a TLS server) followed by `path`.
     std::string Url(const std::string& path = "/") const;
 
     // How many connections were accepted so far.
@@ -73,6 +84,11 @@ public:
     std::vector<std::string> AllReceived() const;
     // Waits until `count` connections were accepted and their handlers ended.
     bool WaitForHandlers(int count, int limitMs = 5000) const;
+    // Whether received bytes are kept for Received (on by default; tests
+    // that count the bytes their process holds turn it off).
+    std::atomic<bool> Recording{true};
+    // The reasons of the TLS handshakes that failed, in order.
+    std::vector<std::string> HandshakeErrors() const;
 
     // A loopback port on which nothing listens (connections are refused).
     static int UnusedPort();
@@ -83,6 +99,8 @@ private:
     void Record(int index, const char* bytes, std::size_t count);
 
     THandler FHandler;
+    std::shared_ptr<ssl_ctx_st> FTLS;
+    std::vector<std::string> FHandshakeErrors;
     int FListen = -1;
     int FPort = 0;
     int FWake[2] = {-1, -1};
@@ -107,7 +125,8 @@ struct TConnectionScript {
 
 class TScriptedServer : public TLoopbackServer {
 public:
-    explicit TScriptedServer(std::vector<TConnectionScript> scripts);
+    explicit TScriptedServer(std::vector<TConnectionScript> scripts,
+                             std::shared_ptr<ssl_ctx_st> tls = nullptr);
     // One connection per reply, each closed after its reply.
     static std::vector<TConnectionScript> OnePerConnection(const std::vector<std::string>& replies);
 

@@ -1,0 +1,332 @@
+// The client against servers that try to exhaust its memory or hold it for
+// ever, over plain TCP and over TLS: each ends with a clear error, within a
+// time bounded by a shortened limit, and with the bytes the client held
+// (counted by this binary's allocator, not the process size) bounded.
+#include "http/CookieManager.h"
+#include "http/HTTPClient.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TestTLS.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <malloc.h>
+#include <new>
+#include <thread>
+#include <unistd.h>
+
+using namespace quillory;
+using namespace quillory::testsupport;
+
+// --- bytes held -------------------------------------------------------------
+// Every operator new of the test binary is counted: the live total and its
+// highest value since the last reset.
+
+namespace {
+std::atomic<long long> gLiveBytes{0};
+std::atomic<long long> gPeakBytes{0};
+
+void CountAllocation(void* p) {
+    const long long now = gLiveBytes += static_cast<long long>(malloc_usable_size(p));
+    long long peak = gPeakBytes.load();
+    while (now > peak && !gPeakBytes.compare_exchange_weak(peak, now)) {
+    }
+}
+} // namespace
+
+void* operator new(std::size_t size) {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr)
+        throw std::bad_alloc();
+    CountAllocation(p);
+    return p;
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p != nullptr)
+        CountAllocation(p);
+    return p;
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    operator delete(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    operator delete(p);
+}
+void operator delete(void* p) noexcept {
+    if (p == nullptr)
+        return;
+    gLiveBytes -= static_cast<long long>(malloc_usable_size(p));
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    operator delete(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    operator delete(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    operator delete(p);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr long long kMiB = 1024 * 1024;
+
+// Measures the most bytes held above the level at construction.
+class THeldBytes {
+public:
+    THeldBytes() : FBase(gLiveBytes.load()) { gPeakBytes = FBase; }
+    long long Peak() const { return gPeakBytes.load() - FBase; }
+
+private:
+    long long FBase;
+};
+
+// Sends `block` until the client goes away.
+void SendForEver(TServerConnection& c, const std::string& block) {
+    while (c.Send(block)) {
+    }
+}
+
+// Sends `bytes` one at a time, `gapMs` apart, until the client goes away.
+void Drip(TServerConnection& c, const std::string& bytes, int gapMs) {
+    for (std::size_t i = 0;; i = (i + 1) % bytes.size()) {
+        if (!c.Send(bytes.substr(i, 1)))
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+        if (c.WaitForClose(0))
+            return;
+    }
+}
+
+struct THostileCase {
+    const char* Name;
+    std::function<void(TServerConnection&)> Serve;
+    std::int64_t MaxBodySize;
+    std::string Error;
+    int MaxMs;
+};
+
+std::vector<THostileCase> HostileCases() {
+    const std::string filler(32768, 'f');
+    return {
+        {"header lines without end",
+         [](TServerConnection& c) {
+             c.ReadRequest();
+             c.Send("HTTP/1.1 200 OK\r\n");
+             SendForEver(c, "X-Filler: " + std::string(60, 'a') + "\r\n");
+         },
+         kDefaultMaxBodySize, "The server's reply head has more than 200 lines.", 2000},
+        {"long header lines without end",
+         [](TServerConnection& c) {
+             c.ReadRequest();
+             c.Send("HTTP/1.1 200 OK\r\n");
+             SendForEver(c, "X-Filler: " + std::string(16000, 'a') + "\r\n");
+         },
+         kDefaultMaxBodySize, "The server's reply head is larger than 256 KiB.", 2000},
+        {"an endless chunked body",
+         [filler](TServerConnection& c) {
+             c.ReadRequest();
+             c.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+             SendForEver(c, "8000\r\n" + filler + "\r\n");
+         },
+         kMiB, "The server's reply is larger than 1 MiB.", 3000},
+        {"an endless body without a length",
+         [filler](TServerConnection& c) {
+             c.ReadRequest();
+             c.Send("HTTP/1.0 200 OK\r\n\r\n");
+             SendForEver(c, filler);
+         },
+         kMiB, "The server's reply is larger than 1 MiB.", 3000},
+        {"a 2 GB Content-Length, then 2 GB",
+         [filler](TServerConnection& c) {
+             c.ReadRequest();
+             c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n\r\n");
+             SendForEver(c, filler);
+         },
+         kDefaultMaxBodySize, "The server's reply is larger than 256 MiB.", 2000},
+        {"one byte at a time in the head",
+         [](TServerConnection& c) {
+             c.ReadRequest();
+             Drip(c, "HTTP/1.1 200 OK\r\nX-Slow: abcdefghijklmnopqrstuvwxyz", 50);
+         },
+         kDefaultMaxBodySize, "The server took too long to answer (0.6 s).", 1800},
+        {"one byte at a time in the body",
+         [](TServerConnection& c) {
+             c.ReadRequest();
+             c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+             Drip(c, "body", 50);
+         },
+         kDefaultMaxBodySize, "The server took too long to answer (0.6 s).", 1800},
+        {"100 Continue without end",
+         [](TServerConnection& c) {
+             c.ReadRequest();
+             SendForEver(c, "HTTP/1.1 100 Continue\r\n\r\n");
+         },
+         kDefaultMaxBodySize, "The server sent more than 10 interim replies.", 2000},
+    };
+}
+
+class HostileServerTest : public ::testing::TestWithParam<bool> {
+protected:
+    HostileServerTest() {
+        std::signal(SIGPIPE, SIG_IGN);
+        if (GetParam())
+            tls = TrustedTestCA().ServerContext();
+    }
+    TServerContext tls;
+};
+
+TEST_P(HostileServerTest, EveryKindEndsWithAClearErrorInBoundedTimeAndMemory) {
+    for (const THostileCase& row : HostileCases()) {
+        SCOPED_TRACE(row.Name);
+        TLoopbackServer server(row.Serve, tls);
+        server.Recording = false;
+        THTTPClient client;
+        client.ReadTimeout(300); // each single wait; the drips never reach it
+        client.ExchangeTimeout = 600;
+        client.MaxBodySize = row.MaxBodySize;
+        std::string message = "no error";
+        THeldBytes held;
+        const auto start = Clock::now();
+        try {
+            client.Get(server.Url("/list"));
+        } catch (const ENetException& e) {
+            message = e.what();
+        }
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        EXPECT_EQ(message, row.Error);
+        EXPECT_LT(ms, row.MaxMs);
+        // The body's limit (when it is the one reached) plus a few buffers.
+        const long long budget =
+            (row.MaxBodySize == kDefaultMaxBodySize ? 0 : 3 * row.MaxBodySize) + 4 * kMiB;
+        EXPECT_LT(held.Peak(), budget);
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
+TEST_P(HostileServerTest, CookiesAreHeldToFiftyPerDomainOfAtMostFourKiB) {
+    // 20,000 "Set-Cookie" lines of 4 KB over 334 replies on one connection,
+    // and one cookie of 5 KB.
+    const int replies = 334, perReply = 60;
+    TLoopbackServer server(
+        [&](TServerConnection& c) {
+            for (int r = 0; r < replies; ++r) {
+                c.ReadRequest();
+                std::string head = "HTTP/1.1 200 OK\r\n";
+                for (int i = 0; i < perReply; ++i)
+                    head += "Set-Cookie: c" + std::to_string(r * perReply + i) + "=" +
+                            std::string(3980, 'v') + "; path=/\r\n";
+                if (r == replies - 1)
+                    head += "Set-Cookie: big=" + std::string(5000, 'b') + "\r\n";
+                c.Send(head + "Content-Length: 2\r\n\r\nOK");
+            }
+            c.WaitForClose(5000);
+        },
+        tls);
+    server.Recording = false; // every request carries 200 KB of cookies back
+    THTTPClient client;
+    client.ReadTimeout(5000);
+    THeldBytes held;
+    for (int r = 0; r < replies; ++r)
+        ASSERT_EQ(client.Get(server.Url("/")), "OK");
+    ASSERT_NE(client.CookieManager(), nullptr);
+    const TCookies& cookies = client.CookieManager()->CookieCollection();
+    ASSERT_EQ(cookies.Domains.size(), 1u);
+    const auto& items = cookies.Domains[0].Cookies.Items;
+    ASSERT_EQ(items.size(), kMaxCookiesPerDomain);
+    // The newest fifty stayed, the oldest went first; the 5 KB one was dropped.
+    EXPECT_EQ(items.front()->CookieName, "c" + std::to_string(replies * perReply - 50));
+    EXPECT_EQ(items.back()->CookieName, "c" + std::to_string(replies * perReply - 1));
+    EXPECT_LT(held.Peak(), 4 * kMiB);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndTLS, HostileServerTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "TLS" : "Plain"; });
+
+TEST(HostileServerFileTest, ADownloadIntoAFileStopsAtTheLimit) {
+    std::signal(SIGPIPE, SIG_IGN);
+    TLoopbackServer server([](TServerConnection& c) {
+        c.ReadRequest();
+        c.Send("HTTP/1.0 200 OK\r\n\r\n");
+        SendForEver(c, std::string(32768, 'd'));
+    });
+    char name[] = "/tmp/quillory-download-XXXXXX";
+    const int fd = ::mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    {
+        THTTPClient client;
+        client.MaxBodySize = 512 * 1024;
+        TFileStream file(name, TFileStream::fmCreate);
+        EXPECT_THROW(client.GetToStream(server.Url("/mainappupdate.inf"), file),
+                     EReplyLimitExceeded);
+        EXPECT_LE(file.Size(), 512 * 1024);
+    }
+    std::remove(name);
+}
+
+TEST(HostileAddressTest, ControlCharactersAreRefusedBeforeAnythingIsSentAndSpacesEncoded) {
+    TScriptedServer server(
+        TScriptedServer::OnePerConnection({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK"}));
+    THTTPClient client;
+    for (const std::string& bad :
+         {server.Url("/a\r\nX-Evil: 1"), server.Url("/a\nb"), server.Url(std::string("/a\0b", 4)),
+          server.Url("/a\tb"), server.Url("/a\x7f")}) {
+        try {
+            client.Get(bad);
+            ADD_FAILURE() << "no error";
+        } catch (const EInvalidURL& e) {
+            EXPECT_STREQ(e.what(), "The address holds a control character (such as a line "
+                                   "break) and was not used.");
+        }
+    }
+    EXPECT_EQ(server.ConnectionCount(), 0);
+    EXPECT_EQ(client.Get(server.Url("/my shop/list.php?q=a b")), "OK");
+    ASSERT_TRUE(server.WaitForHandlers(1));
+    EXPECT_EQ(server.Received(0).rfind("GET /my%20shop/list.php?q=a%20b HTTP/1.1\r\n", 0), 0u);
+}
+
+TEST(HostileRedirectTest, ALocationWithAControlCharacterIsRefusedToo) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {"HTTP/1.1 302 Found\r\nLocation: /x\x01y\r\nContent-Length: 0\r\n\r\n"}));
+    THTTPClient client;
+    client.HandleRedirects = true;
+    EXPECT_THROW(client.Get(server.Url("/")), EInvalidURL);
+    EXPECT_EQ(server.ConnectionCount(), 1);
+}
+
+TEST(ReplyMemoryTest, ABigReplyReachesTheCallerWithoutACopy) {
+    // 8 MiB with a stated length: the bytes held stay near one copy of the
+    // body (its buffer growing geometrically), not two.
+    const std::string body(8 * kMiB, 'r');
+    TLoopbackServer server([&](TServerConnection& c) {
+        c.ReadRequest();
+        c.Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n");
+        for (std::size_t at = 0; at < body.size(); at += 65536)
+            c.Send(body.substr(at, 65536));
+    });
+    THTTPClient client;
+    client.ReadTimeout(5000);
+    std::string got;
+    THeldBytes held;
+    got = client.Get(server.Url("/"));
+    EXPECT_EQ(got.size(), body.size());
+    EXPECT_LT(held.Peak(), 14 * kMiB);
+}
+
+} // namespace
