@@ -4,9 +4,15 @@
 #include "FSettings.h"
 #include "LinkLabel.h"
 #include "UUtils.h"
+#include "coupons/CouponList.h"
+#include "coupons/CouponListView.h"
+#include "coupons/CouponRecord.h"
+#include "coupons/FCoupon.h"
 #include "coupons/FFormCode.h"
 #include "coupons/FStatistics.h"
 #include "coupons/ListReply.h"
+#include "coupons/RequestGuard.h"
+#include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -14,14 +20,20 @@
 #include "ui/SkinStyle.h"
 #include "ui_FMain.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
-#include <QTreeWidget>
+
+#include <exception>
+#include <thread>
 
 namespace quillory {
 
@@ -32,8 +44,48 @@ const char* const kSettingsFile = "settings.dat";
 const char* const kSettingsSection = "Settings";
 const char* const kHelpAddress = "http://www.quillory.com/help/";
 const char* const kAffiliateBaseAddress = "http://www.quillory.com/affiliates/";
-// Where a row of the coupon list keeps its coupon's id.
-constexpr int kCouponIdRole = Qt::UserRole + 1;
+
+// Messages of the coupon list commands (the confirmations break with LF CR).
+const char* const kConfirmDeleteSelected =
+    "Are you sure do you want to delete the selected coupons?\n\rThis action will remove also "
+    "the statistics related these coupons.";
+const char* const kConfirmDeleteAll = "Are you sure do you want to delete all?.\n\r This action "
+                                      "will remove also the statistics related these coupons.";
+const char* const kDeleteTrouble = "There is a trouble deleting coupons, please check your "
+                                   "settings and your internet connection.";
+const char* const kRefreshTrouble = "There is a trouble adding coupons, please check your "
+                                    "settings and your internet connection.";
+
+// The designed widths of the list's columns; the last one takes what the
+// window gains beyond its designed width.
+constexpr int kColumnWidths[] = {200, 132, 150};
+constexpr int kDesignedWidth = 775;
+
+// Replies from this size on are decoded off the GUI thread.
+constexpr std::size_t kDecodeAsideFrom = 256 * 1024;
+// While a reply streams in, the message pump runs at most this often.
+constexpr int kPumpIntervalMs = 8;
+
+// Runs `work` on a worker thread while the GUI thread keeps turning its event
+// loop; rethrows what `work` threw.
+template <typename Work> void RunAside(Work&& work) {
+    QEventLoop loop;
+    std::exception_ptr error;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (error)
+        std::rethrow_exception(error);
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(QWidget* parent)
@@ -54,15 +106,23 @@ TfrmMain::TfrmMain(QWidget* parent)
     HTTP1.HandleRedirects = true;
     HTTP1.AllowCookies = true;
     HTTP1.SetReadTimeout(0);
-    // While a request waits, the window keeps repainting and taking clicks.
-    TAntiFreeze::SetHook([](bool) { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    // While a request waits, the window keeps repainting and taking clicks;
+    // while a long reply streams in, it is also pumped between reads, at
+    // most every few milliseconds.
+    AntiFreeze1.OnlyWhenIdle = false;
+    TAntiFreeze::SetHook([](bool) {
+        static QElapsedTimer last;
+        if (last.isValid() && last.elapsed() < kPumpIntervalMs)
+            return;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        last.restart();
+    });
     resize(775, 516);
     QFont listFont(QStringLiteral("Arial"));
     listFont.setPixelSize(14);
     ui->lvwItems->setFont(listFont);
-    ui->lvwItems->setColumnWidth(0, 200);
-    ui->lvwItems->setColumnWidth(1, 132);
-    ui->lvwItems->setColumnWidth(2, 150);
+    for (int c = 0; c < 3; ++c)
+        ui->lvwItems->setColumnWidth(c, kColumnWidths[c]);
     ui->lvwItems->header()->setSectionsMovable(false);
     ui->lvwItems->header()->setStretchLastSection(false);
     TLinkLabel::Attach(ui->lblLink1URL);
@@ -76,6 +136,25 @@ TfrmMain::TfrmMain(QWidget* parent)
     connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
 
     ConnectClick("SkinButton7", [this] { SkinButton7Click(); });
+    ConnectClick("SkinButton1", [this] { SkinButton1Click(); });
+    ConnectClick("SkinButton2", [this] { SkinButton2Click(); });
+    ConnectClick("SkinButton3", [this] { SkinButton3Click(); });
+    ConnectClick("SkinButton4", [this] { SkinButton4Click(); });
+    ConnectClick("SkinButton5", [this] { SkinButton5Click(); });
+    ConnectClick("SkinButton6", [this] { SkinButton6Click(); });
+    ConnectClick("SkinButton8", [this] { SkinButton8Click(); });
+    // Keyboard: F5 Refresh, Delete, Ctrl+N Add, Enter or a double-click Edit.
+    const std::pair<QKeySequence, void (TfrmMain::*)()> keys[] = {
+        {QKeySequence(Qt::Key_F5), &TfrmMain::SkinButton8Click},
+        {QKeySequence(Qt::Key_Delete), &TfrmMain::SkinButton3Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::SkinButton5Click}};
+    for (const auto& [key, command] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, command] { RunGuarded([this, command] { (this->*command)(); }); });
+    }
+    connect(ui->lvwItems, &QAbstractItemView::activated, this,
+            [this] { RunGuarded([this] { SkinButton6Click(); }); });
     ConnectClick("btnStats", [this] { btnStatsClick(); });
     ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
@@ -111,12 +190,62 @@ void TfrmMain::Timer1Timer() {
 }
 
 void TfrmMain::RunStartupStep() {
+    // No message either way: an unreachable service leaves the list empty,
+    // with a quiet line in it saying why.
+    if (TRequestGuard::InFlight(FCouponService))
+        return;
     // Speaks only of a newer version; an error creating its descriptor ends
     // the step here.
     CheckForUpdates(true);
-    // No message either way: an unreachable service leaves the list empty.
-    if (CheckService())
-        RefreshCoupons();
+    TRequestGuard guard;
+    if (!CheckService())
+        ShowStartupFailure(false);
+    else if (!RefreshCoupons())
+        ShowStartupFailure(true);
+}
+
+void TfrmMain::ShowStartupFailure(bool serviceChecked) {
+    const std::string site = RedactURLPassword(FWebServer);
+    // The last line of the error says what happened ("Connection refused.");
+    // the lines before it are the error's number. A refusal (a wrong user
+    // name or password) is said in the service's own words.
+    std::string reason = FCouponService.LastRefusal();
+    if (reason.empty()) {
+        reason = FCouponService.LastError();
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        const std::size_t lineStart = reason.find_last_of("\r\n");
+        if (lineStart != std::string::npos)
+            reason.erase(0, lineStart + 1);
+    }
+    for (char& c : reason)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    std::string hint;
+    if (site.empty())
+        hint = "No site address is set. Enter your Site URL in Settings, then Refresh.";
+    else if (!reason.empty())
+        hint = (serviceChecked ? "Could not load the coupon list from " + site
+                               : "Could not reach the coupon service at " + site) +
+               ": " + reason + ". Check Settings, then Refresh.";
+    else
+        hint = "The coupon service at " + site +
+               " did not answer as expected. Check Settings, then Refresh.";
+    CouponList()->SetEmptyHint(QString::fromLocal8Bit(hint));
+}
+
+TCouponListView* TfrmMain::CouponList() const {
+    return ui->lvwItems;
+}
+
+void TfrmMain::ShowCommandFailure(const std::string& text) {
+    // A service that refused the credentials says so instead of the general
+    // trouble text: a wrong password in the Site URL (401), or a server
+    // script still waiting for its admin user (403, in the script's words).
+    const std::string& refusal = FCouponService.LastRefusal();
+    msgMain.ShowMessageDialog(refusal.empty() ? text : refusal, dkWarning, {dbOK});
 }
 
 void TfrmMain::CheckForUpdates(bool silent) {
@@ -128,6 +257,9 @@ bool TfrmMain::DownloadFile(const std::string& url, const std::string& fileName)
 }
 
 void TfrmMain::btnUpdateClick() {
+    // Not while a coupon request or a list decode is under way.
+    if (TRequestGuard::InFlight(FCouponService))
+        return;
     CheckForUpdates(false);
 }
 
@@ -136,24 +268,135 @@ bool TfrmMain::CheckService() {
 }
 
 bool TfrmMain::RefreshCoupons() {
-    return FCouponService.RefreshCoupons(
-        [this](const std::string& reply) { FillCouponList(reply); });
+    const bool ok =
+        FCouponService.RefreshCoupons([this](const std::string& reply) { FillCouponList(reply); });
+    if (ok)
+        CouponList()->SetEmptyHint({});
+    return ok;
 }
 
 void TfrmMain::FillCouponList(const std::string& reply) {
-    QTreeWidget* list = ui->lvwItems;
-    list->clear();
+    TCouponListModel* model = CouponList()->CouponModel();
+    const int sortColumn = model->SortColumn();
+    const bool descending = model->SortDescending();
+    TCouponList list;
+    std::vector<std::uint32_t> order;
     // Each row: name, code, "True"/"False"; the coupon's id rides along unseen.
-    ForEachListRecord(reply, 4, [list](TListRecord& fields) {
-        auto* row = new QTreeWidgetItem(list);
-        row->setText(0, QString::fromLocal8Bit(fields[2]));
-        row->setText(1, QString::fromLocal8Bit(fields[1]));
-        row->setText(2, TrimText(RemoveQuotes(fields[3])) == "1" ? QStringLiteral("True")
-                                                                 : QStringLiteral("False"));
-        row->setData(0, kCouponIdRole, QString::fromLocal8Bit(TrimText(RemoveQuotes(fields[0]))));
-        row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-        row->setCheckState(0, Qt::Unchecked);
-    });
+    auto decode = [&] {
+        list = TCouponList(reply);
+        if (sortColumn >= 0)
+            order = list.SortedOrder(sortColumn, descending);
+    };
+    if (reply.size() < kDecodeAsideFrom)
+        decode();
+    else
+        RunAside(decode);
+    model->SetList(std::move(list), std::move(order));
+    if (!model->List().Complete())
+        throw EListReplyError(model->List().Error(), model->List().Count());
+}
+
+// --- The coupon list commands ----------------------------------------------
+
+// Select All and Clear Selection: the tick boxes only.
+void TfrmMain::SkinButton1Click() {
+    CouponList()->CouponModel()->SetAllChecked(true);
+}
+
+void TfrmMain::SkinButton2Click() {
+    CouponList()->CouponModel()->SetAllChecked(false);
+}
+
+// Delete Selected: the ticked rows, whichever row is highlighted.
+void TfrmMain::SkinButton3Click() {
+    if (TRequestGuard::InFlight(FCouponService))
+        return;
+    std::string ids;
+    for (const std::string& id : CouponList()->CouponModel()->CheckedIds())
+        ids += (ids.empty() ? "" : ",") + id;
+    if (ids.empty())
+        return;
+    if (msgMain.ShowMessageDialog(kConfirmDeleteSelected, dkWarning, {dbOK, dbCancel}) != mrOk)
+        return;
+    DeleteAndReload(ids);
+}
+
+void TfrmMain::SkinButton4Click() {
+    if (TRequestGuard::InFlight(FCouponService) || CouponList()->CouponModel()->rowCount() == 0)
+        return;
+    if (msgMain.ShowMessageDialog(kConfirmDeleteAll, dkWarning, {dbOK, dbCancel}) != mrOk)
+        return;
+    DeleteAndReload("all");
+}
+
+void TfrmMain::DeleteAndReload(const std::string& ids) {
+    bool deleted = false;
+    {
+        TRequestGuard guard;
+        deleted = FCouponService.DeleteCoupons(ids);
+        if (deleted)
+            RefreshCoupons(); // a failed reload shows nothing
+    }
+    if (!deleted)
+        ShowCommandFailure(kDeleteTrouble);
+}
+
+void TfrmMain::SkinButton5Click() {
+    if (TRequestGuard::InFlight(FCouponService))
+        return;
+    RunCouponEditor(nullptr);
+}
+
+// Edit Coupon: the highlighted row, whichever rows are ticked. The record is
+// read by the list's decoder, so commas in its values stay where they are.
+void TfrmMain::SkinButton6Click() {
+    if (TRequestGuard::InFlight(FCouponService))
+        return;
+    const int row = CouponList()->HighlightedRow();
+    if (row < 0)
+        return;
+    std::string record;
+    bool fetched = false;
+    {
+        TRequestGuard guard;
+        fetched = FCouponService.GetCoupon(CouponList()->CouponModel()->IdAt(row), record);
+    }
+    if (!fetched)
+        return; // nothing is shown
+    const TListReplyView fields(std::move(record), 0, kCouponRecordFields + 1);
+    if (fields.RecordCount() == 0)
+        throw EListReplyError("The coupon's record is empty.", 0);
+    const TCouponRecord coupon = CouponRecordFromView(fields, 0);
+    RunCouponEditor(&coupon);
+}
+
+void TfrmMain::RunCouponEditor(const TCouponRecord* coupon) {
+    // The editor is destroyed however the command ends.
+    auto editor =
+        std::make_unique<TfrmCoupon>(FCouponService, msgMain, nullptr,
+                                     [this](const std::string& text) { ShowCommandFailure(text); });
+    frmCoupon = editor.get();
+    struct Clear {
+        ~Clear() { frmCoupon = nullptr; }
+    } clear;
+    if (coupon)
+        editor->LoadCoupon(*coupon);
+    if (editor->exec() == mrOk) {
+        TRequestGuard guard;
+        RefreshCoupons(); // a failed reload shows nothing
+    }
+}
+
+void TfrmMain::SkinButton8Click() {
+    if (TRequestGuard::InFlight(FCouponService))
+        return;
+    bool refreshed = false;
+    {
+        TRequestGuard guard;
+        refreshed = RefreshCoupons();
+    }
+    if (!refreshed)
+        ShowCommandFailure(kRefreshTrouble);
 }
 
 void TfrmMain::LoadSettings() {
@@ -205,7 +448,7 @@ void TfrmMain::btnStatsClick() {
     // with the events pumped; with a request in flight, or a window already
     // on its way, the command does nothing.
     static bool opening = false;
-    if (opening || FCouponService.Busy())
+    if (opening || TRequestGuard::InFlight(FCouponService))
         return;
     std::unique_ptr<TfrmStats> dialog;
     {
@@ -232,6 +475,12 @@ void TfrmMain::FormResize() {
                      panel->height() / 2 - banner->height() / 2);
     }
     PlaceLinkLabels();
+    PlaceListColumns();
+}
+
+void TfrmMain::PlaceListColumns() {
+    // The designed widths; the last column takes what the window gains.
+    ui->lvwItems->setColumnWidth(2, kColumnWidths[2] + std::max(0, width() - kDesignedWidth));
 }
 
 void TfrmMain::FormShow() {

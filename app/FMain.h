@@ -21,6 +21,8 @@ class frmMain;
 namespace quillory {
 
 class TfrmSettings;
+class TCouponListView;
+struct TCouponRecord;
 
 class TfrmMain : public QWidget {
 public:
@@ -55,8 +57,15 @@ public:
     bool RefreshCoupons();
 
     // Rebuilds the coupon list from a list reply. A record that cannot be
-    // read ends the fill with an error; the rows before it stay.
+    // read ends the fill with an error; the rows before it stay. A large reply
+    // is decoded off the GUI thread while the window keeps handling events.
     void FillCouponList(const std::string& reply);
+
+    // The coupon list (lvwItems).
+    TCouponListView* CouponList() const;
+
+    // Every failure message of the coupon commands goes through here.
+    void ShowCommandFailure(const std::string& text);
 
     THTTPClient& HTTP() { return HTTP1; }
     // The skin every window draws from, and the component every message of
@@ -80,6 +89,19 @@ private:
     void FormShow();
     void Timer1Timer();
     void SkinButton7Click();
+    // The coupon list commands.
+    void SkinButton1Click();
+    void SkinButton2Click();
+    void SkinButton3Click();
+    void SkinButton4Click();
+    void SkinButton5Click();
+    void SkinButton6Click();
+    void SkinButton8Click();
+    void DeleteAndReload(const std::string& ids);
+    void RunCouponEditor(const TCouponRecord* coupon);
+    // The quiet line in the empty list after a failed start-up step.
+    void ShowStartupFailure(bool serviceChecked);
+    void PlaceListColumns();
     void btnStatsClick();
     void btnLoadClick();
     void btnUpdateClick();

@@ -30,10 +30,51 @@ TCouponRecord CouponRecordFromFields(const TListRecord& fields) {
     return c;
 }
 
+namespace {
+// A field with every quote character removed, built without a second pass
+// when it holds none (the usual case).
+std::string Unquoted(std::string_view field) {
+    if (field.find('"') == std::string_view::npos)
+        return std::string(field);
+    return RemoveQuotes(field);
+}
+} // namespace
+
+namespace {
+void FillCouponRecord(TCouponRecord& c, const TListReplyView& list, std::size_t record) {
+    if (list.FieldCount(record) < kCouponRecordFields) {
+        throw EListReplyError("A coupon record has " + std::to_string(list.FieldCount(record)) +
+                                  " fields; " + std::to_string(kCouponRecordFields) +
+                                  " are needed.",
+                              record);
+    }
+    c.Id = Unquoted(list.Field(record, 0));
+    c.Code = list.Field(record, 1);
+    c.Name = list.Field(record, 2);
+    c.Expired = list.Field(record, 3);
+    c.ExpiryType = list.Field(record, 4);
+    c.Days = Unquoted(list.Field(record, 5));
+    c.ExpiryDate = Unquoted(list.Field(record, 6));
+    c.OrderPage = list.Field(record, 7);
+    c.Comments = list.Field(record, 8);
+    c.CreateDate = list.Field(record, 9);
+}
+} // namespace
+
+TCouponRecord CouponRecordFromView(const TListReplyView& list, std::size_t record) {
+    TCouponRecord c;
+    FillCouponRecord(c, list, record);
+    return c;
+}
+
 std::vector<TCouponRecord> DecodeCouponList(std::string_view reply) {
-    std::vector<TCouponRecord> out;
-    ForEachListRecord(reply, kCouponRecordFields,
-                      [&](TListRecord& fields) { out.push_back(CouponRecordFromFields(fields)); });
+    const TListReplyView list =
+        TListReplyView::Borrowing(reply, kCouponRecordFields, kCouponRecordFields + 1);
+    std::vector<TCouponRecord> out(list.RecordCount());
+    for (std::size_t i = 0; i < list.RecordCount(); ++i)
+        FillCouponRecord(out[i], list, i); // built where they stay
+    if (!list.Complete())
+        throw EListReplyError(list.Error(), list.RecordCount());
     return out;
 }
 

@@ -35,6 +35,9 @@ constexpr std::size_t kRedemptionRecordFields = 4;
 // Throws EListReplyError when fewer than kCouponRecordFields fields are given.
 TCouponRecord CouponRecordFromFields(const TListRecord& fields);
 
+// Record `record` of a decoded list (fields 0 to 9; the tenth when present).
+TCouponRecord CouponRecordFromView(const TListReplyView& list, std::size_t record);
+
 // The coupons of a list reply (action 5, or the record of action 9), in
 // order; throws EListReplyError at the first record that cannot be read.
 std::vector<TCouponRecord> DecodeCouponList(std::string_view reply);

@@ -20,9 +20,8 @@ std::string TCouponService::ServiceURL() const {
            (FScriptName ? FScriptName() : std::string(kCouponScriptName));
 }
 
-std::optional<std::string> TCouponService::Exchange(const std::string& action,
-                                                    const TFields& fields,
-                                                    const TReplyReader& reader) {
+const std::string* TCouponService::Exchange(const std::string& action, const TFields& fields,
+                                            const TReplyReader& reader) {
     FLastError.clear();
     FLastRefusal.clear();
     FHTTP.SetReadTimeout(ReadTimeout);
@@ -36,8 +35,8 @@ std::optional<std::string> TCouponService::Exchange(const std::string& action,
         std::string reply = FHTTP.PostForm(url, form);
         if (reader && ReplyContainsOK(reply))
             reader(reply);
-        FLastReply = reply;
-        return reply;
+        FLastReply = std::move(reply); // a list reply can be large: no copy
+        return &FLastReply;
     } catch (const EHTTPProtocolException& e) {
         FLastError = e.what();
         if (e.ReplyCode == 401)
@@ -50,7 +49,7 @@ std::optional<std::string> TCouponService::Exchange(const std::string& action,
         FLastError = "Unknown error";
     }
     FLastReply = kReplyFailed;
-    return std::nullopt;
+    return nullptr;
 }
 
 std::string TCouponService::ReplyOr(const std::string& action, const TFields& fields,
@@ -147,7 +146,7 @@ bool TCouponService::CouponCodeExists(const std::string& code) {
 }
 
 bool TCouponService::GetCoupon(const std::string& id, std::string& record) {
-    std::optional<std::string> reply;
+    const std::string* reply = nullptr;
     try {
         reply = Exchange("9", {{"coupid", id}});
     } catch (const std::exception& e) {

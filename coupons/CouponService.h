@@ -94,10 +94,10 @@ public:
 private:
     using TFields = std::vector<std::pair<std::string, std::string>>;
     // Posts the form (action, fields, then an empty "end") and returns the
-    // reply, or nothing when the exchange failed. `reader` runs inside the
-    // same guard when the reply contains "OK".
-    std::optional<std::string> Exchange(const std::string& action, const TFields& fields,
-                                        const TReplyReader& reader = {});
+    // reply (kept as LastReply()), or nullptr when the exchange failed.
+    // `reader` runs inside the same guard when the reply contains "OK".
+    const std::string* Exchange(const std::string& action, const TFields& fields,
+                                const TReplyReader& reader = {});
     std::string ReplyOr(const std::string& action, const TFields& fields,
                         const std::string& substitute);
     bool ReadList(const std::string& action, const TReplyReader& reader);

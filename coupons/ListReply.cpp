@@ -1,6 +1,8 @@
 #include "coupons/ListReply.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace quillory {
 
@@ -83,6 +85,130 @@ void ForEachListRecord(std::string_view reply, std::size_t minFields,
                                       " of the reply cannot be read: " + e.what(),
                                   index);
         }
+        ++index;
+    }
+}
+
+namespace {
+
+const char* FindByte(const char* from, const char* to, char c) {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(to - from));
+    return hit ? static_cast<const char*>(hit) : to;
+}
+
+std::string ShortRecordMessage(std::size_t index, std::size_t fields, std::size_t minFields) {
+    return "Record " + std::to_string(index + 1) + " of the reply has " + std::to_string(fields) +
+           " fields; " + std::to_string(minFields) + " are needed.";
+}
+
+} // namespace
+
+TListReplyView::TListReplyView(std::string reply, std::size_t minFields, std::size_t keptFields)
+    : FBytes(std::move(reply)), FKept(keptFields) {
+    Prepare(FBytes, minFields);
+}
+
+TListReplyView TListReplyView::Borrowing(std::string_view reply, std::size_t minFields,
+                                         std::size_t keptFields) {
+    TListReplyView view;
+    view.FKept = keptFields;
+    view.FBorrowed = reply.data() ? reply.data() : "";
+    view.Prepare(reply, minFields);
+    return view;
+}
+
+void TListReplyView::Prepare(std::string_view b, std::size_t minFields) {
+    if (b.size() >= std::numeric_limits<std::uint32_t>::max())
+        throw EListReplyError("The reply is too large to be read.", 0);
+    // The list ends at the "^OK" after which only more "^OK" and line breaks
+    // follow. A "^OK" before that (a value holding one) is removed first, as
+    // the general rule says; that needs a copy, so it is done only then.
+    std::size_t end = b.size();
+    for (;;) {
+        while (end > 0 && (b[end - 1] == '\r' || b[end - 1] == '\n'))
+            --end;
+        if (end >= 3 && b.substr(end - 3, 3) == kListEnd) {
+            end -= 3;
+            continue;
+        }
+        break;
+    }
+    bool irregular = false;
+    for (const char *p = b.data(), *stop = b.data() + end;;) {
+        p = FindByte(p, stop, '^');
+        if (p == stop)
+            break;
+        if (b.substr(static_cast<std::size_t>(p - b.data()), 3) == kListEnd) {
+            irregular = true;
+            break;
+        }
+        ++p;
+    }
+    if (irregular) {
+        FBytes = ListBody(b);
+        FBorrowed = nullptr;
+        end = FBytes.size();
+    }
+    Decode(end, minFields);
+}
+
+void TListReplyView::Decode(std::size_t end, std::size_t minFields) {
+    const char* const base = Bytes();
+    const std::string_view body(base, end);
+    if (body.empty() || body == "OK")
+        return;
+    const char* const stop = base + end;
+    // Rough size guess: keeps the vectors from regrowing many times.
+    FFieldCounts.reserve(end / 128 + 1);
+    FSpans.reserve((end / 128 + 1) * FKept);
+    std::size_t index = 0;
+    const char* pos = base;
+    while (pos < stop) {
+        const char* recordEnd = FindByte(pos, stop, '^');
+        const char* a = pos;
+        const char* z = recordEnd;
+        pos = recordEnd == stop ? stop : recordEnd + 1;
+        std::size_t fields = 0;
+        const std::size_t first = FSpans.size();
+        if (a != z) {
+            // The outer quotes go first, so that a value beginning or ending
+            // with a comma cannot form a separator with them.
+            if (*a == '"')
+                ++a;
+            if (a != z && z[-1] == '"')
+                --z;
+            const char* fieldStart = a;
+            const char* q = a;
+            for (;;) {
+                q = FindByte(q, z, '"');
+                if (z - q >= 3 && q[1] == ',' && q[2] == '"') {
+                    if (fields < FKept)
+                        FSpans.push_back({static_cast<std::uint32_t>(fieldStart - base),
+                                          static_cast<std::uint32_t>(q - base)});
+                    ++fields;
+                    q += 3;
+                    fieldStart = q;
+                    continue;
+                }
+                if (q == z || z - q < 3) {
+                    if (fields < FKept)
+                        FSpans.push_back({static_cast<std::uint32_t>(fieldStart - base),
+                                          static_cast<std::uint32_t>(z - base)});
+                    ++fields;
+                    break;
+                }
+                ++q;
+            }
+        }
+        if (fields < minFields) {
+            FSpans.resize(first);
+            FError = ShortRecordMessage(index, fields, minFields);
+            return;
+        }
+        // Pad to a full row, so every record has FKept spans.
+        for (std::size_t f = fields; f < FKept; ++f)
+            FSpans.push_back({0, 0});
+        FFieldCounts.push_back(static_cast<std::uint32_t>(fields));
         ++index;
     }
 }

@@ -10,6 +10,7 @@
 // leading quote and the last its closing quote. What the format cannot carry
 // ("^" and "\",\"") is refused on entry (see FitsListReply).
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -42,6 +43,53 @@ struct TListReply {
     std::string Error;
 };
 TListReply DecodeListReply(std::string_view reply, std::size_t minFields = 0);
+
+// A list reply decoded in place: the reply's bytes are kept, and each record
+// is a row of offsets into them, so decoding allocates nothing per field. Only
+// the first `keptFields` fields of a record are kept (the rest are counted).
+// Decoding stops at the first record with fewer than `minFields` fields; the
+// records before it stay, Complete() is false and Error() says why.
+class TListReplyView {
+public:
+    TListReplyView() = default;
+    // Takes the reply over (move it in to avoid a copy).
+    TListReplyView(std::string reply, std::size_t minFields, std::size_t keptFields);
+    // Reads `reply` where it stands: it must outlive the view. (A reply with
+    // "^OK" inside its values is copied once, to remove them.)
+    static TListReplyView Borrowing(std::string_view reply, std::size_t minFields,
+                                    std::size_t keptFields);
+
+    std::size_t RecordCount() const { return FFieldCounts.size(); }
+    // How many fields the record has (kept or not).
+    std::size_t FieldCount(std::size_t record) const { return FFieldCounts[record]; }
+    // Field `field` of record `record`; empty when the record has no such
+    // field or it was not kept.
+    std::string_view Field(std::size_t record, std::size_t field) const {
+        if (field >= FKept || field >= FFieldCounts[record])
+            return {};
+        const TSpan& s = FSpans[record * FKept + field];
+        return std::string_view(Bytes() + s.Begin, s.End - s.Begin);
+    }
+    bool Complete() const { return FError.empty(); }
+    const std::string& Error() const { return FError; }
+    std::size_t KeptFields() const { return FKept; }
+
+private:
+    struct TSpan {
+        std::uint32_t Begin;
+        std::uint32_t End;
+    };
+    void Prepare(std::string_view reply, std::size_t minFields);
+    void Decode(std::size_t end, std::size_t minFields);
+    const char* Bytes() const { return FBorrowed ? FBorrowed : FBytes.data(); }
+
+    std::string FBytes;
+    const char* FBorrowed = nullptr; // the reply read in place, when not owned
+    std::size_t FKept = 0;
+    std::vector<TSpan> FSpans;               // RecordCount() * FKept
+    std::vector<std::uint32_t> FFieldCounts; // per record
+    std::string FError;
+};
 
 // The reply with every "^OK" removed.
 std::string RemoveListEnds(std::string_view reply);

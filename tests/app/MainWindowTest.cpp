@@ -1,15 +1,15 @@
 #include "AppFixture.h"
-#include "tests/support/ModalHelper.h"
 #include "app/FMain.h"
+#include "tests/support/ModalHelper.h"
 #include "ui/SkinMessage.h"
 
+#include "coupons/CouponListView.h"
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 
 #include <stdexcept>
 
@@ -52,7 +52,7 @@ TEST_F(MainWindowTest, LayoutMatchesTheDesign) {
 
     auto* bar = main.findChild<QFrame*>("SkinPanel1");
     auto* banner = main.findChild<QFrame*>("panBanner");
-    auto* list = main.findChild<QTreeWidget*>("lvwItems");
+    auto* list = main.findChild<TCouponListView*>("lvwItems");
     auto* bottom = main.findChild<QFrame*>("SkinPanel4");
     ASSERT_TRUE(bar && banner && list && bottom);
     EXPECT_EQ(bar->geometry(), QRect(0, 0, 775, 37));
@@ -74,11 +74,11 @@ TEST_F(MainWindowTest, LayoutMatchesTheDesign) {
         EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor);
     }
 
-    ASSERT_EQ(list->columnCount(), 3);
+    ASSERT_EQ(list->model()->columnCount(), 3);
     const char* captions[] = {"Coupon Name", "Code", "Expired"};
     const int widths[] = {200, 132, 150};
     for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(list->headerItem()->text(c), captions[c]);
+        EXPECT_EQ(list->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
         EXPECT_EQ(list->columnWidth(c), widths[c]);
     }
     EXPECT_EQ(list->font().family(), "Arial");
@@ -152,7 +152,9 @@ TEST_F(MainWindowTest, ExceptionFromAClickHandlerIsShownAndTheWindowGoesOn) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     // A handler connected the plain way: the exception travels through the
     // event delivery and reaches the application's error handling.
-    auto* refresh = main.findChild<QPushButton*>("SkinButton8");
+    // A button of the bottom panel whose command is the test's own.
+    auto* refresh = new QPushButton("Refresh", main.findChild<QFrame*>("SkinPanel4"));
+    refresh->show();
     int clicks = 0;
     QObject::connect(refresh, &QPushButton::clicked, [&] {
         ++clicks;
@@ -179,7 +181,8 @@ TEST_F(MainWindowTest, ErrorsAppearInTheSkinnedMessageDialog) {
     EXPECT_FALSE(main.SkinData().Empty()); // the built-in skin is loaded
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    auto* refresh = main.findChild<QPushButton*>("SkinButton8");
+    auto* refresh = new QPushButton("Refresh", main.findChild<QFrame*>("SkinPanel4"));
+    refresh->show();
     QObject::connect(refresh, &QPushButton::clicked,
                      [] { throw std::runtime_error("Cannot reach the shop."); });
     QString shownText;

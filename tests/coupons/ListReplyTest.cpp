@@ -1,4 +1,5 @@
 #include "coupons/ListReply.h"
+#include "coupons/CouponList.h"
 #include "coupons/CouponRecord.h"
 
 #include <gtest/gtest.h>
@@ -161,4 +162,85 @@ TEST(ListReplyValues, AcceptedValuesRoundTripInEveryPosition) {
         ASSERT_EQ(decoded.Records[1], record);
     }
     EXPECT_GT(tested, 300);
+}
+
+namespace {
+
+// The records of an in-place decode, copied out for comparison.
+std::vector<TListRecord> RecordsOf(const TListReplyView& view) {
+    std::vector<TListRecord> out;
+    for (std::size_t r = 0; r < view.RecordCount(); ++r) {
+        TListRecord fields;
+        for (std::size_t f = 0; f < std::min(view.FieldCount(r), view.KeptFields()); ++f)
+            fields.emplace_back(view.Field(r, f));
+        out.push_back(fields);
+    }
+    return out;
+}
+
+} // namespace
+
+// The in-place decoder and the general one agree on every reply, also on
+// replies the server would never write ("^OK" inside values, stray line
+// breaks, empty and short records): same records, same point of failure.
+TEST(ListReplyView, AgreesWithTheGeneralDecoderOnArbitraryReplies) {
+    std::mt19937 rng(8);
+    const std::string alphabet = "\",^OK\r\nab";
+    std::uniform_int_distribution<int> len(0, 40), pick(0, static_cast<int>(alphabet.size()) - 1);
+    for (int round = 0; round < 20000; ++round) {
+        std::string reply;
+        for (int n = len(rng); n > 0; --n)
+            reply += alphabet[static_cast<std::size_t>(pick(rng))];
+        if (round % 3 == 0)
+            reply += "^OK";
+        for (std::size_t minFields : {0u, 2u}) {
+            const TListReply general = DecodeListReply(reply, minFields);
+            const TListReplyView view(reply, minFields, 64);
+            ASSERT_EQ(view.Complete(), general.Complete) << reply;
+            ASSERT_EQ(RecordsOf(view), general.Records) << reply;
+            if (!general.Complete) {
+                ASSERT_EQ(view.Error(), general.Error) << reply;
+            }
+        }
+    }
+}
+
+TEST(ListReplyView, KeepsOnlyTheFieldsAskedForAndCountsTheRest) {
+    const TListReplyView view(EncodeList({kFirst, kSecond}), 4, 3);
+    ASSERT_EQ(view.RecordCount(), 2u);
+    EXPECT_EQ(view.FieldCount(0), kFirst.size());
+    EXPECT_EQ(view.Field(0, 2), "Spring sale");
+    EXPECT_EQ(view.Field(1, 0), "13");
+    EXPECT_EQ(view.Field(1, 5), ""); // not kept
+}
+
+TEST(CouponList, RowsCarryNameCodeExpiredAndATrimmedId) {
+    const TCouponList list(EncodeList({{"\" 12 \"", "CODE", "Name, sale", " \"1\" "},
+                                       {"13", "X", "Y", "0"},
+                                       {"14", "Z", "W", "yes"}}));
+    ASSERT_EQ(list.Count(), 3u);
+    EXPECT_TRUE(list.Complete());
+    EXPECT_EQ(list.Id(0), "12");
+    EXPECT_EQ(list.Name(0), "Name, sale");
+    EXPECT_EQ(list.Code(0), "CODE");
+    EXPECT_TRUE(list.Expired(0));
+    EXPECT_FALSE(list.Expired(1));
+    EXPECT_FALSE(list.Expired(2));
+    // A short record ends the list; the rows before it stay.
+    const TCouponList cut(Encode({"1", "A", "B", "0"}) + Encode({"2", "C"}) + "OK");
+    EXPECT_EQ(cut.Count(), 1u);
+    EXPECT_FALSE(cut.Complete());
+    EXPECT_EQ(cut.Error(), "Record 2 of the reply has 2 fields; 4 are needed.");
+}
+
+TEST(CouponList, SortsByColumnKeepingTheReplyOrderForTies) {
+    const TCouponList list(EncodeList({{"1", "b", "beta", "1"},
+                                       {"2", "A", "Alpha", "0"},
+                                       {"3", "a", "alpha", "1"},
+                                       {"4", "C", "Gamma", "0"}}));
+    using O = std::vector<std::uint32_t>;
+    EXPECT_EQ(list.SortedOrder(ccName, false), (O{1, 2, 0, 3}));
+    EXPECT_EQ(list.SortedOrder(ccName, true), (O{3, 0, 1, 2}));
+    EXPECT_EQ(list.SortedOrder(ccCode, false), (O{1, 2, 0, 3}));
+    EXPECT_EQ(list.SortedOrder(ccExpired, false), (O{1, 3, 0, 2}));
 }

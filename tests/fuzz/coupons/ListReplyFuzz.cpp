@@ -2,10 +2,12 @@
 // Besides not crashing: whatever a reply decodes to is written again the way
 // the server writes lists and must decode to the same records, and CSV rows
 // written and read again stay the same.
+#include "coupons/CouponList.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
 #include "coupons/cli/Csv.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -41,6 +43,28 @@ void CheckListReply(std::string_view text) {
         if (part.Records.size() > reply.Records.size())
             std::abort();
     }
+    // The in-place decoder (borrowed and owning) agrees with the general one.
+    for (std::size_t min : {std::size_t(0), std::size_t(4)}) {
+        const TListReply general = DecodeListReply(text, min);
+        const TListReplyView borrowed = TListReplyView::Borrowing(text, min, 16);
+        const TListReplyView owned(std::string(text), min, 16);
+        for (const TListReplyView* view : {&borrowed, &owned}) {
+            if (view->Complete() != general.Complete ||
+                view->RecordCount() != general.Records.size())
+                std::abort();
+            for (std::size_t r = 0; r < view->RecordCount(); ++r) {
+                if (view->FieldCount(r) != general.Records[r].size())
+                    std::abort();
+                for (std::size_t f = 0; f < std::min<std::size_t>(16, view->FieldCount(r)); ++f)
+                    if (view->Field(r, f) != general.Records[r][f])
+                        std::abort();
+            }
+        }
+    }
+    const TCouponList list{std::string(text)};
+    for (std::size_t r = 0; r < list.Count(); ++r)
+        (void)list.Id(r);
+    (void)list.SortedOrder(ccName, true);
     try {
         DecodeCouponList(text);
     } catch (const EListReplyError&) {

@@ -1,0 +1,45 @@
+#pragma once
+// The view of the coupon list: report style with tick boxes and grid lines,
+// one highlighted row selected as a whole, no tree decoration. Clicking a
+// column header sorts by that column, a second click reverses the order and a
+// third returns to the server's order. Space ticks or unticks the highlighted
+// row. While the list is empty, a hint (why it is empty) is drawn in the
+// middle of the view.
+#include "coupons/CouponListModel.h"
+
+#include <QTreeView>
+
+namespace quillory {
+
+class TCouponListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit TCouponListView(QWidget* parent = nullptr);
+
+    // The view keeps its own model.
+    TCouponListModel* CouponModel() const { return FModel; }
+
+    // The line shown while the list is empty; empty text shows nothing.
+    void SetEmptyHint(const QString& text);
+    QString EmptyHint() const { return FEmptyHint; }
+
+    // The row that is highlighted, or -1.
+    int HighlightedRow() const;
+
+    // A header click: sort by `column`, reverse, then back to reply order.
+    void CycleSort(int column);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void drawRow(QPainter* p, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+
+private:
+    void ShowSortIndicator();
+
+    TCouponListModel* FModel;
+    QString FEmptyHint;
+};
+
+} // namespace quillory

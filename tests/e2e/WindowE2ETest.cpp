@@ -1,0 +1,149 @@
+// The coupon manager's window against the real server script on SQLite: a
+// coupon is added with the editor, edited, ticked and deleted through the
+// window's own commands, and after each step the server's list agrees.
+#include "app/ErrorReport.h"
+#include "app/FMain.h"
+#include "coupons/CouponListView.h"
+#include "coupons/CouponRecord.h"
+#include "coupons/FCoupon.h"
+#include "platform/DateTime.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "tests/e2e/E2EBackends.h"
+#include "tests/support/ModalHelper.h"
+#include "ui/SkinDateEdit.h"
+#include "ui/SkinMessage.h"
+#include "ui/SkinNumericEdit.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <filesystem>
+
+using namespace quillory;
+using namespace quillory::e2e;
+using quillory::test::AnswerNextModal;
+
+namespace {
+
+class WindowE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        backend = &Backend("SQLite");
+        site = backend->Php.SiteURL();
+        folder = MakeScratchDir("window");
+        SetProgramFolder(folder + "/");
+        SetErrorPresenter([this](const QString& m) { errors << m; });
+        WriteProfileString(folder + "/settings.dat", "Settings", "webserver", site);
+        service = std::make_unique<TCouponService>(http, [this] { return site; });
+        ASSERT_TRUE(service->CheckService()) << service->LastReply() << service->LastError();
+        ASSERT_TRUE(service->DeleteCoupons("all")) << service->LastError();
+    }
+    void TearDown() override {
+        main.reset();
+        SetErrorPresenter({});
+        SetProgramFolder({});
+    }
+
+    // The coupons as the server lists them now.
+    std::vector<TCouponRecord> ServerList() {
+        std::vector<TCouponRecord> coupons;
+        EXPECT_TRUE(service->RefreshCoupons(
+            [&](const std::string& reply) { coupons = DecodeCouponList(reply); }));
+        return coupons;
+    }
+
+    void StartWindow() {
+        main = std::make_unique<TfrmMain>();
+        main->show();
+        QElapsedTimer t;
+        t.start();
+        while ((main->StartupTimer().isActive() || main->CouponService().Busy()) &&
+               t.elapsed() < 20000)
+            QTest::qWait(20);
+    }
+    void Click(const char* name) {
+        QTest::mouseClick(main->findChild<QPushButton*>(name), Qt::LeftButton);
+    }
+    TCouponListModel* Rows() { return main->CouponList()->CouponModel(); }
+
+    TBackend* backend = nullptr;
+    std::string site;
+    std::string folder;
+    THTTPClient http;
+    std::unique_ptr<TCouponService> service;
+    std::unique_ptr<TfrmMain> main;
+    QStringList errors;
+};
+
+TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
+    StartWindow();
+    EXPECT_EQ(Rows()->rowCount(), 0);
+    EXPECT_TRUE(main->CouponList()->EmptyHint().isEmpty()); // the service answered
+
+    // Add.
+    AnswerNextModal([&](QWidget* w) {
+        auto* editor = qobject_cast<TfrmCoupon*>(w);
+        ASSERT_NE(editor, nullptr);
+        editor->edtCouponName()->setText("Summer, half price");
+        editor->edtCouponCode()->setText("SUMMER50");
+        editor->rbtByDate()->setChecked(true);
+        editor->edtDays()->SetValue(14);
+        editor->edtDate()->SetDate(EncodeDate(2031, 7, 4));
+        editor->edtURL()->setText("https://shop.example/order.php?sku=1,2");
+        editor->memComments()->setPlainText("For the newsletter, July\nSecond line");
+        QTest::mouseClick(editor->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+    });
+    Click("SkinButton5");
+    auto coupons = ServerList();
+    ASSERT_EQ(coupons.size(), 1u);
+    EXPECT_EQ(coupons[0].Name, "Summer, half price");
+    EXPECT_EQ(coupons[0].Code, "SUMMER50");
+    EXPECT_EQ(coupons[0].ExpiryType, "3");
+    EXPECT_EQ(coupons[0].Days, "14");
+    EXPECT_EQ(coupons[0].ExpiryDate, "2031-7-4");
+    EXPECT_EQ(coupons[0].OrderPage, "https://shop.example/order.php?sku=1,2");
+    EXPECT_EQ(coupons[0].Comments, "For the newsletter, July\r\nSecond line");
+    ASSERT_EQ(Rows()->rowCount(), 1); // the window reloaded its list
+    EXPECT_EQ(Rows()->index(0, 0).data().toString(), "Summer, half price");
+    EXPECT_EQ(Rows()->IdAt(0), coupons[0].Id);
+
+    // Edit: the editor shows what the server holds; a change goes back.
+    main->CouponList()->setCurrentIndex(Rows()->index(0, 1));
+    AnswerNextModal([&](QWidget* w) {
+        auto* editor = qobject_cast<TfrmCoupon*>(w);
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->edtCouponName()->text(), "Summer, half price");
+        EXPECT_EQ(editor->memComments()->toPlainText(), "For the newsletter, July\nSecond line");
+        EXPECT_EQ(FormatDateYMD(editor->edtDate()->Date()), "2031-7-4");
+        editor->edtCouponName()->setText("Summer, a third off");
+        editor->chkEpired()->setChecked(true);
+        QTest::mouseClick(editor->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+    });
+    Click("SkinButton6");
+    coupons = ServerList();
+    ASSERT_EQ(coupons.size(), 1u);
+    EXPECT_EQ(coupons[0].Name, "Summer, a third off");
+    EXPECT_TRUE(coupons[0].IsExpired());
+    EXPECT_EQ(coupons[0].ExpiryDate, "2031-7-4"); // untouched, sent back the same
+    EXPECT_EQ(coupons[0].Comments, "For the newsletter, July\r\nSecond line");
+    ASSERT_EQ(Rows()->rowCount(), 1);
+    EXPECT_EQ(Rows()->index(0, 2).data().toString(), "True");
+
+    // Tick and delete.
+    Rows()->SetChecked(0, true);
+    AnswerNextModal([](QWidget* w) { static_cast<TSkinMessageForm*>(w)->SetModalResult(mrOk); });
+    Click("SkinButton3");
+    EXPECT_TRUE(ServerList().empty());
+    EXPECT_EQ(Rows()->rowCount(), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
+} // namespace
