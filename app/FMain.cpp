@@ -18,6 +18,7 @@
 #include "platform/ProgramFolder.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinStyle.h"
+#include "ui/WindowPlacement.h"
 #include "ui_FMain.h"
 
 #include <QElapsedTimer>
@@ -502,12 +503,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!FCentredOnce && !event->spontaneous()) {
         FCentredOnce = true;
-        if (QScreen* screen = this->screen()) {
-            QRect area = screen->availableGeometry();
-            QRect frame = frameGeometry();
-            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2) +
-                 (geometry().topLeft() - frame.topLeft()));
-        }
+        CentreOnScreen(*this, true);
     }
     RunGuarded([this] { FormShow(); });
 }

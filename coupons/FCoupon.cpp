@@ -7,6 +7,7 @@
 #include "platform/DateTime.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinNumericEdit.h"
+#include "ui/WindowPlacement.h"
 #include "ui_FCoupon.h"
 
 #include <QAbstractButton>
@@ -124,11 +125,7 @@ void TfrmCoupon::showEvent(QShowEvent* event) {
     // Centred on the screen, not on the window that opened it.
     if (!FCentred && !event->spontaneous()) {
         FCentred = true;
-        if (QScreen* s = screen()) {
-            const QRect frame = frameGeometry();
-            move(s->geometry().center() - QPoint(frame.width() / 2, frame.height() / 2) +
-                 (geometry().topLeft() - frame.topLeft()));
-        }
+        CentreOnScreen(*this, false);
     }
 }
 

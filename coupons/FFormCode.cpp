@@ -1,6 +1,7 @@
 #include "coupons/FFormCode.h"
 
 #include "coupons/FormCode.h"
+#include "ui/WindowPlacement.h"
 #include "ui_FFormCode.h"
 
 #include <QClipboard>
@@ -53,12 +54,7 @@ void TfrmFormCode::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!FCentredOnce && !event->spontaneous()) {
         FCentredOnce = true;
-        if (QScreen* screen = this->screen()) {
-            const QRect area = screen->geometry();
-            const QRect frame = frameGeometry();
-            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2) +
-                 (geometry().topLeft() - frame.topLeft()));
-        }
+        CentreOnScreen(*this, false);
     }
 }
 

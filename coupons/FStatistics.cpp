@@ -2,6 +2,7 @@
 
 #include "http/AntiFreeze.h"
 #include "ui/SkinDateEdit.h"
+#include "ui/WindowPlacement.h"
 #include "ui_FStatistics.h"
 
 #include <QApplication>
@@ -399,12 +400,7 @@ void TfrmStats::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!FCentredOnce && !event->spontaneous()) {
         FCentredOnce = true;
-        if (QScreen* screen = this->screen()) {
-            const QRect area = screen->geometry();
-            const QRect frame = frameGeometry();
-            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2) +
-                 (geometry().topLeft() - frame.topLeft()));
-        }
+        CentreOnScreen(*this, false);
     }
 }
 

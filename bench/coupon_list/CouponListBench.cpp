@@ -42,40 +42,13 @@ std::map<int, TDataSet>& DataSets() {
     return sets;
 }
 
-// Starts a server on a fresh SQLite file and fills it with `count` coupons
-// written straight into its tables (adding them one request at a time would
-// take far longer than the figures measured here).
+// Starts a server on a fresh SQLite file holding `count` coupons.
 void Prepare(int count) {
     const std::string dir = MakeScratchDir("bench-" + std::to_string(count));
-    const std::string file = dir + "/coupons.sqlite";
-    TServerSettings settings;
-    settings.Dsn = "sqlite:" + file;
-    auto server = std::make_unique<TPhpCouponServer>();
-    server->Start(dir, settings, 2);
+    auto server = StartFilledCouponServer(dir, count);
     THTTPClient http;
     const std::string site = server->SiteURL();
     TCouponService service(http, [&] { return site; });
-    if (!service.CheckService()) // creates the tables
-        throw std::runtime_error("the server is not ready: " + service.LastReply());
-    const std::string fill = dir + "/fill.php";
-    WriteWholeFile(fill, R"(<?php
-$db = new PDO($argv[1], null, null, [PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION]);
-$db->beginTransaction();
-$s = $db->prepare('INSERT INTO coupons (code, code_key, name, expired, expirtype, expirdays,
-    expirdate, orderurl, comments, createdate, uses) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)');
-for ($i = 0; $i < (int)$argv[2]; $i++) {
-    $code = sprintf('C%07d', $i);
-    $s->execute([$code, $code, "Coupon number $i, spring sale", $i % 7 == 0 ? '1' : '0',
-        (string)(1 + $i % 3), (string)($i % 90), '2030-' . (1 + $i % 12) . '-' . (1 + $i % 28),
-        "http://shop.example/order.php?item=$i", "Comment for coupon $i\r\nsecond line",
-        '2026-12-9']);
-}
-$db->commit();
-)");
-    if (RunProgram({"php", fill, settings.Dsn, std::to_string(count)}, dir + "/fill.log",
-                   std::chrono::minutes(5)) != 0)
-        throw std::runtime_error("filling the database failed: " +
-                                 ReadWholeFile(dir + "/fill.log"));
     TDataSet& set = DataSets()[count];
     if (!service.RefreshCoupons([&](const std::string& r) { set.Reply = r; }))
         throw std::runtime_error("the list request failed: " + service.LastError());

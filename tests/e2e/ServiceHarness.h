@@ -9,6 +9,7 @@
 // the run; SSL_CERT_FILE points at that CA), or "nginx" (nginx with PHP-FPM,
 // as sellers deploy it). Each runs privately under the build tree.
 #include <chrono>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -164,6 +165,13 @@ private:
     TProcess FProcess; // php -S or php-fpm
     TProcess FFront;   // socat or nginx
 };
+
+// A server on a fresh SQLite file in `dir` holding `count` coupons shaped like
+// a real shop's (names with commas, two-line comments, order pages with
+// query strings), written straight into its tables: adding them one request
+// at a time would take minutes. Throws when the server cannot be filled.
+std::unique_ptr<TPhpCouponServer> StartFilledCouponServer(const std::string& dir, int count,
+                                                          int workers = 2);
 
 // The settings script text: seven lines ended by CR LF, values escaped, and
 // the $dsn, $adminuser, $adminhash and $allowopenadmin lines as set.

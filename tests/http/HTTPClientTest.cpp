@@ -1,5 +1,6 @@
 #include "http/HTTPClient.h"
 #include "http/AntiFreeze.h"
+#include "tests/http/ListForm.h"
 #include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,8 @@ using namespace quillory::testsupport;
 
 namespace {
 
-const std::string kBoundary = "--------120109083015123";
 const std::string kUA = "User-Agent: Mozilla/3.0 (compatible; Quillory)\r\n";
 const std::string kAccept = "Accept: text/html, */*\r\n";
-
-std::string Reply(const std::string& statusAndHeaders, const std::string& body) {
-    return statusAndHeaders + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-           body;
-}
 
 std::string HostLine(const TLoopbackServer& s) {
     return "Host: 127.0.0.1:" + std::to_string(s.Port()) + "\r\n";
@@ -29,22 +24,6 @@ struct ClientFixture : ::testing::Test {
     ClientFixture() { client.HandleRedirects = true; }
     THTTPClient client;
 };
-
-// A form with the list request's fields and a fixed boundary.
-struct TListForm : TMultiPartFormDataStream {
-    TListForm() {
-        SetFormBoundary(kBoundary);
-        AddFormField("action", "5");
-        AddFormField("end", "");
-    }
-};
-
-std::string ListFormBody() {
-    TListForm form;
-    std::string body(static_cast<std::size_t>(form.Size()), '\0');
-    form.Read(body.data(), form.Size());
-    return body;
-}
 
 std::string PostHead(const TLoopbackServer& s, const std::string& target) {
     return "POST " + target + " HTTP/1.0\r\n" + "Connection: keep-alive\r\n" +

@@ -5,6 +5,7 @@
 #include "http/AntiFreeze.h"
 #include "http/HTTPClient.h"
 #include "http/TLSSession.h"
+#include "tests/http/ListForm.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestTLS.h"
 
@@ -17,28 +18,6 @@ using namespace quillory;
 using namespace quillory::testsupport;
 
 namespace {
-
-const std::string kBoundary = "--------120109083015123";
-
-std::string Reply(const std::string& statusAndHeaders, const std::string& body) {
-    return statusAndHeaders + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-           body;
-}
-
-struct TListForm : TMultiPartFormDataStream {
-    TListForm() {
-        SetFormBoundary(kBoundary);
-        AddFormField("action", "5");
-        AddFormField("end", "");
-    }
-};
-
-std::string ListFormBody() {
-    TListForm form;
-    std::string body(static_cast<std::size_t>(form.Size()), '\0');
-    form.Read(body.data(), form.Size());
-    return body;
-}
 
 struct TLSTest : ::testing::Test {
     TLSTest() : ca(TrustedTestCA()) {
