@@ -26,8 +26,6 @@ std::string Reply(const std::string& status, const std::string& body) {
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-// One loopback server for both the update folder and the coupon service; it
-// records the first line of every request in order.
 class UpdateStartupTest : public AppFixture {
 protected:
     void SetUp() override {
@@ -38,10 +36,13 @@ protected:
         ::setenv("QUILLORY_UPDATE_URL", oldUpdateURL.c_str(), 1);
         AppFixture::TearDown();
     }
+    // Points both the settings and the update folder at `server`.
     void Serve(TLoopbackServer& server) {
         WriteProfileString(File("settings.dat"), "Settings", "webserver", server.Url(""));
         ::setenv("QUILLORY_UPDATE_URL", server.Url("/updates/").c_str(), 1);
     }
+    // Answers the descriptor with `version` and the service with an empty
+    // list, each after `delayMs`, recording the request lines.
     TLoopbackServer::THandler Handler(std::string version, int delayMs = 0) {
         return [this, version, delayMs](TServerConnection& c) {
             const std::string request = c.ReadRequest();
@@ -49,12 +50,11 @@ protected:
                 std::lock_guard<std::mutex> lk(lock);
                 lines.push_back(request.substr(0, request.find("\r\n")));
             }
-            if (delayMs)
-                std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
             if (request.rfind("GET /updates/mainappupdate.inf", 0) == 0)
                 c.Send(Reply("200 OK", "[APPLICATION]\r\nVersion=" + version + "\r\n"));
             else
-                c.Send(Reply("200 OK", "OK")); // service ready, empty list
+                c.Send(Reply("200 OK", "OK"));
             c.Close();
         };
     }
@@ -81,11 +81,9 @@ TEST_F(UpdateStartupTest, SilentCheckRunsBeforeTheServiceCheck) {
     Serve(server);
     TfrmMain main;
     RunStartup(main);
-    const auto seen = Lines();
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0], "GET /updates/mainappupdate.inf HTTP/1.1");
-    EXPECT_EQ(seen[1], "POST /couponsactions.php HTTP/1.0");
-    EXPECT_EQ(seen[2], "POST /couponsactions.php HTTP/1.0");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"GET /updates/mainappupdate.inf HTTP/1.1",
+                                                 "POST /couponsactions.php HTTP/1.0",
+                                                 "POST /couponsactions.php HTTP/1.0"}));
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
@@ -135,9 +133,7 @@ TEST_F(UpdateStartupTest, CheckUpdatesDuringARequestDoesNothing) {
         100, [&] { QTest::mouseClick(main.findChild<QPushButton*>("btnUpdate"), Qt::LeftButton); });
     main.RefreshCoupons();
     QTest::qWait(100);
-    const auto seen = Lines();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0], "POST /couponsactions.php HTTP/1.0");
+    EXPECT_EQ(Lines(), std::vector<std::string>{"POST /couponsactions.php HTTP/1.0"});
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

@@ -14,7 +14,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <malloc.h>
 #include <new>
 #include <thread>
@@ -95,15 +94,15 @@ private:
     long long FBase;
 };
 
-// Sends `block` until the client goes away.
-void SendForEver(TServerConnection& c, const std::string& block) {
-    while (c.Send(block)) {
-    }
-}
-
-// Sends `bytes` one at a time, `gapMs` apart, until the client goes away.
-void Drip(TServerConnection& c, const std::string& bytes, int gapMs) {
+// Sends `bytes` until the client goes away: whole blocks, or one byte at a
+// time `gapMs` apart.
+void SendForEver(TServerConnection& c, const std::string& bytes, int gapMs = 0) {
     for (std::size_t i = 0;; i = (i + 1) % bytes.size()) {
+        if (!gapMs) {
+            if (!c.Send(bytes))
+                return;
+            continue;
+        }
         if (!c.Send(bytes.substr(i, 1)))
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
@@ -112,71 +111,39 @@ void Drip(TServerConnection& c, const std::string& bytes, int gapMs) {
     }
 }
 
+// After the request the server sends `Head`, then `Repeat` for ever (one byte
+// every 50 ms when `Drip`).
 struct THostileCase {
     const char* Name;
-    std::function<void(TServerConnection&)> Serve;
+    std::string Head, Repeat;
+    bool Drip;
     std::int64_t MaxBodySize;
     std::string Error;
     int MaxMs;
 };
 
 std::vector<THostileCase> HostileCases() {
-    const std::string filler(32768, 'f');
+    const std::string filler(32768, 'f'), ok = "HTTP/1.1 200 OK\r\n";
+    const std::int64_t dflt = kDefaultMaxBodySize;
+    const std::string slow = "The server took too long to answer (0.6 s).";
     return {
-        {"header lines without end",
-         [](TServerConnection& c) {
-             c.ReadRequest();
-             c.Send("HTTP/1.1 200 OK\r\n");
-             SendForEver(c, "X-Filler: " + std::string(60, 'a') + "\r\n");
-         },
-         kDefaultMaxBodySize, "The server's reply head has more than 200 lines.", 2000},
-        {"long header lines without end",
-         [](TServerConnection& c) {
-             c.ReadRequest();
-             c.Send("HTTP/1.1 200 OK\r\n");
-             SendForEver(c, "X-Filler: " + std::string(16000, 'a') + "\r\n");
-         },
-         kDefaultMaxBodySize, "The server's reply head is larger than 256 KiB.", 2000},
-        {"an endless chunked body",
-         [filler](TServerConnection& c) {
-             c.ReadRequest();
-             c.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-             SendForEver(c, "8000\r\n" + filler + "\r\n");
-         },
-         kMiB, "The server's reply is larger than 1 MiB.", 3000},
-        {"an endless body without a length",
-         [filler](TServerConnection& c) {
-             c.ReadRequest();
-             c.Send("HTTP/1.0 200 OK\r\n\r\n");
-             SendForEver(c, filler);
-         },
-         kMiB, "The server's reply is larger than 1 MiB.", 3000},
-        {"a 2 GB Content-Length, then 2 GB",
-         [filler](TServerConnection& c) {
-             c.ReadRequest();
-             c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n\r\n");
-             SendForEver(c, filler);
-         },
-         kDefaultMaxBodySize, "The server's reply is larger than 256 MiB.", 2000},
-        {"one byte at a time in the head",
-         [](TServerConnection& c) {
-             c.ReadRequest();
-             Drip(c, "HTTP/1.1 200 OK\r\nX-Slow: abcdefghijklmnopqrstuvwxyz", 50);
-         },
-         kDefaultMaxBodySize, "The server took too long to answer (0.6 s).", 1800},
-        {"one byte at a time in the body",
-         [](TServerConnection& c) {
-             c.ReadRequest();
-             c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
-             Drip(c, "body", 50);
-         },
-         kDefaultMaxBodySize, "The server took too long to answer (0.6 s).", 1800},
-        {"100 Continue without end",
-         [](TServerConnection& c) {
-             c.ReadRequest();
-             SendForEver(c, "HTTP/1.1 100 Continue\r\n\r\n");
-         },
-         kDefaultMaxBodySize, "The server sent more than 10 interim replies.", 2000},
+        {"header lines without end", ok, "X-Filler: " + std::string(60, 'a') + "\r\n", false, dflt,
+         "The server's reply head has more than 200 lines.", 2000},
+        {"long header lines without end", ok, "X-Filler: " + std::string(16000, 'a') + "\r\n",
+         false, dflt, "The server's reply head is larger than 256 KiB.", 2000},
+        {"an endless chunked body", ok + "Transfer-Encoding: chunked\r\n\r\n",
+         "8000\r\n" + filler + "\r\n", false, kMiB, "The server's reply is larger than 1 MiB.",
+         3000},
+        {"an endless body without a length", "HTTP/1.0 200 OK\r\n\r\n", filler, false, kMiB,
+         "The server's reply is larger than 1 MiB.", 3000},
+        {"a 2 GB Content-Length, then 2 GB", ok + "Content-Length: 2147483648\r\n\r\n", filler,
+         false, dflt, "The server's reply is larger than 256 MiB.", 2000},
+        {"one byte at a time in the head", "", ok + "X-Slow: abcdefghijklmnopqrstuvwxyz", true,
+         dflt, slow, 1800},
+        {"one byte at a time in the body", ok + "Content-Length: 100000\r\n\r\n", "body", true,
+         dflt, slow, 1800},
+        {"100 Continue without end", "", "HTTP/1.1 100 Continue\r\n\r\n", false, dflt,
+         "The server sent more than 10 interim replies.", 2000},
     };
 }
 
@@ -193,7 +160,14 @@ protected:
 TEST_P(HostileServerTest, EveryKindEndsWithAClearErrorInBoundedTimeAndMemory) {
     for (const THostileCase& row : HostileCases()) {
         SCOPED_TRACE(row.Name);
-        TLoopbackServer server(row.Serve, tls);
+        TLoopbackServer server(
+            [&row](TServerConnection& c) {
+                c.ReadRequest();
+                if (!row.Head.empty())
+                    c.Send(row.Head);
+                SendForEver(c, row.Repeat, row.Drip ? 50 : 0);
+            },
+            tls);
         server.Recording = false;
         THTTPClient client;
         client.ReadTimeout(300); // each single wait; the drips never reach it

@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 using namespace quillory;
 
 namespace {
 
-// A GIF of `delays.size()` frames, each filling the screen with its own
-// colour (index i + 1); `transparent` makes index 0 see-through in frame 0.
+// A w x h GIF with one frame per delay, frame i filled with index i % 3 + 1.
 std::string Animation(const std::vector<int>& delaysCs, int w = 8, int h = 6, int loop = -1) {
     TGIFWriterImage img;
     img.Width = w;
@@ -30,133 +32,88 @@ std::string Animation(const std::vector<int>& delaysCs, int w = 8, int h = 6, in
     return WriteGIF(img);
 }
 
+// A shown control on a parent, loaded with `gif`.
 struct Shown {
     QWidget parent;
-    TGIFAnimator* gif;
-    Shown() {
+    TGIFAnimator* gif = new TGIFAnimator(&parent);
+    explicit Shown(const std::string& bytes) {
         parent.resize(100, 60);
-        gif = new TGIFAnimator(&parent);
         parent.show();
+        gif->Image().LoadFromBytes(bytes);
     }
 };
 
-TEST(GIFAnimator, Defaults) {
+TEST(GIFAnimator, DefaultsAndFrameIntervalsHeldBetween50And10000Ms) {
     TGIFAnimator a;
-    EXPECT_FALSE(a.Animate());
-    EXPECT_TRUE(a.AutoSize());
-    EXPECT_FALSE(a.Center());
-    EXPECT_FALSE(a.Stretch());
-    EXPECT_TRUE(a.Transparent());
-    EXPECT_TRUE(a.Loop);
-    EXPECT_FALSE(a.AsyncDrawing());
-    EXPECT_EQ(a.Timer().Interval(), 1000);
-    EXPECT_TRUE(a.Timer().Threaded());
-    EXPECT_TRUE(a.Timer().SyncEvent);
-}
-
-TEST(GIFAnimator, FrameIntervalsAreHeldBetween50And10000Ms) {
-    TGIFAnimator a;
+    EXPECT_FALSE(a.Animate() || a.Center() || a.Stretch() || a.AsyncDrawing());
+    EXPECT_TRUE(a.AutoSize() && a.Transparent() && a.Loop);
+    EXPECT_TRUE(a.Timer().Threaded() && a.Timer().SyncEvent);
     a.Image().LoadFromBytes(Animation({0, 20, 1500, 6600}));
-    EXPECT_EQ(a.FrameInterval(0), 50);
-    EXPECT_EQ(a.FrameInterval(1), 200);
-    EXPECT_EQ(a.FrameInterval(2), 10000);
-    EXPECT_EQ(a.FrameInterval(3), 464);
-    EXPECT_EQ(a.FrameInterval(4), 0);
-    EXPECT_EQ(a.FrameInterval(-1), 0);
-    // Loading sets the timer from frame 0.
-    EXPECT_EQ(a.Timer().Interval(), 50);
+    const std::pair<int, int> intervals[] = {{0, 50},  {1, 200}, {2, 10000},
+                                             {3, 464}, {4, 0},   {-1, 0}};
+    for (const auto& [frame, ms] : intervals)
+        EXPECT_EQ(a.FrameInterval(frame), ms) << frame;
+    EXPECT_EQ(a.Timer().Interval(), 50); // loading sets the timer from frame 0
 }
 
-TEST(GIFAnimator, TicksAlternateFramesAndIntervals) {
-    Shown s;
-    s.gif->Image().LoadFromBytes(Animation({0, 20}));
+TEST(GIFAnimator, TicksAlternateFramesAndIntervalsOnlyWhileShown) {
+    Shown s(Animation({0, 20}));
     EXPECT_EQ(s.gif->size(), QSize(8, 6)); // AutoSize
-    EXPECT_EQ(s.gif->FrameIndex(), 0);
-    s.gif->TimerTick();
-    EXPECT_EQ(s.gif->FrameIndex(), 1);
-    EXPECT_EQ(s.gif->Timer().Interval(), 200);
-    s.gif->TimerTick();
-    EXPECT_EQ(s.gif->FrameIndex(), 0);
-    EXPECT_EQ(s.gif->Timer().Interval(), 50);
-    // Hidden: ticks do nothing.
+    for (const auto& [frame, interval] : {std::pair{1, 200}, {0, 50}}) {
+        s.gif->TimerTick();
+        EXPECT_EQ(s.gif->FrameIndex(), frame);
+        EXPECT_EQ(s.gif->Timer().Interval(), interval);
+    }
     s.gif->hide();
     s.gif->TimerTick();
     EXPECT_EQ(s.gif->FrameIndex(), 0);
 }
 
 TEST(GIFAnimator, SingleFrameNeverTicks) {
-    Shown s;
+    Shown s(Animation({10}));
     s.gif->SetAnimate(true);
-    s.gif->Image().LoadFromBytes(Animation({10}));
     EXPECT_EQ(s.gif->Timer().Interval(), 0);
     QTest::qWait(150);
     EXPECT_EQ(s.gif->Timer().TickCount(), 0);
 }
 
-TEST(GIFAnimator, TimerThreadAnimatesForEverDespiteTheFileLoopCount) {
-    Shown s;
-    int changes = 0;
-    s.gif->OnFrameChanged = [&] { ++changes; };
-    s.gif->Image().LoadFromBytes(Animation({0, 0}, 8, 6, /*loop=*/1));
-    EXPECT_TRUE(s.gif->Image().Looping);
-    s.gif->SetAnimate(true);
-    // 50 ms frames: five changes pass frame 0 twice more than the file asks.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changes >= 5; }, 3000));
-    s.gif->SetAnimate(false);
-    const int stopped = changes;
-    QTest::qWait(120);
-    EXPECT_EQ(changes, stopped);
+// Threaded, threaded with drawing on the timer thread, and event-loop timer:
+// the animation runs past the file's loop count of 1, the frame event reaches
+// the GUI thread, and stopping stops the ticks.
+TEST(GIFAnimator, TimerModesAnimateForEverAndReportOnTheGuiThread) {
+    const std::thread::id gui = std::this_thread::get_id();
+    for (const auto& [threaded, async] : {std::pair{true, false}, {true, true}, {false, false}}) {
+        SCOPED_TRACE("threaded " + std::to_string(threaded) + ", async " + std::to_string(async));
+        Shown s(Animation({0, 0}, 8, 6, /*loop=*/1));
+        EXPECT_TRUE(s.gif->Image().Looping);
+        std::vector<std::thread::id> seen;
+        s.gif->OnFrameChanged = [&] { seen.push_back(std::this_thread::get_id()); };
+        s.gif->Timer().SetThreaded(threaded);
+        s.gif->SetAsyncDrawing(async);
+        s.gif->SetAnimate(true);
+        // 50 ms frames: five ticks pass frame 0 twice more than the file asks.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.gif->Timer().TickCount() >= 5; }, 3000));
+        s.gif->SetAnimate(false);
+        const int ticks = s.gif->Timer().TickCount();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !seen.empty(); }, 1000));
+        QTest::qWait(120);
+        EXPECT_EQ(s.gif->Timer().TickCount(), ticks);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), gui), static_cast<long>(seen.size()));
+    }
 }
 
 TEST(GIFAnimator, WithoutLoopStopsBackOnFrameZero) {
-    Shown s;
+    Shown s(Animation({0, 0, 0}));
     bool stopped = false;
     s.gif->OnStop = [&] { stopped = true; };
     s.gif->Loop = false;
-    s.gif->Image().LoadFromBytes(Animation({0, 0, 0}));
     s.gif->SetAnimate(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return stopped; }, 3000));
     EXPECT_EQ(s.gif->FrameIndex(), 0);
     EXPECT_EQ(s.gif->Timer().TickCount(), 3);
 }
 
-TEST(GIFAnimator, TicksRunOnTheGuiThread) {
-    Shown s;
-    std::thread::id seen;
-    s.gif->OnFrameChanged = [&] { seen = std::this_thread::get_id(); };
-    s.gif->Image().LoadFromBytes(Animation({0, 0}));
-    s.gif->SetAnimate(true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return seen != std::thread::id(); }, 3000));
-    EXPECT_EQ(seen, std::this_thread::get_id());
-}
-
-TEST(GIFAnimator, AsyncDrawingComposesOnTheTimerThread) {
-    Shown s;
-    std::thread::id changedOn;
-    s.gif->OnFrameChanged = [&] { changedOn = std::this_thread::get_id(); };
-    s.gif->SetAsyncDrawing(true);
-    s.gif->Image().LoadFromBytes(Animation({0, 0}));
-    s.gif->SetAnimate(true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return s.gif->Timer().TickCount() >= 3; }, 3000));
-    s.gif->SetAnimate(false);
-    // Only the event reaches the GUI thread.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changedOn != std::thread::id(); }, 1000));
-    EXPECT_EQ(changedOn, std::this_thread::get_id());
-}
-
-TEST(GIFAnimator, UnthreadedTimerTicksFromTheEventLoop) {
-    Shown s;
-    s.gif->Timer().SetThreaded(false);
-    s.gif->Image().LoadFromBytes(Animation({0, 0}));
-    s.gif->SetAnimate(true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return s.gif->Timer().TickCount() >= 3; }, 3000));
-    s.gif->SetAnimate(false);
-    const int ticks = s.gif->Timer().TickCount();
-    QTest::qWait(120);
-    EXPECT_EQ(s.gif->Timer().TickCount(), ticks);
-}
-
-TEST(GIFAnimator, TransparentPixelsShowTheParent) {
+TEST(GIFAnimator, TransparentPixelsShowTheParentUnlessSwitchedOff) {
     TGIFWriterImage img;
     img.Width = 4;
     img.Height = 2;
@@ -168,10 +125,11 @@ TEST(GIFAnimator, TransparentPixelsShowTheParent) {
     f.TransparentIndex = 0;
     img.Frames.push_back(f);
 
+    const QColor back(0x33, 0x66, 0x99), red(0xFF, 0, 0);
     QWidget panel;
     panel.setAutoFillBackground(true);
     QPalette pal = panel.palette();
-    pal.setColor(QPalette::Window, QColor(0x33, 0x66, 0x99));
+    pal.setColor(QPalette::Window, back);
     panel.setPalette(pal);
     panel.resize(20, 10);
     auto* gif = new TGIFAnimator(&panel);
@@ -179,19 +137,15 @@ TEST(GIFAnimator, TransparentPixelsShowTheParent) {
     gif->Image().LoadFromBytes(WriteGIF(img));
     panel.show();
     QImage shot = panel.grab().toImage();
-    EXPECT_EQ(shot.pixelColor(5, 3), QColor(0x33, 0x66, 0x99));
-    EXPECT_EQ(shot.pixelColor(6, 3), QColor(0xFF, 0, 0));
-    EXPECT_EQ(shot.pixelColor(5, 4), QColor(0xFF, 0, 0));
-
-    // Transparent off: the picture covers its rectangle.
+    EXPECT_EQ(shot.pixelColor(5, 3), back);
+    EXPECT_EQ(shot.pixelColor(6, 3), red);
+    EXPECT_EQ(shot.pixelColor(5, 4), red);
     gif->SetTransparent(false);
-    shot = panel.grab().toImage();
-    EXPECT_EQ(shot.pixelColor(5, 3), QColor(0, 0, 0));
+    EXPECT_EQ(panel.grab().toImage().pixelColor(5, 3), QColor(0, 0, 0));
 }
 
 TEST(GIFAnimator, ClickRaisesOnClick) {
-    Shown s;
-    s.gif->Image().LoadFromBytes(Animation({0}));
+    Shown s(Animation({0}));
     int clicks = 0;
     s.gif->OnClick = [&] { ++clicks; };
     QTest::mouseClick(s.gif, Qt::LeftButton, {}, QPoint(2, 2));

@@ -46,6 +46,21 @@ std::vector<std::uint8_t> Fill(int w, int h, std::uint8_t v) {
     return std::vector<std::uint8_t>(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), v);
 }
 
+TGIFWriterFrame Solid(int left, int top, int w, int h, std::uint8_t v) {
+    return Frame(left, top, w, h, Fill(w, h, v));
+}
+
+// A w x h screen with a palette of `colors` entries (none when 0).
+TGIFWriterImage Gif(int w, int h, int colors, std::vector<TGIFWriterFrame> frames = {}) {
+    TGIFWriterImage g;
+    g.Width = w;
+    g.Height = h;
+    if (colors)
+        g.GlobalColorTable = Palette(colors);
+    g.Frames = std::move(frames);
+    return g;
+}
+
 TGIFImage Load(const std::string& bytes) {
     TGIFImage img;
     img.LoadFromBytes(bytes);
@@ -73,10 +88,7 @@ class GIFRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(GIFRoundTrip, DecodesExactlyThePixelsItWasMadeFrom) {
     const RoundTripCase c = GetParam();
-    TGIFWriterImage w;
-    w.Width = c.Width;
-    w.Height = c.Height;
-    w.GlobalColorTable = Palette(c.Colors);
+    TGIFWriterImage w = Gif(c.Width, c.Height, c.Colors);
     auto px =
         RandomIndices(c.Width, c.Height, c.Colors, static_cast<unsigned>(c.Width * 31 + c.Height));
     TGIFWriterFrame f = Frame(0, 0, c.Width, c.Height, px);
@@ -114,10 +126,7 @@ TEST(GIFReader, InterlacedRowsAreEachFilledOnce) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < 4; ++x)
                 px.push_back(static_cast<std::uint8_t>(y + 1));
-        TGIFWriterImage w;
-        w.Width = 4;
-        w.Height = h;
-        w.GlobalColorTable = Palette(8);
+        TGIFWriterImage w = Gif(4, h, 8);
         TGIFWriterFrame f = Frame(0, 0, 4, h, px);
         f.Interlaced = true;
         w.Frames.push_back(f);
@@ -127,62 +136,47 @@ TEST(GIFReader, InterlacedRowsAreEachFilledOnce) {
 }
 
 TEST(GIFReader, SignatureRules) {
-    TGIFWriterImage w;
-    w.Width = w.Height = 2;
-    w.GlobalColorTable = Palette(2);
-    w.Frames.push_back(Frame(0, 0, 2, 2, Fill(2, 2, 1)));
-    struct {
-        const char* Signature;
-        int Version; // 0: refused
-    } cases[] = {{"GIF89a", 2}, {"GIF87a", 1}, {"gif89a", 2}, {"GiF87A", 1},
-                 {"GIF88a", 0}, {"GIX89a", 0}, {"PNG89a", 0}};
-    for (const auto& c : cases) {
-        w.Signature = c.Signature;
+    TGIFWriterImage w = Gif(2, 2, 2, {Solid(0, 0, 2, 2, 1)});
+    const std::pair<const char*, int> cases[] = {{"GIF89a", 2}, {"GIF87a", 1}, {"gif89a", 2},
+                                                 {"GiF87A", 1}, {"GIF88a", 0}, {"GIX89a", 0},
+                                                 {"PNG89a", 0}}; // version, 0: refused
+    for (const auto& [signature, version] : cases) {
+        w.Signature = signature;
         const std::string bytes = WriteGIF(w);
-        if (c.Version) {
-            EXPECT_EQ(Load(bytes).Version, c.Version) << c.Signature;
-        } else {
-            std::string message;
-            EXPECT_EQ(ErrorId(bytes, &message), sGIFImageVersion) << c.Signature;
-            EXPECT_EQ(message, "GIF image version not recognised");
-        }
+        if (version)
+            EXPECT_EQ(Load(bytes).Version, version) << signature;
+        else
+            EXPECT_EQ(ErrorId(bytes), sGIFImageVersion) << signature;
     }
 }
 
 TEST(GIFReader, DelaysAreMillisecondsInSixteenBits) {
-    TGIFWriterImage w;
-    w.Width = w.Height = 2;
-    w.GlobalColorTable = Palette(2);
+    TGIFWriterImage w = Gif(2, 2, 2);
     for (int cs : {0, 20, 1500, 6600}) {
-        TGIFWriterFrame f = Frame(0, 0, 2, 2, Fill(2, 2, 0));
+        TGIFWriterFrame f = Solid(0, 0, 2, 2, 0);
         f.DelayCs = cs;
         w.Frames.push_back(f);
     }
     TGIFImage img = Load(WriteGIF(w));
     ASSERT_EQ(img.FrameCount(), 4);
-    EXPECT_EQ(img.Frame(0).Delay, 0);
-    EXPECT_EQ(img.Frame(1).Delay, 200);
-    EXPECT_EQ(img.Frame(2).Delay, 15000);
-    EXPECT_EQ(img.Frame(3).Delay, 464); // 66000 wraps in 16 bits
+    const int expected[] = {0, 200, 15000, 464}; // 66000 wraps in 16 bits
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(img.Frame(i).Delay, expected[i]) << i;
 }
 
 TEST(GIFReader, GraphicControlFieldsGoWithTheNextImage) {
-    TGIFWriterImage w;
-    w.Width = 4;
-    w.Height = 4;
-    w.GlobalColorTable = Palette(4);
+    TGIFWriterImage w = Gif(4, 4, 4);
     w.LoopCount = 1;
     TGIFWriterFrame a = Frame(0, 0, 0, 0, Fill(4, 4, 2)); // 0 x 0 takes the screen size
     a.Disposal = 2;
     a.TransparentIndex = 3;
     w.Frames.push_back(a);
-    TGIFWriterFrame b = Frame(1, 1, 2, 2, Fill(2, 2, 1));
+    TGIFWriterFrame b = Solid(1, 1, 2, 2, 1);
     b.TransparentIndex = 9; // outside the table: no transparent colour
     w.Frames.push_back(b);
     TGIFImage img = Load(WriteGIF(w));
     ASSERT_EQ(img.FrameCount(), 2);
-    EXPECT_EQ(img.Frame(0).Width, 4);
-    EXPECT_EQ(img.Frame(0).Height, 4);
+    EXPECT_EQ(std::pair(img.Frame(0).Width, img.Frame(0).Height), std::pair(4, 4));
     EXPECT_EQ(img.Frame(0).Disposal, 2);
     EXPECT_EQ(img.Frame(0).TransparentColor, w.GlobalColorTable[3]);
     EXPECT_FALSE(img.Frame(1).TransparentColor.has_value());
@@ -195,84 +189,63 @@ TEST(GIFReader, GraphicControlFieldsGoWithTheNextImage) {
 }
 
 TEST(GIFReader, BytesBetweenBlocks) {
-    TGIFWriterImage w;
-    w.Width = w.Height = 3;
-    w.GlobalColorTable = Palette(2);
-    w.Frames.push_back(Frame(0, 0, 3, 3, Fill(3, 3, 1)));
-    const std::string good = WriteGIF(w);
-    const std::string header = WriteGIFHeader(w);
-
-    // Trailing garbage after the last image: the frames read stand.
-    std::string trailing = good.substr(0, good.size() - 1) + "garbage!";
-    EXPECT_EQ(Load(trailing).FrameCount(), 1);
-    // Zero bytes before the next block are skipped.
-    std::string zeros = good.substr(0, good.size() - 1) + std::string(3, '\0') + ";";
-    EXPECT_EQ(Load(zeros).FrameCount(), 1);
-    // Garbage right after the colour table fails.
-    std::string message;
-    EXPECT_EQ(ErrorId(header + "X" + good.substr(header.size()), &message), 0);
-    EXPECT_EQ(message, "Stream read error");
+    const TGIFWriterImage w = Gif(3, 3, 2, {Solid(0, 0, 3, 3, 1)});
+    const std::string good = WriteGIF(w), header = WriteGIFHeader(w);
+    const std::string body = good.substr(0, good.size() - 1); // without the trailer
+    // Trailing garbage after the last image, or zero bytes before the next
+    // block: the frames read stand.
+    EXPECT_EQ(Load(body + "garbage!").FrameCount(), 1);
+    EXPECT_EQ(Load(body + std::string(3, '\0') + ";").FrameCount(), 1);
     // A comment block right before the trailer becomes the picture's comment.
-    const std::string comment =
-        good.substr(0, good.size() - 1) + std::string("!\xFE\x05hello\0;", 10);
-    TGIFImage withComment = Load(comment);
-    ASSERT_EQ(withComment.Comment.size(), 1u);
-    EXPECT_EQ(withComment.Comment[0], "hello");
-    // An unknown extension label names itself.
-    EXPECT_EQ(ErrorId(header + "!\x42", &message), sGIFUnknownExt);
-    EXPECT_EQ(message, "Undefined GIF extension: 42");
-    // A descriptor cut off by the end of the data.
-    EXPECT_EQ(ErrorId(header + ",\x01\x00"), 0);
+    EXPECT_EQ(Load(body + std::string("!\xFE\x05hello\0;", 10)).Comment,
+              std::vector<std::string>{"hello"});
     // A header alone reads as a picture without frames.
     EXPECT_TRUE(Load(header).Empty());
 }
 
-TEST(GIFReader, FailedLoadLeavesThePictureReset) {
-    TGIFWriterImage w;
-    w.Width = w.Height = 3;
-    w.GlobalColorTable = Palette(2);
-    w.Frames.push_back(Frame(0, 0, 3, 3, Fill(3, 3, 1)));
-    TGIFImage img;
-    img.LoadFromBytes(WriteGIF(w));
-    ASSERT_EQ(img.FrameCount(), 1);
+TEST(GIFReader, RefusedPicturesNameTheirFault) {
+    const std::string header = WriteGIFHeader(Gif(3, 3, 2));
+    TGIFWriterImage huge = Gif(65535, 65535, 2, {Frame(0, 0, 65535, 65535, {})});
+    TGIFWriterImage signature = Gif(2, 2, 2, {Solid(0, 0, 2, 2, 1)});
+    signature.Signature = "GIF88a";
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        int Id;
+        std::string Message;
+    } cases[] = {
+        {"version", WriteGIF(signature), sGIFImageVersion, "GIF image version not recognised"},
+        {"garbage after the colour table",
+         header + "X" + WriteGIF(Gif(3, 3, 2)).substr(header.size()), 0, "Stream read error"},
+        {"unknown extension", header + "!\x42", sGIFUnknownExt, "Undefined GIF extension: 42"},
+        {"cut descriptor", header + ",\x01\x00", 0, "Stream read error"},
+        {"no colour table", WriteGIF(Gif(2, 2, 0, {Solid(0, 0, 2, 2, 0)})), sGIFBitsPerPixel,
+         "Invalid number of colours, must be a power of 2"},
+        // Refused before any pixel memory is asked for.
+        {"65535 x 65535", WriteGIF(huge), sGIFDecodeError,
+         "GIF image is larger than 16777216 pixels"},
+    };
+    for (const auto& c : cases) {
+        std::string message;
+        EXPECT_EQ(ErrorId(c.Bytes, &message), c.Id) << c.Name;
+        EXPECT_EQ(message, c.Message) << c.Name;
+    }
+    // A small frame on a huge screen loads; composing it is refused.
+    huge.Frames[0] = Solid(0, 0, 2, 2, 1);
+    TGIFImage img = Load(WriteGIF(huge));
+    TGIFComposer c;
+    EXPECT_THROW(c.Compose(img, 0, 0, true), EGIFTooLarge);
+    // A failed load leaves the picture reset.
     EXPECT_THROW(img.LoadFromBytes("GIF89a\x01"), EGIFError);
     EXPECT_TRUE(img.Empty());
     EXPECT_EQ(img.FrameIndex, -1);
     EXPECT_EQ(img.ScreenWidth, 0);
 }
 
-TEST(GIFReader, FrameWithoutColourTableFailsOnLoad) {
-    TGIFWriterImage w;
-    w.Width = w.Height = 2;
-    w.Frames.push_back(Frame(0, 0, 2, 2, Fill(2, 2, 0)));
-    std::string message;
-    EXPECT_EQ(ErrorId(WriteGIF(w), &message), sGIFBitsPerPixel);
-    EXPECT_EQ(message, "Invalid number of colours, must be a power of 2");
-}
-
-TEST(GIFDecoder, PicturesLargerThanTheLimitAreRefused) {
-    // A 65535 x 65535 screen and frame: refused before any pixel memory is asked for.
-    TGIFWriterImage w;
-    w.Width = w.Height = 65535;
-    w.GlobalColorTable = Palette(2);
-    w.Frames.push_back(Frame(0, 0, 65535, 65535, {}));
-    std::string message;
-    EXPECT_EQ(ErrorId(WriteGIF(w), &message), sGIFDecodeError);
-    EXPECT_EQ(message, "GIF image is larger than 16777216 pixels");
-    // A small frame on a huge screen loads; composing it is refused.
-    w.Frames[0] = Frame(0, 0, 2, 2, Fill(2, 2, 1));
-    TGIFImage img = Load(WriteGIF(w));
-    TGIFComposer c;
-    EXPECT_THROW(c.Compose(img, 0, 0, true), EGIFTooLarge);
-}
-
 TEST(GIFDecoder, DamagedDataNeverReadsPastTheEnd) {
     const int W = 20, H = 10;
     auto px = RandomIndices(W, H, 4, 7);
-    TGIFWriterImage w;
-    w.Width = W;
-    w.Height = H;
-    w.GlobalColorTable = Palette(4);
+    TGIFWriterImage w = Gif(W, H, 4);
     TGIFWriterFrame f = Frame(0, 0, W, H, px);
     f.GraphicControl = false;
     w.Frames.push_back(f);
@@ -331,11 +304,11 @@ protected:
 };
 
 TEST_F(GIFCompose, DisposalTwoOnTheMiddleFrameClearsItsRectangle) {
-    w.Frames.push_back(Frame(0, 0, 6, 4, Fill(6, 4, 1)));      // red screen
-    TGIFWriterFrame middle = Frame(1, 1, 2, 2, Fill(2, 2, 2)); // green square
+    w.Frames.push_back(Solid(0, 0, 6, 4, 1));      // red screen
+    TGIFWriterFrame middle = Solid(1, 1, 2, 2, 2); // green square
     middle.Disposal = 2;
     w.Frames.push_back(middle);
-    w.Frames.push_back(Frame(4, 0, 2, 1, Fill(2, 1, 3))); // blue bar
+    w.Frames.push_back(Solid(4, 0, 2, 1, 3)); // blue bar
     const std::string bytes = WriteGIF(w);
     const std::uint32_t window = 0x123456;
 
@@ -361,11 +334,11 @@ TEST_F(GIFCompose, DisposalTwoOnTheMiddleFrameClearsItsRectangle) {
 }
 
 TEST_F(GIFCompose, RestoreToPreviousFrameIsReplayedNotIncremental) {
-    w.Frames.push_back(Frame(0, 0, 6, 4, Fill(6, 4, 1)));
-    TGIFWriterFrame restoring = Frame(0, 0, 3, 2, Fill(3, 2, 2));
+    w.Frames.push_back(Solid(0, 0, 6, 4, 1));
+    TGIFWriterFrame restoring = Solid(0, 0, 3, 2, 2);
     restoring.Disposal = 3;
     w.Frames.push_back(restoring);
-    w.Frames.push_back(Frame(5, 3, 1, 1, Fill(1, 1, 3)));
+    w.Frames.push_back(Solid(5, 3, 1, 1, 3));
     TGIFImage img = Load(WriteGIF(w));
     TGIFComposer c;
     c.Compose(img, 1, 0, true);

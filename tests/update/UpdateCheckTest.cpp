@@ -36,11 +36,6 @@ std::string Descriptor(const std::string& version) {
     return Reply("200 OK", "[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n");
 }
 
-struct TShown {
-    std::string Text;
-    TDialogKind Kind;
-};
-
 class UpdateCheckTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -71,7 +66,7 @@ protected:
             QString text;
             for (auto* label : form->findChildren<TSkinStdLabel*>())
                 text += label->Caption();
-            shown.push_back({text.toLocal8Bit().toStdString(), dkCustom});
+            shown.push_back(text.toLocal8Bit().toStdString());
             Answer(std::vector<int>(results.begin() + 1, results.end()));
             form->SetModalResult(results.front());
         });
@@ -91,6 +86,27 @@ protected:
         return FileExists(path) ? ReadWholeFile(path) : "<not started>";
     }
     std::string DescriptorPath() const { return (folder / "mainappupdate.inf").string(); }
+    // One check against a server sending `reply` (none listening when empty),
+    // the dialogs answered with `answers`; returns the texts shown.
+    std::vector<std::string> Check(const std::string& reply, bool silent, std::vector<int> answers,
+                                   char separator = '.') {
+        TScriptedServer server(TScriptedServer::OnePerConnection({reply}));
+        const int port = reply.empty() ? TLoopbackServer::UnusedPort() : 0;
+        folderURL =
+            port ? "http://127.0.0.1:" + std::to_string(port) + "/" : server.Url("/updates/");
+        ::setenv("QUILLORY_UPDATE_URL", folderURL.c_str(), 1);
+        TFormatSettings fs = TFormatSettings::EnglishUS();
+        fs.DecimalSeparator = separator;
+        checker.SetFormatSettings(fs);
+        shown.clear();
+        Answer(std::move(answers));
+        checker.CheckForUpdates(silent);
+        if (!port) {
+            EXPECT_EQ(server.Received(0).rfind("GET /updates/mainappupdate.inf HTTP/1.1\r\n", 0),
+                      0u);
+        }
+        return shown;
+    }
 
     std::filesystem::path folder;
     TAntiFreeze antiFreeze; // waits pump the event loop, as in the program
@@ -98,7 +114,8 @@ protected:
     TSkinMessage messages;
     int closed = 0;
     TUpdateChecker checker{http, messages, [this] { ++closed; }};
-    std::vector<TShown> shown;
+    std::vector<std::string> shown;
+    std::string folderURL;
 };
 
 TEST(UpdateValues, VersionAndAddressFormats) {
@@ -107,7 +124,6 @@ TEST(UpdateValues, VersionAndAddressFormats) {
     EXPECT_EQ(FormatVersionNumber(2.0f, '.'), "2");
     ::unsetenv("QUILLORY_UPDATE_URL");
     EXPECT_EQ(UpdateBaseAddress(), UpdateBaseURL);
-    EXPECT_EQ(std::string(UpdateBaseURL).back(), '/');
     ::setenv("QUILLORY_UPDATE_URL", "", 1);
     EXPECT_EQ(UpdateBaseAddress(), UpdateBaseURL);
     ::unsetenv("QUILLORY_UPDATE_URL");
@@ -131,111 +147,58 @@ TEST(UpdateValues, VersionAndAddressFormats) {
     }
 }
 
-// Versions and separators: which ones count as newer, and what the user sees.
 TEST_F(UpdateCheckTest, OnlyAStrictlyNewerVersionIsOffered) {
-    struct {
-        const char* Version;
-        char Separator;
-        bool Offered;
-    } cases[] = {{"1.01", '.', false}, {"1.02", '.', true}, {"1,02", '.', false},
-                 {"1.02", ',', false}, {"1,02", ',', true}, {"2", '.', true},
-                 {"", '.', false},     {"1.00", '.', false}};
-    for (const auto& c : cases) {
-        TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor(c.Version)}));
-        UseServer(server);
-        TFormatSettings fs = TFormatSettings::EnglishUS();
-        fs.DecimalSeparator = c.Separator;
-        checker.SetFormatSettings(fs);
-        shown.clear();
-        Answer({mrCancel});
-        checker.CheckForUpdates(false);
-        ASSERT_EQ(shown.size(), 1u) << c.Version;
-        if (c.Offered)
-            EXPECT_EQ(shown[0].Text, NewUpdateOfferText(c.Version)) << c.Version;
-        else
-            EXPECT_EQ(shown[0].Text, NoUpdateText) << c.Version;
-        EXPECT_EQ(closed, 0);
-        EXPECT_EQ(server.Received(0).rfind("GET /updates/mainappupdate.inf HTTP/1.1\r\n", 0), 0u);
-        // The descriptor stays beside the program until the next check.
-        EXPECT_TRUE(FileExists(DescriptorPath()));
-    }
+    const std::pair<const char*, char> offered[] = {{"1.02", '.'}, {"1,02", ','}, {"2", '.'}};
+    const std::pair<const char*, char> notOffered[] = {
+        {"1.01", '.'}, {"1,02", '.'}, {"1.02", ','}, {"", '.'}, {"1.00", '.'}};
+    for (const auto& [version, separator] : offered)
+        EXPECT_EQ(Check(Descriptor(version), false, {mrCancel}, separator),
+                  std::vector<std::string>{NewUpdateOfferText(version)})
+            << version;
+    for (const auto& [version, separator] : notOffered)
+        EXPECT_EQ(Check(Descriptor(version), false, {mrCancel}, separator),
+                  std::vector<std::string>{NoUpdateText})
+            << version;
+    EXPECT_EQ(closed, 0);
+    // The descriptor stays beside the program until the next check.
+    EXPECT_TRUE(FileExists(DescriptorPath()));
     EXPECT_EQ(NewUpdateOfferText("1.02"),
               "There is a new update: (version 1.02) available for your application!. Do you "
               "want download this update now?");
 }
 
 TEST_F(UpdateCheckTest, SilentCheckSpeaksOnlyOfANewerVersion) {
-    {
-        TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.01")}));
-        UseServer(server);
-        checker.CheckForUpdates(true);
-        EXPECT_TRUE(shown.empty());
-    }
-    {
-        // Nothing listens: no message at all.
-        ::setenv(
-            "QUILLORY_UPDATE_URL",
-            ("http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()) + "/").c_str(), 1);
-        checker.CheckForUpdates(true);
-        EXPECT_TRUE(shown.empty());
-        EXPECT_FALSE(FileExists(DescriptorPath()));
-    }
-    {
-        TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.02")}));
-        UseServer(server);
-        Answer({mrCancel});
-        checker.CheckForUpdates(true);
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].Text, NewUpdateOfferText("1.02"));
-    }
+    EXPECT_TRUE(Check(Descriptor("1.01"), true, {}).empty());
+    EXPECT_TRUE(Check("", true, {}).empty()); // nothing listens
+    EXPECT_FALSE(FileExists(DescriptorPath()));
+    EXPECT_EQ(Check(Descriptor("1.02"), true, {mrCancel}),
+              std::vector<std::string>{NewUpdateOfferText("1.02")});
 }
 
 TEST_F(UpdateCheckTest, FailedDownloadDeletesTheOldDescriptor) {
-    // A stale descriptor from an earlier check naming a newer version.
-    std::ofstream(DescriptorPath()) << "[APPLICATION]\r\nVersion=9\r\n";
-    TScriptedServer server(TScriptedServer::OnePerConnection({Reply("404 Not Found", "gone")}));
-    UseServer(server);
-    Answer({mrOk});
-    checker.CheckForUpdates(false);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].Text, NoUpdateText);
+    std::ofstream(DescriptorPath()) << "[APPLICATION]\r\nVersion=9\r\n"; // stale, newer
+    EXPECT_EQ(Check(Reply("404 Not Found", "gone"), false, {mrOk}),
+              std::vector<std::string>{NoUpdateText});
     EXPECT_FALSE(FileExists(DescriptorPath()));
 }
 
-TEST_F(UpdateCheckTest, MissingUpdaterIsReportedAndTheProgramStays) {
-    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.02")}));
-    UseServer(server);
-    Answer({mrOk, mrOk});
-    checker.CheckForUpdates(false);
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[1].Text, UpdaterMissingText);
-    EXPECT_EQ(closed, 0);
-}
-
 TEST_F(UpdateCheckTest, HandOffStartsTheUpdaterAndClosesTheProgram) {
-    InstallUpdater();
-    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("1.02")}));
-    UseServer(server);
-    Answer({mrOk, mrOk});
-    checker.CheckForUpdates(false);
-    ASSERT_EQ(shown.size(), 2u);
-    // The dialog shows the stored LF CR as one line break.
-    EXPECT_EQ(shown[1].Text, "To update your software the application will close to\nreplace some "
-                             "files. Do you want to update now?");
-    EXPECT_EQ(closed, 1);
-    EXPECT_EQ(Args(), server.Url("/updates/") + "\n1.00999999046326\nA\n");
-}
+    const std::vector<std::string> missing = {NewUpdateOfferText("1.02"), UpdaterMissingText};
+    EXPECT_EQ(Check(Descriptor("1.02"), false, {mrOk, mrOk}), missing);
+    EXPECT_EQ(closed, 0);
 
-TEST_F(UpdateCheckTest, CancelAtTheWarningStartsNothing) {
     InstallUpdater();
-    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("2")}));
-    UseServer(server);
-    Answer({mrOk, mrCancel});
-    checker.CheckForUpdates(false);
-    EXPECT_EQ(shown.size(), 2u);
+    // The dialog shows the stored LF CR as one line break.
+    const std::string warning = "To update your software the application will close to\nreplace "
+                                "some files. Do you want to update now?";
+    EXPECT_EQ(Check(Descriptor("2"), false, {mrOk, mrCancel}).at(1), warning);
     EXPECT_EQ(closed, 0);
     QTest::qWait(100);
     EXPECT_FALSE(FileExists((folder / "updater-args.txt").string()));
+
+    EXPECT_EQ(Check(Descriptor("1.02"), false, {mrOk, mrOk}).at(1), warning);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(Args(), folderURL + "\n1.00999999046326\nA\n");
 }
 
 TEST_F(UpdateCheckTest, DescriptorThatCannotBeCreatedReachesTheCaller) {
