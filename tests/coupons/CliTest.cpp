@@ -184,34 +184,21 @@ TEST(CliTest, TrailingSlashIsDroppedFromMessagesAndRequests) {
             << server.Received(i);
 }
 
-TEST(CliTest, RefusedConnectionReadsAsPeopleSayIt) {
-    const int port = TLoopbackServer::UnusedPort();
-    const TRun r = Cli({"--site", "http://127.0.0.1:" + std::to_string(port) + "/dir", "list"});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, "quillory-cli: Cannot connect to 127.0.0.1:" + std::to_string(port) +
-                         ": connection refused\n");
-}
-
 TEST(CliTest, ThePasswordInTheSiteAddressNeverAppears) {
     const std::string password = "s3cr\x65t-pw";
     const std::string encoded = "p%40ss-w0rd"; // decoded: "p@ss-w0rd"
     TScriptedServer server(
         TScriptedServer::OnePerConnection({Reply("OK"), Reply("BAD"), Reply("BAD"), Reply("BAD")}));
     const std::string site = SiteOf(server, "ann:" + password + "@") + "/coupons/";
+    const std::string closed = "@127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
     std::vector<TRun> runs = {
         Cli({"--site", site, "check"}),
         Cli({"--site", site, "list"}),
         Cli({"--site", site, "delete", "all"}),
         Cli({"--site", site, "stats"}),
         Cli({"--site", site + "couponsactions.php", "list"}),
-        Cli({"--site",
-             "http://ann:" + password +
-                 "@127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort()),
-             "list"}),
-        Cli({"--site",
-             "http://ann:" + encoded + "@127.0.0.1:" +
-                 std::to_string(TLoopbackServer::UnusedPort()) + "/x/couponsactions.php",
-             "list"}),
+        Cli({"--site", "http://ann:" + password + closed, "list"}),
+        Cli({"--site", "http://ann:" + encoded + closed + "/x/couponsactions.php", "list"}),
     };
     EXPECT_EQ(runs[0].Out, "The coupon service at " + SiteOf(server, "ann:***@") +
                                "/coupons/couponsactions.php is ready.\n");
@@ -250,20 +237,27 @@ TEST(CliTest, OrderPagesThatCouldMisleadCustomersAreRefusedBeforeSending) {
     EXPECT_EQ(server.ConnectionCount(), 1);
 }
 
-TEST(CliTest, RefusalsOfTheServiceSayWhatToDo) {
+// A wrong password, a service not set up and a refused connection each read
+// as people say them.
+TEST(CliTest, RefusalsSayWhatToDo) {
     const std::string setUp = "Set $adminuser and $adminhash in coupsettings.php.";
     TScriptedServer server(TScriptedServer::OnePerConnection(
         {"HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"coupons\"\r\n"
          "Content-Length: 6\r\n\r\nDenied",
          Reply(setUp + "\n", "403 Forbidden")}));
     const std::string site = SiteOf(server, "admin:wrong-pw@");
-    TRun r = Cli({"--site", site, "list"});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, std::string("quillory-cli: ") + kRefusedCredentials + "\n");
-    r = Cli({"--site", site, "delete", "all"});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, "quillory-cli: " + setUp + "\n");
-    EXPECT_TRUE(r.Out.empty());
+    const std::string closed = "127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
+    const std::pair<TRun, std::string> cases[] = {
+        {Cli({"--site", site, "list"}), kRefusedCredentials},
+        {Cli({"--site", site, "delete", "all"}), setUp},
+        {Cli({"--site", "http://" + closed + "/dir", "list"}),
+         "Cannot connect to " + closed + ": connection refused"},
+    };
+    for (const auto& [r, said] : cases) {
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_EQ(r.Err, "quillory-cli: " + said + "\n");
+        EXPECT_TRUE(r.Out.empty());
+    }
 }
 
 TEST(CliTest, ListKeepsTheRowsBeforeARecordThatCannotBeRead) {

@@ -146,12 +146,15 @@ TEST_F(StatisticsWindowTest, FetchesOnceOnCreationAndWaitsForShow) {
 
     Show(*w);
     ASSERT_EQ(table->model()->rowCount(), 4);
-    auto cell = [&](int r, int c) { return table->model()->index(r, c).data().toString(); };
-    EXPECT_EQ(cell(0, 0), "ABC");
-    EXPECT_EQ(cell(0, 1), "5/18/2008 10:48:42 AM");
-    EXPECT_EQ(cell(0, 2), "10.0.0.1");
-    EXPECT_EQ(cell(1, 1), "5/18/2008"); // midnight: the date alone
-    EXPECT_EQ(cell(3, 2), "10.0.0.4");
+    auto row = [&](int r) {
+        QStringList cells;
+        for (int c = 0; c < 3; ++c)
+            cells << table->model()->index(r, c).data().toString();
+        return cells.join(" | ");
+    };
+    EXPECT_EQ(row(0), "ABC | 5/18/2008 10:48:42 AM | 10.0.0.1");
+    EXPECT_EQ(row(1), "abc | 5/18/2008 | 10.0.0.2"); // midnight: the date alone
+    EXPECT_EQ(row(3), "ABC | 5/20/2008 8:00:00 AM | 10.0.0.4");
     // Each row has a tick box that only ticks.
     const QModelIndex first = table->model()->index(0, 0);
     EXPECT_EQ(first.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
