@@ -376,9 +376,13 @@ TEST_F(CouponCommandsTest, EditRoundTripsTheRecordUnderEveryDateOrder) {
     }
 }
 
-TEST_F(CouponCommandsTest, AddRefusalsKeepTheEditorOpenWithItsEntries) {
-    std::atomic<int> adds{0};
+// Generate draws again while the server says the code is taken; refusals
+// keep the editor open with its entries.
+TEST_F(CouponCommandsTest, AddEditorGeneratesAFreeCodeAndKeepsItsEntriesOnRefusal) {
+    std::atomic<int> adds{0}, asked{0};
     TCouponServiceScript service([&](const TCouponRequest& r) -> std::string {
+        if (r.Action() == "8")
+            return ++asked <= 3 ? "EXIST RECORD" : "DON'T EXIST RECORD";
         return r.Action() != "2" ? "OK" : ++adds == 1 ? "EXIST RECORD" : "BAD REQUEST";
     });
     Start(service);
@@ -398,7 +402,11 @@ TEST_F(CouponCommandsTest, AddRefusalsKeepTheEditorOpenWithItsEntries) {
     };
     std::vector<QString> shown;
     int result = -1;
+    QString code;
     OnEditor([&](TfrmCoupon* editor) {
+        editor->edtCouponCode()->setText("MINE");
+        Press(editor, "btnGenCode");
+        code = editor->edtCouponCode()->text();
         for (const auto& c : cases) {
             editor->edtCouponName()->setText(c.name);
             editor->edtCouponCode()->setText(c.code);
@@ -427,34 +435,15 @@ TEST_F(CouponCommandsTest, AddRefusalsKeepTheEditorOpenWithItsEntries) {
         for (const QString& line : shown[i].split('\n'))
             EXPECT_LE(line.size(), 80);
     }
-    // Only the two adds the server refused, no reload; Cancel sends nothing.
-    EXPECT_EQ(service.Actions(), (std::vector<std::string>{"2", "2"}));
-    EXPECT_EQ(result, mrCancel);
-}
-
-TEST_F(CouponCommandsTest, GenerateDrawsAgainWhileTheServerSaysTheCodeIsTaken) {
-    std::atomic<int> asked{0};
-    TCouponServiceScript service([&](const TCouponRequest& r) -> std::string {
-        if (r.Action() == "8")
-            return ++asked <= 3 ? "EXIST RECORD" : "DON'T EXIST RECORD";
-        return "OK";
-    });
-    Start(service);
-    QString code;
-    OnEditor([&](TfrmCoupon* editor) {
-        editor->edtCouponCode()->setText("MINE");
-        Press(editor, "btnGenCode");
-        code = editor->edtCouponCode()->text();
-        editor->reject();
-    });
-    Click("SkinButton5");
+    // Four draws, the two adds the server refused, no reload; Cancel sends nothing.
     const auto requests = service.Requests();
-    ASSERT_EQ(service.Actions(), (std::vector<std::string>(4, "8")));
-    for (const auto& r : requests)
-        EXPECT_EQ(r.Field("coupcode").size(), 6u);
-    EXPECT_EQ(code.toStdString(), requests.back().Field("coupcode"));
+    EXPECT_EQ(service.Actions(), (std::vector<std::string>{"8", "8", "8", "8", "2", "2"}));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(requests[i].Field("coupcode").size(), 6u);
+    EXPECT_EQ(code.toStdString(), requests[3].Field("coupcode"));
     for (QChar ch : code)
         EXPECT_TRUE(ch >= 'A' && ch <= 'Y');
+    EXPECT_EQ(result, mrCancel);
 }
 
 TEST_F(CouponCommandsTest, KeyboardCommandsSortingAndTicks) {
