@@ -464,26 +464,25 @@ int TCli::List() {
     const bool listed = FService.RefreshCoupons([&](const std::string& reply) {
         if (header)
             block = "ID\tCode\tName\tExpired\tExpiry\tOrder page\n";
-        // The fields are read where they stand in the reply: no copy of it,
-        // no allocation per record or field.
-        const auto list = TListReplyView::Borrowing(reply, kCouponRecordFields, kListedFields);
-        for (std::size_t r = 0; r < list.RecordCount(); ++r) {
-            AppendEscapedUnquoted(block, list.Field(r, 0));
-            block += '\t';
-            AppendEscaped(block, list.Field(r, 1));
-            block += '\t';
-            AppendEscaped(block, list.Field(r, 2));
-            block += ExpiredFlagSet(list.Field(r, 3)) ? "\tTrue\t" : "\tFalse\t";
-            AppendExpiry(block, list.Field(r, 4), list.Field(r, 5), list.Field(r, 6));
-            block += '\t';
-            AppendEscaped(block, list.Field(r, 7));
-            block += '\n';
-            ++count;
-            if (block.size() >= kOutputBlock)
-                write();
-        }
-        if (!list.Complete())
-            throw EListReplyError(list.Error(), list.RecordCount());
+        // The fields are read where they stand in the reply and each row is
+        // formatted while its record is still in the cache: no copy of the
+        // reply, no allocation per record or field.
+        ForEachListRecordInPlace(reply, kCouponRecordFields, kListedFields,
+                                 [&](const std::string_view* f, std::size_t) {
+                                     AppendEscapedUnquoted(block, f[0]);
+                                     block += '\t';
+                                     AppendEscaped(block, f[1]);
+                                     block += '\t';
+                                     AppendEscaped(block, f[2]);
+                                     block += ExpiredFlagSet(f[3]) ? "\tTrue\t" : "\tFalse\t";
+                                     AppendExpiry(block, f[4], f[5], f[6]);
+                                     block += '\t';
+                                     AppendEscaped(block, f[7]);
+                                     block += '\n';
+                                     ++count;
+                                     if (block.size() >= kOutputBlock)
+                                         write();
+                                 });
     });
     if (!listed) {
         write();
