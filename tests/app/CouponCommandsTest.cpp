@@ -223,8 +223,9 @@ TEST_F(CouponCommandsTest, ARefusedUserOrPasswordIsSaidInsteadOfTheTroubleMessag
             return "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
                    "Content-Length: 6\r\nConnection: close\r\n\r\nDenied";
         case 403:
-            return "HTTP/1.1 403 Forbidden\r\nContent-Length: 34\r\nConnection: close\r\n\r\n"
-                   "Set $adminuser and $adminhash.\r\n\r\n";
+            return "HTTP/1.1 403 Forbidden\r\nContent-Length: 132\r\nConnection: close\r\n\r\n"
+                   "The coupon service is locked. Set $adminuser and $adminhash in "
+                   "coupsettings.php, then upload it again beside couponsactions.php.\r\n\r\n";
         case 500:
             return "<html>Server error</html>";
         default:
@@ -239,7 +240,9 @@ TEST_F(CouponCommandsTest, ARefusedUserOrPasswordIsSaidInsteadOfTheTroubleMessag
     // The last case shows that a refusal does not stick to later failures.
     const Case cases[] = {
         {401, "The coupon service refused the user name or password."},
-        {403, "Set $adminuser and $adminhash."},
+        // The server's own words, in lines the message dialog can show.
+        {403, "The coupon service is locked. Set $adminuser and $adminhash in coupsettings.php,\n"
+              "then upload it again beside couponsactions.php."},
         {500, "There is a trouble adding coupons, please check your settings and your internet "
               "connection."},
     };
@@ -462,8 +465,13 @@ TEST_F(CouponCommandsTest, ValuesTheListCannotCarryAreRefusedAndNothingIsSent) {
     });
     Click("SkinButton5");
     ASSERT_EQ(shown.size(), std::size(cases));
-    for (std::size_t i = 0; i < shown.size(); ++i)
-        EXPECT_EQ(shown[i].toStdString(), cases[i].message);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        // Long messages are broken into lines; the label shows LF CR as one break.
+        EXPECT_EQ(shown[i],
+                  QString::fromStdString(WrapMessageText(cases[i].message)).replace("\n\r", "\n"));
+        for (const QString& line : shown[i].split('\n'))
+            EXPECT_LE(line.size(), 80);
+    }
     EXPECT_TRUE(service.Requests().empty()); // Cancel sends nothing either
     EXPECT_EQ(result, mrCancel);
 }
