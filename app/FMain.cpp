@@ -248,7 +248,7 @@ void TfrmMain::ShowCommandFailure(const std::string& text) {
     // trouble text: a wrong password in the Site URL (401), or a server
     // script still waiting for its admin user (403, in the script's words).
     const std::string& refusal = FCouponService.LastRefusal();
-    msgMain.ShowMessageDialog(refusal.empty() ? text : refusal, dkWarning, {dbOK});
+    msgMain.ShowMessageDialog(refusal.empty() ? text : WrapMessageText(refusal), dkWarning, {dbOK});
 }
 
 void TfrmMain::CheckForUpdates(bool silent) {

@@ -209,7 +209,8 @@ TfrmCoupon::TRequestValues TfrmCoupon::RequestValues() const {
 }
 
 void TfrmCoupon::Warn(const std::string& text) {
-    FMessages.ShowMessageDialog(text, dkWarning, {dbOK});
+    // The editor's own messages are short; the entry refusals are not.
+    FMessages.ShowMessageDialog(WrapMessageText(text), dkWarning, {dbOK});
 }
 
 void TfrmCoupon::Failure(const std::string& text) {

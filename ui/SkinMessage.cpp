@@ -79,6 +79,44 @@ const TDialogButtonInfo& DialogButtonInfo(TDialogButton b) {
     return kButtons[b];
 }
 
+std::string WrapMessageText(const std::string& text, std::size_t columns) {
+    if (columns == 0)
+        return text;
+    std::string out;
+    out.reserve(text.size() + text.size() / columns * 2);
+    std::size_t lineStart = 0; // where the current line of `text` starts
+    while (lineStart <= text.size()) {
+        std::size_t lineEnd = text.find_first_of("\r\n", lineStart);
+        if (lineEnd == std::string::npos)
+            lineEnd = text.size();
+        std::size_t at = lineStart;
+        while (lineEnd - at > columns) {
+            std::size_t cut = text.rfind(' ', at + columns);
+            if (cut == std::string::npos || cut <= at)
+                cut = at + columns; // one word longer than a line
+            std::size_t end = cut;
+            while (end > at && text[end - 1] == ' ')
+                --end;
+            out.append(text, at, end - at);
+            out += "\n\r";
+            at = cut;
+            while (at < lineEnd && text[at] == ' ')
+                ++at;
+        }
+        out.append(text, at, lineEnd - at);
+        if (lineEnd == text.size())
+            break;
+        // Copy the break as it stands (CR, LF, CR LF or LF CR).
+        std::size_t next = lineEnd + 1;
+        if (next < text.size() && (text[next] == '\r' || text[next] == '\n') &&
+            text[next] != text[lineEnd])
+            ++next;
+        out.append(text, lineEnd, next - lineEnd);
+        lineStart = next;
+    }
+    return out;
+}
+
 std::string DialogKindCaption(TDialogKind kind) {
     switch (kind) {
     case dkWarning:

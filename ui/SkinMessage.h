@@ -76,6 +76,13 @@ const TDialogButtonInfo& DialogButtonInfo(TDialogButton b);
 // The built-in caption of a dialog kind ("Warning", ...); empty for dkCustom.
 std::string DialogKindCaption(TDialogKind kind);
 
+// Message dialogs never wrap their text, so a long line of text from outside
+// the program (a server's own words) would run off the screen. This breaks
+// each line longer than `columns` at the last space before the limit (or at
+// the limit when a word is longer), with the program's line break LF CR.
+// Existing line breaks stay.
+std::string WrapMessageText(const std::string& text, std::size_t columns = 80);
+
 // A label that sizes itself to its text (several lines, tabs expanded, no
 // word wrap; "&" underlines the next character) in the font it draws with:
 // the skin entry's font and colour when the entry exists and UseSkinFont is

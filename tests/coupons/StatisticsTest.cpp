@@ -55,13 +55,16 @@ TEST(ParseStatistics, NoRedemptions) {
     }
 }
 
+// The code keeps commas, line breaks and bytes; quotes inside the address are
+// removed; fields after the fourth are ignored.
 TEST(ParseStatistics, OneRecord) {
-    TTraceList list = Parse(Record("ABC", "2008-05-18 10:48:42", "10.0.0.1") + "OK");
+    TTraceList list =
+        Parse("\"7\",\"A,B\r\nC\xE9\",\"2008-05-18 10:48:42\",\"10.\"0\".0.1\",\"extra\"^OK");
     ASSERT_EQ(list.Count(), 1u);
-    EXPECT_EQ(list[0].Code(), "ABC");
+    EXPECT_EQ(list[0].Code(), "A,B\r\nC\xE9");
     EXPECT_DOUBLE_EQ(list[0].DateUsed(), At(2008, 5, 18, 10, 48, 42));
     EXPECT_EQ(list[0].ComputerIP(), "10.0.0.1");
-    EXPECT_EQ(list.Codes(), std::vector<std::string>{"ABC"});
+    EXPECT_EQ(list.Codes(), std::vector<std::string>{"A,B\r\nC\xE9"});
 }
 
 TEST(ParseStatistics, CodeListHoldsEachCodeOnceIgnoringCaseInFirstSpelling) {
@@ -74,12 +77,6 @@ TEST(ParseStatistics, CodeListHoldsEachCodeOnceIgnoringCaseInFirstSpelling) {
     EXPECT_EQ(list[2].Code(), "ABC");
     EXPECT_EQ(list[4].ComputerIP(), "1.1.1.5");
     EXPECT_EQ(list.Codes(), (std::vector<std::string>{"abc", "XY"}));
-}
-
-TEST(ParseStatistics, QuotesInsideTheAddressAreRemovedAndLaterFieldsIgnored) {
-    TTraceList list = Parse("\"7\",\"C1\",\"2008-05-18 10:48:42\",\"10.\"0\".0.1\",\"extra\"^OK");
-    ASSERT_EQ(list.Count(), 1u);
-    EXPECT_EQ(list[0].ComputerIP(), "10.0.0.1");
 }
 
 TEST(ParseStatistics, AFailingRecordEndsTheDecodingAndKeepsTheRecordsBeforeIt) {
@@ -95,12 +92,6 @@ TEST(ParseStatistics, AFailingRecordEndsTheDecodingAndKeepsTheRecordsBeforeIt) {
         EXPECT_EQ(list[1].Code(), "B");
         EXPECT_EQ(list.Codes(), (std::vector<std::string>{"A", "B"}));
     }
-}
-
-TEST(ParseStatistics, ValuesKeepCommasAndLineBreaksAndBytes) {
-    TTraceList list = Parse(Record("A,B\r\nC\xE9", "2008-05-18 10:48:42", "::1") + "OK");
-    ASSERT_EQ(list.Count(), 1u);
-    EXPECT_EQ(list[0].Code(), "A,B\r\nC\xE9");
 }
 
 TEST(ParseStatistics, ReportsProgressInSteps) {
@@ -218,13 +209,10 @@ TEST(ChartBins, LongRangesGroupByWeekMonthOrYear) {
     EXPECT_EQ(weeks.Unit, TChartUnit::Week);
     ASSERT_EQ(weeks.Bars.size(), 14u);
     EXPECT_DOUBLE_EQ(weeks.Bars[0].Start, At(2007, 12, 30));
-    EXPECT_EQ(weeks.Bars[0].Count, 2);
-    EXPECT_EQ(weeks.Bars[1].Count, 1);
-    EXPECT_EQ(weeks.Bars[13].Count, 1);
-    int total = 0;
+    std::vector<int> counts;
     for (const auto& b : weeks.Bars)
-        total += b.Count;
-    EXPECT_EQ(total, 4);
+        counts.push_back(b.Count);
+    EXPECT_EQ(counts, (std::vector<int>{2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
 
     TChartData months = bins({{At(2008, 1, 31), "A", ""},
                               {At(2008, 2, 1), "A", ""},

@@ -5,6 +5,7 @@
 #include "coupons/cli/Csv.h"
 #include "http/AntiFreeze.h"
 #include "tests/coupons/WindowTestSupport.h"
+#include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinDateEdit.h"
@@ -13,11 +14,9 @@
 #include <QBarSet>
 #include <QChart>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,18 +28,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <source_location>
 
 using namespace quillory;
 using quillory::testsupport::TLoopbackServer;
 using quillory::testsupport::TScriptedServer;
-using quillory::testsupport::TServerConnection;
 
 namespace {
-
-std::string HttpReply(const std::string& body) {
-    return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 std::string Record(const std::string& code, const std::string& when, const std::string& ip) {
     return "\"1\",\"" + code + "\",\"" + when + "\",\"" + ip + "\"^";
@@ -61,19 +55,39 @@ protected:
 
     // A window over a server that answers one request with `body`.
     std::unique_ptr<TfrmStats> Open(const std::string& body) {
-        server =
-            std::make_unique<TScriptedServer>(TScriptedServer::OnePerConnection({HttpReply(body)}));
+        server = std::make_unique<TScriptedServer>(
+            TScriptedServer::OnePerConnection({testsupport::PlainReply(body)}));
         site = "http://127.0.0.1:" + std::to_string(server->Port());
         return std::make_unique<TfrmStats>(service, messages, TFormatSettings::EnglishUS());
     }
 
-    template <typename T> T* Find(QWidget* w, const char* name) {
+    template <typename T> static T* Find(QWidget* w, const char* name) {
         T* child = w->findChild<T*>(QLatin1String(name));
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
-    static void Show(TfrmStats& w) {
-        QTest::mouseClick(w.findChild<QPushButton*>("btnShow"), Qt::LeftButton);
+    static QRadioButton* Radio(QWidget* w, const char* name) { return Find<QRadioButton>(w, name); }
+    static void Press(QWidget* w, const char* button) {
+        QTest::mouseClick(Find<QPushButton>(w, button), Qt::LeftButton);
+    }
+    static void Show(TfrmStats& w) { Press(&w, "btnShow"); }
+    // The names of the ticked radio buttons.
+    static std::string Selected(QWidget* w) {
+        std::string on;
+        for (const char* name : {"rbtCodeSel", "rbtCodeType", "rbtCodeAll", "rbtDateSel",
+                                 "rbtDateRange", "rbtDateAll"})
+            if (Radio(w, name)->isChecked())
+                on += std::string(name) + " ";
+        return on;
+    }
+    // The chart's bar heights.
+    static std::vector<qreal> Counts(TfrmStats& w) {
+        std::vector<qreal> out;
+        const QBarSet* set =
+            qobject_cast<QBarSeries*>(w.Chart()->series().front())->barSets().front();
+        for (int i = 0; i < set->count(); ++i)
+            out.push_back(set->at(i));
+        return out;
     }
     static std::vector<std::string> Codes(TfrmStats& w) {
         std::vector<std::string> out;
@@ -104,11 +118,7 @@ TEST_F(StatisticsWindowTest, FetchesOnceOnCreationAndWaitsForShow) {
     EXPECT_EQ(w->size(), QSize(725, 444));
     for (const char* name : {"SkinGroupBox3", "SkinGroupBox1"})
         EXPECT_NE(w->findChild<QGroupBox*>(name), nullptr) << name;
-    for (const char* name :
-         {"rbtCodeSel", "rbtCodeType", "rbtCodeAll", "rbtDateSel", "rbtDateRange", "rbtDateAll"})
-        EXPECT_NE(w->findChild<QRadioButton*>(name), nullptr) << name;
-    EXPECT_TRUE(Find<QRadioButton>(w.get(), "rbtCodeAll")->isChecked());
-    EXPECT_TRUE(Find<QRadioButton>(w.get(), "rbtDateAll")->isChecked());
+    EXPECT_EQ(Selected(w.get()), "rbtCodeAll rbtDateAll ");
     EXPECT_EQ(Find<QPushButton>(w.get(), "btnShow")->text(), "Show");
     EXPECT_EQ(Find<QPushButton>(w.get(), "btnOk")->text(), "Close");
 
@@ -120,29 +130,31 @@ TEST_F(StatisticsWindowTest, FetchesOnceOnCreationAndWaitsForShow) {
 
     auto* cbx = Find<QComboBox>(w.get(), "cbxCodes");
     ASSERT_EQ(cbx->count(), 2);
-    EXPECT_EQ(cbx->itemText(0), "ABC");
-    EXPECT_EQ(cbx->itemText(1), "SPRING");
+    EXPECT_EQ(cbx->itemText(0) + cbx->itemText(1), "ABCSPRING");
     EXPECT_EQ(cbx->currentIndex(), -1);
     EXPECT_FALSE(cbx->isEditable());
     EXPECT_EQ(cbx->maxVisibleItems(), 8);
 
     auto* table = Find<QTableView>(w.get(), "lvwItems");
     EXPECT_EQ(table->model()->rowCount(), 0);
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), "Coupon Code");
-    EXPECT_EQ(table->model()->headerData(1, Qt::Horizontal).toString(), "Date Used");
-    EXPECT_EQ(table->model()->headerData(2, Qt::Horizontal).toString(), "Computer IP");
-    EXPECT_EQ(table->columnWidth(0), 132);
-    EXPECT_EQ(table->columnWidth(1), 150);
-    EXPECT_EQ(table->columnWidth(2), 150);
+    const std::pair<QString, int> columns[] = {
+        {"Coupon Code", 132}, {"Date Used", 150}, {"Computer IP", 150}};
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(table->model()->headerData(c, Qt::Horizontal).toString(), columns[c].first);
+        EXPECT_EQ(table->columnWidth(c), columns[c].second);
+    }
 
     Show(*w);
     ASSERT_EQ(table->model()->rowCount(), 4);
-    auto cell = [&](int r, int c) { return table->model()->index(r, c).data().toString(); };
-    EXPECT_EQ(cell(0, 0), "ABC");
-    EXPECT_EQ(cell(0, 1), "5/18/2008 10:48:42 AM");
-    EXPECT_EQ(cell(0, 2), "10.0.0.1");
-    EXPECT_EQ(cell(1, 1), "5/18/2008"); // midnight: the date alone
-    EXPECT_EQ(cell(3, 2), "10.0.0.4");
+    auto row = [&](int r) {
+        QStringList cells;
+        for (int c = 0; c < 3; ++c)
+            cells << table->model()->index(r, c).data().toString();
+        return cells.join(" | ");
+    };
+    EXPECT_EQ(row(0), "ABC | 5/18/2008 10:48:42 AM | 10.0.0.1");
+    EXPECT_EQ(row(1), "abc | 5/18/2008 | 10.0.0.2"); // midnight: the date alone
+    EXPECT_EQ(row(3), "ABC | 5/20/2008 8:00:00 AM | 10.0.0.4");
     // Each row has a tick box that only ticks.
     const QModelIndex first = table->model()->index(0, 0);
     EXPECT_EQ(first.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
@@ -177,66 +189,46 @@ TEST_F(StatisticsWindowTest, UserEditsSelectTheirFilterAndShowApplies) {
     auto w = Open(SampleReply());
     auto* cbx = Find<QComboBox>(w.get(), "cbxCodes");
     auto* edtCode = Find<QLineEdit>(w.get(), "edtCode");
-    auto* rbtCodeSel = Find<QRadioButton>(w.get(), "rbtCodeSel");
-    auto* rbtCodeType = Find<QRadioButton>(w.get(), "rbtCodeType");
-    auto* rbtCodeAll = Find<QRadioButton>(w.get(), "rbtCodeAll");
-    auto* rbtDateSel = Find<QRadioButton>(w.get(), "rbtDateSel");
-    auto* rbtDateRange = Find<QRadioButton>(w.get(), "rbtDateRange");
-    auto* rbtDateAll = Find<QRadioButton>(w.get(), "rbtDateAll");
     auto* fixed = Find<TSkinDateEdit>(w.get(), "edtDateFixed");
     auto* from = Find<TSkinDateEdit>(w.get(), "edtDateIni");
-    auto* to = Find<TSkinDateEdit>(w.get(), "edtDateEnd");
-
+    // The radio buttons now ticked, and the codes "Show" then lists.
+    auto expect = [&](const std::string& selected, const std::vector<std::string>& codes,
+                      std::source_location at = std::source_location::current()) {
+        EXPECT_EQ(Selected(w.get()), selected) << "line " << at.line();
+        Show(*w);
+        EXPECT_EQ(Codes(*w), codes) << "line " << at.line();
+    };
     // With rbtCodeSel and no code chosen, the compared text is empty.
-    rbtCodeSel->setChecked(true);
-    Show(*w);
-    EXPECT_TRUE(Codes(*w).empty());
-
-    // Choosing a code in the list (as the user does) selects rbtCodeSel.
-    rbtCodeAll->setChecked(true);
+    Radio(w.get(), "rbtCodeSel")->setChecked(true);
+    expect("rbtCodeSel rbtDateAll ", {});
+    // Choosing a code in the list (as the user does) selects rbtCodeSel; the
+    // other group is left alone.
+    Radio(w.get(), "rbtCodeAll")->setChecked(true);
     cbx->setCurrentIndex(0);
     emit cbx->activated(0);
-    EXPECT_TRUE(rbtCodeSel->isChecked());
-    EXPECT_TRUE(rbtDateAll->isChecked()); // the other group is left alone
-    Show(*w);
-    EXPECT_EQ(Codes(*w), (std::vector<std::string>{"ABC", "ABC"}));
-
+    expect("rbtCodeSel rbtDateAll ", {"ABC", "ABC"});
     // Typing selects rbtCodeType; the match is exact and case-sensitive.
     QTest::keyClicks(edtCode, "abc");
-    EXPECT_TRUE(rbtCodeType->isChecked());
-    EXPECT_FALSE(rbtCodeSel->isChecked());
-    Show(*w);
-    EXPECT_EQ(Codes(*w), std::vector<std::string>{"abc"});
+    expect("rbtCodeType rbtDateAll ", {"abc"});
     // Deleting all of it is still a change: the typed (empty) code filters.
-    rbtCodeAll->setChecked(true);
+    Radio(w.get(), "rbtCodeAll")->setChecked(true);
     edtCode->clear();
-    EXPECT_TRUE(rbtCodeType->isChecked());
-    Show(*w);
-    EXPECT_TRUE(Codes(*w).empty());
-
+    expect("rbtCodeType rbtDateAll ", {});
     // One day: midnight and 23:59:59 both count.
-    rbtCodeAll->setChecked(true);
+    Radio(w.get(), "rbtCodeAll")->setChecked(true);
     fixed->SetText("05/18/2008");
-    EXPECT_TRUE(rbtDateSel->isChecked());
-    EXPECT_TRUE(rbtCodeAll->isChecked());
-    Show(*w);
-    EXPECT_EQ(Codes(*w), (std::vector<std::string>{"ABC", "abc", "SPRING"}));
-
+    expect("rbtCodeAll rbtDateSel ", {"ABC", "abc", "SPRING"});
     // A range, both ends inclusive; either end selects rbtDateRange.
     from->SetText("05/19/2008");
-    EXPECT_TRUE(rbtDateRange->isChecked());
-    rbtDateAll->setChecked(true);
-    to->SetText("05/20/2008");
-    EXPECT_TRUE(rbtDateRange->isChecked());
-    Show(*w);
-    EXPECT_EQ(Codes(*w), std::vector<std::string>{"ABC"});
+    EXPECT_EQ(Selected(w.get()), "rbtCodeAll rbtDateRange ");
+    Radio(w.get(), "rbtDateAll")->setChecked(true);
+    Find<TSkinDateEdit>(w.get(), "edtDateEnd")->SetText("05/20/2008");
+    expect("rbtCodeAll rbtDateRange ", {"ABC"});
     // "From" after "To": nothing.
     from->SetText("05/21/2008");
-    Show(*w);
-    EXPECT_TRUE(Codes(*w).empty());
-
+    expect("rbtCodeAll rbtDateRange ", {});
     // Changing a filter alone does not refresh the table.
-    rbtDateAll->setChecked(true);
+    Radio(w.get(), "rbtDateAll")->setChecked(true);
     EXPECT_TRUE(Codes(*w).empty());
     Show(*w);
     EXPECT_EQ(Codes(*w).size(), 4u);
@@ -251,36 +243,22 @@ TEST_F(StatisticsWindowTest, ChartCountsTheShownRowsPerDay) {
     auto* bars = qobject_cast<QBarSeries*>(series.front());
     ASSERT_NE(bars, nullptr);
     ASSERT_EQ(bars->barSets().size(), 1);
-    const QBarSet* set = bars->barSets().front();
-    ASSERT_EQ(set->count(), 3); // 18, 19 (none) and 20 May
-    EXPECT_EQ(set->at(0), 3);
-    EXPECT_EQ(set->at(1), 0);
-    EXPECT_EQ(set->at(2), 1);
+    // 18, 19 (none) and 20 May.
+    EXPECT_EQ(Counts(*w), (std::vector<qreal>{3, 0, 1}));
     EXPECT_EQ(w->Chart()->title(), "Redemptions per day");
 
     // Redrawn by "Show" from the rows the table shows.
     Find<QLineEdit>(w.get(), "edtCode")->setText("ABC");
     Show(*w);
-    set = qobject_cast<QBarSeries*>(w->Chart()->series().front())->barSets().front();
-    ASSERT_EQ(set->count(), 3);
-    EXPECT_EQ(set->at(0), 1);
-    EXPECT_EQ(set->at(2), 1);
-    const auto radios = [&] {
-        std::string on;
-        for (const char* name : {"rbtCodeSel", "rbtCodeType", "rbtCodeAll", "rbtDateSel",
-                                 "rbtDateRange", "rbtDateAll"})
-            if (Find<QRadioButton>(w.get(), name)->isChecked())
-                on += std::string(name) + " ";
-        return on;
-    };
-    EXPECT_EQ(radios(), "rbtCodeType rbtDateAll ");
+    EXPECT_EQ(Counts(*w), (std::vector<qreal>{1, 0, 1}));
+    EXPECT_EQ(Selected(w.get()), "rbtCodeType rbtDateAll ");
 
     // The switch shows the chart in the table's place and back.
     auto* pages = Find<QStackedWidget>(w.get(), "pagItems");
-    QTest::mouseClick(Find<QPushButton>(w.get(), "btnChart"), Qt::LeftButton);
+    Press(w.get(), "btnChart");
     EXPECT_EQ(pages->currentWidget()->objectName(), "panChart");
-    EXPECT_EQ(radios(), "rbtCodeType rbtDateAll "); // the switch leaves the filters alone
-    QTest::mouseClick(Find<QPushButton>(w.get(), "btnTable"), Qt::LeftButton);
+    EXPECT_EQ(Selected(w.get()), "rbtCodeType rbtDateAll "); // the filters are left alone
+    Press(w.get(), "btnTable");
     EXPECT_TRUE(Find<QPushButton>(w.get(), "btnTable")->isChecked());
     EXPECT_FALSE(Find<QPushButton>(w.get(), "btnChart")->isChecked());
     EXPECT_EQ(pages->currentWidget()->objectName(), "lvwItems");
@@ -291,37 +269,38 @@ TEST_F(StatisticsWindowTest, ExportWritesTheShownRowsThroughTheFileDialog) {
                   Record("say \"hi\"", "2008-05-19 00:00:00", "10.0.0.2") +
                   Record("two\r\nlines", "2008-05-20 01:02:03", "::1") +
                   Record("other", "2008-05-20 01:02:03", "x") + "OK");
-    Find<QRadioButton>(w.get(), "rbtDateRange")->setChecked(true);
+    Radio(w.get(), "rbtDateRange")->setChecked(true);
     Find<TSkinDateEdit>(w.get(), "edtDateIni")->SetText("05/18/2008");
     Find<TSkinDateEdit>(w.get(), "edtDateEnd")->SetText("05/20/2008");
     Show(*w);
     ASSERT_EQ(Codes(*w).size(), 4u);
     Find<QLineEdit>(w.get(), "edtCode")->setText("other");
-    Find<QRadioButton>(w.get(), "rbtCodeAll")->setChecked(true);
+    Radio(w.get(), "rbtCodeAll")->setChecked(true);
 
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("quillory-stats-" + std::to_string(::getpid()) + ".csv"))
                                  .string();
     std::filesystem::remove(path);
-    bool answered = false;
     test::AnswerNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
-        answered = true;
         dialog->selectFile(QString::fromStdString(path));
         static_cast<QDialog*>(dialog)->accept();
     });
-    QTest::mouseClick(Find<QPushButton>(w.get(), "btnExport"), Qt::LeftButton);
-    EXPECT_TRUE(answered);
+    Press(w.get(), "btnExport");
 
     QFile file(QString::fromStdString(path));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const std::string csv = file.readAll().toStdString();
-    const std::vector<TCsvRecord> records = ParseCsv(csv);
-    ASSERT_EQ(records.size(), 5u) << csv;
-    EXPECT_EQ(records[1].Fields, (TCsvRow{"A,B", "2008-05-18 10:48:42", "10.0.0.1"}));
-    EXPECT_EQ(records[2].Fields, (TCsvRow{"say \"hi\"", "2008-05-19 00:00:00", "10.0.0.2"}));
-    EXPECT_EQ(records[3].Fields, (TCsvRow{"two\r\nlines", "2008-05-20 01:02:03", "::1"}));
+    std::vector<TCsvRow> rows;
+    for (const TCsvRecord& record : ParseCsv(csv))
+        rows.push_back(record.Fields);
+    EXPECT_EQ(rows, (std::vector<TCsvRow>{{"Coupon Code", "Date Used", "Computer IP"},
+                                          {"A,B", "2008-05-18 10:48:42", "10.0.0.1"},
+                                          {"say \"hi\"", "2008-05-19 00:00:00", "10.0.0.2"},
+                                          {"two\r\nlines", "2008-05-20 01:02:03", "::1"},
+                                          {"other", "2008-05-20 01:02:03", "x"}}))
+        << csv;
     std::filesystem::remove(path);
 
     // A file that cannot be written: a warning, and no crash.
@@ -335,17 +314,9 @@ TEST_F(StatisticsWindowTest, ExportWritesTheShownRowsThroughTheFileDialog) {
     EXPECT_EQ(warnings, 1);
 }
 
-TEST_F(StatisticsWindowTest, CloseEndsTheModalLoopWithOk) {
+TEST_F(StatisticsWindowTest, TheTableGrowsWithTheWindowAndCloseStaysInTheCornerAndEndsIt) {
     auto w = Open("OK");
     EXPECT_EQ(w->Traces().Count(), 0u);
-    test::AnswerNextModal([](QWidget* modal) {
-        QTest::mouseClick(modal->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
-    });
-    EXPECT_EQ(w->exec(), 1);
-}
-
-TEST_F(StatisticsWindowTest, TheTableGrowsWithTheWindowAndCloseStaysInTheCorner) {
-    auto w = Open("OK");
     w->show();
     auto* items = Find<QWidget>(w.get(), "panItems");
     auto* close = Find<QPushButton>(w.get(), "btnOk");
@@ -353,12 +324,12 @@ TEST_F(StatisticsWindowTest, TheTableGrowsWithTheWindowAndCloseStaysInTheCorner)
     const QPoint cornerGap = QPoint(w->width(), w->height()) - close->geometry().bottomRight();
     w->resize(900, 600);
     QApplication::processEvents();
-    EXPECT_EQ(items->x(), before.x());
-    EXPECT_EQ(items->y(), before.y());
-    EXPECT_EQ(items->width(), before.width() + 175);
-    EXPECT_EQ(items->height(), before.height() + 156);
+    EXPECT_EQ(items->pos(), before.topLeft());
+    EXPECT_EQ(items->size(), before.size() + QSize(175, 156));
     EXPECT_EQ(QPoint(w->width(), w->height()) - close->geometry().bottomRight(), cornerGap);
     w->hide();
+    test::AnswerNextModal([](QWidget* modal) { Press(modal, "btnOk"); });
+    EXPECT_EQ(w->exec(), 1);
 }
 
 TEST_F(StatisticsWindowTest, AHundredThousandRedemptionsDecodeInStepsAndShow) {
@@ -419,7 +390,7 @@ TEST_F(StatisticsWindowTest, Screenshots) {
     Show(*w);
     QApplication::processEvents();
     EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-table.png"));
-    QTest::mouseClick(w->findChild<QPushButton*>("btnChart"), Qt::LeftButton);
+    Press(w.get(), "btnChart");
     QTest::mouseMove(w.get(), QPoint(1, 1));
     QApplication::processEvents();
     EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-chart.png"));

@@ -199,7 +199,8 @@ TEST_F(SkinMessageTest, TabAcceleratorsAndSpaceChooseButtons) {
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkConfirmation, {dbYes, dbNo}), 7);
     AnswerNextModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_O); });
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkConfirmation, {dbYes, dbNoToAll}), 9);
-    AnswerNextModal([](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Y, Qt::AltModifier); });
+    AnswerNextModal(
+        [](QWidget* w) { QTest::keyClick(w->focusWidget(), Qt::Key_Y, Qt::AltModifier); });
     EXPECT_EQ(FMessage.ShowMessageDialog("?", dkConfirmation, {dbYes, dbNo}), 6);
     AnswerNextModal([](QWidget* w) {
         QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
@@ -253,6 +254,26 @@ TEST_F(SkinMessageTest, AmpersandsMarkAcceleratorsInTheMessage) {
     auto c = Create("Save  quit", dkInformation, {dbOK});
     EXPECT_GT(Label(*a)->width(), Label(*b)->width()); // "&&" shows one "&"
     EXPECT_EQ(Label(*b)->width(), Label(*c)->width()); // "& " underlines the blank
+}
+
+TEST(WrapMessageTextTest, LongLinesBreakAtSpacesAndShortOnesStay) {
+    struct Case {
+        const char* text;
+        std::size_t columns;
+        const char* wrapped;
+    };
+    const Case cases[] = {
+        {"short text", 20, "short text"},
+        {"", 20, ""},
+        {"one two three four", 9, "one two\n\rthree\n\rfour"},
+        {"exactly nine", 12, "exactly nine"},
+        {"abcdefghijkl mn", 5, "abcde\n\rfghij\n\rkl mn"},
+        {"first line\n\rsecond one here", 10, "first line\n\rsecond one\n\rhere"},
+        {"a  b", 2, "a\n\rb"},
+        {"keep\r\nbreaks\nas they\rare", 80, "keep\r\nbreaks\nas they\rare"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WrapMessageText(c.text, c.columns), c.wrapped) << c.text;
 }
 
 } // namespace
