@@ -101,6 +101,65 @@ std::string ShortRecordMessage(std::size_t index, std::size_t fields, std::size_
            " fields; " + std::to_string(minFields) + " are needed.";
 }
 
+// Where the list ends: before the "^OK" after which only more "^OK" and line
+// breaks follow.
+std::size_t ListEnd(std::string_view b) {
+    std::size_t end = b.size();
+    for (;;) {
+        while (end > 0 && (b[end - 1] == '\r' || b[end - 1] == '\n'))
+            --end;
+        if (end >= 3 && b.substr(end - 3, 3) == kListEnd) {
+            end -= 3;
+            continue;
+        }
+        return end;
+    }
+}
+
+// Whether a "^OK" stands before `end` (a value holding one): the general rule
+// removes it, which needs a copy of the reply.
+bool HasInnerListEnd(std::string_view b, std::size_t end) {
+    for (const char *p = b.data(), *stop = b.data() + end;;) {
+        p = FindByte(p, stop, '^');
+        if (p == stop)
+            return false;
+        if (b.substr(static_cast<std::size_t>(p - b.data()), 3) == kListEnd)
+            return true;
+        ++p;
+    }
+}
+
+// Splits the record [a, z) at every "\",\"", calling onField(index, begin,
+// end) for each field; returns the number of fields (0 for an empty record).
+template <class TOnField>
+std::size_t SplitInPlace(const char* a, const char* z, TOnField&& onField) {
+    if (a == z)
+        return 0;
+    // The outer quotes go first, so that a value beginning or ending with a
+    // comma cannot form a separator with them.
+    if (*a == '"')
+        ++a;
+    if (a != z && z[-1] == '"')
+        --z;
+    std::size_t fields = 0;
+    const char* fieldStart = a;
+    const char* q = a;
+    for (;;) {
+        q = FindByte(q, z, '"');
+        if (z - q >= 3 && q[1] == ',' && q[2] == '"') {
+            onField(fields++, fieldStart, q);
+            q += 3;
+            fieldStart = q;
+            continue;
+        }
+        if (q == z || z - q < 3) {
+            onField(fields++, fieldStart, z);
+            return fields;
+        }
+        ++q;
+    }
+}
+
 } // namespace
 
 TListReplyView::TListReplyView(std::string reply, std::size_t minFields, std::size_t keptFields)
@@ -120,31 +179,8 @@ TListReplyView TListReplyView::Borrowing(std::string_view reply, std::size_t min
 void TListReplyView::Prepare(std::string_view b, std::size_t minFields) {
     if (b.size() >= std::numeric_limits<std::uint32_t>::max())
         throw EListReplyError("The reply is too large to be read.", 0);
-    // The list ends at the "^OK" after which only more "^OK" and line breaks
-    // follow. A "^OK" before that (a value holding one) is removed first, as
-    // the general rule says; that needs a copy, so it is done only then.
-    std::size_t end = b.size();
-    for (;;) {
-        while (end > 0 && (b[end - 1] == '\r' || b[end - 1] == '\n'))
-            --end;
-        if (end >= 3 && b.substr(end - 3, 3) == kListEnd) {
-            end -= 3;
-            continue;
-        }
-        break;
-    }
-    bool irregular = false;
-    for (const char *p = b.data(), *stop = b.data() + end;;) {
-        p = FindByte(p, stop, '^');
-        if (p == stop)
-            break;
-        if (b.substr(static_cast<std::size_t>(p - b.data()), 3) == kListEnd) {
-            irregular = true;
-            break;
-        }
-        ++p;
-    }
-    if (irregular) {
+    std::size_t end = ListEnd(b);
+    if (HasInnerListEnd(b, end)) {
         FBytes = ListBody(b);
         FBorrowed = nullptr;
         end = FBytes.size();
@@ -165,41 +201,14 @@ void TListReplyView::Decode(std::size_t end, std::size_t minFields) {
     const char* pos = base;
     while (pos < stop) {
         const char* recordEnd = FindByte(pos, stop, '^');
-        const char* a = pos;
-        const char* z = recordEnd;
-        pos = recordEnd == stop ? stop : recordEnd + 1;
-        std::size_t fields = 0;
         const std::size_t first = FSpans.size();
-        if (a != z) {
-            // The outer quotes go first, so that a value beginning or ending
-            // with a comma cannot form a separator with them.
-            if (*a == '"')
-                ++a;
-            if (a != z && z[-1] == '"')
-                --z;
-            const char* fieldStart = a;
-            const char* q = a;
-            for (;;) {
-                q = FindByte(q, z, '"');
-                if (z - q >= 3 && q[1] == ',' && q[2] == '"') {
-                    if (fields < FKept)
-                        FSpans.push_back({static_cast<std::uint32_t>(fieldStart - base),
-                                          static_cast<std::uint32_t>(q - base)});
-                    ++fields;
-                    q += 3;
-                    fieldStart = q;
-                    continue;
-                }
-                if (q == z || z - q < 3) {
-                    if (fields < FKept)
-                        FSpans.push_back({static_cast<std::uint32_t>(fieldStart - base),
-                                          static_cast<std::uint32_t>(z - base)});
-                    ++fields;
-                    break;
-                }
-                ++q;
-            }
-        }
+        const std::size_t fields =
+            SplitInPlace(pos, recordEnd, [&](std::size_t field, const char* b, const char* e) {
+                if (field < FKept)
+                    FSpans.push_back({static_cast<std::uint32_t>(b - base),
+                                      static_cast<std::uint32_t>(e - base)});
+            });
+        pos = recordEnd == stop ? stop : recordEnd + 1;
         if (fields < minFields) {
             FSpans.resize(first);
             FError = ShortRecordMessage(index, fields, minFields);
@@ -210,6 +219,36 @@ void TListReplyView::Decode(std::size_t end, std::size_t minFields) {
             FSpans.push_back({0, 0});
         FFieldCounts.push_back(static_cast<std::uint32_t>(fields));
         ++index;
+    }
+}
+
+void ForEachListRecordInPlace(std::string_view reply, std::size_t minFields, std::size_t keptFields,
+                              const TInPlaceRecordReader& onRecord) {
+    std::string copy;
+    std::size_t end = ListEnd(reply);
+    if (HasInnerListEnd(reply, end)) {
+        copy = ListBody(reply);
+        reply = copy;
+        end = copy.size();
+    }
+    const std::string_view body = reply.substr(0, end);
+    if (body.empty() || body == "OK")
+        return;
+    std::vector<std::string_view> fields(keptFields);
+    const char* pos = body.data();
+    const char* const stop = pos + body.size();
+    for (std::size_t index = 0; pos < stop; ++index) {
+        const char* recordEnd = FindByte(pos, stop, '^');
+        std::fill(fields.begin(), fields.end(), std::string_view());
+        const std::size_t count =
+            SplitInPlace(pos, recordEnd, [&](std::size_t field, const char* b, const char* e) {
+                if (field < keptFields)
+                    fields[field] = std::string_view(b, static_cast<std::size_t>(e - b));
+            });
+        pos = recordEnd == stop ? stop : recordEnd + 1;
+        if (count < minFields)
+            throw EListReplyError(ShortRecordMessage(index, count, minFields), index);
+        onRecord(fields.data(), count);
     }
 }
 

@@ -36,6 +36,17 @@ public:
 void ForEachListRecord(std::string_view reply, std::size_t minFields,
                        const std::function<void(TListRecord&)>& onRecord);
 
+// Calls `onRecord` for every record of `reply`, in order, with its fields
+// read where they stand: `fields` holds the first `keptFields` of them (empty
+// beyond the record's own `fieldCount`) and stays valid only during the call.
+// Nothing is allocated per record or field. A record with fewer than
+// `minFields` fields throws EListReplyError; what `onRecord` throws passes
+// through unchanged.
+using TInPlaceRecordReader =
+    std::function<void(const std::string_view* fields, std::size_t fieldCount)>;
+void ForEachListRecordInPlace(std::string_view reply, std::size_t minFields, std::size_t keptFields,
+                              const TInPlaceRecordReader& onRecord);
+
 // The records of a reply decoded up to the first failure.
 struct TListReply {
     std::vector<TListRecord> Records;

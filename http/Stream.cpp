@@ -21,6 +21,10 @@ void TStream::SetSize(std::int64_t) {}
 
 // --- TStringStream ----------------------------------------------------------
 
+namespace {
+constexpr std::size_t kFastGrowthFrom = 1024 * 1024;
+} // namespace
+
 std::int64_t TStringStream::Read(char* buffer, std::int64_t count) {
     std::int64_t size = static_cast<std::int64_t>(FData.size());
     if (count <= 0 || FPosition >= size)
@@ -42,6 +46,13 @@ std::int64_t TStringStream::Write(const char* buffer, std::int64_t count) {
     // which grows the memory geometrically and never fills it first.
     const std::size_t over = std::min(n, FData.size() - pos);
     std::memcpy(FData.data() + pos, buffer, over);
+    // A large stream of unknown final size (a reply read until the server
+    // closes) grows four-fold rather than two-fold: each regrowth copies the
+    // bytes again into memory the kernel must hand out and clear page by
+    // page, and reserved memory not yet written costs no pages.
+    const std::size_t end = FData.size() + (n - over);
+    if (end > FData.capacity() && FData.capacity() >= kFastGrowthFrom)
+        FData.reserve(std::max(end, FData.capacity() * 4));
     FData.append(buffer + over, n - over);
     FPosition += count;
     return count;

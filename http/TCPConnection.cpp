@@ -32,9 +32,12 @@ TSocketStack& Stack() {
 }
 
 // Upper bound for pre-sizing a target stream from a length the server
-// announced: the stream grows as bytes really arrive, so a bogus length cannot
-// make us allocate gigabytes up front.
-constexpr std::int64_t kMaxPresize = 4 * 1024 * 1024;
+// announced: beyond it the stream grows as bytes really arrive, so a bogus
+// length cannot make us allocate gigabytes up front. Below it the whole body
+// fits in the memory reserved first: a large reply is not copied again and
+// again into ever larger blocks (reserved memory that is never written costs
+// no pages, so a length that overstates costs little).
+constexpr std::int64_t kMaxPresize = 64 * 1024 * 1024;
 
 constexpr int kConnectPending = -1;
 

@@ -132,7 +132,7 @@ public:
     int ReadTimeout() const { return FReadTimeout; }
     void ReadTimeout(int ms) { FReadTimeout = ms; }
     void SetReadTimeout(int ms) { FReadTimeout = ms; }
-    int RecvBufferSize = 32768;
+    int RecvBufferSize = 131072;
     int SendBufferSize = 32768;
     int MaxLineLength = 16384;
     TMaxLineAction MaxLineAction = maException;

@@ -49,6 +49,9 @@ const std::set<std::string> kFlagOptions = {"expired", "not-expired", "no-header
 // Output blocks written at once: big enough that a long listing costs a few
 // writes, small enough to stay in the cache.
 constexpr std::size_t kOutputBlock = 256 * 1024;
+// The fields a listing shows: id, code, name, expired, the three of the
+// expiry, and the order page.
+constexpr std::size_t kListedFields = 8;
 // The file name that stands for standard input or output.
 const std::string kStandardStream = "-";
 
@@ -205,6 +208,23 @@ void ApplyOptions(const TCommandLine& cl, TCouponInput& c) {
         c.Comments = *v;
 }
 
+// `text` with its double quotes removed, escaped for the terminal. Values
+// rarely hold a quote: those are escaped in place, without a copy.
+void AppendEscapedUnquoted(std::string& out, std::string_view text) {
+    if (text.find('"') == std::string_view::npos)
+        AppendEscaped(out, text);
+    else
+        AppendEscaped(out, RemoveQuotes(text));
+}
+
+// Whether an expired flag reads as set: "1" once quotes and surrounding
+// blanks are gone.
+bool ExpiredFlagSet(std::string_view flag) {
+    if (flag.size() == 1)
+        return flag[0] == '1';
+    return TrimText(RemoveQuotes(flag)) == "1";
+}
+
 // The expiry column of a listing: `days` and `date` as the record holds them
 // (quotes are removed here, as the record tables say).
 void AppendExpiry(std::string& out, std::string_view type, std::string_view days,
@@ -212,11 +232,11 @@ void AppendExpiry(std::string& out, std::string_view type, std::string_view days
     if (type == "1") {
         out += "one time use";
     } else if (type == "2") {
-        AppendEscaped(out, RemoveQuotes(days));
+        AppendEscapedUnquoted(out, days);
         out += " day(s)";
     } else if (type == "3") {
         out += "until ";
-        AppendEscaped(out, RemoveQuotes(date));
+        AppendEscapedUnquoted(out, date);
     } else {
         out += "none";
     }
@@ -444,21 +464,25 @@ int TCli::List() {
     const bool listed = FService.RefreshCoupons([&](const std::string& reply) {
         if (header)
             block = "ID\tCode\tName\tExpired\tExpiry\tOrder page\n";
-        ForEachListRecord(reply, kCouponRecordFields, [&](TListRecord& f) {
-            AppendEscaped(block, RemoveQuotes(f[0]));
-            block += '\t';
-            AppendEscaped(block, f[1]);
-            block += '\t';
-            AppendEscaped(block, f[2]);
-            block += TrimText(RemoveQuotes(f[3])) == "1" ? "\tTrue\t" : "\tFalse\t";
-            AppendExpiry(block, f[4], f[5], f[6]);
-            block += '\t';
-            AppendEscaped(block, f[7]);
-            block += '\n';
-            ++count;
-            if (block.size() >= kOutputBlock)
-                write();
-        });
+        // The fields are read where they stand in the reply and each row is
+        // formatted while its record is still in the cache: no copy of the
+        // reply, no allocation per record or field.
+        ForEachListRecordInPlace(reply, kCouponRecordFields, kListedFields,
+                                 [&](const std::string_view* f, std::size_t) {
+                                     AppendEscapedUnquoted(block, f[0]);
+                                     block += '\t';
+                                     AppendEscaped(block, f[1]);
+                                     block += '\t';
+                                     AppendEscaped(block, f[2]);
+                                     block += ExpiredFlagSet(f[3]) ? "\tTrue\t" : "\tFalse\t";
+                                     AppendExpiry(block, f[4], f[5], f[6]);
+                                     block += '\t';
+                                     AppendEscaped(block, f[7]);
+                                     block += '\n';
+                                     ++count;
+                                     if (block.size() >= kOutputBlock)
+                                         write();
+                                 });
     });
     if (!listed) {
         write();

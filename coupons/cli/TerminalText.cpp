@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quillory {
 
 namespace {
@@ -26,18 +30,43 @@ bool MayNeedEscape(std::uint64_t v) {
             hasZero(v ^ (kOnes * 0xc2))) != 0;
 }
 
+bool MayNeedEscape(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7f || byte == '\\' || byte == 0xc2;
+}
+
+// The index of the first byte at or after `i` that may need escaping, or
+// `n`. Plain text is skipped sixteen (or eight) bytes at a time.
+std::size_t NextCandidate(const char* p, std::size_t i, std::size_t n) {
+#if defined(__SSE2__)
+    const __m128i k1f = _mm_set1_epi8(0x1f), k7f = _mm_set1_epi8(0x7f),
+                  kBackslash = _mm_set1_epi8('\\'), kC2 = _mm_set1_epi8(static_cast<char>(0xc2));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i below20 = _mm_cmpeq_epi8(_mm_min_epu8(v, k1f), v);
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(below20, _mm_cmpeq_epi8(v, k7f)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, kBackslash), _mm_cmpeq_epi8(v, kC2)));
+        if (const int bits = _mm_movemask_epi8(hit))
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(bits)));
+    }
+#endif
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        if (MayNeedEscape(v))
+            break;
+    }
+    for (; i < n; ++i)
+        if (MayNeedEscape(static_cast<unsigned char>(p[i])))
+            return i;
+    return n;
+}
 } // namespace
 
 void AppendEscaped(std::string& out, std::string_view text) {
     std::size_t clean = 0; // start of the run not yet copied
     for (std::size_t i = 0; i < text.size(); ++i) {
-        while (i + 8 <= text.size()) {
-            std::uint64_t v;
-            std::memcpy(&v, text.data() + i, 8);
-            if (MayNeedEscape(v))
-                break;
-            i += 8;
-        }
+        i = NextCandidate(text.data(), i, text.size());
         if (i >= text.size())
             break;
         const auto byte = static_cast<unsigned char>(text[i]);

@@ -201,8 +201,37 @@ TEST(ListReplyView, AgreesWithTheGeneralDecoderOnArbitraryReplies) {
             if (!general.Complete) {
                 ASSERT_EQ(view.Error(), general.Error) << reply;
             }
+            // The record-by-record reader, too.
+            std::vector<TListRecord> read;
+            std::string error;
+            try {
+                ForEachListRecordInPlace(
+                    reply, minFields, 64, [&](const std::string_view* f, std::size_t count) {
+                        read.emplace_back(f, f + std::min<std::size_t>(count, 64));
+                    });
+            } catch (const EListReplyError& e) {
+                error = e.what();
+                ASSERT_EQ(e.RecordIndex, read.size()) << reply;
+            }
+            ASSERT_EQ(read, general.Records) << reply;
+            ASSERT_EQ(error, general.Error) << reply;
         }
     }
+}
+
+TEST(ListReplyInPlace, KeepsOnlyTheFieldsAskedForAndLeavesMissingOnesEmpty) {
+    std::vector<std::vector<std::string>> seen;
+    std::vector<std::size_t> counts;
+    ForEachListRecordInPlace(
+        EncodeList({kFirst, {"7", "x"}}), 0, 3, [&](const std::string_view* f, std::size_t count) {
+            seen.push_back({std::string(f[0]), std::string(f[1]), std::string(f[2])});
+            counts.push_back(count);
+        });
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(counts[0], kFirst.size());
+    EXPECT_EQ(seen[0][2], "Spring sale");
+    EXPECT_EQ(counts[1], 2u);
+    EXPECT_EQ(seen[1], (std::vector<std::string>{"7", "x", ""}));
 }
 
 TEST(ListReplyView, KeepsOnlyTheFieldsAskedForAndCountsTheRest) {

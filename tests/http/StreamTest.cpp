@@ -45,6 +45,24 @@ TEST(StringStreamTest, WritesOverAndPastTheEndAndCuts) {
     EXPECT_EQ(s.Read(buffer, 8), 0);
 }
 
+// Several megabytes written in uneven pieces, partly over bytes already
+// there: every regrowth of the memory keeps each byte where it was written.
+TEST(StringStreamTest, LargeStreamsKeepEveryByteAcrossRegrowths) {
+    TStringStream s;
+    std::string expected;
+    std::string piece;
+    for (std::size_t i = 0; expected.size() < 6 * 1024 * 1024; ++i) {
+        piece.assign(1 + (i * 7919) % 40000, static_cast<char>('a' + i % 26));
+        s.WriteString(piece);
+        expected += piece;
+    }
+    EXPECT_EQ(s.Seek(-5, soEnd), static_cast<std::int64_t>(expected.size()) - 5);
+    s.WriteString("0123456789");
+    expected.replace(expected.size() - 5, 5, "0123456789");
+    EXPECT_EQ(s.Size(), static_cast<std::int64_t>(expected.size()));
+    EXPECT_TRUE(s.TakeDataString() == expected);
+}
+
 TEST(FileStreamTest, CreatesReadsAndReportsMissingFiles) {
     const std::string path = TempPath("stream.bin");
     {
