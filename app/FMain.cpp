@@ -149,8 +149,10 @@ TfrmMain::TfrmMain(QWidget* parent)
         {QKeySequence(Qt::Key_F5), &TfrmMain::SkinButton8Click},
         {QKeySequence(Qt::Key_Delete), &TfrmMain::SkinButton3Click},
         {QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::SkinButton5Click}};
-    for (const auto& [key, command] : keys) {
-        auto* shortcut = new QShortcut(key, this);
+    for (const auto& entry : keys) {
+        // A named copy, not a structured binding: clang before 16 cannot capture those.
+        const auto command = entry.second;
+        auto* shortcut = new QShortcut(entry.first, this);
         connect(shortcut, &QShortcut::activated, this,
                 [this, command] { RunGuarded([this, command] { (this->*command)(); }); });
     }

@@ -199,7 +199,10 @@ TEST_F(CouponServiceTest, ReplyTokensAreTestedExactlyOrForAContainedOK) {
         {"", {false, 0, 0, false, false, false, false, false}},
         {"^OK", {false, 0, 0, false, true, true, false, true}},
     };
-    for (const auto& [body, want] : table) {
+    for (const auto& row : table) {
+        // Named references, not a structured binding: clang before 16 cannot capture those.
+        const auto& body = row.first;
+        const auto& want = row.second;
         TScriptedServer server(
             TScriptedServer::OnePerConnection(std::vector<std::string>(8, Reply(body))));
         site = SiteOf(server);

@@ -28,7 +28,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <source_location>
 
 using namespace quillory;
 using quillory::testsupport::TLoopbackServer;
@@ -193,10 +192,11 @@ TEST_F(StatisticsWindowTest, UserEditsSelectTheirFilterAndShowApplies) {
     auto* from = Find<TSkinDateEdit>(w.get(), "edtDateIni");
     // The radio buttons now ticked, and the codes "Show" then lists.
     auto expect = [&](const std::string& selected, const std::vector<std::string>& codes,
-                      std::source_location at = std::source_location::current()) {
-        EXPECT_EQ(Selected(w.get()), selected) << "line " << at.line();
+                      // The caller's line (std::source_location is missing with clang 14).
+                      unsigned line = __builtin_LINE()) {
+        EXPECT_EQ(Selected(w.get()), selected) << "line " << line;
         Show(*w);
-        EXPECT_EQ(Codes(*w), codes) << "line " << at.line();
+        EXPECT_EQ(Codes(*w), codes) << "line " << line;
     };
     // With rbtCodeSel and no code chosen, the compared text is empty.
     Radio(w.get(), "rbtCodeSel")->setChecked(true);
