@@ -1,6 +1,7 @@
 #include "coupons/Statistics.h"
 
 #include "coupons/CouponRecord.h"
+#include "coupons/Csv.h"
 #include "coupons/ListReply.h"
 #include "platform/ConvertError.h"
 
@@ -32,21 +33,6 @@ std::string LowerAscii(std::string_view text) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return out;
-}
-
-// RFC 4180: quoted when it holds a comma, a quote or a line break.
-void AppendCsvField(std::string& out, const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (char c : field) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 // The first day of the period of `unit` that holds `day`.
@@ -234,12 +220,7 @@ std::string StatisticsCsv(const std::vector<TTrace>& traces, const std::vector<s
     std::string out = "Coupon Code,Date Used,Computer IP\r\n";
     for (std::size_t r : rows) {
         const TTrace& t = traces[r];
-        AppendCsvField(out, t.Code());
-        out += ',';
-        out += FormatIsoDateTime(t.DateUsed());
-        out += ',';
-        AppendCsvField(out, t.ComputerIP());
-        out += "\r\n";
+        out += FormatCsvRow({t.Code(), FormatIsoDateTime(t.DateUsed()), t.ComputerIP()});
     }
     return out;
 }

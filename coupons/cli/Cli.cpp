@@ -4,7 +4,7 @@
 #include "coupons/CouponService.h"
 #include "coupons/ListReply.h"
 #include "coupons/OrderPage.h"
-#include "coupons/cli/Csv.h"
+#include "coupons/Csv.h"
 #include "coupons/cli/TerminalText.h"
 #include "http/URI.h"
 #include "platform/DateTime.h"

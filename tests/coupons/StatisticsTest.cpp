@@ -3,7 +3,7 @@
 // CSV export.
 #include "coupons/Statistics.h"
 #include "coupons/ListReply.h"
-#include "coupons/cli/Csv.h"
+#include "coupons/Csv.h"
 #include "platform/ConvertError.h"
 
 #include <gtest/gtest.h>

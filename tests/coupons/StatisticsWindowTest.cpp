@@ -2,7 +2,7 @@
 // controls and their filters, the chart and the export, a hundred thousand
 // redemptions, and screenshots for a look by eye.
 #include "coupons/FStatistics.h"
-#include "coupons/cli/Csv.h"
+#include "coupons/Csv.h"
 #include "http/AntiFreeze.h"
 #include "tests/coupons/WindowTestSupport.h"
 #include "tests/support/CouponServiceScript.h"

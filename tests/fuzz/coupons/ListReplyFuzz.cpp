@@ -5,7 +5,7 @@
 #include "coupons/CouponList.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
-#include "coupons/cli/Csv.h"
+#include "coupons/Csv.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,7 +4,7 @@
 // (without regard to case), and the CSV export reads back to the same values.
 #include "coupons/ListReply.h"
 #include "coupons/Statistics.h"
-#include "coupons/cli/Csv.h"
+#include "coupons/Csv.h"
 
 #include <cmath>
 #include <cstddef>

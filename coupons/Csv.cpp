@@ -1,4 +1,4 @@
-#include "coupons/cli/Csv.h"
+#include "coupons/Csv.h"
 
 namespace quillory {
 
