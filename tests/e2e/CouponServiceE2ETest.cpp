@@ -35,14 +35,7 @@ protected:
                                   "", created);
     }
 
-    std::vector<TCouponRecord> List() {
-        std::vector<TCouponRecord> out;
-        EXPECT_TRUE(service->RefreshCoupons([&](const std::string& reply) {
-            out = DecodeCouponList(reply);
-        })) << service->LastReply()
-            << service->LastError();
-        return out;
-    }
+    std::vector<TCouponRecord> List() { return ListCoupons(*service); }
 
     std::string IdOf(const std::string& code) {
         for (const auto& c : List())

@@ -42,14 +42,7 @@ protected:
                            ServerDate());
     }
 
-    std::vector<TCouponRecord> List() {
-        std::vector<TCouponRecord> out;
-        EXPECT_TRUE(service->RefreshCoupons([&](const std::string& reply) {
-            out = DecodeCouponList(reply);
-        })) << service->LastReply()
-            << service->LastError();
-        return out;
-    }
+    std::vector<TCouponRecord> List() { return ListCoupons(*service); }
 
     std::string Authorization(const std::string& user, const std::string& password) const {
         return "Authorization: " + BasicAuthorization(user, password) + "\r\n";

@@ -4,6 +4,8 @@
 #include "http/HTTPClient.h"
 #include "platform/FileSystem.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
@@ -801,6 +803,15 @@ std::string TPhpCouponServer::SiteURL() const {
         return PlainSiteURL();
     return FScheme + "://" + PercentEncode(FSettings.AdminUser) + ":" +
            PercentEncode(FSettings.AdminPassword) + "@" + FHost + ":" + std::to_string(FSitePort);
+}
+
+std::vector<TCouponRecord> ListCoupons(TCouponService& service) {
+    std::vector<TCouponRecord> out;
+    EXPECT_TRUE(service.RefreshCoupons([&](const std::string& reply) {
+        out = DecodeCouponList(reply);
+    })) << service.LastReply()
+        << service.LastError();
+    return out;
 }
 
 std::unique_ptr<TPhpCouponServer> StartFilledCouponServer(const std::string& dir, int count,

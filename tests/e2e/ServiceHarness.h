@@ -8,6 +8,9 @@
 // alone), "https" (a TLS front, socat, with a certificate from a CA made for
 // the run; SSL_CERT_FILE points at that CA), or "nginx" (nginx with PHP-FPM,
 // as sellers deploy it). Each runs privately under the build tree.
+#include "coupons/CouponRecord.h"
+#include "coupons/CouponService.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -165,6 +168,10 @@ private:
     TProcess FProcess; // php -S or php-fpm
     TProcess FFront;   // socat or nginx
 };
+
+// Every coupon the service lists, decoded; a failed request fails the
+// calling test (and gives an empty list).
+std::vector<TCouponRecord> ListCoupons(TCouponService& service);
 
 // A server on a fresh SQLite file in `dir` holding `count` coupons shaped like
 // a real shop's (names with commas, two-line comments, order pages with
