@@ -197,14 +197,19 @@ void TfrmMain::RunStartupStep() {
     // with a quiet line in it saying why.
     if (TRequestGuard::InFlight(FCouponService))
         return;
-    // Speaks only of a newer version; an error creating its descriptor ends
-    // the step here.
-    CheckForUpdates(true);
-    TRequestGuard guard;
-    if (!CheckService())
-        ShowStartupFailure(false);
-    else if (!RefreshCoupons())
-        ShowStartupFailure(true);
+    {
+        TRequestGuard guard;
+        if (!CheckService())
+            ShowStartupFailure(false);
+        else if (!RefreshCoupons())
+            ShowStartupFailure(true);
+    }
+    // The silent update check comes after the first list, under its own
+    // short time limit, so an update server that is slow or never answers
+    // cannot keep the list empty. It speaks only of a newer version; an
+    // error creating its descriptor reaches the general error handling.
+    if (!TRequestGuard::InFlight(FCouponService))
+        CheckForUpdates(true);
 }
 
 void TfrmMain::ShowStartupFailure(bool serviceChecked) {
