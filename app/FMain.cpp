@@ -161,7 +161,9 @@ TfrmMain::TfrmMain(QWidget* parent)
     ConnectClick("btnStats", [this] { btnStatsClick(); });
     ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
-    ConnectClick("btnMakeMoney", [this] { OpenURL(kAffiliateBaseAddress + FAffiliateID); });
+    // The affiliate id is a value inside the address, never more of it.
+    ConnectClick("btnMakeMoney",
+                 [this] { OpenURL(kAffiliateBaseAddress + PercentEncode(FAffiliateID)); });
     ConnectClick("btnUpdate", [this] { btnUpdateClick(); });
     ConnectBannerClicks();
     ui->gifBanner->SetAnimate(true);
