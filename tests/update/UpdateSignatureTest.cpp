@@ -2,7 +2,14 @@
 #include "update/UpdateSignature.h"
 #include "update/UpdateDescriptor.h"
 
+#include "platform/FileSystem.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <limits>
 
@@ -136,6 +143,50 @@ TEST(UpdateDescriptorVersion, ReadFromTheDescriptorText) {
         EXPECT_EQ(text, c.Text) << c.Descriptor;
         EXPECT_EQ(DescriptorVersion(text, c.Separator), c.Version) << c.Descriptor;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Runs the signing tool; returns its exit status.
+int RunSignTool(const std::string& args) {
+    const std::string command = std::string(QUILLORY_SIGN_TOOL) + " " + args + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SignTool, MakesAPrivateKeySignsAndVerifiesAsTheProgramDoes) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillory-sign-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string key = (dir / "k").string(), descriptor = (dir / "m.inf").string();
+    WriteWholeFile(descriptor, "[APPLICATION]\r\nVersion=1.02\r\n");
+    struct {
+        std::string Args;
+        int Status;
+    } steps[] = {
+        {"--generate " + key, 0},
+        {"--generate " + key, 1}, // never overwrites a key
+        {key + " " + descriptor, 0},
+        {"--verify " + key + ".pub " + descriptor, 0},
+        {key + ".pub " + descriptor, 1}, // a public key cannot sign
+        {"", 2},
+    };
+    for (const auto& s : steps)
+        EXPECT_EQ(RunSignTool(s.Args), s.Status) << s.Args;
+    EXPECT_EQ(fs::status(key).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    // The signature file is what the program accepts with the key's public half.
+    EXPECT_EQ(CheckUpdateDescriptor(ReadWholeFile(descriptor), ReadWholeFile(descriptor + ".sig"),
+                                    ReadWholeFile(key + ".pub")),
+              TDescriptorCheck::Valid);
+    // One byte changed after signing: the tool's check refuses it too.
+    WriteWholeFile(descriptor, "[APPLICATION]\r\nVersion=9.02\r\n");
+    EXPECT_EQ(RunSignTool("--verify " + key + ".pub " + descriptor), 1);
+    fs::remove_all(dir);
 }
 
 } // namespace
