@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -61,15 +62,19 @@ public:
 // Sets the client's limits for one fetch and puts the old ones back after.
 class TFetchLimits {
 public:
-    TFetchLimits(THTTPClient& http, std::size_t maxBytes, int deadlineMs)
+    TFetchLimits(THTTPClient& http, std::size_t maxBytes, int limitMs)
         : FHTTP(http), FReadTimeout(http.ReadTimeout()), FExchangeTimeout(http.ExchangeTimeout),
           FMaxBodySize(http.MaxBodySize) {
         FHTTP.MaxBodySize = static_cast<std::int64_t>(maxBytes);
-        if (deadlineMs > 0) {
-            // The read time-out also bounds connecting and the TLS handshake.
-            if (FReadTimeout <= 0 || FReadTimeout > deadlineMs)
-                FHTTP.SetReadTimeout(deadlineMs);
-            FHTTP.ExchangeTimeout = deadlineMs;
+        if (limitMs > 0) {
+            // Connecting (with the TLS handshake) is bounded by the read
+            // time-out, and the exchange's own limit starts only once the
+            // connection stands: each gets half, so both together stay
+            // within the limit.
+            const int connectLimit = std::max(1, limitMs / 2);
+            if (FReadTimeout <= 0 || FReadTimeout > connectLimit)
+                FHTTP.SetReadTimeout(connectLimit);
+            FHTTP.ExchangeTimeout = std::max(1, limitMs - connectLimit);
         }
     }
     ~TFetchLimits() {
@@ -109,15 +114,27 @@ void WriteDescriptorFile(const std::string& fileName, const std::string& bytes) 
 
 } // namespace
 
-bool TUpdateChecker::Fetch(const std::string& url, std::size_t maxBytes, int deadlineMs,
-                           std::string& body, std::string& error) {
+bool TUpdateChecker::Fetch(const std::string& url, std::size_t maxBytes,
+                           const std::chrono::steady_clock::time_point* deadline, std::string& body,
+                           std::string& error) {
     body.clear();
     TStringStream target;
     try {
         QCoreApplication::processEvents();
+        int limitMs = 0;
+        if (deadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  *deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) {
+                error = "out of time";
+                return false;
+            }
+            limitMs = static_cast<int>(left);
+        }
         {
             TBusyCursor busy;
-            TFetchLimits limits(FHTTP, maxBytes, deadlineMs);
+            TFetchLimits limits(FHTTP, maxBytes, limitMs);
             FHTTP.GetToStream(url, target);
         }
         FHTTP.CloseConnection();
@@ -140,7 +157,7 @@ bool TUpdateChecker::DownloadFile(const std::string& url, const std::string& fil
     if (FileExists(fileName))
         std::remove(fileName.c_str());
     std::string body, error;
-    if (!Fetch(url, kMaxUpdateDescriptorSize, 0, body, error))
+    if (!Fetch(url, kMaxUpdateDescriptorSize, nullptr, body, error))
         return false;
     WriteDescriptorFile(fileName, body);
     return true;
@@ -163,26 +180,17 @@ void TUpdateChecker::CheckForUpdates(bool silent) {
         std::remove(local.c_str());
 
     // The silent check has one time limit for both files together.
-    const auto started = std::chrono::steady_clock::now();
-    auto remaining = [&]() -> int {
-        if (!silent || FSilentTimeLimit <= 0)
-            return 0;
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - started)
-                               .count();
-        return spent >= FSilentTimeLimit ? -1 : FSilentTimeLimit - static_cast<int>(spent);
-    };
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(FSilentTimeLimit);
+    const auto* limit = silent && FSilentTimeLimit > 0 ? &deadline : nullptr;
     const std::string shownRemote = RedactURLPassword(remote);
     std::string descriptor, signature, error;
-    if (!Fetch(remote, kMaxUpdateDescriptorSize, remaining(), descriptor, error)) {
+    if (!Fetch(remote, kMaxUpdateDescriptorSize, limit, descriptor, error)) {
         LogUpdateCheck("cannot fetch " + shownRemote + ": " + error);
         return noUpdate();
     }
-    const int left = remaining();
-    if (left < 0 ||
-        !Fetch(remote + UpdateSignatureSuffix, kMaxUpdateSignatureSize, left, signature, error)) {
-        LogUpdateCheck("cannot fetch the signature of " + shownRemote + ": " +
-                       (left < 0 ? std::string("out of time") : error));
+    if (!Fetch(remote + UpdateSignatureSuffix, kMaxUpdateSignatureSize, limit, signature, error)) {
+        LogUpdateCheck("cannot fetch the signature of " + shownRemote + ": " + error);
         return noUpdate();
     }
     const TDescriptorCheck check = CheckUpdateDescriptor(descriptor, signature, FPublicKey);

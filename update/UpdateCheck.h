@@ -8,6 +8,7 @@
 #include "update/UpdateDescriptor.h"
 #include "update/UpdateSignature.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -77,10 +78,11 @@ private:
     std::string FPublicKey = BuiltInUpdatePublicKey();
     int FSilentTimeLimit = kSilentUpdateTimeLimit;
 
-    // GETs `url` into `body`, taking at most `maxBytes` and, when
-    // `deadlineMs` is above 0, ending by then (milliseconds from now). False
-    // with the reason in `error` on any failure.
-    bool Fetch(const std::string& url, std::size_t maxBytes, int deadlineMs, std::string& body,
+    // GETs `url` into `body`, taking at most `maxBytes` and, with a
+    // `deadline`, ending by then. False with the reason in `error` on any
+    // failure.
+    bool Fetch(const std::string& url, std::size_t maxBytes,
+               const std::chrono::steady_clock::time_point* deadline, std::string& body,
                std::string& error);
 };
 
