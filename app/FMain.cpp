@@ -161,7 +161,9 @@ TfrmMain::TfrmMain(QWidget* parent)
     ConnectClick("btnStats", [this] { btnStatsClick(); });
     ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
-    ConnectClick("btnMakeMoney", [this] { OpenURL(kAffiliateBaseAddress + FAffiliateID); });
+    // The affiliate id is a value inside the address, never more of it.
+    ConnectClick("btnMakeMoney",
+                 [this] { OpenURL(kAffiliateBaseAddress + PercentEncode(FAffiliateID)); });
     ConnectClick("btnUpdate", [this] { btnUpdateClick(); });
     ConnectBannerClicks();
     ui->gifBanner->SetAnimate(true);
@@ -197,14 +199,19 @@ void TfrmMain::RunStartupStep() {
     // with a quiet line in it saying why.
     if (TRequestGuard::InFlight(FCouponService))
         return;
-    // Speaks only of a newer version; an error creating its descriptor ends
-    // the step here.
-    CheckForUpdates(true);
-    TRequestGuard guard;
-    if (!CheckService())
-        ShowStartupFailure(false);
-    else if (!RefreshCoupons())
-        ShowStartupFailure(true);
+    {
+        TRequestGuard guard;
+        if (!CheckService())
+            ShowStartupFailure(false);
+        else if (!RefreshCoupons())
+            ShowStartupFailure(true);
+    }
+    // The silent update check comes after the first list, under its own
+    // short time limit, so an update server that is slow or never answers
+    // cannot keep the list empty. It speaks only of a newer version; an
+    // error creating its descriptor reaches the general error handling.
+    if (!TRequestGuard::InFlight(FCouponService))
+        CheckForUpdates(true);
 }
 
 void TfrmMain::ShowStartupFailure(bool serviceChecked) {

@@ -68,6 +68,7 @@ public:
     void ShowCommandFailure(const std::string& text);
 
     THTTPClient& HTTP() { return HTTP1; }
+    TUpdateChecker& UpdateChecker() { return FUpdateChecker; }
     // The skin every window draws from, and the component every message of
     // the main window goes through.
     TSkinData& SkinData() { return SkinData1; }

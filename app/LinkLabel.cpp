@@ -1,7 +1,7 @@
 #include "LinkLabel.h"
 
 #include "ErrorReport.h"
-#include "platform/Shell.h"
+#include "UUtils.h"
 
 #include <QEvent>
 #include <QMouseEvent>
@@ -25,12 +25,8 @@ public:
         const std::string address = TLinkLabel::Address(label).toLocal8Bit().toStdString();
         if (address.empty())
             return true;
-        RunGuarded([&] {
-            // The whole address is one argument, whatever it holds.
-            const std::string browser = FindDefaultBrowserCommand();
-            if (!browser.empty())
-                StartProgram(browser, "\"" + address + "\"");
-        });
+        // The same checks as every other address handed to the browser.
+        RunGuarded([&] { OpenURL(address); });
         return true;
     }
 };

@@ -90,11 +90,35 @@ std::vector<std::string> SplitParameterText(const std::string& params) {
     return args;
 }
 
+bool LauncherTakesEndOfOptions(const std::string& launcher) {
+    const std::size_t slash = launcher.find_last_of('/');
+    const std::string name = slash == std::string::npos ? launcher : launcher.substr(slash + 1);
+    for (const char* known :
+         {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"})
+        if (name == known)
+            return true;
+    return false;
+}
+
+std::vector<std::string> BrowserArguments(const std::string& launcher, const std::string& address) {
+    if (address.empty())
+        return {};
+    if (LauncherTakesEndOfOptions(launcher))
+        return {"--", address};
+    if (address.front() == '-')
+        return {};
+    return {address};
+}
+
 bool StartProgram(const std::string& program, const std::string& params) {
+    return StartProgramWithArguments(program, SplitParameterText(params));
+}
+
+bool StartProgramWithArguments(const std::string& program, const std::vector<std::string>& given) {
     std::string path = FindExecutable(program);
     if (path.empty())
         return false;
-    std::vector<std::string> args = SplitParameterText(params);
+    std::vector<std::string> args = given;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(path.c_str()));
     for (auto& a : args)

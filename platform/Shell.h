@@ -19,6 +19,20 @@ std::vector<std::string> SplitParameterText(const std::string& params);
 // when the program could not be started.
 bool StartProgram(const std::string& program, const std::string& params);
 
+// The same with the arguments given one by one: each reaches the program as
+// exactly one argument, whatever it holds.
+bool StartProgramWithArguments(const std::string& program, const std::vector<std::string>& args);
+
+// Whether a browser launcher reads "--" as the end of its options (the
+// Chromium family does; xdg-open, sensible-browser, x-www-browser and
+// unknown programs are not assumed to).
+bool LauncherTakesEndOfOptions(const std::string& launcher);
+
+// The arguments that hand `address` to `launcher` as an address and never as
+// an option: after "--" where the launcher reads it; otherwise alone, and
+// then an address starting with '-' is refused (no arguments at all).
+std::vector<std::string> BrowserArguments(const std::string& launcher, const std::string& address);
+
 // Searches PATH for an executable file; returns its full path or empty text.
 // A name holding '/' is checked as it stands.
 std::string FindExecutable(const std::string& name);

@@ -1,5 +1,6 @@
 #include "UpdateCheck.h"
 
+#include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -10,7 +11,8 @@
 #include <QCoreApplication>
 #include <QCursor>
 
-#include <charconv>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -35,63 +37,6 @@ std::string UpdateBaseAddress() {
     return UpdateBaseURL;
 }
 
-bool TextToFloat(const std::string& text, char decimalSeparator, double& value) {
-    std::size_t i = 0, n = text.size();
-    auto blank = [&](std::size_t k) { return k < n && (text[k] == ' ' || text[k] == '\t'); };
-    auto digit = [&](std::size_t k) { return k < n && text[k] >= '0' && text[k] <= '9'; };
-    while (blank(i))
-        ++i;
-    std::string plain; // the number with '.' as separator, for from_chars
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-')
-            plain += '-';
-        ++i;
-    }
-    bool digits = false;
-    while (digit(i)) {
-        plain += text[i++];
-        digits = true;
-    }
-    if (i < n && text[i] == decimalSeparator) {
-        plain += '.';
-        ++i;
-        while (digit(i)) {
-            plain += text[i++];
-            digits = true;
-        }
-    }
-    if (!digits)
-        return false;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        std::string exp = "e";
-        std::size_t k = i + 1;
-        if (k < n && (text[k] == '+' || text[k] == '-'))
-            exp += text[k++];
-        if (!digit(k))
-            return false;
-        while (digit(k))
-            exp += text[k++];
-        plain += exp;
-        i = k;
-    }
-    while (blank(i))
-        ++i;
-    if (i != n)
-        return false;
-    const auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    return ec == std::errc() && end == plain.data() + plain.size();
-}
-
-std::string FormatVersionNumber(float value, char decimalSeparator) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", static_cast<double>(value));
-    std::string s = buf;
-    for (char& c : s)
-        if (c == '.')
-            c = decimalSeparator;
-    return s;
-}
-
 TUpdateChecker::TUpdateChecker(THTTPClient& http, TSkinMessage& messages,
                                std::function<void()> closeMainWindow)
     : FHTTP(http), FMessages(messages), FCloseMainWindow(std::move(closeMainWindow)),
@@ -114,34 +59,108 @@ public:
     TBusyCursor& operator=(const TBusyCursor&) = delete;
 };
 
+// Sets the client's limits for one fetch and puts the old ones back after.
+class TFetchLimits {
+public:
+    TFetchLimits(THTTPClient& http, std::size_t maxBytes, int limitMs)
+        : FHTTP(http), FReadTimeout(http.ReadTimeout()), FExchangeTimeout(http.ExchangeTimeout),
+          FMaxBodySize(http.MaxBodySize) {
+        FHTTP.MaxBodySize = static_cast<std::int64_t>(maxBytes);
+        if (limitMs > 0) {
+            // Connecting (with the TLS handshake) is bounded by the read
+            // time-out, and the exchange's own limit starts only once the
+            // connection stands: each gets half, so both together stay
+            // within the limit.
+            const int connectLimit = std::max(1, limitMs / 2);
+            if (FReadTimeout <= 0 || FReadTimeout > connectLimit)
+                FHTTP.SetReadTimeout(connectLimit);
+            FHTTP.ExchangeTimeout = std::max(1, limitMs - connectLimit);
+        }
+    }
+    ~TFetchLimits() {
+        FHTTP.SetReadTimeout(FReadTimeout);
+        FHTTP.ExchangeTimeout = FExchangeTimeout;
+        FHTTP.MaxBodySize = FMaxBodySize;
+    }
+    TFetchLimits(const TFetchLimits&) = delete;
+    TFetchLimits& operator=(const TFetchLimits&) = delete;
+
+private:
+    THTTPClient& FHTTP;
+    int FReadTimeout;
+    int FExchangeTimeout;
+    std::int64_t FMaxBodySize;
+};
+
+void LogUpdateCheck(const std::string& text) {
+    std::fprintf(stderr, "quillory: update check: %s\n", text.c_str());
+}
+
+// Writes `bytes` as the new content of `fileName`. Creating the file is the
+// caller's error; a failed write removes what was written and is thrown too.
+void WriteDescriptorFile(const std::string& fileName, const std::string& bytes) {
+    auto file = std::make_unique<TFileStream>(fileName, TFileStream::fmCreate);
+    try {
+        if (file->Write(bytes.data(), static_cast<std::int64_t>(bytes.size())) !=
+            static_cast<std::int64_t>(bytes.size()))
+            throw std::runtime_error("Cannot write file " + fileName);
+        file.reset();
+    } catch (...) {
+        file.reset();
+        std::remove(fileName.c_str());
+        throw;
+    }
+}
+
 } // namespace
+
+bool TUpdateChecker::Fetch(const std::string& url, std::size_t maxBytes,
+                           const std::chrono::steady_clock::time_point* deadline, std::string& body,
+                           std::string& error) {
+    body.clear();
+    TStringStream target;
+    try {
+        QCoreApplication::processEvents();
+        int limitMs = 0;
+        if (deadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  *deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) {
+                error = "out of time";
+                return false;
+            }
+            limitMs = static_cast<int>(left);
+        }
+        {
+            TBusyCursor busy;
+            TFetchLimits limits(FHTTP, maxBytes, limitMs);
+            FHTTP.GetToStream(url, target);
+        }
+        FHTTP.CloseConnection();
+        body = target.TakeDataString();
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "unknown error";
+    }
+    try {
+        FHTTP.CloseConnection();
+    } catch (...) {
+        // The exchange already failed; closing is best effort.
+    }
+    return false;
+}
 
 bool TUpdateChecker::DownloadFile(const std::string& url, const std::string& fileName) {
     if (FileExists(fileName))
         std::remove(fileName.c_str());
-    // Outside the error handling below: a file that cannot be created is the
-    // caller's error.
-    auto file = std::make_unique<TFileStream>(fileName, TFileStream::fmCreate);
-    try {
-        QCoreApplication::processEvents();
-        {
-            TBusyCursor busy;
-            FHTTP.GetToStream(url, *file);
-        }
-        file.reset();
-        FHTTP.CloseConnection();
-        return true;
-    } catch (...) {
-        try {
-            FHTTP.CloseConnection();
-        } catch (...) {
-            // The exchange already failed; closing is best effort.
-        }
-        file.reset();
-        if (FileExists(fileName))
-            std::remove(fileName.c_str());
+    std::string body, error;
+    if (!Fetch(url, kMaxUpdateDescriptorSize, nullptr, body, error))
         return false;
-    }
+    WriteDescriptorFile(fileName, body);
+    return true;
 }
 
 void TUpdateChecker::CheckForUpdates(bool silent) {
@@ -156,17 +175,36 @@ void TUpdateChecker::CheckForUpdates(bool silent) {
         if (!silent)
             FMessages.ShowMessageDialog(NoUpdateText, dkInformation, {dbOK}, 0);
     };
-    if (!DownloadFile(remote, local) || !FileExists(local))
-        return noUpdate();
+    // An old copy is never read again, whatever this check finds.
+    if (FileExists(local))
+        std::remove(local.c_str());
 
-    const std::string versionText = ReadProfileString(local, "APPLICATION", "Version");
-    double parsed = 0;
-    if (!TextToFloat(versionText, FFormat.DecimalSeparator, parsed))
-        parsed = 0;
-    const float version = static_cast<float>(parsed);
+    // The silent check has one time limit for both files together.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(FSilentTimeLimit);
+    const auto* limit = silent && FSilentTimeLimit > 0 ? &deadline : nullptr;
+    const std::string shownRemote = RedactURLPassword(remote);
+    std::string descriptor, signature, error;
+    if (!Fetch(remote, kMaxUpdateDescriptorSize, limit, descriptor, error)) {
+        LogUpdateCheck("cannot fetch " + shownRemote + ": " + error);
+        return noUpdate();
+    }
+    if (!Fetch(remote + UpdateSignatureSuffix, kMaxUpdateSignatureSize, limit, signature, error)) {
+        LogUpdateCheck("cannot fetch the signature of " + shownRemote + ": " + error);
+        return noUpdate();
+    }
+    const TDescriptorCheck check = CheckUpdateDescriptor(descriptor, signature, FPublicKey);
+    if (check != TDescriptorCheck::Valid) {
+        LogUpdateCheck(shownRemote + " refused: " + DescribeDescriptorCheck(check));
+        return noUpdate();
+    }
+    // Only a whole, signed descriptor is kept beside the program.
+    WriteDescriptorFile(local, descriptor);
+
+    const std::string versionText = DescriptorVersionText(descriptor);
+    const float version = DescriptorVersion(versionText, FFormat.DecimalSeparator);
     if (VersionNumber >= version)
         return noUpdate();
-
     if (FMessages.ShowMessageDialog(NewUpdateOfferText(versionText), dkInformation,
                                     {dbOK, dbCancel}, 0) != mrOk)
         return;

@@ -5,14 +5,17 @@
 #include "http/HTTPClient.h"
 #include "platform/FormatSettings.h"
 #include "ui/SkinMessage.h"
+#include "update/UpdateDescriptor.h"
+#include "update/UpdateSignature.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 
 namespace quillory {
 
 // The update folder on the maker's update server (ends with "/").
-inline constexpr const char* UpdateBaseURL = "http://update.quillory.com/quillory/";
+inline constexpr const char* UpdateBaseURL = "https://update.quillory.com/quillory/";
 // The running version, as text for the caption and as a single-precision
 // number for the comparison and the updater's command line.
 inline constexpr const char* VersionText = "1.01";
@@ -20,19 +23,14 @@ inline constexpr float VersionNumber = 1.01f;
 inline constexpr const char* UpdaterTag = "A";
 inline constexpr const char* UpdateDescriptorName = "mainappupdate.inf";
 inline constexpr const char* UpdaterName = "Updater";
+// The silent check at start-up ends after this long in all (both files,
+// connecting included), whatever the server does.
+inline constexpr int kSilentUpdateTimeLimit = 10 * 1000; // ms
 
 // The update folder in use: the environment variable QUILLORY_UPDATE_URL when
-// it is set and not empty (tests, staging), else UpdateBaseURL.
+// it is set and not empty (tests, private mirrors), else UpdateBaseURL. A
+// descriptor from either must carry a valid signature.
 std::string UpdateBaseAddress();
-
-// Reads a decimal number the way the user writes it: optional blanks, an
-// optional sign, digits with `decimalSeparator` as the only separator, an
-// optional exponent. False when the text is not such a number.
-bool TextToFloat(const std::string& text, char decimalSeparator, double& value);
-
-// The general format with 15 significant digits, trailing zeros dropped, and
-// the user's decimal separator: 1.01f gives "1.00999999046326".
-std::string FormatVersionNumber(float value, char decimalSeparator);
 
 // The texts the check shows.
 std::string NewUpdateOfferText(const std::string& version);
@@ -49,15 +47,24 @@ public:
                    std::function<void()> closeMainWindow);
 
     // Checks for a newer version. With `silent` on, speaks only when there is
-    // one. Returns at once while another request runs on the client. A
-    // descriptor that cannot be created in the program folder throws.
+    // one, and gives up after SilentTimeLimit. Returns at once while another
+    // request runs on the client. A descriptor that is missing, unsigned,
+    // badly signed or over kMaxUpdateDescriptorSize counts as no update (a
+    // line on stderr says why). A signed descriptor is written to the
+    // program folder; when it cannot be created there, that error is thrown.
     void CheckForUpdates(bool silent);
 
-    // GETs `url` into the file `fileName` (deleted first). True when the whole
-    // exchange succeeded; on any failure of the exchange the file is deleted
-    // and the result is false. Creating the file is not covered: that error
-    // is thrown.
+    // GETs `url` (at most kMaxUpdateDescriptorSize bytes) and writes it into
+    // the file `fileName`, which is deleted first. True when the whole
+    // exchange succeeded; the file is written only then, and only whole.
+    // Creating the file is not covered: that error is thrown.
     bool DownloadFile(const std::string& url, const std::string& fileName);
+
+    // The public key (PEM) descriptors are checked against; the built-in one
+    // unless changed.
+    void SetPublicKey(const std::string& pem) { FPublicKey = pem; }
+    // The silent check's time limit in milliseconds.
+    void SetSilentTimeLimit(int ms) { FSilentTimeLimit = ms; }
 
     // The locale values used to read the descriptor's version and to write
     // the updater's parameter.
@@ -68,6 +75,15 @@ private:
     TSkinMessage& FMessages;
     std::function<void()> FCloseMainWindow;
     TFormatSettings FFormat;
+    std::string FPublicKey = BuiltInUpdatePublicKey();
+    int FSilentTimeLimit = kSilentUpdateTimeLimit;
+
+    // GETs `url` into `body`, taking at most `maxBytes` and, with a
+    // `deadline`, ending by then. False with the reason in `error` on any
+    // failure.
+    bool Fetch(const std::string& url, std::size_t maxBytes,
+               const std::chrono::steady_clock::time_point* deadline, std::string& body,
+               std::string& error);
 };
 
 } // namespace quillory

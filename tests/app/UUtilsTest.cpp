@@ -1,8 +1,14 @@
 #include "app/UUtils.h"
+#include "AppFixture.h"
 #include "platform/FileSystem.h"
+
+#include <QImage>
+#include <QTest>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -55,20 +61,142 @@ protected:
     fs::path dir;
 };
 
-TEST_F(OpenURLTest, StartsTheBrowserWithTheAddressAsParameterText) {
+// Each address handed to a stand-in browser that writes the arguments it got,
+// one "[...]" each, to a file of its own. Refused addresses start nothing.
+TEST_F(OpenURLTest, OnlyWebAndMailAddressesReachTheBrowserAsOneArgument) {
     fs::path browser = dir / "Fake Browser";
     fs::path out = dir / "args.txt";
-    WriteWholeFile(browser.string(), "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > '" +
-                                         out.string() + ".part'\nmv '" + out.string() + ".part' '" +
-                                         out.string() + "'\n");
+    WriteWholeFile(browser.string(),
+                   "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > '" + out.string() +
+                       ".part'\nmv '" + out.string() + ".part' '" + out.string() + "'\n");
     fs::permissions(browser, fs::perms::owner_all);
     ::setenv("BROWSER", ("\"" + browser.string() + "\"").c_str(), 1);
-    EXPECT_EQ(OpenURL("http://shop.example/a b"), 1);
-    for (int i = 0; i < 300 && !fs::exists(out); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(fs::exists(out));
-    // Unquoted: an address holding a blank reaches the browser as two arguments.
-    EXPECT_EQ(ReadWholeFile(out.string()), "[http://shop.example/a]\n[b]\n");
+    struct {
+        std::string Address;
+        std::string Received; // empty: refused, nothing started
+    } cases[] = {
+        {"http://shop.example/deal?id=7", "[http://shop.example/deal?id=7]"},
+        {"HTTPS://Shop.Example/x", "[HTTPS://Shop.Example/x]"},
+        {"mailto:seller@shop.example", "[mailto:seller@shop.example]"},
+        {"MailTo:a@b.example?subject=Hi there", "[MailTo:a@b.example?subject=Hi%20there]"},
+        // Blanks and quotes cannot split the address into options.
+        {"http://shop.example/a b", "[http://shop.example/a%20b]"},
+        {"http://a.example/\" -P \"evil", "[http://a.example/%22%20-P%20%22evil]"},
+        {"http://a.example/x --new-window file:///etc/passwd",
+         "[http://a.example/x%20--new-window%20file:///etc/passwd]"},
+        {"http://a.example/\r\n\t<x>", "[http://a.example/%0D%0A%09%3Cx%3E]"},
+        {"file:///etc/passwd", ""},
+        {"FILE:///etc/passwd", ""},
+        {"javascript:alert(1)", ""},
+        {"ftp://files.example/", ""},
+        {"--new-window", ""},
+        {"-P evil", ""},
+        {" http://shop.example/", ""},
+        {"shop.example", ""},
+        {"x-http://shop.example/", ""},
+        {"http:shop.example", ""},
+        {"http://", ""},
+        {"http:///etc/passwd", ""},
+        {"https:// -P", ""},
+        {"mailto:", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Address);
+        fs::remove(out);
+        EXPECT_EQ(OpenURL(c.Address), c.Received.empty() ? 0 : 1);
+        EXPECT_EQ(IsOpenableURL(c.Address), !c.Received.empty());
+        if (c.Received.empty())
+            continue;
+        for (int i = 0; i < 500 && !fs::exists(out); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(fs::exists(out));
+        EXPECT_EQ(ReadWholeFile(out.string()), c.Received);
+    }
+}
+
+// The reseller's links, banner address and affiliate id from dbconfig.dat,
+// clicked in the window: each reaches the browser as one address.
+class BrandedLinksTest : public quillory::test::AppFixture {};
+
+TEST_F(BrandedLinksTest, HostileBrandingValuesStayOneAddress) {
+    // The stand-in browser appends one line per start: its arguments, each in [].
+    const std::string browser = File("browser");
+    WriteWholeFile(browser, "#!/bin/sh\nline=''\nfor a in \"$@\"; do line=\"$line[$a]\"; done\n"
+                            "printf '%s\\n' \"$line\" >> '" +
+                                File("opened.log") + "'\n");
+    fs::permissions(browser, fs::perms::owner_all);
+    const QByteArray oldBrowser = qgetenv("BROWSER");
+    qputenv("BROWSER", QByteArray::fromStdString(browser));
+    const std::string help = "[http://www.quillory.com/help/]";
+    struct {
+        const char* Config;   // the lines of section "Settings"
+        const char* Control;  // what is clicked
+        std::string Received; // empty: refused, no browser started
+    } cases[] = {
+        {"AfiliateID=x --new-window file:///etc/passwd\r\n", "btnMakeMoney",
+         "[http://www.quillory.com/affiliates/x%20--new-window%20file%3A%2F%2F%2Fetc%2Fpasswd]"},
+        {"AfiliateID=seller-7\r\n", "btnMakeMoney",
+         "[http://www.quillory.com/affiliates/seller-7]"},
+        {"Link1URL=http://a.example/\" -P \"evil\r\nLink1Name=Deals\r\n", "lblLink1URL",
+         "[http://a.example/%22%20-P%20%22evil]"},
+        {"Link1URL=file:///etc/passwd\r\nLink1Name=Deals\r\n", "lblLink1URL", ""},
+        {"Link1URL=--new-window\r\nLink1Name=Deals\r\n", "lblLink1URL", ""},
+        {"BannerPath1=b.bmp\r\nBannerURL1=javascript:alert(1)\r\n", "imgBanner", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Config);
+        fs::remove(File("opened.log"));
+        WriteWholeFile(File("dbconfig.dat"), std::string("[Settings]\r\n") + c.Config);
+        QImage(60, 20, QImage::Format_RGB32)
+            .save(QString::fromStdString(File("dbimg1.dat")), "BMP");
+        quillory::test::QuietMain main;
+        main.show();
+        auto* target = main.findChild<QWidget*>(QLatin1String(c.Control));
+        ASSERT_NE(target, nullptr);
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(3, 3));
+        // Help opens a known address after it: once that arrived, whatever
+        // the click above started has had its turn too.
+        QTest::mouseClick(main.findChild<QWidget*>("btnHelp"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return FileExists(File("opened.log")) &&
+                       ReadWholeFile(File("opened.log")).find(help) != std::string::npos;
+            },
+            5000));
+        TStringList lines;
+        SplitText('\n', ReadWholeFile(File("opened.log")), lines);
+        std::sort(lines.begin(), lines.end());
+        TStringList expected{help};
+        if (!c.Received.empty())
+            expected.push_back(c.Received);
+        std::sort(expected.begin(), expected.end());
+        if (lines.size() < expected.size()) // the click's browser was slower than Help's
+            (void)QTest::qWaitFor(
+                [&] {
+                    SplitText('\n', ReadWholeFile(File("opened.log")), lines);
+                    return lines.size() >= expected.size();
+                },
+                5000);
+        std::sort(lines.begin(), lines.end());
+        EXPECT_EQ(lines, expected);
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+    qputenv("BROWSER", oldBrowser);
+}
+
+TEST(PercentEncodeTest, KeepsOnlyUnreservedCharacters) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"abcXYZ019-._~", "abcXYZ019-._~"},
+        {"x --new-window file:///etc/passwd", "x%20--new-window%20file%3A%2F%2F%2Fetc%2Fpasswd"},
+        {"a&b=c#d?e", "a%26b%3Dc%23d%3Fe"},
+        {"100%", "100%25"},
+        {"\xC3\xA9\"", "%C3%A9%22"},
+        {std::string("\0\x7f", 2), "%00%7F"},
+    };
+    for (const auto& [value, encoded] : cases)
+        EXPECT_EQ(PercentEncode(value), encoded) << value;
 }
 
 TEST_F(OpenURLTest, NoBrowserFoundReturnsZero) {

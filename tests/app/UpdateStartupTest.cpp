@@ -1,9 +1,13 @@
-// The update check inside the main window: first in the start-up step, and
-// behind the Check Updates button.
+// The update check inside the main window: in the start-up step after the
+// first list, and behind the Check Updates button.
 #include "AppFixture.h"
+#include "coupons/CouponListView.h"
 #include "platform/ProfileFile.h"
+#include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
+#include "tests/support/UpdateFolderServer.h"
+#include "update/UpdateSignature.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +22,7 @@ using namespace quillory;
 using namespace quillory::test;
 using quillory::testsupport::TLoopbackServer;
 using quillory::testsupport::TServerConnection;
+using quillory::testsupport::TUpdateFolderServer;
 
 namespace {
 
@@ -76,28 +81,92 @@ protected:
     std::vector<std::string> lines;
 };
 
-TEST_F(UpdateStartupTest, SilentCheckRunsBeforeTheServiceCheck) {
+TEST_F(UpdateStartupTest, SilentCheckRunsAfterTheFirstList) {
     TLoopbackServer server(Handler("1.01"));
     Serve(server);
     TfrmMain main;
     RunStartup(main);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"GET /updates/mainappupdate.inf HTTP/1.1",
+    // The descriptor is not signed: its signature is asked for, then it is
+    // dropped without a word.
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"POST /couponsactions.php HTTP/1.0",
                                                  "POST /couponsactions.php HTTP/1.0",
-                                                 "POST /couponsactions.php HTTP/1.0"}));
+                                                 "GET /updates/mainappupdate.inf HTTP/1.1",
+                                                 "GET /updates/mainappupdate.inf.sig HTTP/1.1"}));
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
-TEST_F(UpdateStartupTest, UnwritableDescriptorEndsTheStartupStepWithAnError) {
-    TLoopbackServer server(Handler("1.01"));
+TEST_F(UpdateStartupTest, UnwritableDescriptorIsReportedAfterTheList) {
+    const TUpdateKeyPair keys = GenerateUpdateKeyPair();
+    const std::string descriptor = "[APPLICATION]\r\nVersion=1.01\r\n";
+    TLoopbackServer server([&](TServerConnection& c) {
+        const std::string request = c.ReadRequest();
+        {
+            std::lock_guard<std::mutex> lk(lock);
+            lines.push_back(request.substr(0, request.find("\r\n")));
+        }
+        if (request.rfind("GET /updates/mainappupdate.inf.sig", 0) == 0)
+            c.Send(Reply("200 OK", SignUpdateDescriptor(keys.PrivatePem, descriptor)));
+        else if (request.rfind("GET /updates/mainappupdate.inf", 0) == 0)
+            c.Send(Reply("200 OK", descriptor));
+        else
+            c.Send(Reply("200 OK", "OK"));
+        c.Close();
+    });
     Serve(server);
     // A folder in the descriptor's place: the file cannot be created.
     std::filesystem::create_directories(folder / "mainappupdate.inf" / "keep");
     TfrmMain main;
+    main.UpdateChecker().SetPublicKey(keys.PublicPem);
     RunStartup(main);
-    EXPECT_TRUE(Lines().empty()); // neither the download nor the service check ran
+    EXPECT_EQ(Lines().size(), 4u); // service check, list, descriptor, signature
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains("mainappupdate.inf")) << errors[0].toStdString();
     EXPECT_TRUE(main.isVisible());
+}
+
+TEST_F(UpdateStartupTest, SilentUpdateServerNeverHoldsTheList) {
+    // The coupon service answers the list with two coupons; the update server
+    // takes the connection and never answers.
+    TLoopbackServer service([](TServerConnection& c) {
+        const std::string request = c.ReadRequest();
+        const auto fields = quillory::testsupport::MultipartFields(request);
+        if (!fields.empty() &&
+            fields.front() == std::make_pair(std::string("action"), std::string("1")))
+            c.Send(Reply("200 OK", "OK"));
+        else
+            c.Send(Reply("200 OK",
+                         "\"1\",\"A1\",\"First\",\"0\",\"1\",\"0\",\"2026-1-1\",\"\",\"\"^"
+                         "\"2\",\"B2\",\"Second\",\"0\",\"1\",\"0\",\"2026-1-1\",\"\",\"\"^OK"));
+        c.Close();
+    });
+    TUpdateFolderServer updates({{"mainappupdate.inf", TUpdateFolderServer::Silent()}});
+    WriteProfileString(File("settings.dat"), "Settings", "webserver", service.Url(""));
+    ::setenv("QUILLORY_UPDATE_URL", updates.Folder().c_str(), 1);
+
+    TfrmMain main;
+    main.UpdateChecker().SetSilentTimeLimit(300);
+    // What the list shows while the update server keeps the program waiting.
+    int rowsWhileUpdateWaits = -1;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (rowsWhileUpdateWaits < 0 && updates.SilentWaiting() > 0)
+            rowsWhileUpdateWaits = main.CouponList()->model()->rowCount();
+    });
+    probe.start(10);
+    RunStartup(main);
+    probe.stop();
+
+    EXPECT_EQ(service.ConnectionCount(), 2); // the service check and the list
+    EXPECT_EQ(updates.Lines(), std::vector<std::string>{"GET /updates/mainappupdate.inf HTTP/1.1"});
+    EXPECT_EQ(rowsWhileUpdateWaits, 2);
+    // The program gave up on the update server (its connection closed by
+    // the program), with no message and the list in place.
+    ASSERT_TRUE(updates.Server().WaitForHandlers(1));
+    EXPECT_EQ(updates.ClientClosedSilent(), 1);
+    EXPECT_EQ(main.CouponList()->model()->rowCount(), 2);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(UpdateStartupTest, CheckUpdatesShowsTheBusyCursorAndTheOutcome) {

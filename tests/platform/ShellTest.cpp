@@ -62,4 +62,46 @@ TEST(ShellTest, BrowserComesFromBrowserVariableFirst) {
         ::unsetenv("BROWSER");
 }
 
+TEST(ShellTest, AddressNeverReachesALauncherAsAnOption) {
+    using V = std::vector<std::string>;
+    struct {
+        const char* Launcher;
+        const char* Address;
+        V Expected;
+    } cases[] = {
+        {"/usr/bin/xdg-open", "http://shop.example/", V{"http://shop.example/"}},
+        {"/usr/bin/xdg-open", "-P evil", V{}},
+        {"/usr/bin/xdg-open", "--new-window", V{}},
+        {"/usr/bin/sensible-browser", "-x", V{}},
+        {"/usr/bin/firefox", "https://a.example/", V{"https://a.example/"}},
+        {"/usr/bin/chromium", "https://a.example/", V{"--", "https://a.example/"}},
+        {"/usr/bin/chromium", "--incognito", V{"--", "--incognito"}},
+        {"google-chrome", "mailto:a@b.example", V{"--", "mailto:a@b.example"}},
+        {"/opt/chromium-evil/xdg-open", "-x", V{}}, // the program's name counts, not its folder
+        {"/usr/bin/xdg-open", "", V{}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BrowserArguments(c.Launcher, c.Address), c.Expected)
+            << c.Launcher << " " << c.Address;
+}
+
+TEST(ShellTest, ArgumentsGivenOneByOneArriveUnchanged) {
+    fs::path dir =
+        fs::temp_directory_path() / ("quillory-shell-args-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::path script = dir / "recorder";
+    fs::path out = dir / "args.txt";
+    WriteWholeFile(script.string(),
+                   "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > '" + out.string() +
+                       ".part'\nmv '" + out.string() + ".part' '" + out.string() + "'\n");
+    fs::permissions(script, fs::perms::owner_all);
+    const std::vector<std::string> args = {"--", "http://a.example/\" -P \"evil", "a b", "", "-x"};
+    ASSERT_TRUE(StartProgramWithArguments(script.string(), args));
+    for (int i = 0; i < 500 && !fs::exists(out); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(out));
+    EXPECT_EQ(ReadWholeFile(out.string()), "[--][http://a.example/\" -P \"evil][a b][][-x]");
+    fs::remove_all(dir);
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/ProgramFolder.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
+#include "tests/support/UpdateFolderServer.h"
 
 #include <QTest>
 #include <QThread>
@@ -16,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <unistd.h>
 
 using namespace quillory;
@@ -23,6 +25,7 @@ using quillory::test::AnswerNextModal;
 using quillory::testsupport::TLoopbackServer;
 using quillory::testsupport::TScriptedServer;
 using quillory::testsupport::TServerConnection;
+using quillory::testsupport::TUpdateFolderServer;
 
 namespace {
 
@@ -32,8 +35,19 @@ std::string Reply(const std::string& status, const std::string& body) {
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
+std::string DescriptorText(const std::string& version) {
+    return "[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n";
+}
+
 std::string Descriptor(const std::string& version) {
-    return Reply("200 OK", "[APPLICATION]\r\nName=Quillory\r\nVersion=" + version + "\r\n");
+    return Reply("200 OK", DescriptorText(version));
+}
+
+// One key pair for the whole run, made here: the tests never need the
+// maker's private key.
+const TUpdateKeyPair& TestKeys() {
+    static const TUpdateKeyPair keys = GenerateUpdateKeyPair();
+    return keys;
 }
 
 class UpdateCheckTest : public ::testing::Test {
@@ -47,6 +61,7 @@ protected:
         SetProgramFolder(folder.string());
         http.SetReadTimeout(2000);
         checker.SetFormatSettings(TFormatSettings::EnglishUS());
+        checker.SetPublicKey(TestKeys().PublicPem);
     }
     void TearDown() override {
         ::unsetenv("QUILLORY_UPDATE_URL");
@@ -86,14 +101,21 @@ protected:
         return FileExists(path) ? ReadWholeFile(path) : "<not started>";
     }
     std::string DescriptorPath() const { return (folder / "mainappupdate.inf").string(); }
-    // One check against a server sending `reply` (none listening when empty),
-    // the dialogs answered with `answers`; returns the texts shown.
+    // One check against an update folder whose descriptor request gets
+    // `reply` and whose signature request gets the test key's signature over
+    // the reply's body (none listening when `reply` is empty), the dialogs
+    // answered with `answers`; returns the texts shown.
     std::vector<std::string> Check(const std::string& reply, bool silent, std::vector<int> answers,
                                    char separator = '.') {
-        TScriptedServer server(TScriptedServer::OnePerConnection({reply}));
+        const std::size_t head = reply.find("\r\n\r\n");
+        const std::string body = head == std::string::npos ? "" : reply.substr(head + 4);
+        TUpdateFolderServer server(
+            {{"mainappupdate.inf", {TUpdateFolderServer::TAnswer::Bytes, reply, true}},
+             {"mainappupdate.inf.sig",
+              TUpdateFolderServer::Reply("200 OK",
+                                         SignUpdateDescriptor(TestKeys().PrivatePem, body))}});
         const int port = reply.empty() ? TLoopbackServer::UnusedPort() : 0;
-        folderURL =
-            port ? "http://127.0.0.1:" + std::to_string(port) + "/" : server.Url("/updates/");
+        folderURL = port ? "http://127.0.0.1:" + std::to_string(port) + "/" : server.Folder();
         ::setenv("QUILLORY_UPDATE_URL", folderURL.c_str(), 1);
         TFormatSettings fs = TFormatSettings::EnglishUS();
         fs.DecimalSeparator = separator;
@@ -102,8 +124,7 @@ protected:
         Answer(std::move(answers));
         checker.CheckForUpdates(silent);
         if (!port) {
-            EXPECT_EQ(server.Received(0).rfind("GET /updates/mainappupdate.inf HTTP/1.1\r\n", 0),
-                      0u);
+            EXPECT_EQ(server.Lines().at(0), "GET /updates/mainappupdate.inf HTTP/1.1");
         }
         return shown;
     }
@@ -204,15 +225,20 @@ TEST_F(UpdateCheckTest, HandOffStartsTheUpdaterAndClosesTheProgram) {
 TEST_F(UpdateCheckTest, DescriptorThatCannotBeCreatedReachesTheCaller) {
     // A folder in the descriptor's place: the file cannot be created.
     std::filesystem::create_directories(folder / "mainappupdate.inf" / "keep");
-    TScriptedServer server(TScriptedServer::OnePerConnection({Descriptor("2")}));
-    UseServer(server);
+    TUpdateFolderServer server(
+        {{"mainappupdate.inf", TUpdateFolderServer::Reply("200 OK", DescriptorText("2"))},
+         {"mainappupdate.inf.sig",
+          TUpdateFolderServer::Reply(
+              "200 OK", SignUpdateDescriptor(TestKeys().PrivatePem, DescriptorText("2")))}});
+    ::setenv("QUILLORY_UPDATE_URL", server.Folder().c_str(), 1);
     try {
         checker.CheckForUpdates(true);
         FAIL() << "no error";
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("mainappupdate.inf"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(server.ConnectionCount(), 0);
+    // The file is created only once both files came and the signature held.
+    EXPECT_EQ(server.Lines().size(), 2u);
 }
 
 TEST_F(UpdateCheckTest, CheckAskedForDuringARequestIsDropped) {
@@ -232,7 +258,148 @@ TEST_F(UpdateCheckTest, CheckAskedForDuringARequestIsDropped) {
     checker.CheckForUpdates(false);
     EXPECT_EQ(innerDone, 1);
     ASSERT_EQ(shown.size(), 1u); // only the first check's message
-    EXPECT_EQ(server.ConnectionCount(), 1);
+    // The first check's descriptor and signature requests, nothing more.
+    EXPECT_EQ(server.ConnectionCount(), 2);
+}
+
+// What the update folder serves for one check, and what must follow.
+struct TFolderCase {
+    const char* Name;
+    std::map<std::string, TUpdateFolderServer::TAnswer> Files;
+    bool Offered;     // the offer of 1.02 is shown (else the no-update text)
+    std::string Kept; // the descriptor written beside the program (none when empty)
+};
+
+std::string Signed(const std::string& privatePem, const std::string& text) {
+    return SignUpdateDescriptor(privatePem, text);
+}
+
+TEST_F(UpdateCheckTest, DescriptorIsTakenOnlyWhenWholeAndSigned) {
+    const std::string good = DescriptorText("1.02");
+    const std::string mine = TestKeys().PrivatePem;
+    const std::string other = GenerateUpdateKeyPair().PrivatePem;
+    std::string atLimit = good + ";";
+    atLimit.resize(kMaxUpdateDescriptorSize, 'x');
+    std::string overLimit = atLimit + "x";
+    using A = TUpdateFolderServer;
+    const std::vector<TFolderCase> cases = {
+        {"good signature",
+         {{"mainappupdate.inf", A::Reply("200 OK", good)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(mine, good))}},
+         true,
+         good},
+        {"signature with CR LF and blanks after it",
+         {{"mainappupdate.inf", A::Reply("200 OK", good)},
+          {"mainappupdate.inf.sig",
+           A::Reply("200 OK", Signed(mine, good).substr(0, 88) + " \r\n")}},
+         true,
+         good},
+        {"descriptor of exactly the limit",
+         {{"mainappupdate.inf", A::Reply("200 OK", atLimit)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(mine, atLimit))}},
+         true,
+         atLimit},
+        {"no signature file", {{"mainappupdate.inf", A::Reply("200 OK", good)}}, false, ""},
+        {"empty signature file",
+         {{"mainappupdate.inf", A::Reply("200 OK", good)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", "")}},
+         false,
+         ""},
+        {"signature by another key",
+         {{"mainappupdate.inf", A::Reply("200 OK", good)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(other, good))}},
+         false,
+         ""},
+        {"descriptor changed after signing",
+         {{"mainappupdate.inf", A::Reply("200 OK", DescriptorText("9.99"))},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(mine, good))}},
+         false,
+         ""},
+        {"descriptor with a byte added",
+         {{"mainappupdate.inf", A::Reply("200 OK", good + "\n")},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(mine, good))}},
+         false,
+         ""},
+        {"signature that is not Base64",
+         {{"mainappupdate.inf", A::Reply("200 OK", good)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", std::string(88, '!'))}},
+         false,
+         ""},
+        {"one byte over the limit",
+         {{"mainappupdate.inf", A::Reply("200 OK", overLimit)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(mine, atLimit))}},
+         false,
+         ""},
+        {"100 MiB descriptor with its length stated",
+         {{"mainappupdate.inf", A::Endless(true)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(mine, good))}},
+         false,
+         ""},
+        {"100 MiB descriptor sent until the connection closes",
+         {{"mainappupdate.inf", A::Endless(false)},
+          {"mainappupdate.inf.sig", A::Reply("200 OK", Signed(mine, good))}},
+         false,
+         ""},
+    };
+    for (const bool silent : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.Name) + (silent ? ", silent" : ", asked"));
+            // A stale copy that would offer an update must never be read.
+            std::ofstream(DescriptorPath()) << "[APPLICATION]\r\nVersion=7\r\n";
+            TUpdateFolderServer server(c.Files);
+            ::setenv("QUILLORY_UPDATE_URL", server.Folder().c_str(), 1);
+            shown.clear();
+            Answer({mrCancel});
+            checker.CheckForUpdates(silent);
+            std::vector<std::string> expected;
+            if (c.Offered)
+                expected = {NewUpdateOfferText("1.02")};
+            else if (!silent)
+                expected = {NoUpdateText};
+            EXPECT_EQ(shown, expected);
+            ASSERT_EQ(FileExists(DescriptorPath()), !c.Kept.empty());
+            if (!c.Kept.empty()) {
+                EXPECT_EQ(ReadWholeFile(DescriptorPath()), c.Kept);
+            }
+            // However large the descriptor claimed to be, the program hung up
+            // long before the end.
+            EXPECT_LT(server.EndlessBytesSent(), TUpdateFolderServer::EndlessLimit);
+            // The client is left as it was for the coupon requests.
+            EXPECT_EQ(http.MaxBodySize, kDefaultMaxBodySize);
+            EXPECT_EQ(http.ReadTimeout(), 2000);
+            EXPECT_EQ(http.ExchangeTimeout, kDefaultExchangeTimeout);
+            QTest::qWait(0); // lets a dialog still queued show (it would be counted next time)
+        }
+    }
+}
+
+TEST_F(UpdateCheckTest, SilentCheckGivesUpInTimeForBothFiles) {
+    // No read time-out of its own: only the silent check's limit ends the wait.
+    http.SetReadTimeout(0);
+    checker.SetSilentTimeLimit(300);
+    const std::string good = DescriptorText("1.02");
+    using A = TUpdateFolderServer;
+    const std::vector<TFolderCase> cases = {
+        {"descriptor never answered", {{"mainappupdate.inf", A::Silent()}}, false, ""},
+        {"signature never answered",
+         {{"mainappupdate.inf", A::Reply("200 OK", good)}, {"mainappupdate.inf.sig", A::Silent()}},
+         false,
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TUpdateFolderServer server(c.Files);
+        ::setenv("QUILLORY_UPDATE_URL", server.Folder().c_str(), 1);
+        shown.clear();
+        checker.CheckForUpdates(true);
+        EXPECT_TRUE(shown.empty());
+        EXPECT_FALSE(FileExists(DescriptorPath()));
+        // The program hung up on the silent server, not the other way round.
+        ASSERT_TRUE(server.Server().WaitForHandlers(static_cast<int>(server.Lines().size())));
+        EXPECT_EQ(server.ClientClosedSilent(), 1);
+        EXPECT_EQ(http.ReadTimeout(), 0);
+        EXPECT_EQ(http.ExchangeTimeout, kDefaultExchangeTimeout);
+    }
 }
 
 } // namespace
