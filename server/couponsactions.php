@@ -27,6 +27,10 @@ $dsn = '';
 $adminuser = '';
 $adminhash = '';
 $allowopenadmin = false;
+// For testing only: milliseconds to wait between counting an address's
+// failures and recording its new attempt, which widens the window a
+// simultaneous request would need to slip through. Never set on a live site.
+$throttlepause = 0;
 
 // Whatever the settings script prints (a line break after its closing tag, a
 // byte-order mark) must not reach the reply: the client compares whole bodies.
@@ -36,6 +40,7 @@ if (is_file($settingsFile)) {
     include $settingsFile;
 }
 ob_end_clean();
+define('THROTTLE_PAUSE_MS', is_int($throttlepause) ? max(0, min($throttlepause, 1000)) : 0);
 
 const LIST_END = 'OK';
 const RECORD_END = '^';
@@ -281,6 +286,9 @@ function reserveAttempt(PDO $db, string $table, string $key, int $limit, int $wi
         if ((int)$count >= $limit) {
             $result = ['id' => null, 'retry' => max(1, (int)$oldest + $window - $now)];
         } else {
+            if (THROTTLE_PAUSE_MS > 0) {
+                usleep(THROTTLE_PAUSE_MS * 1000);
+            }
             // Rows that left the window count no more: removed on the way,
             // so the table holds at most the limit per address.
             try {
