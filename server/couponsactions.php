@@ -218,7 +218,7 @@ function clientAddress(): string
  * normally given a whole /64 network and may use any address in it, so IPv6
  * addresses count by their first 64 bits ("2001:db8:1:2::/64"); IPv4
  * addresses, also when written as IPv4-mapped IPv6, count one by one. Text
- * that is no address counts as it is.
+ * that is no address counts as it is (its first 64 bytes).
  */
 function throttleKey(string $address): string
 {
@@ -227,12 +227,9 @@ function throttleKey(string $address): string
     if ($zone !== false) {
         $bare = substr($bare, 0, $zone);
     }
-    if (filter_var($bare, FILTER_VALIDATE_IP) === false) {
-        return $address;
-    }
-    $packed = inet_pton($bare);
+    $packed = filter_var($bare, FILTER_VALIDATE_IP) === false ? false : inet_pton($bare);
     if ($packed === false) {
-        return $address;
+        return substr($address, 0, 64); // the width of the tables' column
     }
     if (strlen($packed) === 4) {
         return inet_ntop($packed);

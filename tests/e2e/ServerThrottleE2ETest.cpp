@@ -452,6 +452,7 @@ TEST(ServerScriptFunctions, ThrottleKeyGroupsIPv6ByNetwork) {
         {"::1", "::/64"},
         {"", ""},
         {"not an address", "not an address"},
+        {std::string(70, 'x'), std::string(64, 'x')},
     };
     const std::string dir = MakeScratchDir("throttle-key");
     for (const auto& [address, expected] : cases) {
