@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <latch>
 #include <mutex>
 #include <thread>
@@ -28,11 +29,15 @@ const std::string kForm = "application/x-www-form-urlencoded";
 // How the script answered one redemption.
 enum class TOutcome { OrderPage, InvalidPage, TryLater, Other };
 
+// How many replies of a burst came out each way; Other holds whatever else
+// came back, for the failure message.
 struct TBurstCount {
     int OrderPage = 0;
     int InvalidPage = 0;
     int TryLater = 0;
-    std::vector<std::string> Other; // whatever else came back, for the failure message
+    int Unauthorized = 0;
+    int Ok = 0;
+    std::vector<std::string> Other;
 };
 
 class ServerThrottleE2E : public ::testing::TestWithParam<std::string> {
@@ -57,8 +62,8 @@ protected:
                "\r\n";
     }
 
-    THttpReply Redeem(const std::string& code, const std::string& from, int port = 0) {
-        return HttpPost(port ? port : backend->Php.Port, kScript, kForm,
+    THttpReply Redeem(const std::string& code, const std::string& from) {
+        return HttpPost(backend->Php.Port, kScript, kForm,
                         "coupcode=" + UrlEncode(code) + "&action=7&send=Submit", 60000ms, from);
     }
 
@@ -72,42 +77,66 @@ protected:
         return TOutcome::Other;
     }
 
-    // Every code posted at the same moment from `from`, one connection each.
-    TBurstCount Burst(const std::vector<std::string>& codes, const std::string& from, int port) {
+    // A server on the same database that holds each count of failures a
+    // moment before recording it: a count that is not one step with its
+    // record lets simultaneous requests through, every time rather than by
+    // chance. Started on first use.
+    int PausedPort() {
+        if (!paused) {
+            TServerSettings settings = backend->Settings;
+            settings.Script = SettingsScript(settings);
+            settings.Script.insert(settings.Script.rfind("?>"), "  $throttlepause = 30;\r\n");
+            paused = std::make_unique<TPhpCouponServer>();
+            paused->Start(MakeScratchDir(GetParam() + "-paused"), settings, 8);
+        }
+        return paused->Port;
+    }
+
+    // `n` requests posted at the same moment from `from` to the paused
+    // server, one connection each, with `body(i)` and `header`.
+    TBurstCount Burst(int n, const std::function<std::string(int)>& body, const std::string& from,
+                      const std::string& header = {}) {
+        const int port = PausedPort();
         TBurstCount count;
         std::mutex lock;
-        std::latch ready(static_cast<std::ptrdiff_t>(codes.size()));
-        std::vector<std::thread> customers;
-        for (const auto& code : codes) {
-            customers.emplace_back([&, code] {
+        std::latch ready(n);
+        std::vector<std::thread> clients;
+        for (int i = 0; i < n; ++i) {
+            clients.emplace_back([&, i] {
                 ready.arrive_and_wait();
                 std::string odd;
-                TOutcome outcome = TOutcome::Other;
+                int* slot = nullptr;
                 try {
-                    const THttpReply r = Redeem(code, from, port);
-                    outcome = Classify(r);
+                    const THttpReply r =
+                        HttpPost(port, kScript, kForm, body(i), 60000ms, from, header);
                     odd = r.Head + r.Body;
+                    switch (Classify(r)) {
+                    case TOutcome::OrderPage:
+                        slot = &count.OrderPage;
+                        break;
+                    case TOutcome::InvalidPage:
+                        slot = &count.InvalidPage;
+                        break;
+                    case TOutcome::TryLater:
+                        slot = &count.TryLater;
+                        break;
+                    case TOutcome::Other:
+                        slot = r.Status == 401                     ? &count.Unauthorized
+                               : r.Status == 200 && r.Body == "OK" ? &count.Ok
+                                                                   : nullptr;
+                        break;
+                    }
                 } catch (const std::exception& e) {
                     odd = e.what();
                 }
                 std::lock_guard<std::mutex> hold(lock);
-                switch (outcome) {
-                case TOutcome::OrderPage:
-                    ++count.OrderPage;
-                    break;
-                case TOutcome::InvalidPage:
-                    ++count.InvalidPage;
-                    break;
-                case TOutcome::TryLater:
-                    ++count.TryLater;
-                    break;
-                case TOutcome::Other:
+                if (slot)
+                    ++*slot;
+                else
                     count.Other.push_back(odd);
-                    break;
-                }
             });
         }
-        for (auto& t : customers)
+        for (auto& t : clients)
             t.join();
         return count;
     }
@@ -120,6 +149,7 @@ protected:
     std::string site;
     THTTPClient http;
     std::unique_ptr<TCouponService> service;
+    std::unique_ptr<TPhpCouponServer> paused;
 };
 
 // "Retry-After" holds whole seconds within the ten-minute window.
@@ -163,11 +193,10 @@ TEST_P(ServerThrottleE2E, FailedAdminLoginsLockOutTheirAddress) {
     for (const auto& step : steps) {
         for (int i = 0; i < step.Times; ++i) {
             SCOPED_TRACE(step.What + " #" + std::to_string(i));
-            const std::string header = step.Auth == TAuth::None ? std::string()
-                                                                : Authorization(step.Auth ==
-                                                                                TAuth::Right);
-            const THttpReply r = HttpPost(backend->Php.Port, kScript, kForm, "action=1", 30000ms,
-                                          step.From, header);
+            const std::string header =
+                step.Auth == TAuth::None ? std::string() : Authorization(step.Auth == TAuth::Right);
+            const THttpReply r =
+                HttpPost(backend->Php.Port, kScript, kForm, "action=1", 30000ms, step.From, header);
             ASSERT_EQ(r.Status, step.Status) << r.Head << r.Body;
             if (step.Status == 200) {
                 EXPECT_EQ(r.Body, "OK");
@@ -183,10 +212,20 @@ TEST_P(ServerThrottleE2E, FailedAdminLoginsLockOutTheirAddress) {
     EXPECT_EQ(Count("login_failures", "ip = '" + office + "'"), "10");
     EXPECT_EQ(Count("login_failures", "ip = '" + elsewhere + "'"), "10");
 
+    // Simultaneous guesses get no more password checks than the limit.
+    const std::string burst = "127.0.0.23";
+    const TBurstCount count = Burst(
+        40, [](int) { return std::string("action=1"); }, burst, Authorization(false));
+    for (const auto& odd : count.Other)
+        ADD_FAILURE() << "unexpected reply: " << odd;
+    EXPECT_EQ(count.Unauthorized, 10);
+    EXPECT_EQ(count.TryLater, 30);
+    EXPECT_EQ(Count("login_failures", "ip = '" + burst + "'"), "10");
+
     // Once the window has passed the address is let in again.
     RunSql(*backend, "UPDATE login_failures SET failed_at = failed_at - 601");
-    const THttpReply r =
-        HttpPost(backend->Php.Port, kScript, kForm, "action=5", 30000ms, office, Authorization(true));
+    const THttpReply r = HttpPost(backend->Php.Port, kScript, kForm, "action=5", 30000ms, office,
+                                  Authorization(true));
     EXPECT_EQ(r.Status, 200) << r.Body;
     EXPECT_EQ(r.Body, "OK");
 }
@@ -215,20 +254,18 @@ TEST_P(ServerThrottleE2E, SimultaneousRedemptionsCountFailuresAtomically) {
     const std::vector<Case> cases = {
         {"200 wrong guesses", "127.0.0.31", many("GUESS", 200, true), 0, 20, 180, 20},
         {"40 right codes", "127.0.0.32", many("rightcode", 40, false), 40, 0, 0, 0},
-        {"30 customers and one one-time code", "127.0.0.33", many("ONLYONCE", 30, false), 1, 29,
-         0, 0},
+        {"30 customers and one one-time code", "127.0.0.33", many("ONLYONCE", 30, false), 1, 29, 0,
+         0},
     };
-    // The same database behind a server that holds each count a moment
-    // before recording it: a count that is not one step with its record lets
-    // simultaneous guesses through, every time rather than by chance.
-    TServerSettings settings = backend->Settings;
-    settings.Script = SettingsScript(settings);
-    settings.Script.insert(settings.Script.rfind("?>"), "  $throttlepause = 30;\r\n");
-    TPhpCouponServer paused;
-    paused.Start(MakeScratchDir(GetParam() + "-paused"), settings, 8);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
-        const TBurstCount count = Burst(c.Codes, c.From, paused.Port);
+        const TBurstCount count = Burst(
+            static_cast<int>(c.Codes.size()),
+            [&](int i) {
+                return "coupcode=" + UrlEncode(c.Codes[static_cast<std::size_t>(i)]) +
+                       "&action=7&send=Submit";
+            },
+            c.From);
         for (const auto& odd : count.Other)
             ADD_FAILURE() << "unexpected reply: " << odd;
         EXPECT_EQ(count.OrderPage, c.OrderPage);
@@ -307,8 +344,8 @@ TEST_P(ServerThrottleE2E, AdminSettingsThatCannotBeCheckedLockTheService) {
         TServerSettings settings = backend->Settings;
         settings.AdminUser.clear(); // the lines below instead
         std::string script = SettingsScript(settings);
-        std::string lines = "  $adminuser=" + PhpString(c.User) + ";\r\n  $adminhash=" +
-                            PhpString(c.Hash) + ";\r\n";
+        std::string lines = "  $adminuser=" + PhpString(c.User) +
+                            ";\r\n  $adminhash=" + PhpString(c.Hash) + ";\r\n";
         if (c.AllowOpen)
             lines += "  $allowopenadmin = true;\r\n";
         settings.Script = script.insert(script.rfind("?>"), lines);
@@ -348,14 +385,14 @@ TEST_P(ServerThrottleE2E, CodesMatchWithoutTheBlanksAroundThem) {
         TOutcome Expected;
     };
     const std::vector<Case> cases = {
-        {"SAVE10", TOutcome::OrderPage},     {" SAVE10 ", TOutcome::OrderPage},
-        {"save10\t", TOutcome::OrderPage},   {"\r\nSAVE10", TOutcome::OrderPage},
-        {"SAVE 10", TOutcome::InvalidPage},  {"OLD5", TOutcome::OrderPage},
-        {" OLD5 ", TOutcome::OrderPage},     {"old5  ", TOutcome::OrderPage},
-        {"OLD", TOutcome::InvalidPage},      {"tabbed", TOutcome::OrderPage},
-        {"50%off", TOutcome::OrderPage},     {"50OFF", TOutcome::InvalidPage},
-        {"5%", TOutcome::InvalidPage},       {"A_B", TOutcome::OrderPage},
-        {"AXB", TOutcome::InvalidPage},      {"%", TOutcome::InvalidPage},
+        {"SAVE10", TOutcome::OrderPage},    {" SAVE10 ", TOutcome::OrderPage},
+        {"save10\t", TOutcome::OrderPage},  {"\r\nSAVE10", TOutcome::OrderPage},
+        {"SAVE 10", TOutcome::InvalidPage}, {"OLD5", TOutcome::OrderPage},
+        {" OLD5 ", TOutcome::OrderPage},    {"old5  ", TOutcome::OrderPage},
+        {"OLD", TOutcome::InvalidPage},     {"tabbed", TOutcome::OrderPage},
+        {"50%off", TOutcome::OrderPage},    {"50OFF", TOutcome::InvalidPage},
+        {"5%", TOutcome::InvalidPage},      {"A_B", TOutcome::OrderPage},
+        {"AXB", TOutcome::InvalidPage},     {"%", TOutcome::InvalidPage},
         {"  ", TOutcome::InvalidPage},
     };
     for (const auto& c : cases)
@@ -371,8 +408,9 @@ TEST_P(ServerThrottleE2E, CodesMatchWithoutTheBlanksAroundThem) {
                                       "action=2&coupname=n&coupcode=" + UrlEncode(code), 30000ms,
                                       {}, Authorization(true));
         EXPECT_EQ(r.Status, 400);
-        EXPECT_EQ(r.Body,
-                  "ERROR: the coupon code begins or ends with a blank (a space, tab or line break)");
+        EXPECT_EQ(
+            r.Body,
+            "ERROR: the coupon code begins or ends with a blank (a space, tab or line break)");
     }
     std::string id;
     for (const auto& coupon : ListCoupons(*service))
@@ -413,11 +451,10 @@ TEST_P(ServerThrottleE2E, RelativeOrderPagesAreRedirectedTo) {
         const auto& c = cases[n];
         SCOPED_TRACE(c.Page);
         const std::string code = "REL" + std::to_string(n);
-        const THttpReply added =
-            HttpPost(backend->Php.Port, kScript, kForm,
-                     "action=2&coupname=n&coupexpired=0&coupcode=" + code +
-                         "&couponorderurl=" + UrlEncode(c.Page),
-                     30000ms, {}, Authorization(true));
+        const THttpReply added = HttpPost(backend->Php.Port, kScript, kForm,
+                                          "action=2&coupname=n&coupexpired=0&coupcode=" + code +
+                                              "&couponorderurl=" + UrlEncode(c.Page),
+                                          30000ms, {}, Authorization(true));
         if (!c.Allowed) {
             EXPECT_EQ(added.Status, 400);
             EXPECT_NE(added.Body.find("or a path relative to the folder of couponsactions.php"),
