@@ -10,8 +10,10 @@
 // $database, $username, $password, $invalidpage and the optional $dsn), as do
 // the seller's admin credentials ($adminuser and $adminhash, a bcrypt hash):
 // every action but the customers' redemption needs them as HTTP Basic
-// authentication. Every query is a prepared statement; values are stored and
-// returned byte for byte.
+// authentication. Failed logins and failed redemptions are counted per client
+// address (IPv6 by /64 network); an address that has used up its allowance
+// is refused with 429 for a while. Every query is a prepared statement;
+// values are stored and returned byte for byte.
 
 declare(strict_types=1);
 
