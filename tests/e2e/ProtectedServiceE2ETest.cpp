@@ -255,12 +255,19 @@ TEST_P(ProtectedServiceE2E, ServerKeepsTheOrderPageRuleOfTheClient) {
         EXPECT_EQ(Add(*service, "PAGE" + std::to_string(n), addresses[n].first),
                   addresses[n].second ? 1 : 0)
             << "order page \"" << addresses[n].first << "\"";
+    // Relative pages are redirected to as they are: the browser resolves them
+    // against the script's address.
+    EXPECT_EQ(RedeemTo("PAGE6"), "order.php");
+    EXPECT_EQ(RedeemTo("PAGE7"), "shop/order.php?x=1");
     // The refusal says why, and holds no "OK" that a client could take for success.
     const THttpReply r = Post("action=2&coupcode=RAWJS&coupname=n&couponorderurl=" +
                               UrlEncode("javascript:alert(1)"));
     EXPECT_EQ(r.Status, 400);
     EXPECT_EQ(r.Body.find("OK"), std::string::npos) << r.Body;
     EXPECT_NE(r.Body.find("the order page must be an address starting with http:// or https://"),
+              std::string::npos)
+        << r.Body;
+    EXPECT_NE(r.Body.find("or a path relative to the folder of couponsactions.php"),
               std::string::npos)
         << r.Body;
     // Editing to a refused page is refused as well.
