@@ -134,8 +134,8 @@ function requestCredentials(): ?array
  */
 function isUsableHash(string $hash): bool
 {
-    if (password_get_info($hash)['algo'] !== null &&
-        password_get_info($hash)['algoName'] !== 'bcrypt') {
+    $info = password_get_info($hash);
+    if ($info['algo'] !== null && $info['algoName'] !== 'bcrypt') {
         return true; // Argon2i/Argon2id, checked by PHP itself
     }
     return (bool)preg_match('~^\$2[aby]\$(0[4-9]|[12][0-9]|3[01])\$[./A-Za-z0-9]{53}$~', $hash) ||
