@@ -33,10 +33,12 @@ CREATE TABLE IF NOT EXISTS redemptions (
     KEY redemptions_coupon (coupon_id)
 ) ENGINE=InnoDB;
 
--- Failed redemptions per client address, for refusing code guessing: an
--- address with 20 failures in the last 10 minutes is sent to the invalid page
--- without its code being looked up. Rows older than that are removed as new
--- failures come in.
+-- Failed redemptions per client address (an IPv6 address counts by its /64
+-- network), for refusing code guessing: each lookup of a code takes a row
+-- first and gives it back unless the code was wrong or expired, so an address
+-- with 20 rows in the last 10 minutes gets a "try again later" page without
+-- its code being looked up. Rows older than that are removed as new ones come
+-- in.
 CREATE TABLE IF NOT EXISTS redemption_failures (
     id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
     ip VARBINARY(64) NOT NULL,
@@ -44,4 +46,16 @@ CREATE TABLE IF NOT EXISTS redemption_failures (
     failed_at BIGINT NOT NULL,
     KEY redemption_failures_ip (ip, failed_at),
     KEY redemption_failures_time (failed_at)
+) ENGINE=InnoDB;
+
+-- Failed admin logins per client address, the same way: 10 in the last 10
+-- minutes and the address gets status 429 for the admin actions, its
+-- password unchecked.
+CREATE TABLE IF NOT EXISTS login_failures (
+    id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    ip VARBINARY(64) NOT NULL,
+    -- seconds since 1970 (Unix time)
+    failed_at BIGINT NOT NULL,
+    KEY login_failures_ip (ip, failed_at),
+    KEY login_failures_time (failed_at)
 ) ENGINE=InnoDB;

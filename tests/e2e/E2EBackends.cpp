@@ -42,14 +42,15 @@ public:
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new TBackendEnvironment);
 
-// Forgets the failed redemptions of earlier tests before each test, so that
-// no test is refused because others (all from 127.0.0.1) guessed wrong.
+// Forgets the failed redemptions and logins of earlier tests before each
+// test, so that no test is refused because others (all from 127.0.0.1)
+// guessed wrong.
 class TThrottleReset : public ::testing::EmptyTestEventListener {
 public:
     void OnTestStart(const ::testing::TestInfo&) override {
         for (auto& [name, b] : Backends()) {
             try {
-                RunSql(*b, "DELETE FROM redemption_failures");
+                RunSql(*b, "DELETE FROM redemption_failures; DELETE FROM login_failures");
             } catch (const std::exception& e) {
                 ADD_FAILURE() << name << ": " << e.what();
             }

@@ -4,7 +4,7 @@
 // "host:port" form) and on SQLite through $dsn (tables created on first use).
 // Each is started once per test program and stopped at its end. The site
 // address of each carries the seller's credentials. Every test starts with no
-// failed redemptions recorded, since all of them come from 127.0.0.1.
+// failed redemptions or logins recorded, since all of them come from 127.0.0.1.
 #include "tests/e2e/ServiceHarness.h"
 
 #include <memory>

@@ -718,7 +718,9 @@ void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
                        dir + "/nginx-error.log;\n";
     if (root)
         conf += "user root;\n";
-    conf += "events { worker_connections 256; }\n"
+    // A burst of simultaneous customers takes two connections each (the
+    // browser's and the one to PHP-FPM).
+    conf += "events { worker_connections 1024; }\n"
             "http {\n"
             "  access_log " +
             dir +
