@@ -151,8 +151,10 @@ bool TCouponService::ReadList(const std::string& action, const TReplyReader& rea
         if (HasListEnd(*reply))
             return true;
         // A list cut short (or an error page sent as 200) would otherwise
-        // read as a complete list with fewer rows.
+        // read as a complete list with fewer rows. The reply stays for the
+        // caller's message.
         FLastError = kListEndMissing;
+        return false;
     } catch (const std::exception& e) {
         FLastError = e.what();
     }
@@ -185,8 +187,11 @@ bool TCouponService::GetCoupon(const std::string& id, std::string& record) {
         FLastReply = kReplyFailed;
         return false;
     }
-    if (!ReplyContainsOK(*reply))
-        return false; // "DON'T EXIST RECORD" and the like: no such coupon
+    // "DON'T EXIST RECORD" and the like: no such coupon. A reply that
+    // begins as a record does but lacks its end was cut short.
+    const bool startsRecord = !reply->empty() && reply->front() == '"';
+    if (!ReplyContainsOK(*reply) && !startsRecord)
+        return false;
     if (!HasListEnd(*reply)) {
         FLastError = kListEndMissing;
         return false;

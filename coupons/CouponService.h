@@ -77,8 +77,9 @@ public:
     bool CouponCodeExists(const std::string& code);
     // Action 9: true if the coupon's record came back whole; `record` is then
     // the reply with every "^OK" removed. A reply without "OK" means there is
-    // no such coupon (false, LastError() empty); one holding "OK" but not
-    // ending with the end marker was cut short (false, LastError() set).
+    // no such coupon (false, LastError() empty); one holding "OK", or
+    // beginning as a record does, but not ending with the end marker was cut
+    // short (false, LastError() set).
     // After a failed exchange `record` keeps what the caller put in it.
     bool GetCoupon(const std::string& id, std::string& record);
 
