@@ -212,6 +212,11 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndSayWhyARefusalDoesNotStick) {
             return "<html>Server error</html>";
         case 206: // the third record has three fields
             return ListReplyOf({kFour[0], kFour[1], {"13", "CCC", "Third"}, kFour[3]});
+        case 207: { // cut short inside a record whose code holds "OK"
+            const std::string whole =
+                ListReplyOf({kFour[0], kFour[1], Coupon("13", "OKAY", "Third")});
+            return whole.substr(0, whole.find("OKAY") + 4);
+        }
         default:
             return shop(r);
         }
@@ -228,6 +233,8 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndSayWhyARefusalDoesNotStick) {
          "The coupon service is locked. Set $adminuser and $adminhash in coupsettings.php,\n"
          "then upload it again beside couponsactions.php."},
         {500, "SkinButton8", kAddTrouble},
+        // A list without its end marker is refused whole: no row changes.
+        {207, "SkinButton8", kAddTrouble},
         {500, "SkinButton3",
          "There is a trouble deleting coupons, please check your settings and your internet "
          "connection."},
@@ -280,7 +287,7 @@ TEST_F(CouponCommandsTest, ControlNAddsTheTenValuesInOrderAndReloads) {
     EXPECT_EQ(std::vector(fields.begin() + 1, fields.end() - 1),
               (std::vector<std::pair<std::string, std::string>>{
                   {"coupid", ""},
-                  {"coupcode", " SPRING "},
+                  {"coupcode", "SPRING"},
                   {"coupname", "Spring, sale"},
                   {"coupexpired", "1"},
                   {"coupexpirtype", "2"},
@@ -397,6 +404,10 @@ TEST_F(CouponCommandsTest, AddEditorGeneratesAFreeCodeAndKeepsItsEntriesOnRefusa
         {"Name", "C1", "javascript:alert(1)", "", kOrderPageRefused},
         {"", "C1", "", "", kMsgProvideName},
         {"Name", "", "", "", kMsgProvideCode},
+        // Codes lose the blanks around them: only blanks is no code, and a
+        // blank inside is refused.
+        {"Name", " \t ", "", "", kMsgProvideCode},
+        {"Name", " C 1 ", "", "", kCodeBlankRefused},
         {"Name", "TAKEN", "", "", kMsgCodeExists},
         {"Name", "TAKEN", "", "", kMsgAddTrouble},
     };
