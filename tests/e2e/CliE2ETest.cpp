@@ -1,4 +1,6 @@
 // quillory-cli as a user runs it, against the server script on SQLite.
+#include "coupons/CouponRecord.h"
+#include "coupons/CouponService.h"
 #include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
@@ -296,6 +298,64 @@ TEST_P(CliBackupE2E, ExportAndImportKeepUsedOneTimeCouponsUsed) {
     EXPECT_EQ(RedeemedTo("FRESH1"), page);
     EXPECT_EQ(RedeemedTo("FRESH1"), backend->Settings.InvalidPage);
     EXPECT_EQ(RedeemedTo("trim1"), page); // a coupon by days may be used again
+}
+
+// What the list with details says of each coupon, by the rule redemption
+// applies, and the use count an add may restore.
+TEST_P(CliBackupE2E, ListDetailsGiveEachCouponsUseCountAndStatus) {
+    THTTPClient http;
+    TCouponService service(http, [this] { return site; });
+    const std::string page = "http://shop.example/order.php";
+    const struct {
+        std::string Code, Expired, Type, Days, Date, Created, Uses;
+        std::string Redeem; // a code to redeem first, or ""
+        std::string WantUses, WantStatus;
+    } cases[] = {
+        {"ONCE", "0", "1", "0", "2099-1-1", ServerDate(), "", "", "0", "active"},
+        {"ONCEUSED", "0", "1", "0", "2099-1-1", ServerDate(), "", "onceused", "1", "used up"},
+        {"RESTORED", "0", "1", "0", "2099-1-1", ServerDate(), "1", "", "1", "used up"},
+        {"FLAGGED", "1", "3", "0", "2099-1-1", ServerDate(), "", "", "0", "expired"},
+        {"DAYSLEFT", "0", "2", "3", "2099-1-1", ServerDate(-2), "", "", "0", "active"},
+        {"DAYSGONE", "0", "2", "3", "2099-1-1", ServerDate(-3), "", "", "0", "expired"},
+        {"DATELEFT", "0", "3", "0", ServerDate(), ServerDate(-9), "7", "", "7", "active"},
+        {"DATEGONE", "0", "3", "0", ServerDate(-1), ServerDate(-9), "", "", "0", "expired"},
+        {"NOLIMIT", "0", "", "0", "2099-1-1", ServerDate(), "", "NOLIMIT", "1", "active"},
+    };
+    for (const auto& c : cases)
+        ASSERT_EQ(service.AddCoupon("", c.Code, "n", c.Expired, c.Type, c.Days, c.Date, page, "",
+                                    c.Created, c.Uses),
+                  1)
+            << c.Code << service.LastError() << service.LastServerText();
+    for (const auto& c : cases) {
+        if (!c.Redeem.empty())
+            EXPECT_EQ(RedeemedTo(c.Redeem), page) << c.Code;
+    }
+    std::vector<TCouponRecord> listed;
+    ASSERT_TRUE(service.RefreshCoupons(
+        [&](const std::string& reply) { listed = DecodeCouponList(reply, true); }, true))
+        << service.LastError();
+    ASSERT_EQ(listed.size(), std::size(cases));
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        EXPECT_EQ(listed[i].Code, cases[i].Code);
+        EXPECT_EQ(listed[i].Uses, cases[i].WantUses) << cases[i].Code;
+        EXPECT_EQ(listed[i].Status, cases[i].WantStatus) << cases[i].Code;
+        EXPECT_EQ(listed[i].CreateDate, cases[i].Created) << cases[i].Code;
+    }
+    // Without asking, the records are as they always were.
+    std::vector<TCouponRecord> plain;
+    ASSERT_TRUE(service.RefreshCoupons(
+        [&](const std::string& reply) { plain = DecodeCouponList(reply, true); }));
+    ASSERT_FALSE(plain.empty());
+    EXPECT_EQ(plain[0].Status, "");
+    EXPECT_EQ(plain[0].CreateDate, cases[0].Created);
+    // A restored use count must be a whole number.
+    for (const std::string bad : {"-1", "x", "1.5", "1234567890"}) {
+        EXPECT_EQ(service.AddCoupon("", "BAD", "n", "0", "1", "0", "2099-1-1", page, "",
+                                    ServerDate(), bad),
+                  0)
+            << bad;
+        EXPECT_EQ(service.LastReplyCode(), 400) << bad;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, CliBackupE2E, ::testing::Values("MariaDB", "SQLite"),
