@@ -327,8 +327,9 @@ TEST_P(CliBackupE2E, ListDetailsGiveEachCouponsUseCountAndStatus) {
                   1)
             << c.Code << service.LastError() << service.LastServerText();
     for (const auto& c : cases) {
-        if (!c.Redeem.empty())
+        if (!c.Redeem.empty()) {
             EXPECT_EQ(RedeemedTo(c.Redeem), page) << c.Code;
+        }
     }
     std::vector<TCouponRecord> listed;
     ASSERT_TRUE(service.RefreshCoupons(
