@@ -1017,6 +1017,10 @@ int TCli::Import() {
         throw EFailed("The header row needs the columns \"code\" and \"name\".");
 
     int added = 0, refused = 0;
+    // The added coupons that bring a use count, with their lines: a server
+    // that does not take the count would make used coupons usable again.
+    std::vector<std::pair<std::string, std::string>> restored; // line, code
+    std::map<std::string, std::string> restoredUses;           // code, count
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const TCsvRecord& row = rows[r];
         const std::string where = "line " + std::to_string(row.Line);
@@ -1064,6 +1068,10 @@ int TCli::Import() {
         case 1:
             FOut << where << ": added" << label << "\n";
             ++added;
+            if (!c.Uses.empty() && c.Uses != "0") {
+                restored.emplace_back(where, c.Code);
+                restoredUses[c.Code] = c.Uses;
+            }
             break;
         case 2:
             FOut << where << ": refused" << label << ": the code is already in use.\n";
@@ -1088,6 +1096,27 @@ int TCli::Import() {
         }
     }
     FOut << added << " added, " << refused << " refused.\n";
+    if (restored.empty())
+        return refused == 0 ? 0 : 1;
+    // Read the counts back: only the service can tell whether it kept them.
+    int lost = 0;
+    const auto coupons = FetchCoupons(true);
+    for (const auto& [where, code] : restored) {
+        std::string kept;
+        for (const auto& c : coupons)
+            if (c.Code == code)
+                kept = c.Uses;
+        if (kept == restoredUses[code])
+            continue;
+        FOut << where << ": the service did not keep the use count of " << EscapeControls(code)
+             << " (" << restoredUses[code] << ", now " << (kept.empty() ? "unknown" : kept)
+             << ").\n";
+        ++lost;
+    }
+    if (lost > 0)
+        throw EFailed(std::to_string(lost) +
+                      " use count(s) were not restored: used coupons may be usable again. The "
+                      "service may be older than this program.");
     return refused == 0 ? 0 : 1;
 }
 

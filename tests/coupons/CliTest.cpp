@@ -297,11 +297,13 @@ TShopRecord ShopCoupon(const std::string& id, const std::string& code,
 }
 
 // A service holding `Coupons` that answers as the real one does: the list
-// (with the details when asked), a coupon by id, and "OK" to changes, which
-// it records but does not apply.
+// (with the details when asked), a coupon by id, and "OK" to changes. Adds
+// are kept (with the use count they bring, unless `IgnoresUses`, as an older
+// service would); edits and deletes are only recorded.
 struct TShop {
     std::vector<TShopRecord> Coupons;
-    std::string operator()(const TCouponRequest& r) const {
+    bool IgnoresUses = false;
+    std::string operator()(const TCouponRequest& r) {
         const bool details = r.Field("details") == "1";
         auto shown = [&](TShopRecord c) {
             if (!details)
@@ -323,9 +325,24 @@ struct TShop {
         }
         if (action == "8")
             return "DON'T EXIST RECORD";
+        if (action == "2") {
+            const std::string uses = r.Field("coupuses");
+            Coupons.push_back(ShopCoupon(std::to_string(100 + Coupons.size()), r.Field("coupcode"),
+                                         "1", IgnoresUses || uses == "<none>" ? "0" : uses));
+        }
         return "OK";
     }
 };
+
+// The requests of `service` with `action`.
+std::vector<TCouponRequest> RequestsOf(const TCouponServiceScript& service,
+                                       const std::string& action) {
+    std::vector<TCouponRequest> out;
+    for (const auto& r : service.Requests())
+        if (r.Action() == action)
+            out.push_back(r);
+    return out;
+}
 
 // The field of the last request with `action`, or "<no request>".
 std::string LastField(const TCouponServiceScript& service, const std::string& action,
@@ -423,7 +440,7 @@ TEST(CliTest, CommandLinesAreRefusedOrCarriedOutWithTheRightStatus) {
         {{"delete", "all", "3"}, 2, "\"all\" stands alone", "", {}},
         {{"delete", "all", "--yes"},
          0,
-         "Deleted every coupon (4).",
+         "Deleted every coupon (6).", // the four, and the two added above
          "4",
          {{"coupdeleteids", "all"}}},
     };
@@ -557,7 +574,8 @@ TEST(CliTest, ImportTakesSpreadsheetFilesAndRestoresUseCounts) {
     EXPECT_EQ(r.Out.substr(0, r.Out.find("line 4")), "line 2: added W1\nline 3: added W2\n");
     EXPECT_NE(r.Out.find("line 4: refused W3: The expiry type must be"), std::string::npos);
     EXPECT_NE(r.Out.find("line 5: refused W4: The use count must be"), std::string::npos);
-    const auto requests = service.Requests();
+    EXPECT_EQ(r.Out.find("did not keep"), std::string::npos) << r.Out;
+    const auto requests = RequestsOf(service, "2");
     ASSERT_EQ(requests.size(), 2u);
     const std::pair<std::string, std::string> first[] = {
         {"coupcode", "W1"},   {"coupname", "=SUM(1)"}, {"coupexpirtype", "1"},
@@ -597,7 +615,7 @@ TEST(CliTest, ExportThenImportGivesBackEveryValue) {
     TCouponServiceScript into(TShop{});
     const TRun imported = Cli({"--site", into.SiteURL(), "import", "-"}, exported.Out);
     ASSERT_EQ(imported.Status, 0) << imported.Out << imported.Err;
-    const auto requests = into.Requests();
+    const auto requests = RequestsOf(into, "2");
     ASSERT_EQ(requests.size(), coupons.size());
     const char* fields[] = {"coupcode",       "coupname",       "coupexpired",
                             "coupexpirtype",  "coupexpirdays",  "coupexpirdate",
@@ -606,6 +624,36 @@ TEST(CliTest, ExportThenImportGivesBackEveryValue) {
         for (std::size_t f = 0; f < std::size(fields); ++f)
             EXPECT_EQ(requests[i].Field(fields[f]), coupons[i][f + 1]) << i << fields[f];
         EXPECT_EQ(requests[i].Field("coupuses"), coupons[i][10]) << i;
+    }
+}
+
+// A service that takes the coupons but not their use counts (older than
+// this program) would make used coupons usable again: import says so.
+TEST(CliTest, ImportSaysWhenTheServiceDidNotKeepTheUseCounts) {
+    const std::string file = "code,name,uses\r\nU1,n,3\r\nU2,n,0\r\nU3,n,\r\nU4,n,1\r\n";
+    const struct {
+        bool IgnoresUses;
+        int Status;
+        std::vector<std::string> Said, NotSaid;
+    } cases[] = {
+        {false, 0, {"4 added, 0 refused."}, {"did not keep"}},
+        {true,
+         1,
+         {"line 2: the service did not keep the use count of U1 (3, now 0).",
+          "line 5: the service did not keep the use count of U4 (1, now 0).",
+          "2 use count(s) were not restored"},
+         {"of U2", "of U3"}},
+    };
+    for (const auto& c : cases) {
+        TShop shop;
+        shop.IgnoresUses = c.IgnoresUses;
+        TCouponServiceScript service(shop);
+        const TRun r = Cli({"--site", service.SiteURL(), "import", "-"}, file);
+        EXPECT_EQ(r.Status, c.Status) << r.Out << r.Err;
+        for (const auto& said : c.Said)
+            EXPECT_NE((r.Out + r.Err).find(said), std::string::npos) << said << r.Out << r.Err;
+        for (const auto& notSaid : c.NotSaid)
+            EXPECT_EQ((r.Out + r.Err).find(notSaid), std::string::npos) << notSaid << r.Out;
     }
 }
 
