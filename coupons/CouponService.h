@@ -35,7 +35,7 @@ inline constexpr const char* kRefusedCredentials =
 class TCouponService {
 public:
     using TTextSource = std::function<std::string()>;
-    // Receives a list reply that contains "OK"; an exception it throws makes
+    // Receives a list reply that ends with its end marker; an exception it throws makes
     // the operation fail (the rows it added before stay with the caller).
     using TReplyReader = std::function<void(const std::string& reply)>;
 
