@@ -8,6 +8,11 @@
 
 namespace quillory {
 
+namespace {
+// The socket error number a connect that ran out of time stands for.
+constexpr int kSocketTimedOut = 10060;
+} // namespace
+
 bool ReplyContainsOK(const std::string& reply) {
     return reply.find(kReplyOK) != std::string::npos;
 }
@@ -24,6 +29,9 @@ const std::string* TCouponService::Exchange(const std::string& action, const TFi
                                             const TReplyReader& reader) {
     FLastError.clear();
     FLastRefusal.clear();
+    FLastServerText.clear();
+    FLastSocketError = 0;
+    FLastReplyCode = 0;
     FHTTP.SetReadTimeout(ReadTimeout);
     TMultiPartFormDataStream form;
     form.AddField("action", action);
@@ -33,16 +41,27 @@ const std::string* TCouponService::Exchange(const std::string& action, const TFi
     const std::string url = ServiceURL();
     try {
         std::string reply = FHTTP.PostForm(url, form);
-        if (reader && ReplyContainsOK(reply))
+        if (reader && HasListEnd(reply))
             reader(reply);
         FLastReply = std::move(reply); // a list reply can be large: no copy
         return &FLastReply;
     } catch (const EHTTPProtocolException& e) {
         FLastError = e.what();
+        FLastServerText = TrimText(e.ReplyBody);
+        FLastReplyCode = e.ReplyCode;
         if (e.ReplyCode == 401)
             FLastRefusal = kRefusedCredentials;
         else if (e.ReplyCode == 403)
             FLastRefusal = TrimText(e.ReplyBody);
+    } catch (const EConnectException& e) {
+        FLastError = e.what();
+        FLastSocketError = e.LastError;
+    } catch (const ESocketError& e) {
+        FLastError = e.what();
+        FLastSocketError = e.LastError;
+    } catch (const EConnectTimeout& e) {
+        FLastError = e.what();
+        FLastSocketError = kSocketTimedOut;
     } catch (const std::exception& e) {
         FLastError = e.what();
     } catch (...) {
@@ -98,12 +117,13 @@ int TCouponService::AddCoupon(const std::string& id, const std::string& code,
                               const std::string& name, const std::string& expired,
                               const std::string& expiryType, const std::string& days,
                               const std::string& expiryDate, const std::string& orderPage,
-                              const std::string& comments, const std::string& createDate) {
-    return CouponResult(ReplyOr("2",
-                                CouponFields(id, code, name, expired, expiryType, days, expiryDate,
-                                             orderPage, comments, createDate),
-                                kReplyFailed),
-                        kReplyExistRecord);
+                              const std::string& comments, const std::string& createDate,
+                              const std::string& uses) {
+    TFields fields = CouponFields(id, code, name, expired, expiryType, days, expiryDate, orderPage,
+                                  comments, createDate);
+    if (!uses.empty())
+        fields.emplace_back("coupuses", uses);
+    return CouponResult(ReplyOr("2", fields, kReplyFailed), kReplyExistRecord);
 }
 
 int TCouponService::EditCoupon(const std::string& id, const std::string& code,
@@ -122,10 +142,19 @@ bool TCouponService::DeleteCoupons(const std::string& ids) {
     return ReplyOr("4", {{"coupdeleteids", ids}}, kReplyFailed) == kReplyOK;
 }
 
-bool TCouponService::ReadList(const std::string& action, const TReplyReader& reader) {
+bool TCouponService::ReadList(const std::string& action, const TReplyReader& reader,
+                              const TFields& fields) {
     try {
-        auto reply = Exchange(action, {}, reader);
-        return reply && ReplyContainsOK(*reply);
+        auto reply = Exchange(action, fields, reader);
+        if (!reply)
+            return false;
+        if (HasListEnd(*reply))
+            return true;
+        // A list cut short (or an error page sent as 200) would otherwise
+        // read as a complete list with fewer rows. The reply stays for the
+        // caller's message.
+        FLastError = kListEndMissing;
+        return false;
     } catch (const std::exception& e) {
         FLastError = e.what();
     }
@@ -133,7 +162,9 @@ bool TCouponService::ReadList(const std::string& action, const TReplyReader& rea
     return false;
 }
 
-bool TCouponService::RefreshCoupons(const TReplyReader& reader) {
+bool TCouponService::RefreshCoupons(const TReplyReader& reader, bool details) {
+    if (details)
+        return ReadList("5", reader, {{"details", "1"}});
     return ReadList("5", reader);
 }
 
@@ -156,11 +187,20 @@ bool TCouponService::GetCoupon(const std::string& id, std::string& record) {
         FLastReply = kReplyFailed;
         return false;
     }
-    const std::string text = RemoveListEnds(*reply);
-    record = text;
-    if (text == kReplyOK)
+    // "DON'T EXIST RECORD" and the like: no such coupon. A reply that
+    // begins as a record does but lacks its end was cut short.
+    const bool startsRecord = !reply->empty() && reply->front() == '"';
+    if (!ReplyContainsOK(*reply) && !startsRecord)
         return false;
-    return ReplyContainsOK(*reply);
+    if (!HasListEnd(*reply)) {
+        FLastError = kListEndMissing;
+        return false;
+    }
+    std::string text = RemoveListEnds(*reply);
+    record = text;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text != kReplyOK;
 }
 
 std::optional<std::string> GenerateCouponCode(TCouponService& service, int maxAttempts,

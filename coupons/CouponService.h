@@ -35,7 +35,7 @@ inline constexpr const char* kRefusedCredentials =
 class TCouponService {
 public:
     using TTextSource = std::function<std::string()>;
-    // Receives a list reply that contains "OK"; an exception it throws makes
+    // Receives a list reply that ends with its end marker; an exception it throws makes
     // the operation fail (the rows it added before stay with the caller).
     using TReplyReader = std::function<void(const std::string& reply)>;
 
@@ -48,11 +48,13 @@ public:
     // Action 1: true if the reply is exactly "OK".
     bool CheckService();
     // Action 2: 1 reply "OK", 2 reply "EXIST RECORD", 0 anything else.
+    // `uses`, when not empty, goes out as "coupuses": the new coupon's use
+    // count, which a restored backup carries (the editor never sends it).
     int AddCoupon(const std::string& id, const std::string& code, const std::string& name,
                   const std::string& expired, const std::string& expiryType,
                   const std::string& days, const std::string& expiryDate,
                   const std::string& orderPage, const std::string& comments,
-                  const std::string& createDate);
+                  const std::string& createDate, const std::string& uses = {});
     // Action 3: 1 reply "OK", 2 reply "DON'T EXIST RECORD", 0 anything else.
     int EditCoupon(const std::string& id, const std::string& code, const std::string& name,
                    const std::string& expired, const std::string& expiryType,
@@ -62,16 +64,23 @@ public:
     // Action 4: ids joined by "," without spaces, or "all". True if the
     // reply is exactly "OK".
     bool DeleteCoupons(const std::string& ids);
-    // Action 5: true if the reply contains "OK" and `reader` accepted it.
-    bool RefreshCoupons(const TReplyReader& reader);
+    // Action 5: true if the reply ends with its end marker and `reader`
+    // accepted it. A reply without the marker (cut short, or no list at all)
+    // never reaches `reader`: LastError() then says why. With `details` the
+    // request carries "details" = "1", and the server appends each coupon's
+    // use count and status to its record (see CouponRecordFromFields).
+    bool RefreshCoupons(const TReplyReader& reader, bool details = false);
     // Action 6: the same rule, for the redemption records.
     bool LoadStatistics(const TReplyReader& reader);
     // Action 8: true only if the reply is exactly "EXIST RECORD"; a failed
     // exchange counts as "does not exist".
     bool CouponCodeExists(const std::string& code);
-    // Action 9: true if the coupon's record came back; `record` is then the
-    // reply with every "^OK" removed. After a failed exchange `record` keeps
-    // what the caller put in it.
+    // Action 9: true if the coupon's record came back whole; `record` is then
+    // the reply with every "^OK" removed. A reply without "OK" means there is
+    // no such coupon (false, LastError() empty); one holding "OK", or
+    // beginning as a record does, but not ending with the end marker was cut
+    // short (false, LastError() set).
+    // After a failed exchange `record` keeps what the caller put in it.
     bool GetCoupon(const std::string& id, std::string& record);
 
     // The URL of the next request.
@@ -84,6 +93,15 @@ public:
     // the status 401 (then kRefusedCredentials) or 403 (then the server's
     // reply text, trimmed, which tells the seller what to set up).
     const std::string& LastRefusal() const { return FLastRefusal; }
+    // The body of the last error reply (any status from 400 on), trimmed:
+    // the server's own reason, such as "ERROR: cannot connect to the
+    // database". Empty when there was none.
+    const std::string& LastServerText() const { return FLastServerText; }
+    // The status of the last error reply (400, 500, ...), or 0.
+    int LastReplyCode() const { return FLastReplyCode; }
+    // The socket error number of the last failed connection (10061 refused,
+    // 10060 timed out, 11001 unknown host, ...), or 0.
+    int LastSocketError() const { return FLastSocketError; }
     // True while a request of this client is in flight: a second command
     // should return at once instead of starting one.
     bool Busy() const { return FHTTP.Busy(); }
@@ -95,12 +113,14 @@ private:
     using TFields = std::vector<std::pair<std::string, std::string>>;
     // Posts the form (action, fields, then an empty "end") and returns the
     // reply (kept as LastReply()), or nullptr when the exchange failed.
-    // `reader` runs inside the same guard when the reply contains "OK".
+    // `reader` runs inside the same guard when the reply ends with the list's
+    // end marker.
     const std::string* Exchange(const std::string& action, const TFields& fields,
                                 const TReplyReader& reader = {});
     std::string ReplyOr(const std::string& action, const TFields& fields,
                         const std::string& substitute);
-    bool ReadList(const std::string& action, const TReplyReader& reader);
+    bool ReadList(const std::string& action, const TReplyReader& reader,
+                  const TFields& fields = {});
     static int CouponResult(const std::string& reply, const char* secondToken);
     static TFields CouponFields(const std::string& id, const std::string& code,
                                 const std::string& name, const std::string& expired,
@@ -114,6 +134,9 @@ private:
     std::string FLastReply;
     std::string FLastError;
     std::string FLastRefusal;
+    std::string FLastServerText;
+    int FLastSocketError = 0;
+    int FLastReplyCode = 0;
 };
 
 // True if `reply` contains the capital pair "OK" anywhere.

@@ -1,5 +1,6 @@
 #include "coupons/FCoupon.h"
 
+#include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
 #include "coupons/OrderPage.h"
 #include "coupons/RequestGuard.h"
@@ -167,6 +168,7 @@ bool TfrmCoupon::EditMode() const {
 void TfrmCoupon::LoadCoupon(const TCouponRecord& coupon) {
     setWindowTitle(QLatin1String(kEditCaption));
     FCouponID = coupon.Id;
+    FLoadedCode = TrimCouponCode(coupon.Code);
     ui->edtCouponCode->setText(QString::fromLocal8Bit(coupon.Code));
     ui->edtCouponName->setText(QString::fromLocal8Bit(coupon.Name));
     ui->chkEpired->setChecked(coupon.Expired == "1");
@@ -191,7 +193,7 @@ void TfrmCoupon::LoadCoupon(const TCouponRecord& coupon) {
 TfrmCoupon::TRequestValues TfrmCoupon::RequestValues() const {
     TRequestValues v;
     v.Id = EditMode() ? FCouponID : std::string();
-    v.Code = Text(ui->edtCouponCode);
+    v.Code = TrimCouponCode(Text(ui->edtCouponCode));
     v.Name = Text(ui->edtCouponName);
     v.Expired = ui->chkEpired->isChecked() ? "1" : "0";
     v.ExpiryType = ui->rbtOneUse->isChecked()   ? "1"
@@ -225,8 +227,15 @@ void TfrmCoupon::btnOkClick() {
         return;
     if (ui->edtCouponName->text().isEmpty())
         return Warn(kMsgProvideName);
-    if (ui->edtCouponCode->text().isEmpty())
+    // A code is stored without the blanks around it (customers type it
+    // without them); one that is only blanks counts as empty.
+    const std::string code = TrimCouponCode(Text(ui->edtCouponCode));
+    if (code.empty())
         return Warn(kMsgProvideCode);
+    if (CouponCodeHasBlank(code) && !(EditMode() && code == FLoadedCode))
+        return Warn(kCodeBlankRefused);
+    if (code != Text(ui->edtCouponCode))
+        ui->edtCouponCode->setText(QString::fromLocal8Bit(code));
     const TRequestValues v = RequestValues();
     // What the coupon list cannot carry back is refused before anything is sent.
     const std::pair<const std::string*, const char*> checked[] = {

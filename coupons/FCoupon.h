@@ -104,6 +104,9 @@ private:
     TSkinMessage& FMessages;
     TFailureView FShowFailure;
     std::string FCouponID;
+    // The code the edited coupon had: a code stored before blanks inside one
+    // were refused may be kept as it is.
+    std::string FLoadedCode;
     bool FCentred = false;
 };
 

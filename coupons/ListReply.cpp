@@ -37,6 +37,15 @@ std::string RemoveListEnds(std::string_view reply) {
     return out;
 }
 
+bool HasListEnd(std::string_view reply) {
+    while (!reply.empty() && (reply.back() == '\r' || reply.back() == '\n'))
+        reply.remove_suffix(1);
+    if (reply == "OK")
+        return true;
+    return reply.size() >= kListEnd.size() &&
+           reply.substr(reply.size() - kListEnd.size()) == kListEnd;
+}
+
 TListRecord SplitListRecord(std::string_view record) {
     TListRecord fields;
     if (record.empty())

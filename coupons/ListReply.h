@@ -105,6 +105,16 @@ private:
 // The reply with every "^OK" removed.
 std::string RemoveListEnds(std::string_view reply);
 
+// Whether the list is whole: its end marker "OK" stands at the very end (line
+// breaks after it aside), either alone (the empty list) or right after the
+// "^" of the last record. A reply cut short anywhere lacks it, since no value
+// can hold a "^".
+bool HasListEnd(std::string_view reply);
+
+// Why a list reply without its end marker is refused.
+inline constexpr const char* kListEndMissing =
+    "The reply ends without its end marker \"OK\": it was cut short or is not a list.";
+
 // Splits one record's text into its fields (no "^" handling).
 TListRecord SplitListRecord(std::string_view record);
 

@@ -37,7 +37,9 @@ bool IsAllowedOrderPage(const std::string& address) {
             return !rest.empty() && rest[0] != '/' && rest[0] != '?' && rest[0] != '#';
         }
     }
-    return false;
+    // A relative path: a ":" before the first "/" would make it a scheme
+    // ("javascript:", "mailto:", "http:x"), so none may stand there.
+    return address.substr(0, address.find('/')).find(':') == std::string::npos;
 }
 
 } // namespace quillory

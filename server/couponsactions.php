@@ -643,13 +643,21 @@ function actionAdd(PDO $db): never
     $f = couponFields();
     $created = parseYmd(field('coupcreatedate'));
     $createdate = ($created ?? new DateTimeImmutable('today'))->format('Y-n-j');
+    // A coupon restored from a backup brings its use count, so a one time use
+    // coupon that was redeemed stays used. The manager's window never sends it.
+    $uses = field('coupuses');
+    if ($uses === '') {
+        $uses = '0';
+    } elseif (!isDecimal($uses) || strlen($uses) > 9) {
+        fail('coupuses must be a whole number from 0 to 999999999', 400);
+    }
     $stmt = $db->prepare('INSERT INTO coupons (code, code_key, name, expired, expirtype,
         expirdays, expirdate, orderurl, comments, createdate, uses)
-        VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)');
+        VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)');
     try {
         $stmt->execute([$f['code'], codeKey($f['code']), $f['name'], $f['expired'],
             $f['expirtype'], $f['expirdays'], $f['expirdate'], $f['orderurl'],
-            $f['comments'], $createdate]);
+            $f['comments'], $createdate, (int)$uses]);
     } catch (PDOException $e) {
         if (isDuplicate($e)) {
             reply('EXIST RECORD');
@@ -708,9 +716,28 @@ function actionDelete(PDO $db): never
 
 function actionList(PDO $db): never
 {
+    // With "details" = "1" each record ends with two more fields: the use
+    // count and the status ("active", "used up" or "expired"), judged by the
+    // server's own date with the rule redemption applies.
+    $details = field('details') === '1';
+    $today = new DateTimeImmutable('today');
     startReply(200);
-    $stmt = $db->query('SELECT ' . COUPON_COLUMNS . ' FROM coupons ORDER BY id');
-    while (($row = $stmt->fetch()) !== false) {
+    $stmt = $db->query('SELECT ' . COUPON_COLUMNS . ', uses FROM coupons ORDER BY id');
+    while (($row = $stmt->fetch(PDO::FETCH_ASSOC)) !== false) {
+        $uses = (string)$row['uses'];
+        unset($row['uses']);
+        if ($details) {
+            $row = array_map('strval', $row);
+            if ($row['expirtype'] === '1' && $uses !== '0') {
+                $status = 'used up';
+            } elseif (!isCurrent($row, $today)) {
+                $status = 'expired';
+            } else {
+                $status = 'active';
+            }
+            $row['uses'] = $uses;
+            $row['status'] = $status;
+        }
         writeRecord($row);
     }
     echo LIST_END;

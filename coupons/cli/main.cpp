@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <malloc.h>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     // One short run that handles one large reply: buffers of up to 32 MiB
@@ -14,7 +15,9 @@ int main(int argc, char** argv) {
     // C stdio piece by piece.
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
-    const int status = quillory::RunCli(args, std::cin, std::cout, std::cerr);
+    // Confirmations are asked only of a person at a terminal.
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    const int status = quillory::RunCli(args, std::cin, std::cout, std::cerr, terminal);
     std::cout.flush();
     return status;
 }

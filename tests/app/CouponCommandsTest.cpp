@@ -212,6 +212,11 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndSayWhyARefusalDoesNotStick) {
             return "<html>Server error</html>";
         case 206: // the third record has three fields
             return ListReplyOf({kFour[0], kFour[1], {"13", "CCC", "Third"}, kFour[3]});
+        case 207: { // cut short inside a record whose code holds "OK"
+            const std::string whole =
+                ListReplyOf({kFour[0], kFour[1], Coupon("13", "OKAY", "Third")});
+            return whole.substr(0, whole.find("OKAY") + 4);
+        }
         default:
             return shop(r);
         }
@@ -228,6 +233,8 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndSayWhyARefusalDoesNotStick) {
          "The coupon service is locked. Set $adminuser and $adminhash in coupsettings.php,\n"
          "then upload it again beside couponsactions.php."},
         {500, "SkinButton8", kAddTrouble},
+        // A list without its end marker is refused whole: no row changes.
+        {207, "SkinButton8", kAddTrouble},
         {500, "SkinButton3",
          "There is a trouble deleting coupons, please check your settings and your internet "
          "connection."},
@@ -280,7 +287,7 @@ TEST_F(CouponCommandsTest, ControlNAddsTheTenValuesInOrderAndReloads) {
     EXPECT_EQ(std::vector(fields.begin() + 1, fields.end() - 1),
               (std::vector<std::pair<std::string, std::string>>{
                   {"coupid", ""},
-                  {"coupcode", " SPRING "},
+                  {"coupcode", "SPRING"},
                   {"coupname", "Spring, sale"},
                   {"coupexpired", "1"},
                   {"coupexpirtype", "2"},
@@ -325,21 +332,25 @@ TEST_F(CouponCommandsTest, EditOfAnUnreadableRecordShowsAnErrorAndNoEditor) {
 // unchanged: commas, quotes and line breaks, and the expiry date whatever the
 // user's date format and the server's way of writing it.
 TEST_F(CouponCommandsTest, EditRoundTripsTheRecordUnderEveryDateOrder) {
+    // A stored code goes back without the blanks around it; one stored with
+    // a blank inside (before those were refused) is kept as it is.
     const struct {
         const char* format;
         const char* stored;
         const char* sent;
-    } cases[] = {{"M/d/yyyy", "2008-6-30", "2008-6-30"},
-                 {"dd/MM/yyyy", "2008-6-30", "2008-6-30"},
-                 {"d.M.yyyy", "2008-06-03", "2008-6-3"},
-                 {"MM/dd/yyyy", "2008-12-05", "2008-12-5"}};
+        const char* code;
+        const char* codeSent;
+    } cases[] = {{"M/d/yyyy", "2008-6-30", "2008-6-30", "CODE7", "CODE7"},
+                 {"dd/MM/yyyy", "2008-6-30", "2008-6-30", " CODE7\t", "CODE7"},
+                 {"d.M.yyyy", "2008-06-03", "2008-6-3", "OLD CODE", "OLD CODE"},
+                 {"MM/dd/yyyy", "2008-12-05", "2008-12-5", " OLD CODE ", "OLD CODE"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
         TFormatSettings fs = TFormatSettings::EnglishUS();
         fs.ShortDateFormat = c.format;
         fs.DateSeparator = std::string(c.format).find('.') != std::string::npos ? '.' : '/';
         SetDefaultFormatSettings(fs);
-        TRecord record = {"7",       "CODE7",      "Name, with comma",
+        TRecord record = {"7",       c.code,       "Name, with comma",
                           "1",       "3",          "12",
                           c.stored,  "/order.php", "one, two\r\nthree \"quoted\"",
                           "2008-1-1"};
@@ -363,6 +374,7 @@ TEST_F(CouponCommandsTest, EditRoundTripsTheRecordUnderEveryDateOrder) {
         Click("SkinButton6");
         ASSERT_EQ(service.Actions(), (std::vector<std::string>{"9", "3", "5"}));
         EXPECT_EQ(service.Requests()[0].Field("coupid"), "7");
+        record[1] = c.codeSent;
         record[6] = c.sent;
         record[9] = FormatDateYMD(Today());
         const auto fields = service.Requests()[1].Fields;
@@ -397,6 +409,10 @@ TEST_F(CouponCommandsTest, AddEditorGeneratesAFreeCodeAndKeepsItsEntriesOnRefusa
         {"Name", "C1", "javascript:alert(1)", "", kOrderPageRefused},
         {"", "C1", "", "", kMsgProvideName},
         {"Name", "", "", "", kMsgProvideCode},
+        // Codes lose the blanks around them: only blanks is no code, and a
+        // blank inside is refused.
+        {"Name", " \t ", "", "", kMsgProvideCode},
+        {"Name", " C 1 ", "", "", kCodeBlankRefused},
         {"Name", "TAKEN", "", "", kMsgCodeExists},
         {"Name", "TAKEN", "", "", kMsgAddTrouble},
     };

@@ -2,14 +2,20 @@
 // shows of hostile values, standard input and output as files, the checks
 // of the site address, and the messages that must never hold a password.
 #include "coupons/cli/Cli.h"
+#include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
+#include "coupons/Csv.h"
 #include "coupons/OrderPage.h"
 #include "coupons/cli/TerminalText.h"
+#include "platform/FileSystem.h"
+#include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace quillory;
 using quillory::testsupport::TLoopbackServer;
@@ -40,11 +46,12 @@ struct TRun {
     std::string Out, Err;
 };
 
-TRun Cli(const std::vector<std::string>& args, const std::string& input = "") {
+TRun Cli(const std::vector<std::string>& args, const std::string& input = "",
+         bool terminal = false) {
     std::istringstream in(input);
     std::ostringstream out, err;
     TRun run;
-    run.Status = RunCli(args, in, out, err);
+    run.Status = RunCli(args, in, out, err, terminal);
     run.Out = out.str();
     run.Err = err.str();
     return run;
@@ -124,8 +131,8 @@ TEST(CliTest, HostileValuesAreShownEscapedOnOneLine) {
 
     r = Cli({"--site", site, "stats", "--no-header"});
     EXPECT_EQ(r.Out, "C\\x1b[1m\t2026-01-02 03:04:05\t127.0.0.1\n");
-    r = Cli({"--site", site, "delete", "all"});
-    ExpectError(r, 1, "the server replied \"Fatal\\x1b[2J error\"");
+    r = Cli({"--site", site, "delete", "all", "--yes"});
+    ExpectError(r, 1, "The server replied \"Fatal\\x1b[2J error\"");
     EXPECT_EQ(r.Err.find('\x1b'), std::string::npos);
 
     EXPECT_EQ(Cli({"--site", site, "check", "--no-header"}).Status, 2);
@@ -133,14 +140,14 @@ TEST(CliTest, HostileValuesAreShownEscapedOnOneLine) {
 
 TEST(CliTest, ExportToStandardOutputKeepsEveryByteAndImportReadsStandardInput) {
     const std::string record = Record({"3", "RAW", "tab\there \x1b[0m", "1", "3", "1", "2030-02-03",
-                                       "https://shop.example/o", "", "2026-1-1"});
+                                       "https://shop.example/o", "", "2026-1-1", "1", "used up"});
     TScriptedServer server(TScriptedServer::OnePerConnection(
         {Reply(record + "OK"), Reply("OK"), Reply("EXIST RECORD")}));
     TRun r = Cli({"--site", SiteOf(server), "export", "-"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "id,code,name,expired,expiry_type,days,expiry_date,order_page,comments,"
-                     "create_date\r\n3,RAW,tab\there \x1b[0m,1,3,1,2030-02-03,"
-                     "https://shop.example/o,,2026-1-1\r\n");
+                     "create_date,uses\r\n3,RAW,tab\there \x1b[0m,1,3,1,2030-02-03,"
+                     "https://shop.example/o,,2026-1-1,1\r\n");
     EXPECT_EQ(r.Err, "Exported 1 coupon(s).\n");
 
     r = Cli({"--site", SiteOf(server), "import", "-"},
@@ -198,8 +205,10 @@ TEST(CliTest, ThePasswordInTheSiteAddressNeverAppears) {
     std::vector<TRun> runs = {
         Cli({"--site", site, "check"}),
         Cli({"--site", site, "list"}),
-        Cli({"--site", site, "delete", "all"}),
+        Cli({"--site", site, "delete", "all", "--yes"}),
         Cli({"--site", site, "stats"}),
+        // Without its scheme: the hint repeats the address, not the password.
+        Cli({"--site", "ann:" + password + "@shop.example/coupons", "list"}),
         Cli({"--site", site + "couponsactions.php", "list"}),
         Cli({"--site", "http://ann:" + password + closed, "list"}),
         Cli({"--site", "http://ann:" + encoded + closed + "/x/couponsactions.php", "list"}),
@@ -253,7 +262,7 @@ TEST(CliTest, RefusalsSayWhatToDo) {
     const std::string closed = "127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
     const std::pair<TRun, std::string> cases[] = {
         {Cli({"--site", site, "list"}), kRefusedCredentials},
-        {Cli({"--site", site, "delete", "all"}), setUp},
+        {Cli({"--site", site, "delete", "all", "--yes"}), setUp},
         {Cli({"--site", "http://" + closed + "/dir", "list"}),
          "Cannot connect to " + closed + ": connection refused"},
     };
@@ -272,6 +281,380 @@ TEST(CliTest, ListKeepsTheRowsBeforeARecordThatCannotBeRead) {
     EXPECT_EQ(r.Out, "ID\tCode\tName\tExpired\tExpiry\tOrder page\n1\tA\tFirst\tFalse\tone time "
                      "use\t/o\n");
     ExpectError(r, 1, "Cannot load the coupon list");
+}
+
+using quillory::testsupport::ListReplyOf;
+using quillory::testsupport::TCouponRequest;
+using quillory::testsupport::TCouponServiceScript;
+using TShopRecord = std::vector<std::string>;
+
+// A coupon as the service lists it with details: ten fields, use count, status.
+TShopRecord ShopCoupon(const std::string& id, const std::string& code,
+                       const std::string& type = "1", const std::string& uses = "0") {
+    return {id,   code,       "Coupon " + id, "0",
+            type, "1",        "2030-1-1",     "/o",
+            "",   "2026-1-1", uses,           uses == "0" ? "active" : "used up"};
+}
+
+// A service holding `Coupons` that answers as the real one does: the list
+// (with the details when asked), a coupon by id, and "OK" to changes. Adds
+// are kept (with the use count they bring, unless `IgnoresUses`, as an older
+// service would); edits and deletes are only recorded.
+struct TShop {
+    std::vector<TShopRecord> Coupons;
+    bool IgnoresUses = false;
+    std::string operator()(const TCouponRequest& r) {
+        const bool details = r.Field("details") == "1";
+        auto shown = [&](TShopRecord c) {
+            if (!details)
+                c.resize(10);
+            return c;
+        };
+        const std::string action = r.Action();
+        if (action == "5") {
+            std::vector<TShopRecord> all;
+            for (const auto& c : Coupons)
+                all.push_back(shown(c));
+            return ListReplyOf(all);
+        }
+        if (action == "9") {
+            for (const auto& c : Coupons)
+                if (c[0] == r.Field("coupid"))
+                    return ListReplyOf({shown(c)});
+            return "OK";
+        }
+        if (action == "8")
+            return "DON'T EXIST RECORD";
+        if (action == "2") {
+            const std::string uses = r.Field("coupuses");
+            Coupons.push_back(ShopCoupon(std::to_string(100 + Coupons.size()), r.Field("coupcode"),
+                                         "1", IgnoresUses || uses == "<none>" ? "0" : uses));
+        }
+        return "OK";
+    }
+};
+
+// The requests of `service` with `action`.
+std::vector<TCouponRequest> RequestsOf(const TCouponServiceScript& service,
+                                       const std::string& action) {
+    std::vector<TCouponRequest> out;
+    for (const auto& r : service.Requests())
+        if (r.Action() == action)
+            out.push_back(r);
+    return out;
+}
+
+// The field of the last request with `action`, or "<no request>".
+std::string LastField(const TCouponServiceScript& service, const std::string& action,
+                      const std::string& field) {
+    const auto requests = service.Requests();
+    for (auto it = requests.rbegin(); it != requests.rend(); ++it)
+        if (it->Action() == action)
+            return it->Field(field);
+    return "<no request>";
+}
+
+// What each command line does to a shop of four coupons: refusals with their
+// exit status and message, and the values that go out when it is carried out.
+TEST(CliTest, CommandLinesAreRefusedOrCarriedOutWithTheRightStatus) {
+    TCouponServiceScript service(TShop{{ShopCoupon("3", "SAVE10"), ShopCoupon("7", "2024"),
+                                        ShopCoupon("9", " OLD "), ShopCoupon("11", "OLD CODE")}});
+    const std::string site = service.SiteURL();
+    using TSent = std::vector<std::pair<std::string, std::string>>; // field, value
+    const struct {
+        std::vector<std::string> Args;
+        int Status;
+        std::string Said;   // in the messages or the output
+        std::string Action; // the change sent, or "" for none
+        TSent Sent;
+    } cases[] = {
+        // Expiry options that contradict each other.
+        {{"add", "--name", "n", "--type", "once", "--days", "3"},
+         2,
+         "--days belongs to --type days, not --type one-time.",
+         "",
+         {}},
+        {{"add", "--name", "n", "--days", "3", "--date", "2030-1-1"},
+         2,
+         "--days and --date exclude each other",
+         "",
+         {}},
+        {{"edit", "3", "--type", "none", "--date", "2030-1-1"},
+         2,
+         "--date belongs to --type date, not --type none.",
+         "",
+         {}},
+        {{"add", "--name", "n", "--type", "weekly"}, 2, "--type must be one-time, days", "", {}},
+        {{"list", "--yes"}, 2, "--yes belongs to \"delete\" only.", "", {}},
+        // Without --type, --days and --date say which expiry they mean.
+        {{"add", "--code", " NEW1\t", "--name", "n", "--days", "5"},
+         0,
+         "Added coupon NEW1.",
+         "2",
+         {{"coupcode", "NEW1"}, {"coupexpirtype", "2"}, {"coupexpirdays", "5"}}},
+        {{"add", "--code", "NEW2", "--name", "n", "--date", "2030-02-03", "--type", "date"},
+         0,
+         "Added coupon NEW2.",
+         "2",
+         {{"coupexpirtype", "3"}, {"coupexpirdate", "2030-2-3"}, {"coupuses", "<none>"}}},
+        {{"edit", "save10", "--days", "9"},
+         0,
+         "Saved coupon 3 (SAVE10).",
+         "3",
+         {{"coupid", "3"}, {"coupexpirtype", "2"}, {"coupexpirdays", "9"}}},
+        // Codes: blanks around go, blanks inside are refused (unless kept).
+        {{"add", "--code", "SA VE", "--name", "n"}, 1, kCodeBlankRefused, "", {}},
+        {{"add", "--code", "  ", "--name", "n"}, 1, "Please provide a Coupon Code.", "", {}},
+        {{"edit", "9", "--name", "Renamed"},
+         0,
+         "Saved coupon 9 (OLD).",
+         "3",
+         {{"coupcode", "OLD"}}},
+        {{"edit", "11", "--name", "Kept"},
+         0,
+         "Saved coupon 11",
+         "3",
+         {{"coupcode", "OLD CODE"}, {"coupname", "Kept"}}},
+        {{"edit", "11", "--code", "NEW CODE"}, 1, kCodeBlankRefused, "", {}},
+        // A coupon by id or by code; a missing one is named.
+        {{"get", "SAVE10"}, 0, "ID: 3\nCode: SAVE10\n", "", {}},
+        {{"get", "code:2024"}, 0, "ID: 7\n", "", {}},
+        {{"get", "old"}, 0, "ID: 9\n", "", {}},
+        {{"get", "NOPE"}, 1, "There is no coupon with the code NOPE.", "", {}},
+        {{"get", "999"},
+         1,
+         "There is no coupon with id 999 (for a code made of digits, write code:999).",
+         "",
+         {}},
+        {{"get", "code:"}, 2, "needs the code after it", "", {}},
+        {{"edit", "999", "--name", "x"}, 1, "There is no coupon with id 999", "", {}},
+        {{"delete", "999"}, 1, "No coupon has id 999; nothing was deleted.", "", {}},
+        {{"delete", "3", "NOPE", "12"}, 1, "No coupon has code NOPE, id 12;", "", {}},
+        {{"delete", "save10", "7,9,"},
+         0,
+         "Deleted coupon(s) 3,7,9.",
+         "4",
+         {{"coupdeleteids", "3,7,9"}}},
+        {{"delete", "old", "9"}, 0, "Deleted coupon(s) 9.", "4", {{"coupdeleteids", "9"}}},
+        {{"delete", "all"}, 2, "add --yes to confirm", "", {}},
+        {{"delete", "all", "3"}, 2, "\"all\" stands alone", "", {}},
+        {{"delete", "all", "--yes"},
+         0,
+         "Deleted every coupon (6).", // the four, and the two added above
+         "4",
+         {{"coupdeleteids", "all"}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--site", site};
+        args.insert(args.end(), c.Args.begin(), c.Args.end());
+        std::string label;
+        for (const auto& a : c.Args)
+            label += a + " ";
+        service.ClearRequests();
+        const TRun r = Cli(args);
+        EXPECT_EQ(r.Status, c.Status) << label << r.Err;
+        EXPECT_NE((r.Out + r.Err).find(c.Said), std::string::npos) << label << r.Out << r.Err;
+        for (const auto& request : service.Requests()) {
+            const std::string action = request.Action();
+            if (action == "2" || action == "3" || action == "4") {
+                EXPECT_EQ(action, c.Action) << label;
+            }
+        }
+        for (const auto& [field, value] : c.Sent)
+            EXPECT_EQ(LastField(service, c.Action, field), value) << label << field;
+    }
+}
+
+TEST(CliTest, DeleteAllAsksAPersonAtATerminal) {
+    TCouponServiceScript service(TShop{{ShopCoupon("3", "A"), ShopCoupon("4", "B")}});
+    const struct {
+        std::string Answer;
+        int Status;
+        bool Deleted;
+    } cases[] = {
+        {"yes\n", 0, true}, {"Y\n", 0, true}, {"no\n", 1, false}, {"\n", 1, false}, {"", 1, false}};
+    for (const auto& c : cases) {
+        service.ClearRequests();
+        const TRun r = Cli({"--site", service.SiteURL(), "delete", "all"}, c.Answer, true);
+        EXPECT_EQ(r.Status, c.Status) << c.Answer << r.Err;
+        EXPECT_NE(r.Err.find("Delete all 2 coupon(s) and every redemption record?"),
+                  std::string::npos)
+            << r.Err;
+        EXPECT_EQ(LastField(service, "4", "coupdeleteids"), c.Deleted ? "all" : "<no request>")
+            << c.Answer;
+        if (!c.Deleted) {
+            EXPECT_NE(r.Err.find("Nothing was deleted."), std::string::npos) << r.Err;
+        }
+    }
+}
+
+// A list without its end marker is no backup and no listing: every command
+// that reads one fails, and export writes nothing.
+TEST(CliTest, AListCutShortFailsListGetAndExport) {
+    const std::string whole = ListReplyOf({ShopCoupon("3", "A"), ShopCoupon("4", "B")});
+    const std::string dir = ::testing::TempDir() + "cli-cut-short";
+    std::filesystem::create_directories(dir);
+    const std::string file = dir + "/backup.csv";
+    std::filesystem::remove(file);
+    for (const std::size_t cut :
+         {whole.size() - 1, whole.size() - 2, whole.size() - 3, whole.size() / 2, std::size_t(1)}) {
+        const std::string body = whole.substr(0, cut);
+        TCouponServiceScript service([&](const TCouponRequest&) { return body; });
+        const std::string site = service.SiteURL();
+        for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
+                                                     {"export", "-"},
+                                                     {"export", file},
+                                                     {"get", "3"},
+                                                     {"get", "A"},
+                                                     {"delete", "3"}}) {
+            std::vector<std::string> line = {"--site", site};
+            line.insert(line.end(), args.begin(), args.end());
+            const TRun r = Cli(line);
+            ExpectError(r, 1, "The reply ends without its end marker \"OK\"");
+            EXPECT_EQ(r.Out.find("Exported"), std::string::npos) << r.Out;
+            EXPECT_EQ(r.Err.find("Exported"), std::string::npos) << r.Err;
+            EXPECT_EQ(r.Out.find("\tB\t"), std::string::npos) << r.Out;
+        }
+        EXPECT_FALSE(std::filesystem::exists(file)) << cut;
+        for (const auto& request : service.Requests())
+            EXPECT_NE(request.Action(), "4");
+    }
+}
+
+TEST(CliTest, FailuresShowTheServersOwnReason) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {Reply("ERROR: cannot connect to the database\n", "500 Internal Server Error"),
+         Reply("<html>\r\n<b>Not here</b>\r\n</html>", "404 Not Found"),
+         Reply("Fatal error: out of memory")}));
+    const std::string site = SiteOf(server, "ann:pw-123@");
+    const std::string url = SiteOf(server, "ann:***@") + "/couponsactions.php";
+    ExpectError(Cli({"--site", site, "list"}), 1,
+                "Cannot load the coupon list (" + url +
+                    "): HTTP/1.0 500 Internal Server Error: ERROR: cannot connect to the "
+                    "database\n");
+    ExpectError(Cli({"--site", site, "check"}), 1,
+                "HTTP/1.0 404 Not Found: <html> <b>Not here</b> </html>\n");
+    ExpectError(Cli({"--site", site, "export", "-"}), 1,
+                "The server replied \"Fatal error: out of memory\".");
+}
+
+TEST(CliTest, ImportReadsOnlyRegularFiles) {
+    const std::string dir = ::testing::TempDir() + "cli-import-files";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string fifo = dir + "/pipe.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TScriptedServer server(TScriptedServer::OnePerConnection({}));
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "is not a regular file"},
+        {"/dev/zero", "is not a regular file"},
+        {dir, "is not a regular file"},
+        {dir + "/missing.csv", "does not exist"},
+    };
+    for (const auto& [path, said] : cases) {
+        const TRun r = Cli({"--site", SiteOf(server), "import", path});
+        ExpectError(r, 1, "\"" + path + "\"");
+        ExpectError(r, 1, said);
+    }
+    EXPECT_EQ(server.ConnectionCount(), 0);
+}
+
+// A file as a spreadsheet in another language saves it: byte order mark,
+// semicolons, expiry types as words, cells guarded against formulas.
+TEST(CliTest, ImportTakesSpreadsheetFilesAndRestoresUseCounts) {
+    TCouponServiceScript service(TShop{});
+    const std::string file = "\xef\xbb\xbf"
+                             "Code;Name;Expiry_Type;Days;Expired;Uses;Order_Page\r\n"
+                             " W1 ;'=SUM(1);One-Time;1;TRUE;2;order.php\r\n"
+                             "W2;'-5 off;days;'-3;false;;\r\n"
+                             "W3;x;weekly;1;0;0;\r\n"
+                             "W4;x;date;1;0;many;\r\n";
+    const TRun r = Cli({"--site", service.SiteURL(), "import", "-"}, file);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_EQ(r.Out.substr(0, r.Out.find("line 4")), "line 2: added W1\nline 3: added W2\n");
+    EXPECT_NE(r.Out.find("line 4: refused W3: The expiry type must be"), std::string::npos);
+    EXPECT_NE(r.Out.find("line 5: refused W4: The use count must be"), std::string::npos);
+    EXPECT_EQ(r.Out.find("did not keep"), std::string::npos) << r.Out;
+    const auto requests = RequestsOf(service, "2");
+    ASSERT_EQ(requests.size(), 2u);
+    const std::pair<std::string, std::string> first[] = {
+        {"coupcode", "W1"},   {"coupname", "=SUM(1)"}, {"coupexpirtype", "1"},
+        {"coupexpired", "1"}, {"coupuses", "2"},       {"couponorderurl", "order.php"}};
+    for (const auto& [field, value] : first)
+        EXPECT_EQ(requests[0].Field(field), value) << field;
+    const std::pair<std::string, std::string> second[] = {{"coupname", "-5 off"},
+                                                          {"coupexpirtype", "2"},
+                                                          {"coupexpirdays", "-3"},
+                                                          {"coupexpired", "0"},
+                                                          {"coupuses", "<none>"}};
+    for (const auto& [field, value] : second)
+        EXPECT_EQ(requests[1].Field(field), value) << field;
+}
+
+// Export, then import into an empty service, sends back every value the
+// first one listed, byte for byte, and the use counts with them.
+TEST(CliTest, ExportThenImportGivesBackEveryValue) {
+    std::vector<TShopRecord> coupons = {
+        {"3", "=HYPERLINK(\"x\")", "+Name, with \"quotes\"", "1", "3", "0", "2030-2-3", "order.php",
+         "@comment\r\n-second line", "2026-1-1", "1", "used up"},
+        {"4", "-X", "\tTab", "0", "1", "-2", "2031-12-31", "/o?a=1", "'=kept", "2025-6-7", "0",
+         "active"},
+        {"5", "caf\xe9", "\rCR", "0", "", "7", "2030-1-1", "", "''+x", "2024-2-29", "12",
+         "expired"},
+    };
+    TCouponServiceScript from(TShop{coupons});
+    const TRun exported = Cli({"--site", from.SiteURL(), "export", "-"});
+    ASSERT_EQ(exported.Status, 0) << exported.Err;
+    EXPECT_EQ(exported.Err, "Exported 3 coupon(s).\n");
+    // No cell of the file starts a formula.
+    for (const auto& row : ParseCsvFile(exported.Out))
+        for (const auto& cell : row.Fields)
+            EXPECT_EQ(std::string("=+-@\t\r").find(cell.empty() ? 'x' : cell[0]), std::string::npos)
+                << cell;
+
+    TCouponServiceScript into(TShop{});
+    const TRun imported = Cli({"--site", into.SiteURL(), "import", "-"}, exported.Out);
+    ASSERT_EQ(imported.Status, 0) << imported.Out << imported.Err;
+    const auto requests = RequestsOf(into, "2");
+    ASSERT_EQ(requests.size(), coupons.size());
+    const char* fields[] = {"coupcode",       "coupname",       "coupexpired",
+                            "coupexpirtype",  "coupexpirdays",  "coupexpirdate",
+                            "couponorderurl", "couponcomments", "coupcreatedate"};
+    for (std::size_t i = 0; i < coupons.size(); ++i) {
+        for (std::size_t f = 0; f < std::size(fields); ++f)
+            EXPECT_EQ(requests[i].Field(fields[f]), coupons[i][f + 1]) << i << fields[f];
+        EXPECT_EQ(requests[i].Field("coupuses"), coupons[i][10]) << i;
+    }
+}
+
+// A service that takes the coupons but not their use counts (older than
+// this program) would make used coupons usable again: import says so.
+TEST(CliTest, ImportSaysWhenTheServiceDidNotKeepTheUseCounts) {
+    const std::string file = "code,name,uses\r\nU1,n,3\r\nU2,n,0\r\nU3,n,\r\nU4,n,1\r\n";
+    const struct {
+        bool IgnoresUses;
+        int Status;
+        std::vector<std::string> Said, NotSaid;
+    } cases[] = {
+        {false, 0, {"4 added, 0 refused."}, {"did not keep"}},
+        {true,
+         1,
+         {"line 2: the service did not keep the use count of U1 (3, now 0).",
+          "line 5: the service did not keep the use count of U4 (1, now 0).",
+          "2 use count(s) were not restored"},
+         {"of U2", "of U3"}},
+    };
+    for (const auto& c : cases) {
+        TShop shop;
+        shop.IgnoresUses = c.IgnoresUses;
+        TCouponServiceScript service(shop);
+        const TRun r = Cli({"--site", service.SiteURL(), "import", "-"}, file);
+        EXPECT_EQ(r.Status, c.Status) << r.Out << r.Err;
+        for (const auto& said : c.Said)
+            EXPECT_NE((r.Out + r.Err).find(said), std::string::npos) << said << r.Out << r.Err;
+        for (const auto& notSaid : c.NotSaid)
+            EXPECT_EQ((r.Out + r.Err).find(notSaid), std::string::npos) << notSaid << r.Out;
+    }
 }
 
 } // namespace

@@ -78,3 +78,61 @@ TEST(RandomCouponCodes, NPlusOneLettersFromAToY) {
     EXPECT_EQ(letters.size(), 25u);
     EXPECT_GT(codes.size(), 450u);
 }
+
+// A list asked for with details ends each record with the use count and the
+// status; records of a server that sent none keep both empty.
+TEST(CouponRecords, DetailsAreTheLastTwoFieldsWhenTheServerSentThem) {
+    const std::string base = "\"4\",\"ABC\",\"N\",\"0\",\"1\",\"1\",\"2030-1-1\",\"/o\",\"c\"";
+    const struct {
+        std::string Tail;
+        std::string CreateDate, Uses, Status;
+    } cases[] = {
+        {",\"2026-1-2\",\"3\",\"used up\"", "2026-1-2", "3", "used up"},
+        {",\"2026-1-2\",\"0\",\"active\"", "2026-1-2", "0", "active"},
+        {",\"0\",\"expired\"", "", "0", "expired"},
+        // Not details: an unknown status, a count that is no number.
+        {",\"2026-1-2\"", "2026-1-2", "", ""},
+        {",\"2026-1-2\",\"3\",\"gone\"", "2026-1-2", "", ""},
+        {",\"2026-1-2\",\"x\",\"active\"", "2026-1-2", "", ""},
+        {"", "", "", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string reply = base + c.Tail + "^OK";
+        const auto list = DecodeCouponList(reply, true);
+        ASSERT_EQ(list.size(), 1u) << c.Tail;
+        EXPECT_EQ(list[0].CreateDate, c.CreateDate) << c.Tail;
+        EXPECT_EQ(list[0].Uses, c.Uses) << c.Tail;
+        EXPECT_EQ(list[0].Status, c.Status) << c.Tail;
+        // The record decoder reads them alike.
+        const auto fields = DecodeListReply(reply).Records.at(0);
+        const TCouponRecord one = CouponRecordFromFields(fields, true);
+        EXPECT_EQ(one.Uses, c.Uses) << c.Tail;
+        EXPECT_EQ(one.CreateDate, c.CreateDate) << c.Tail;
+        // Without asking, nothing is read as details.
+        EXPECT_EQ(DecodeCouponList(reply)[0].Uses, "") << c.Tail;
+    }
+}
+
+TEST(CouponRecords, CodesLoseSurroundingBlanksAndMayHoldNoneInside) {
+    const struct {
+        std::string Typed, Stored;
+        bool BlankInside;
+    } cases[] = {
+        {"SAVE10", "SAVE10", false},
+        {" SAVE10 ", "SAVE10", false},
+        {"\tSAVE10\r\n", "SAVE10", false},
+        {"SAVE 10", "SAVE 10", true},
+        {" SA\tVE ", "SA\tVE", true},
+        {"A\x7f"
+         "B",
+         "A\x7f"
+         "B",
+         true},
+        {"   ", "", false},
+        {"caf\xc3\xa9", "caf\xc3\xa9", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TrimCouponCode(c.Typed), c.Stored) << c.Typed;
+        EXPECT_EQ(CouponCodeHasBlank(TrimCouponCode(c.Typed)), c.BlankInside) << c.Typed;
+    }
+}

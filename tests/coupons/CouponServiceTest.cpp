@@ -129,6 +129,28 @@ TEST_F(CouponServiceTest, EachOperationPostsItsFieldsInOrderEndingWithEnd) {
                {{"action", "4"}, {"coupdeleteids", "3,5,8"}, {"end", ""}});
     ExpectForm(Exchange("OK", [](auto& s) { s.RefreshCoupons([](const std::string&) {}); }),
                {{"action", "5"}, {"end", ""}});
+    // The details and a restored use count: fields a server that knows
+    // nothing of them simply ignores.
+    ExpectForm(Exchange("OK", [](auto& s) { s.RefreshCoupons([](const std::string&) {}, true); }),
+               {{"action", "5"}, {"details", "1"}, {"end", ""}});
+    ExpectForm(Exchange("OK",
+                        [](auto& s) {
+                            s.AddCoupon("", "C", "N", "0", "1", "1", "2030-1-1", "", "", "2026-1-1",
+                                        "3");
+                        }),
+               {{"action", "2"},
+                {"coupid", ""},
+                {"coupcode", "C"},
+                {"coupname", "N"},
+                {"coupexpired", "0"},
+                {"coupexpirtype", "1"},
+                {"coupexpirdays", "1"},
+                {"coupexpirdate", "2030-1-1"},
+                {"couponorderurl", ""},
+                {"couponcomments", ""},
+                {"coupcreatedate", "2026-1-1"},
+                {"coupuses", "3"},
+                {"end", ""}});
     ExpectForm(Exchange("OK", [](auto& s) { s.LoadStatistics([](const std::string&) {}); }),
                {{"action", "6"}, {"end", ""}});
     ExpectForm(Exchange("OK", [](auto& s) { s.CouponCodeExists("ABCDEF"); }),
@@ -164,37 +186,47 @@ TEST_F(CouponServiceTest, SiteAddressIsReadAtEachRequestAndUsedAsItStands) {
 
 namespace {
 
-// What each operation makes of one reply body.
+// What each operation makes of one reply body, and whether the list
+// operations said that the list lacks its end marker.
 struct TOutcome {
     bool check;
     int add, edit;
     bool del, refresh, stats, exists, get;
+    bool cut = false;
 };
 
 std::string Describe(const TOutcome& o) {
     return "check " + std::to_string(o.check) + " add " + std::to_string(o.add) + " edit " +
            std::to_string(o.edit) + " delete " + std::to_string(o.del) + " refresh " +
            std::to_string(o.refresh) + " stats " + std::to_string(o.stats) + " exists " +
-           std::to_string(o.exists) + " get " + std::to_string(o.get);
+           std::to_string(o.exists) + " get " + std::to_string(o.get) + " cut " +
+           std::to_string(o.cut);
 }
 
 } // namespace
 
-TEST_F(CouponServiceTest, ReplyTokensAreTestedExactlyOrForAContainedOK) {
+TEST_F(CouponServiceTest, ReplyTokensAreTestedExactlyAndListsNeedTheirEndMarker) {
+    const std::string record = "\"1\",\"A\",\"n\",\"0\",\"1\",\"1\",\"2030-1-1\",\"\",\"\"";
     const std::vector<std::pair<std::string, TOutcome>> table = {
         {"OK", {true, 1, 1, true, true, true, false, false}},
-        // A line break after the token fails every exact test only.
-        {"OK\r\n", {false, 0, 0, false, true, true, false, true}},
-        {"OK\n", {false, 0, 0, false, true, true, false, true}},
-        {" OK", {false, 0, 0, false, true, true, false, true}},
+        // A line break after the token fails every exact test; a list may
+        // still end with one.
+        {"OK\r\n", {false, 0, 0, false, true, true, false, false}},
+        {"OK\n", {false, 0, 0, false, true, true, false, false}},
+        {record + "^OK", {false, 0, 0, false, true, true, false, true}},
+        {record + "^OK\r\n", {false, 0, 0, false, true, true, false, true}},
+        // "OK" anywhere but at the end: cut short, or no list at all.
+        {" OK", {false, 0, 0, false, false, false, false, false, true}},
+        {record + "^OK^\"2\",\"B", {false, 0, 0, false, false, false, false, false, true}},
+        {record + "OK", {false, 0, 0, false, false, false, false, false, true}},
+        {"OK^" + record, {false, 0, 0, false, false, false, false, false, true}},
         // Tokens compare with letter case.
         {"ok", {false, 0, 0, false, false, false, false, false}},
         {"exist record", {false, 0, 0, false, false, false, false, false}},
         {"EXIST RECORD", {false, 2, 0, false, false, false, true, false}},
         {"DON'T EXIST RECORD", {false, 0, 2, false, false, false, false, false}},
         {"EXIST RECORD\r\n", {false, 0, 0, false, false, false, false, false}},
-        // Any capital O and K side by side count for the list requests.
-        {"<html>BOOKED</html>", {false, 0, 0, false, true, true, false, true}},
+        {"<html>BOOKED</html>", {false, 0, 0, false, false, false, false, false, true}},
         {"<html>Not found</html>", {false, 0, 0, false, false, false, false, false}},
         {"", {false, 0, 0, false, false, false, false, false}},
         {"^OK", {false, 0, 0, false, true, true, false, true}},
@@ -218,12 +250,15 @@ TEST_F(CouponServiceTest, ReplyTokensAreTestedExactlyOrForAContainedOK) {
         });
         got.stats = Service().LoadStatistics([&](const std::string&) { ++read; });
         got.exists = Service().CouponCodeExists("C");
-        std::string record;
-        got.get = Service().GetCoupon("1", record);
+        std::string got9;
+        got.get = Service().GetCoupon("1", got9);
+        got.cut = Service().LastError() == kListEndMissing;
         EXPECT_EQ(Describe(got), Describe(want)) << "reply \"" << body << "\"";
-        // The readers see exactly the replies that pass the test for "OK".
+        // The readers see exactly the replies that end with the marker.
         EXPECT_EQ(read, (want.refresh ? 1 : 0) + (want.stats ? 1 : 0)) << body;
-        EXPECT_TRUE(Service().LastError().empty()) << Service().LastError();
+        if (!want.cut) {
+            EXPECT_TRUE(Service().LastError().empty()) << Service().LastError();
+        }
     }
 }
 
@@ -352,4 +387,31 @@ TEST_F(CouponServiceTest, GeneratorAsksUntilACodeIsFreeOrTheLimitIsReached) {
     EXPECT_FALSE(GenerateCouponCode(Service(), 4).has_value());
     ASSERT_TRUE(taken.WaitForHandlers(4));
     EXPECT_EQ(taken.ConnectionCount(), 4);
+}
+
+// An error reply keeps what the server said, and a refused connection its
+// socket error number, so a caller can say why without reading texts.
+TEST_F(CouponServiceTest, FailuresKeepTheServersReasonAndTheSocketError) {
+    TScriptedServer server(TScriptedServer::OnePerConnection(
+        {Reply("\r\nERROR: cannot connect to the database\n", "500 Internal Server Error"),
+         Reply("the coupon code has blanks around it", "400 Bad Request"), Reply("OK")}));
+    site = SiteOf(server);
+    TCouponService& s = Service();
+    EXPECT_FALSE(s.RefreshCoupons([](const std::string&) {}));
+    EXPECT_EQ(s.LastServerText(), "ERROR: cannot connect to the database");
+    EXPECT_EQ(s.LastReplyCode(), 500);
+    EXPECT_NE(s.LastError().find("500"), std::string::npos);
+    EXPECT_EQ(s.AddCoupon("", " C", "N", "0", "1", "1", "2030-1-1", "", "", ""), 0);
+    EXPECT_EQ(s.LastReplyCode(), 400);
+    EXPECT_EQ(s.LastServerText(), "the coupon code has blanks around it");
+    // The next operation starts clean.
+    EXPECT_TRUE(s.CheckService());
+    EXPECT_EQ(s.LastServerText(), "");
+    EXPECT_EQ(s.LastReplyCode(), 0);
+    EXPECT_EQ(s.LastSocketError(), 0);
+
+    site = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
+    EXPECT_FALSE(s.CheckService());
+    EXPECT_EQ(s.LastSocketError(), 10061);
+    EXPECT_EQ(s.LastReplyCode(), 0);
 }

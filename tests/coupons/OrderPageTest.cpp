@@ -6,7 +6,7 @@ using namespace quillory;
 
 namespace {
 
-TEST(OrderPageTest, OnlyWebAddressesAndSameSitePathsAreAllowed) {
+TEST(OrderPageTest, OnlyWebAddressesAndPathsOnTheSameSiteAreAllowed) {
     const char* allowed[] = {
         "",
         "/",
@@ -15,6 +15,14 @@ TEST(OrderPageTest, OnlyWebAddressesAndSameSitePathsAreAllowed) {
         "http://shop.example/order",
         "HTTPS://shop.example:8443/order?c=1#top",
         "https://shop.example",
+        // Relative to the script's folder: what browsers resolve on the same site.
+        "order.php",
+        "order.php?item=7&c=a/b:c",
+        "../shop/order.html",
+        "./order",
+        "shop/order:2.html",
+        "?page=order",
+        "#order",
     };
     for (const char* a : allowed)
         EXPECT_TRUE(IsAllowedOrderPage(a)) << a;
@@ -25,7 +33,6 @@ TEST(OrderPageTest, OnlyWebAddressesAndSameSitePathsAreAllowed) {
         "//other.host/order",
         "/\\other.host",
         "\\\\other.host",
-        "order.html",
         "ftp://shop.example/x",
         "http://",
         "http:///path",
@@ -35,6 +42,14 @@ TEST(OrderPageTest, OnlyWebAddressesAndSameSitePathsAreAllowed) {
         "http://shop.example/a b",
         "/order\r\nSet-Cookie: x=1",
         "vbscript:msgbox",
+        // A colon before the first "/" is a scheme, not a path.
+        "mailto:seller@shop.example",
+        "http:order.php",
+        "HTTPS:/shop.example/x",
+        "order.php?go=javascript:x",
+        "c:/orders/x.html",
+        "sh\\op/order.php",
+        "order .php",
     };
     for (const char* r : refused)
         EXPECT_FALSE(IsAllowedOrderPage(r)) << r;

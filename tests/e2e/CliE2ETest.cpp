@@ -1,4 +1,6 @@
 // quillory-cli as a user runs it, against the server script on SQLite.
+#include "coupons/CouponRecord.h"
+#include "coupons/CouponService.h"
 #include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
@@ -19,13 +21,19 @@ struct TRun {
     std::string Output;
 };
 
-class CliE2E : public ::testing::Test {
+// Runs the program as a user does and keeps what it printed.
+class CliRunner {
 protected:
-    void SetUp() override {
-        site = Backend("SQLite").Php.SiteURL();
-        dir = MakeScratchDir(std::string("cli-") +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_EQ(Cli({"delete", "all"}).Status, 0);
+    // A scratch folder for the test, and the service at `siteURL` emptied.
+    void Prepare(const std::string& siteURL) {
+        site = siteURL;
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("cli-") + test->name();
+        for (char& ch : name)
+            if (ch == '/')
+                ch = '-';
+        dir = MakeScratchDir(name);
+        ASSERT_EQ(Cli({"delete", "all", "--yes"}).Status, 0);
     }
 
     // Runs the program with --site (unless `withSite` is false) and returns
@@ -48,6 +56,31 @@ protected:
 
     std::string site;
     std::string dir;
+};
+
+class CliE2E : public ::testing::Test, protected CliRunner {
+protected:
+    void SetUp() override { Prepare(Backend("SQLite").Php.SiteURL()); }
+};
+
+// The same program on each server set-up.
+class CliBackupE2E : public ::testing::TestWithParam<std::string>, protected CliRunner {
+protected:
+    void SetUp() override {
+        backend = &Backend(GetParam());
+        Prepare(backend->Php.SiteURL());
+    }
+
+    // Where a customer who types `code` into the seller's form is sent.
+    std::string RedeemedTo(const std::string& code) {
+        const THttpReply r =
+            HttpPost(backend->Php.Port, "/couponsactions.php", "application/x-www-form-urlencoded",
+                     "coupcode=" + UrlEncode(code) + "&action=7&send=Submit");
+        EXPECT_EQ(r.Status, 303) << r.Head << r.Body;
+        return r.Header("Location");
+    }
+
+    TBackend* backend = nullptr;
 };
 
 } // namespace
@@ -113,7 +146,7 @@ TEST_F(CliE2E, ExportThenImportRestoresEveryCoupon) {
     EXPECT_NE(r.Output.find("line 2: refused EXP1: the code is already in use."), std::string::npos)
         << r.Output;
 
-    ASSERT_EQ(Cli({"delete", "all"}).Status, 0);
+    ASSERT_EQ(Cli({"delete", "all", "--yes"}).Status, 0);
     r = Cli({"import", csv});
     ASSERT_EQ(r.Status, 0) << r.Output;
     EXPECT_NE(r.Output.find("2 added, 0 refused."), std::string::npos) << r.Output;
@@ -199,12 +232,132 @@ TEST_F(CliE2E, FailuresGiveAClearMessageAndANonZeroStatus) {
         << r.Output;
     EXPECT_EQ(Cli({"frobnicate"}).Status, 2);
     EXPECT_EQ(Cli({"list", "--name", "x"}).Status, 2);
-    EXPECT_EQ(Cli({"delete", "1;2"}).Status, 2);
+    // Neither ids nor a code any coupon has.
+    r = Cli({"delete", "1;2"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("No coupon has code 1;2; nothing was deleted."), std::string::npos)
+        << r.Output;
+    EXPECT_EQ(Cli({"delete", "all"}).Status, 2); // no terminal to ask on, no --yes
     EXPECT_EQ(Cli({"generate", "0"}).Status, 2);
     r = Cli({"--help"}, false);
     EXPECT_EQ(r.Status, 0);
     for (const char* command :
-         {"check", "list", "get ID", "add", "edit ID", "delete IDS|all", "exists CODE",
-          "generate [N]", "stats", "export FILE.csv", "import FILE.csv"})
+         {"check", "list", "get COUPON", "add", "edit COUPON", "delete COUPON...", "delete all",
+          "--yes", "exists CODE", "generate [N]", "stats", "export FILE.csv", "import FILE.csv"})
         EXPECT_NE(r.Output.find(command), std::string::npos) << command;
 }
+
+// A backup keeps what customers did: a one-time coupon that was redeemed is
+// still used after export, delete all and import; the others still work.
+TEST_P(CliBackupE2E, ExportAndImportKeepUsedOneTimeCouponsUsed) {
+    const std::string page = "http://shop.example/order.php";
+    for (const std::vector<std::string>& add :
+         {std::vector<std::string>{"add", "--code", "USED1", "--name", "Used", "--type",
+                                   "one-time"},
+          {"add", "--code", "FRESH1", "--name", "Fresh", "--type", "one-time"},
+          {"add", "--code", "  TRIM1\t", "--name", "=1+2", "--days", "30"}}) {
+        std::vector<std::string> line = add;
+        line.insert(line.end(), {"--order-page", page});
+        const TRun r = Cli(line);
+        ASSERT_EQ(r.Status, 0) << r.Output;
+    }
+    // The code went in without its blanks, and is found by any letter case.
+    TRun r = Cli({"get", "trim1"});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find("\nCode: TRIM1\n"), std::string::npos) << r.Output;
+    EXPECT_EQ(RedeemedTo("used1"), page);
+    EXPECT_EQ(RedeemedTo("TRIM1"), page);
+
+    const std::string csv = dir + "/backup.csv";
+    r = Cli({"export", csv});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find("Exported 3 coupon(s)"), std::string::npos) << r.Output;
+    EXPECT_EQ(r.Output.find("no use count"), std::string::npos) << r.Output;
+    const std::string backup = ReadWholeFile(csv);
+    EXPECT_TRUE(std::regex_search(backup, std::regex("\n\\d+,USED1,Used,0,1,[^\r]*,1\r\n")))
+        << backup;
+    EXPECT_TRUE(std::regex_search(backup, std::regex("\n\\d+,FRESH1,Fresh,0,1,[^\r]*,0\r\n")))
+        << backup;
+    // The name would be a formula in a spreadsheet: guarded.
+    EXPECT_NE(backup.find(",TRIM1,'=1+2,"), std::string::npos) << backup;
+
+    ASSERT_EQ(Cli({"delete", "all", "--yes"}).Status, 0);
+    r = Cli({"import", csv});
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find("3 added, 0 refused."), std::string::npos) << r.Output;
+
+    // The same file again, ids aside: names, use counts and all.
+    const std::string again = dir + "/again.csv";
+    ASSERT_EQ(Cli({"export", again}).Status, 0);
+    auto withoutIds = [](const std::string& text) {
+        return std::regex_replace(text, std::regex("(^|\n)\\d+,"), "$1,");
+    };
+    EXPECT_EQ(withoutIds(ReadWholeFile(again)), withoutIds(backup));
+
+    EXPECT_EQ(RedeemedTo("USED1"), backend->Settings.InvalidPage);
+    EXPECT_EQ(RedeemedTo("FRESH1"), page);
+    EXPECT_EQ(RedeemedTo("FRESH1"), backend->Settings.InvalidPage);
+    EXPECT_EQ(RedeemedTo("trim1"), page); // a coupon by days may be used again
+}
+
+// What the list with details says of each coupon, by the rule redemption
+// applies, and the use count an add may restore.
+TEST_P(CliBackupE2E, ListDetailsGiveEachCouponsUseCountAndStatus) {
+    THTTPClient http;
+    TCouponService service(http, [this] { return site; });
+    const std::string page = "http://shop.example/order.php";
+    const struct {
+        std::string Code, Expired, Type, Days, Date, Created, Uses;
+        std::string Redeem; // a code to redeem first, or ""
+        std::string WantUses, WantStatus;
+    } cases[] = {
+        {"ONCE", "0", "1", "0", "2099-1-1", ServerDate(), "", "", "0", "active"},
+        {"ONCEUSED", "0", "1", "0", "2099-1-1", ServerDate(), "", "onceused", "1", "used up"},
+        {"RESTORED", "0", "1", "0", "2099-1-1", ServerDate(), "1", "", "1", "used up"},
+        {"FLAGGED", "1", "3", "0", "2099-1-1", ServerDate(), "", "", "0", "expired"},
+        {"DAYSLEFT", "0", "2", "3", "2099-1-1", ServerDate(-2), "", "", "0", "active"},
+        {"DAYSGONE", "0", "2", "3", "2099-1-1", ServerDate(-3), "", "", "0", "expired"},
+        {"DATELEFT", "0", "3", "0", ServerDate(), ServerDate(-9), "7", "", "7", "active"},
+        {"DATEGONE", "0", "3", "0", ServerDate(-1), ServerDate(-9), "", "", "0", "expired"},
+        {"NOLIMIT", "0", "", "0", "2099-1-1", ServerDate(), "", "NOLIMIT", "1", "active"},
+    };
+    for (const auto& c : cases)
+        ASSERT_EQ(service.AddCoupon("", c.Code, "n", c.Expired, c.Type, c.Days, c.Date, page, "",
+                                    c.Created, c.Uses),
+                  1)
+            << c.Code << service.LastError() << service.LastServerText();
+    for (const auto& c : cases) {
+        if (!c.Redeem.empty()) {
+            EXPECT_EQ(RedeemedTo(c.Redeem), page) << c.Code;
+        }
+    }
+    std::vector<TCouponRecord> listed;
+    ASSERT_TRUE(service.RefreshCoupons(
+        [&](const std::string& reply) { listed = DecodeCouponList(reply, true); }, true))
+        << service.LastError();
+    ASSERT_EQ(listed.size(), std::size(cases));
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        EXPECT_EQ(listed[i].Code, cases[i].Code);
+        EXPECT_EQ(listed[i].Uses, cases[i].WantUses) << cases[i].Code;
+        EXPECT_EQ(listed[i].Status, cases[i].WantStatus) << cases[i].Code;
+        EXPECT_EQ(listed[i].CreateDate, cases[i].Created) << cases[i].Code;
+    }
+    // Without asking, the records are as they always were.
+    std::vector<TCouponRecord> plain;
+    ASSERT_TRUE(service.RefreshCoupons(
+        [&](const std::string& reply) { plain = DecodeCouponList(reply, true); }));
+    ASSERT_FALSE(plain.empty());
+    EXPECT_EQ(plain[0].Status, "");
+    EXPECT_EQ(plain[0].CreateDate, cases[0].Created);
+    // A restored use count must be a whole number.
+    for (const std::string bad : {"-1", "x", "1.5", "1234567890"}) {
+        EXPECT_EQ(service.AddCoupon("", "BAD", "n", "0", "1", "0", "2099-1-1", page, "",
+                                    ServerDate(), bad),
+                  0)
+            << bad;
+        EXPECT_EQ(service.LastReplyCode(), 400) << bad;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, CliBackupE2E, ::testing::Values("MariaDB", "SQLite"),
+                         [](const auto& info) { return info.param; });
