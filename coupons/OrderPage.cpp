@@ -38,8 +38,10 @@ bool IsAllowedOrderPage(const std::string& address) {
         }
     }
     // A relative path: a ":" before the first "/" would make it a scheme
-    // ("javascript:", "mailto:", "http:x"), so none may stand there.
-    return address.substr(0, address.find('/')).find(':') == std::string::npos;
+    // ("javascript:", "mailto:", "http:x"), so none may stand there; "//"
+    // anywhere in it is refused as the server refuses it.
+    return address.find("//") == std::string::npos &&
+           address.substr(0, address.find('/')).find(':') == std::string::npos;
 }
 
 } // namespace quillory

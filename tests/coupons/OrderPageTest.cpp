@@ -31,6 +31,7 @@ TEST(OrderPageTest, OnlyWebAddressesAndPathsOnTheSameSiteAreAllowed) {
         "JavaScript:alert(1)",
         "data:text/html,<b>x</b>",
         "//other.host/order",
+        "shop//order.php",
         "/\\other.host",
         "\\\\other.host",
         "ftp://shop.example/x",

@@ -5,6 +5,7 @@
 #include "app/ServerSettingsScript.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
+#include "coupons/OrderPage.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
 
@@ -251,10 +252,14 @@ TEST_P(ProtectedServiceE2E, ServerKeepsTheOrderPageRuleOfTheClient) {
         {"http://shop.example/\x7f", false},
         {"shop//order.php", false},
         {"mailto:seller@shop.example", false}};
-    for (std::size_t n = 0; n < addresses.size(); ++n)
+    for (std::size_t n = 0; n < addresses.size(); ++n) {
         EXPECT_EQ(Add(*service, "PAGE" + std::to_string(n), addresses[n].first),
                   addresses[n].second ? 1 : 0)
             << "order page \"" << addresses[n].first << "\"";
+        // The editor and the CLI check with the same rule before sending.
+        EXPECT_EQ(IsAllowedOrderPage(addresses[n].first), addresses[n].second)
+            << "client rule, order page \"" << addresses[n].first << "\"";
+    }
     // Relative pages are redirected to as they are: the browser resolves them
     // against the script's address.
     EXPECT_EQ(RedeemTo("PAGE6"), "order.php");
