@@ -383,16 +383,11 @@ void TCli::Failed(const std::string& what) {
         throw EFailed(FService.LastRefusal());
     const std::string& error = FService.LastError();
     if (auto reason = ConnectFailure(error)) {
-        TURI uri(FSite);
-        std::string port = uri.Port;
-        if (port.empty()) {
-            try {
-                port = std::to_string(DefaultPort(uri.Protocol));
-            } catch (const std::exception&) {
-            }
-        }
-        throw EFailed("Cannot connect to " + uri.Host + (port.empty() ? "" : ":" + port) + ": " +
-                      *reason);
+        // The host and port the client last tried: after a redirect, those
+        // of its target, not the site's.
+        const TURI& uri = FHTTP.URL();
+        throw EFailed("Cannot connect to " + uri.Host + (uri.Port.empty() ? "" : ":" + uri.Port) +
+                      ": " + *reason);
     }
     std::string why = error;
     if (why.empty()) {
@@ -896,7 +891,8 @@ std::string ShownMessage(const std::string& message, const std::string& site) {
             // "@" replaced by "***": the rest lines up from the end.
             const std::size_t at = site.size() - (shown.size() - (star + 4));
             const std::string raw = site.substr(star + 1, at - star - 1);
-            for (const std::string& password : {raw, TURI(site).Password})
+            // (the client sends it percent-decoded)
+            for (const std::string& password : {raw, URLDecode(raw)})
                 if (!password.empty())
                     text = ReplaceAll(std::move(text), password, "***");
         }
