@@ -183,9 +183,10 @@ std::optional<std::string> UserInfoProblem(const std::string& url) {
     const TUserInfo info = SplitUserInfo(url);
     if (!info.Present || !info.Ambiguous)
         return std::nullopt;
-    return std::string("The user name or password in the address holds \"/\", \"?\", \"#\" or "
-                       "\"\\\" as it is, so the address can be read in more than one way. Write "
-                       "them percent-encoded: %2F, %3F, %23, %5C (and \"@\" as %40).");
+    return std::string("The user name or password in the address holds \"/\", \"?\", \"#\" or a "
+                       "back-slash as it is, so the address can be read in more than one way. "
+                       "Write them percent-encoded: \"/\" as %2F, \"?\" as %3F, \"#\" as %23, a "
+                       "back-slash as %5C (and \"@\" as %40).");
 }
 
 std::string RedactURLPassword(const std::string& url) {
