@@ -745,7 +745,7 @@ void THTTPClient::ReadBody(TStream* target, std::int64_t limit) {
         try {
             ReadToStream(*target, r.ContentLength, false);
         } catch (const EConnClosedGracefully&) {
-            throw EReplyIncomplete("The server closed the connection after " +
+            throw EReplyIncomplete(std::string("The server closed the connection after ") +
                                    std::to_string(target->Position() - start) + " of the " +
                                    std::to_string(r.ContentLength) +
                                    " bytes its reply announced; the reply is incomplete.");

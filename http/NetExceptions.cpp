@@ -29,7 +29,8 @@ EExchangeTimeout::EExchangeTimeout(int limitMs)
           std::string seconds = std::to_string(limitMs / 1000);
           if (limitMs % 1000 != 0) {
               // Tenths are enough for the short limits tests set.
-              seconds += "." + std::to_string((limitMs % 1000) / 100);
+              seconds += '.';
+              seconds += std::to_string((limitMs % 1000) / 100);
           }
           return "The server took too long to answer (" + seconds + " s).";
       }()) {}

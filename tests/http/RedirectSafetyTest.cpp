@@ -24,6 +24,12 @@ std::string Redirect(const std::string& location) {
 TEST(RedirectSafetyTest, FollowsOnlyWhatKeepsTheRequestSafe) {
     std::signal(SIGPIPE, SIG_IGN);
     TTestCA& ca = TrustedTestCA();
+    const std::string kDown = "The server redirected the secure (https) request to a plain http "
+                              "address; it was not followed, so nothing went out unencrypted.";
+    const std::string kNotHttp = "The server redirected the request to an address that is not "
+                                 "http or https; it was not followed.";
+    const std::string kNoAddress = "The server redirected the request to an address that is not "
+                                   "an http or https address it can follow; it was not followed.";
     enum TTo { Plain, Secure, None };
     struct TCase {
         const char* Name;
@@ -36,24 +42,12 @@ TEST(RedirectSafetyTest, FollowsOnlyWhatKeepsTheRequestSafe) {
         bool SameServer;   // the Location is on the server that redirects
         std::string Error; // empty: followed, and the reply is "landed"
     } cases[] = {
-        {"https to http, GET", true, false, Plain, "/landed", false,
-         "The server redirected the secure (https) request to a plain http address; it was not "
-         "followed, so nothing went out unencrypted."},
-        {"https to http, form", true, true, Plain, "/landed", false,
-         "The server redirected the secure (https) request to a plain http address; it was not "
-         "followed, so nothing went out unencrypted."},
-        {"to a file", false, true, None, "file:///etc/passwd", false,
-         "The server redirected the request to an address that is not http or https; it was not "
-         "followed."},
-        {"to a file with one slash", false, false, None, "file:/etc/passwd", false,
-         "The server redirected the request to an address that is not an http or https address "
-         "it can follow; it was not followed."},
-        {"to ftp with a port", false, false, None, "ftp://127.0.0.1:21/x", false,
-         "The server redirected the request to an address that is not http or https; it was not "
-         "followed."},
-        {"to mailto", false, false, None, "mailto:seller@shop.example", false,
-         "The server redirected the request to an address that is not an http or https address "
-         "it can follow; it was not followed."},
+        {"https to http, GET", true, false, Plain, "/landed", false, kDown},
+        {"https to http, form", true, true, Plain, "/landed", false, kDown},
+        {"to a file", false, true, None, "file:///etc/passwd", false, kNotHttp},
+        {"to a file with one slash", false, false, None, "file:/etc/passwd", false, kNoAddress},
+        {"to ftp with a port", false, false, None, "ftp://127.0.0.1:21/x", false, kNotHttp},
+        {"to mailto", false, false, None, "mailto:seller@shop.example", false, kNoAddress},
         {"form to another port", false, true, Plain, "/landed", false,
          "The server redirected the form to another address (http://127.0.0.1:PORT); it was not "
          "sent again there. If that is the right place, use that address as the site address."},
