@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <libpsl.h>
 #include <mutex>
 
 namespace quillory {
@@ -165,6 +166,39 @@ bool TCookieManager::DomainMatches(const std::string& host, const std::string& d
     return SameText(host, d) || EndsWithText(host, "." + d);
 }
 
+namespace {
+
+// The public suffix list: the newest of the one built into libpsl and the
+// system's copy (Debian's publicsuffix package), loaded once.
+const psl_ctx_t* PublicSuffixList() {
+    static const psl_ctx_t* const list = []() -> const psl_ctx_t* {
+        if (const psl_ctx_t* latest = psl_latest(nullptr))
+            return latest;
+        return psl_builtin();
+    }();
+    return list;
+}
+
+} // namespace
+
+bool TCookieManager::IsPublicSuffix(const std::string& domain) {
+    std::string d = domain;
+    if (!d.empty() && d[0] == '.')
+        d.erase(0, 1);
+    if (d.empty())
+        return true;
+    for (char& c : d) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F)
+            return true;
+        c = static_cast<char>(std::tolower(u));
+    }
+    if (const psl_ctx_t* list = PublicSuffixList())
+        return psl_is_public_suffix2(list, d.c_str(), PSL_TYPE_ANY) != 0;
+    // Without any list: at least no top-level name alone.
+    return d.find('.') == std::string::npos;
+}
+
 void TCookieManager::AddCookies(const std::vector<std::string>& setCookie,
                                 const std::vector<std::string>& setCookie2,
                                 const std::string& serverHost) {
@@ -203,6 +237,15 @@ bool TCookieManager::Store(std::unique_ptr<TNetscapeCookie> cookie, const std::s
     }
     if (!accepted)
         return false;
+    // A cookie for a whole public suffix ("Domain=.co.uk") would go to every
+    // shop under it: refused. A server whose own name is such a suffix keeps
+    // its cookie for itself alone.
+    if (!TSocketStack::IsIP(serverHost) && IsPublicSuffix(domain)) {
+        std::string bare = domain[0] == '.' ? domain.substr(1) : domain;
+        if (!SameText(bare, serverHost))
+            return false;
+        cookie->HostOnly = true;
+    }
 
     std::unique_lock<std::shared_mutex> guard(FLock);
     TCookieList& list = FCookies.ListFor(domain);
@@ -244,6 +287,8 @@ std::string TCookieManager::GenerateCookieList(const std::string& host, const st
         const auto& items = e.Cookies.Items;
         for (auto it = items.rbegin(); it != items.rend(); ++it) {
             const TNetscapeCookie& c = **it;
+            if (c.HostOnly && !SameText(host, c.Domain[0] == '.' ? c.Domain.substr(1) : c.Domain))
+                continue;
             if (path.compare(0, c.Path.size(), c.Path) == 0 && (!c.Secure || secure) &&
                 !c.Value.empty())
                 selected.push_back(&c);

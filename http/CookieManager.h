@@ -29,6 +29,10 @@ public:
     std::string Expires; // internet date-time text, empty when none
     std::string Domain;
     bool Secure = false;
+    // Sent to the host named by Domain only, never to hosts below it: set
+    // for a cookie whose domain is a public suffix that is the server's own
+    // name.
+    bool HostOnly = false;
 
 protected:
     // The attribute items after the first: "NAME=value" (name upper-cased) or
@@ -97,6 +101,11 @@ public:
     // Host matching: the host equals the domain or ends with "." + domain (a
     // leading dot of the domain ignored), in any case.
     static bool DomainMatches(const std::string& host, const std::string& domain);
+    // Whether `domain` (a leading dot ignored, any case) is a public suffix
+    // such as "com", "co.uk" or "github.io", under which unrelated sites
+    // live: the public suffix list through libpsl. A name with a zero byte
+    // or another control character counts as one (it is never a real name).
+    static bool IsPublicSuffix(const std::string& domain);
 
 private:
     bool Store(std::unique_ptr<TNetscapeCookie> cookie, const std::string& serverHost);

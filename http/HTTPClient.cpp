@@ -7,6 +7,7 @@
 #include "platform/DateTime.h"
 
 #include <cctype>
+#include <limits>
 
 namespace quillory {
 
@@ -38,12 +39,16 @@ const char* MethodWord(THTTPMethod m) {
     return "GET";
 }
 
-// A chunk size line: the text before the first space read as hexadecimal;
-// anything else (an extension glued on with ";", garbage) reads as 0.
-std::int64_t ChunkSize(const std::string& line) {
-    std::string text = line.substr(0, line.find(' '));
-    if (text.empty() || text.size() > 15)
-        return 0;
+// The size on a chunk size line: the hexadecimal number before any
+// extension (after ";", a blank or a tab). A line without such a number is
+// malformed; a size beyond what the body limit `limit` (-1: none) still
+// allows after `total` bytes is refused before a byte of it is read, however
+// many digits it has.
+std::int64_t ChunkSize(const std::string& line, std::int64_t total, std::int64_t limit) {
+    const std::string text = Trim(line.substr(0, line.find_first_of("; \t")));
+    if (text.empty())
+        throw EReplyMalformed("The server's reply cannot be read: a chunk of it has no size.");
+    const std::int64_t most = limit >= 0 ? limit - total : std::numeric_limits<std::int64_t>::max();
     std::int64_t value = 0;
     for (char c : text) {
         int digit;
@@ -54,11 +59,20 @@ std::int64_t ChunkSize(const std::string& line) {
         else if (c >= 'A' && c <= 'F')
             digit = c - 'A' + 10;
         else
-            return 0;
+            throw EReplyMalformed("The server's reply cannot be read: a chunk size is not a "
+                                  "hexadecimal number.");
+        if (digit > most || value > (most - digit) / 16) {
+            if (limit >= 0)
+                throw EReplyLimitExceeded::BodyTooLarge(limit);
+            throw EReplyMalformed("The server's reply cannot be read: a chunk size is too large.");
+        }
         value = value * 16 + digit;
     }
     return value;
 }
+
+const char* const kChunkedCutShort = "The server closed the connection before the last chunk "
+                                     "of its reply; the reply is incomplete.";
 
 // Marks a client busy for the length of one exchange.
 class TBusyGuard {
@@ -234,29 +248,99 @@ void THTTPClient::PerformExchange(THTTPMethod method, const std::string& url, TS
     finish();
 }
 
+TURI ResolveTarget(const TURI& current, const TURI& parsed) {
+    TURI target = current;
+    target.Path = MergePath(current.Path, parsed.Path);
+    target.Document = parsed.Document;
+    target.Params = parsed.Params;
+    if (!parsed.Host.empty())
+        target.Host = parsed.Host;
+    // An address without a scheme continues from the current target, its
+    // scheme included: a relative redirect on an "https" site stays secure.
+    if (!parsed.Protocol.empty())
+        target.Protocol = parsed.Protocol;
+    else if (current.Protocol.empty())
+        target.Protocol = "http";
+    if (!parsed.Port.empty()) {
+        target.Port = parsed.Port;
+    } else {
+        int port = 0;
+        const bool numeric = TryStrToInt(current.Port, port);
+        if (!parsed.Host.empty() || !numeric || port == 0 || port == 80 || port == 443)
+            target.Port = std::to_string(DefaultPort(target.Protocol));
+    }
+    target.Bookmark.clear();
+    target.Username.clear();
+    target.Password.clear();
+    return target;
+}
+
+namespace {
+
+// A scheme at the start of `location` ("file:", "mailto:"), as RFC 3986
+// reads it: a letter, then letters, digits, "+", "-" or ".", then ":",
+// before any "/", "?" or "#". Empty when there is none.
+std::string SchemeOf(const std::string& location) {
+    for (std::size_t i = 0; i < location.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(location[i]);
+        if (c == ':')
+            return i == 0 ? std::string() : location.substr(0, i);
+        const bool ok =
+            std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
+        if (!ok)
+            return std::string();
+    }
+    return std::string();
+}
+
+// An address from a reply as a message may quote it: without a password,
+// and cut when a server sends something very long.
+std::string QuotedAddress(const std::string& url) {
+    std::string shown = RedactURLPassword(url);
+    if (shown.size() > 200)
+        shown = shown.substr(0, 200) + "...";
+    return "\"" + shown + "\"";
+}
+
+std::string OriginText(const TURI& u) {
+    std::string scheme = u.Protocol;
+    for (char& c : scheme)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string origin = scheme + "://" + u.Host + ":" + u.Port;
+    if (origin.size() > 200)
+        origin = origin.substr(0, 200) + "...";
+    return origin;
+}
+
+} // namespace
+
+std::optional<std::string> RedirectRefusal(const TURI& from, const TURI& to, bool withBody) {
+    const bool toSecure = SameText(to.Protocol, "https");
+    if (!toSecure && !SameText(to.Protocol, "http"))
+        return "The server redirected the request to an address that is not http or https; it "
+               "was not followed.";
+    if (SameText(from.Protocol, "https") && !toSecure)
+        return "The server redirected the secure (https) request to a plain http address; it "
+               "was not followed, so nothing went out unencrypted.";
+    if (withBody && (!SameText(from.Protocol, to.Protocol) || !SameText(from.Host, to.Host) ||
+                     from.Port != to.Port))
+        return "The server redirected the form to another address (" + OriginText(to) +
+               "); it was not sent again there. If that is the right place, use that address "
+               "as the site address.";
+    return std::nullopt;
+}
+
 void THTTPClient::PrepareRequest() {
     // Control characters never reach the wire (a line break would start a
     // header line of someone else's).
     for (char c : FRequest.URL)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             throw EInvalidURL();
+    if (auto problem = UserInfoProblem(FRequest.URL))
+        throw EInvalidUserInfo(*problem);
     TURI parsed(FRequest.URL);
     const bool startOfExchange = FRequest.URL == FOriginalURL && FRedirectCount <= 1;
-    FURI.Path = MergePath(FURI.Path, parsed.Path);
-    FURI.Document = parsed.Document;
-    FURI.Params = parsed.Params;
-    if (!parsed.Host.empty())
-        FURI.Host = parsed.Host;
-    FURI.Protocol = parsed.Protocol.empty() ? "http" : parsed.Protocol;
-    if (!parsed.Port.empty()) {
-        FURI.Port = parsed.Port;
-    } else {
-        int current = 0;
-        bool numeric = TryStrToInt(FURI.Port, current);
-        if (!parsed.Host.empty() || !numeric || current == 0 || current == 80 || current == 443)
-            FURI.Port = std::to_string(DefaultPort(FURI.Protocol));
-    }
-    FURI.Bookmark.clear();
+    FURI = ResolveTarget(FURI, parsed);
     FRequest.URL.clear();
     for (char c : FURI.RequestTarget()) {
         if (c == ' ')
@@ -426,7 +510,8 @@ void THTTPClient::BuildAndSendHead() {
     else if (FProxyParams.BasicAuthentication)
         h.SetValue("Proxy-Authorization", TBasicAuthentication{}.Authentication());
     if (FCookieManager)
-        h.SetValue("Cookie", FCookieManager->GenerateCookieList(FURI.Host, FURI.Path, false));
+        h.SetValue("Cookie", FCookieManager->GenerateCookieList(FURI.Host, FURI.Path,
+                                                                SameText(FURI.Protocol, "https")));
 
     std::string head = std::string(MethodWord(r.Method)) + " " + r.URL + " HTTP/" +
                        (ProtocolVersion == pv1_0 ? "1.0" : "1.1") + "\r\n";
@@ -558,6 +643,28 @@ void THTTPClient::HandleCookies() {
                                    FResponse.RawHeaders.AllValues("Set-cookie2"), FURI.Host);
 }
 
+void THTTPClient::CheckRedirect(const std::string& location, THTTPMethod method) const {
+    const bool withBody = (method == hmPost || method == hmPut) && FRequest.Source != nullptr;
+    const std::string scheme = SchemeOf(location);
+    std::optional<std::string> refusal;
+    if (!scheme.empty() && location.find("://") != scheme.size()) {
+        // "mailto:x", "javascript:x", "file:/x", "http:x": nothing this
+        // client can follow.
+        refusal = "The server redirected the request to an address that is not an http or https "
+                  "address it can follow; it was not followed.";
+    } else {
+        TURI to;
+        try {
+            to = ResolveTarget(FURI, TURI(location));
+        } catch (const EUnknownProtocol&) {
+            to.Protocol = TURI(location).Protocol; // "file://..." and the like
+        }
+        refusal = RedirectRefusal(FURI, to, withBody);
+    }
+    if (refusal)
+        throw ERedirectRefused(*refusal + " The address was " + QuotedAddress(location) + ".");
+}
+
 bool THTTPClient::AskRedirect(std::string& location, THTTPMethod& method) {
     bool handled = HandleRedirects;
     if (OnRedirect) {
@@ -579,6 +686,7 @@ THTTPClient::TOutcome THTTPClient::ProcessReply() {
         DiscardBody(4000);
         if (!withinLimit)
             return TOutcome::Done; // the caller gets an empty body
+        CheckRedirect(location, method);
         FRequest.URL = location;
         FRequest.Method = method;
         return TOutcome::Follow;
@@ -626,18 +734,29 @@ void THTTPClient::ReadBody(TStream* target, std::int64_t limit) {
     if (target == nullptr)
         return;
     const THTTPResponse& r = FResponse;
+    const std::int64_t start = target->Position();
     if (r.ContentLength > 0) {
         // A stated length above the limit is refused before a byte of it is read.
         if (limit >= 0 && r.ContentLength > limit)
             throw EReplyLimitExceeded::BodyTooLarge(limit);
+        // Room for exactly the stated length, made once.
+        target->PlanCapacity(start + r.ContentLength);
+        target->Reserve(start + r.ContentLength);
         try {
             ReadToStream(*target, r.ContentLength, false);
         } catch (const EConnClosedGracefully&) {
-            // A body cut short by the server: what arrived is kept.
+            throw EReplyIncomplete(std::string("The server closed the connection after ") +
+                                   std::to_string(target->Position() - start) + " of the " +
+                                   std::to_string(r.ContentLength) +
+                                   " bytes its reply announced; the reply is incomplete.");
         }
     } else if (r.TransferEncoding.find("chunked") != std::string::npos) {
+        if (limit >= 0)
+            target->PlanCapacity(start + limit);
         ReadChunked(*target, limit);
     } else if (!r.HasContentLength) {
+        if (limit >= 0)
+            target->PlanCapacity(start + limit);
         ReadToStream(*target, -1, true, limit);
     }
 }
@@ -645,21 +764,41 @@ void THTTPClient::ReadBody(TStream* target, std::int64_t limit) {
 void THTTPClient::ReadChunked(TStream& target, std::int64_t limit) {
     std::int64_t total = 0;
     // Size lines are held to the line length; the body's total to `limit`.
-    std::int64_t size = ChunkSize(ReadHeadLine(false));
+    // A close before the last chunk leaves the reply incomplete.
+    auto sizeLine = [this] {
+        std::string line;
+        try {
+            line = ReadHeadLine(false);
+        } catch (const EConnClosedGracefully&) {
+            throw EReplyIncomplete(kChunkedCutShort);
+        }
+        if (ReadLnTimedOut()) // an unterminated line, then the close
+            throw EReplyIncomplete(kChunkedCutShort);
+        return line;
+    };
+    std::int64_t size = ChunkSize(sizeLine(), total, limit);
     while (size > 0) {
         total += size;
-        if (limit >= 0 && total > limit)
+        if (limit >= 0 && total > limit) // ChunkSize refuses this already
             throw EReplyLimitExceeded::BodyTooLarge(limit);
-        ReadToStream(target, size, false);
-        ReadHeadLine(false); // the line end after the data
-        size = ChunkSize(ReadHeadLine(false));
+        try {
+            ReadToStream(target, size, false);
+        } catch (const EConnClosedGracefully&) {
+            throw EReplyIncomplete(kChunkedCutShort);
+        }
+        sizeLine(); // the line end after the data
+        size = ChunkSize(sizeLine(), total, limit);
     }
     // Trailer lines, up to the empty line that ends the body. Leaving any of
     // them unread would make them the start of the next reply on a kept
-    // connection. They are held to the same limits as a head.
+    // connection. They are held to the same limits as a head. The body is
+    // whole by now: a close among them only ends the connection.
     FHeadLines = 0;
     FHeadBytes = 0;
-    while (!ReadHeadLine().empty()) {
+    try {
+        while (!ReadHeadLine().empty() && !ReadLnTimedOut()) {
+        }
+    } catch (const EConnClosedGracefully&) {
     }
 }
 

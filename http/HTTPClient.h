@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quillory {
@@ -59,6 +60,19 @@ std::string EncodeBase64(const std::string& bytes);
 // port, never from "https" down to "http"; a plain site's move to "https" on
 // the standard ports (80 to 443) keeps them.
 bool CredentialsGoTo(const TURI& site, const TURI& target);
+
+// The target a request URL leads to from the current target `current`
+// (`parsed` is the URL split by TURI): an address without a host continues
+// from the current one's host and port, one without a scheme keeps the
+// current scheme ("http" when there is none yet). Throws EUnknownProtocol
+// for a scheme without a default port when no port is given.
+TURI ResolveTarget(const TURI& current, const TURI& parsed);
+
+// Why a redirect from `from` to `to` (both resolved) is not followed, or
+// nothing when it may be: never from "https" down to "http", never to a
+// scheme other than "http" and "https", and a request with a body (a form)
+// never to another origin (scheme, host or port).
+std::optional<std::string> RedirectRefusal(const TURI& from, const TURI& to, bool withBody);
 
 // Values shared by request and reply.
 struct TEntityHeaderInfo {
@@ -188,6 +202,9 @@ private:
     void HandleCookies();
     TOutcome ProcessReply();
     bool AskRedirect(std::string& location, THTTPMethod& method);
+    // Throws ERedirectRefused when the redirect to `location` must not be
+    // followed (see RedirectRefusal).
+    void CheckRedirect(const std::string& location, THTTPMethod method) const;
     void ReadBody(TStream* target, std::int64_t limit);
     void ReadChunked(TStream& target, std::int64_t limit);
     // One line of a reply head (or chunk framing), counted against the head limits.

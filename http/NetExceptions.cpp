@@ -7,6 +7,20 @@
 
 namespace quillory {
 
+std::string MessageText(const std::string& text) {
+    if (text.find('\0') == std::string::npos)
+        return text;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        if (c == '\0')
+            out += "\\0";
+        else
+            out += c;
+    }
+    return out;
+}
+
 ESocketError::ESocketError(int errorNumber)
     : ENetException(TSocketStack::SocketErrorMessage(errorNumber)), LastError(errorNumber) {}
 
@@ -15,7 +29,8 @@ EExchangeTimeout::EExchangeTimeout(int limitMs)
           std::string seconds = std::to_string(limitMs / 1000);
           if (limitMs % 1000 != 0) {
               // Tenths are enough for the short limits tests set.
-              seconds += "." + std::to_string((limitMs % 1000) / 100);
+              seconds += '.';
+              seconds += std::to_string((limitMs % 1000) / 100);
           }
           return "The server took too long to answer (" + seconds + " s).";
       }()) {}

@@ -9,9 +9,14 @@
 
 namespace quillory {
 
+// `text` with every zero byte written as "\0": messages are read through
+// what(), which ends at the first zero byte, and a server's text (a status
+// line, a header value) may hold one anywhere.
+std::string MessageText(const std::string& text);
+
 class ENetException : public std::runtime_error {
 public:
-    explicit ENetException(const std::string& message) : std::runtime_error(message) {}
+    explicit ENetException(const std::string& message) : std::runtime_error(MessageText(message)) {}
 };
 
 // --- socket layer -----------------------------------------------------------
@@ -142,6 +147,32 @@ public:
     EInvalidURL()
         : ENetException("The address holds a control character (such as a line break) and "
                         "was not used.") {}
+};
+// A reply that ended before its stated end: fewer bytes than its
+// Content-Length, or a chunked body without its last chunk. Nothing of it
+// counts as a reply.
+class EReplyIncomplete : public ENetException {
+public:
+    using ENetException::ENetException;
+};
+// A reply whose framing cannot be read (a chunk size that is not a
+// hexadecimal number, or one too large to be real).
+class EReplyMalformed : public ENetException {
+public:
+    using ENetException::ENetException;
+};
+// A redirect that is not followed: from "https" to plain "http", to a scheme
+// other than "http" and "https", or a request with a body (a form) to
+// another site.
+class ERedirectRefused : public ENetException {
+public:
+    using ENetException::ENetException;
+};
+// An address whose user name or password cannot be told apart from the rest
+// unambiguously (see SplitUserInfo in URI.h); refused before anything is sent.
+class EInvalidUserInfo : public ENetException {
+public:
+    using ENetException::ENetException;
 };
 // "256 MiB", "64 KiB" or "1000 bytes": a size limit as people read it.
 std::string SizeText(std::int64_t bytes);

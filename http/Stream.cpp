@@ -40,27 +40,53 @@ std::int64_t TStringStream::Write(const char* buffer, std::int64_t count) {
         return 0;
     std::size_t pos = static_cast<std::size_t>(FPosition);
     std::size_t n = static_cast<std::size_t>(count);
+    Grow(std::max(FData.size(), pos + n), false);
     if (pos > FData.size())
         FData.resize(pos); // a gap after a seek beyond the end reads as zeros
-    // Bytes over the existing ones are overwritten; the rest is appended,
-    // which grows the memory geometrically and never fills it first.
+    // Bytes over the existing ones are overwritten; the rest is appended
+    // into the room Grow made.
     const std::size_t over = std::min(n, FData.size() - pos);
     std::memcpy(FData.data() + pos, buffer, over);
-    // A large stream of unknown final size (a reply read until the server
-    // closes) grows four-fold rather than two-fold: each regrowth copies the
-    // bytes again into memory the kernel must hand out and clear page by
-    // page, and reserved memory not yet written costs no pages.
-    const std::size_t end = FData.size() + (n - over);
-    if (end > FData.capacity() && FData.capacity() >= kFastGrowthFrom)
-        FData.reserve(std::max(end, FData.capacity() * 4));
     FData.append(buffer + over, n - over);
     FPosition += count;
     return count;
 }
 
+void TStringStream::Grow(std::size_t needed, bool exact) {
+    const std::size_t old = FData.capacity();
+    if (needed <= old)
+        return;
+    std::size_t room;
+    if (FPlanned > 0 && needed <= static_cast<std::size_t>(FPlanned)) {
+        // The steps are the plan divided by 8, 64, 512, ...: growing from one
+        // step to the next holds at most 1/8 more than the new block, and the
+        // last step is the plan itself. Memory reserved and not yet written
+        // costs no pages.
+        room = static_cast<std::size_t>(FPlanned);
+        while (true) {
+            const std::size_t next = (room + 7) / 8;
+            if (next < needed || next >= room)
+                break;
+            room = next;
+        }
+    } else if (exact) {
+        room = needed;
+    } else {
+        // Geometric growth; a large stream of unknown final size grows
+        // four-fold rather than two-fold, so it is copied less often.
+        room = std::max(needed, old * (old >= kFastGrowthFrom ? 4 : 2));
+    }
+    FData.reserve(room);
+    FPeakHeld = std::max(FPeakHeld, static_cast<std::int64_t>(old + FData.capacity()));
+}
+
+std::int64_t TStringStream::PeakHeld() const {
+    return std::max(FPeakHeld, static_cast<std::int64_t>(FData.capacity()));
+}
+
 void TStringStream::Reserve(std::int64_t size) {
-    if (size > 0 && static_cast<std::size_t>(size) > FData.capacity())
-        FData.reserve(static_cast<std::size_t>(size));
+    if (size > 0)
+        Grow(static_cast<std::size_t>(size), true);
 }
 
 std::string TStringStream::TakeDataString() {
@@ -82,6 +108,7 @@ std::int64_t TStringStream::Seek(std::int64_t offset, TSeekOrigin origin) {
 void TStringStream::SetSize(std::int64_t newSize) {
     if (newSize < 0)
         newSize = 0;
+    Grow(static_cast<std::size_t>(newSize), true);
     FData.resize(static_cast<std::size_t>(newSize));
     if (FPosition > newSize)
         FPosition = newSize;

@@ -28,6 +28,11 @@ public:
     // A hint that the stream will grow to `size` bytes: memory streams make
     // room without filling it; others ignore it.
     virtual void Reserve(std::int64_t size) { (void)size; }
+    // A promise that the stream will hold at most `most` bytes (a body
+    // limit): memory streams then grow in steps that never hold more than
+    // 1.125 times that at once, the old block included while it is copied.
+    // Others ignore it. 0 or less drops the promise.
+    virtual void PlanCapacity(std::int64_t most) { (void)most; }
 
     std::int64_t Position() { return Seek(0, soCurrent); }
     void SetPosition(std::int64_t pos) { Seek(pos, soBeginning); }
@@ -49,14 +54,23 @@ public:
     std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
     void SetSize(std::int64_t newSize) override;
     void Reserve(std::int64_t size) override;
+    void PlanCapacity(std::int64_t most) override { FPlanned = most; }
 
     const std::string& DataString() const { return FData; }
+    // The most bytes of memory the stream has held at once: its block, and
+    // while growing the old and the new block together.
+    std::int64_t PeakHeld() const;
     // Hands the bytes over without copying them; the stream is empty after.
     std::string TakeDataString();
 
 private:
+    // Makes room for `needed` bytes: exactly that many when `exact` (and no
+    // plan says otherwise), else with room to grow.
+    void Grow(std::size_t needed, bool exact);
     std::string FData;
     std::int64_t FPosition = 0;
+    std::int64_t FPlanned = 0;
+    std::int64_t FPeakHeld = 0;
 };
 
 // A file opened for reading or created (replaced) for writing. Failures throw

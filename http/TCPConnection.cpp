@@ -142,7 +142,10 @@ void TManagedBuffer::Append(const char* bytes, std::size_t count) {
         FData.erase(0, FStart);
         FStart = 0;
     }
+    const std::size_t old = FData.capacity();
     FData.append(bytes, count);
+    if (FData.capacity() != old)
+        FPeakHeld = std::max(FPeakHeld, old + FData.capacity());
 }
 
 std::size_t TManagedBuffer::Find(const std::string& needle, std::size_t from) const {

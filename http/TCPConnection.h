@@ -5,6 +5,7 @@
 // close by the server, and close.
 #include "http/Stream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -40,10 +41,14 @@ public:
     std::string Extract(std::size_t count);
     void Remove(std::size_t count);
     void Clear();
+    // The most bytes of memory the buffer has held at once (both blocks
+    // while it grew).
+    std::size_t PeakHeld() const { return std::max(FPeakHeld, FData.capacity()); }
 
 private:
     std::string FData;
     std::size_t FStart = 0;
+    std::size_t FPeakHeld = 0;
 };
 
 // One socket: handle, allocated flag, local and peer address.

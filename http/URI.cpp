@@ -50,28 +50,26 @@ void TURI::ParseURL(const std::string& url) {
     std::size_t sep = text.find("://");
     if (sep != std::string::npos) {
         Protocol = text.substr(0, sep);
-        std::string rest = text.substr(sep + 3);
-        std::size_t slash = rest.find('/');
-        std::string authority;
-        if (slash == std::string::npos) {
-            authority = rest;
-            rest.clear();
-        } else {
-            authority = rest.substr(0, slash);
-            rest = rest.substr(slash + 1);
-        }
-        // The user part ends at the last "@" of the authority: a password
-        // that holds an unencoded "@" must not leak into the host name (which
-        // error messages show).
-        std::size_t at = authority.rfind('@');
-        if (at != std::string::npos) {
-            std::string user = authority.substr(0, at);
-            authority = authority.substr(at + 1);
-            std::size_t colon = user.find(':');
-            Username = user.substr(0, colon);
-            Password = colon == std::string::npos ? "" : user.substr(colon + 1);
+        // The user part is found by the one splitter every reader of user
+        // information shares (it works on the text as given, before
+        // back-slashes are read as "/").
+        const TUserInfo user = SplitUserInfo(url);
+        std::size_t hostStart = sep + 3;
+        if (user.Present) {
+            Username = user.Username;
+            Password = user.Password;
             if (Username.empty())
                 Password.clear();
+            hostStart = user.At + 1;
+        }
+        std::size_t slash = text.find('/', hostStart);
+        std::string authority;
+        std::string rest;
+        if (slash == std::string::npos) {
+            authority = text.substr(hostStart);
+        } else {
+            authority = text.substr(hostStart, slash - hostStart);
+            rest = text.substr(slash + 1);
         }
         std::size_t colon = authority.find(':');
         Host = authority.substr(0, colon);
@@ -128,39 +126,82 @@ std::string MergePath(const std::string& currentPath, const std::string& newPath
     return result;
 }
 
-namespace {
-
-// Where the user part of `url` lies: [begin, at) where `at` is the "@" that
-// ends it, or npos when the address has none.
-std::pair<std::size_t, std::size_t> UserInfoSpan(const std::string& url) {
-    const std::size_t sep = url.find("://");
+TUserInfo SplitUserInfo(const std::string& url) {
+    TUserInfo info;
+    std::string text = url;
+    std::replace(text.begin(), text.end(), '\\', '/');
+    const std::size_t sep = text.find("://");
     if (sep == std::string::npos)
-        return {std::string::npos, std::string::npos};
+        return info;
     const std::size_t begin = sep + 3;
-    const std::size_t end = url.find_first_of("/\\?#", begin);
-    const std::size_t at = url.rfind('@', end == std::string::npos ? std::string::npos : end - 1);
-    if (at == std::string::npos || at < begin)
-        return {std::string::npos, std::string::npos};
-    return {begin, at};
+    // Up to the first real "/": a back-slash or "?" or "#" before it may
+    // still belong to a password written raw.
+    std::size_t end = url.find('/', begin);
+    if (end == std::string::npos)
+        end = url.size();
+    std::size_t at = end > begin ? url.rfind('@', end - 1) : std::string::npos;
+    if (at != std::string::npos && at >= begin) {
+        info.Ambiguous = url.find_first_of("?#\\", begin) < at;
+    } else {
+        at = std::string::npos;
+        // No "@" before the first "/": a raw "/" in a password leaves a host
+        // part whose port is not a number ("ann:pa") and an "@" in the
+        // segment after it ("ss@host").
+        std::size_t hostEnd = text.find('/', begin);
+        if (hostEnd == std::string::npos)
+            hostEnd = text.size();
+        const std::string host = text.substr(begin, hostEnd - begin);
+        const std::size_t colon = host.find(':');
+        const std::string port = colon == std::string::npos ? "" : host.substr(colon + 1);
+        const bool numeric =
+            std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!port.empty() && !numeric && end < url.size()) {
+            std::size_t next = url.find('/', end + 1);
+            if (next == std::string::npos)
+                next = url.size();
+            const std::size_t later = url.rfind('@', next - 1);
+            if (later != std::string::npos && later > hostEnd) {
+                at = later;
+                info.Ambiguous = true;
+            }
+        }
+        if (at == std::string::npos)
+            return info;
+    }
+    info.Present = true;
+    info.Begin = begin;
+    info.At = at;
+    const std::string user = url.substr(begin, at - begin);
+    const std::size_t colon = user.find(':');
+    info.HasPassword = colon != std::string::npos;
+    info.Username = user.substr(0, colon);
+    info.Password = info.HasPassword ? user.substr(colon + 1) : std::string();
+    return info;
 }
 
-} // namespace
+std::optional<std::string> UserInfoProblem(const std::string& url) {
+    const TUserInfo info = SplitUserInfo(url);
+    if (!info.Present || !info.Ambiguous)
+        return std::nullopt;
+    return std::string("The user name or password in the address holds \"/\", \"?\", \"#\" or a "
+                       "back-slash as it is, so the address can be read in more than one way. "
+                       "Write them percent-encoded: \"/\" as %2F, \"?\" as %3F, \"#\" as %23, a "
+                       "back-slash as %5C (and \"@\" as %40).");
+}
 
 std::string RedactURLPassword(const std::string& url) {
-    const auto [begin, at] = UserInfoSpan(url);
-    if (begin == std::string::npos)
+    const TUserInfo info = SplitUserInfo(url);
+    if (!info.Present || !info.HasPassword)
         return url;
-    const std::size_t colon = url.find(':', begin);
-    if (colon == std::string::npos || colon > at)
-        return url;
-    return url.substr(0, colon + 1) + "***" + url.substr(at);
+    const std::size_t colon = info.Begin + info.Username.size();
+    return url.substr(0, colon + 1) + "***" + url.substr(info.At);
 }
 
 std::string StripURLUserInfo(const std::string& url) {
-    const auto [begin, at] = UserInfoSpan(url);
-    if (begin == std::string::npos)
+    const TUserInfo info = SplitUserInfo(url);
+    if (!info.Present)
         return url;
-    return url.substr(0, begin) + url.substr(at + 1);
+    return url.substr(0, info.Begin) + url.substr(info.At + 1);
 }
 
 std::string URLDecode(const std::string& text) {

@@ -532,7 +532,9 @@ void TCli::Failed(const std::string& what) {
     if (!FService.LastRefusal().empty())
         throw EFailed(FService.LastRefusal());
     if (auto reason = ConnectFailure(FService.LastSocketError())) {
-        TURI uri(FSite);
+        // The host and port the client last tried: after a redirect, those
+        // of its target, not the site's.
+        const TURI& uri = FHTTP.URL();
         std::string port = uri.Port;
         if (port.empty()) {
             try {
@@ -1249,15 +1251,10 @@ std::string ShownMessage(const std::string& message, const std::string& site) {
         const std::string scheme = "http://";
         const std::string full = site.find("://") == std::string::npos ? scheme + site : site;
         // The password as written in the address (maybe percent-encoded) and
-        // as the client decoded it, wherever an error quotes part of it.
-        const std::string shown = RedactURLPassword(full);
-        const auto star = shown.find(":***@");
-        if (star != std::string::npos) {
-            // `shown` is `full` with the password between star + 1 and its
-            // "@" replaced by "***": the rest lines up from the end.
-            const std::size_t at = full.size() - (shown.size() - (star + 4));
-            const std::string raw = full.substr(star + 1, at - star - 1);
-            for (const std::string& password : {raw, URLDecode(raw), TURI(full).Password})
+        // as the client decodes and sends it, wherever an error quotes part of it.
+        const TUserInfo info = SplitUserInfo(full);
+        if (info.HasPassword) {
+            for (const std::string& password : {info.Password, URLDecode(info.Password)})
                 if (!password.empty())
                     text = ReplaceAll(std::move(text), password, "***");
         }

@@ -128,3 +128,54 @@ TEST(InternetDateTest, ReadsTheCommonDateForms) {
 }
 
 } // namespace
+
+namespace {
+
+// Cookies for a whole public suffix would reach every shop under it.
+TEST(PublicSuffixCookieTest, RefusedForASuffixAndKeptForASite) {
+    struct TCase {
+        std::string Value, Server;
+        bool Stored;
+        std::vector<std::string> SentTo, NotSentTo;
+    } cases[] = {
+        {"a=1; Domain=.com", "www.shop.com", false, {}, {}},
+        {"a=1; Domain=com", "www.shop.com", false, {}, {}},
+        {"a=1; Domain=.co.uk", "shop.co.uk", false, {}, {}},
+        {"a=1; Domain=.CO.UK", "www.shop.co.uk", false, {}, {}},
+        {"a=1; Domain=.github.io", "seller.github.io", false, {}, {}},
+        {"a=1; Domain=.shop.co.uk",
+         "www.shop.co.uk",
+         true,
+         {"www.shop.co.uk", "pay.shop.co.uk", "shop.co.uk"},
+         {"other.co.uk", "co.uk"}},
+        {"a=1; Domain=.example.com", "www.example.com", true, {"x.example.com"}, {"com"}},
+        {"a=1", "www.shop.com", true, {"www.shop.com"}, {"shop.com", "other.com"}},
+        // A server named like a suffix keeps its cookie to itself.
+        {"a=1", "github.io", true, {"github.io"}, {"seller.github.io"}},
+        {"a=1; Domain=github.io", "github.io", true, {"github.io"}, {"seller.github.io"}},
+        {"a=1", "127.0.0.1", true, {"127.0.0.1"}, {}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Value + " from " + c.Server);
+        TCookieManager m;
+        EXPECT_EQ(m.AddCookie(c.Value, c.Server), c.Stored);
+        EXPECT_EQ(m.Count(), c.Stored ? 1u : 0u);
+        for (const std::string& host : c.SentTo)
+            EXPECT_EQ(m.GenerateCookieList(host, "/"), "a=1") << host;
+        for (const std::string& host : c.NotSentTo)
+            EXPECT_EQ(m.GenerateCookieList(host, "/"), "") << host;
+    }
+    for (const auto& [domain, suffix] :
+         std::vector<std::pair<std::string, bool>>{{"com", true},
+                                                   {".co.uk", true},
+                                                   {"Co.Uk", true},
+                                                   {"github.io", true},
+                                                   {"shop.co.uk", false},
+                                                   {"example.com", false},
+                                                   {"", true},
+                                                   {std::string("shop\0.com", 9), true}}) {
+        EXPECT_EQ(TCookieManager::IsPublicSuffix(domain), suffix) << domain;
+    }
+}
+
+} // namespace

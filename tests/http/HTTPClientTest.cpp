@@ -340,8 +340,9 @@ TEST_F(ReplyTest, ChunkedBodies) {
     }));
     EXPECT_EQ(client.Get(server.Url("/1")), "hello");
     EXPECT_EQ(client.Get(server.Url("/2")), "abcabcdefghijklmnopqrstuvwxyz");
-    // An extension glued on with ";" reads as size 0: the body ends there.
-    EXPECT_EQ(client.Get(server.Url("/3")), "");
+    // An extension after ";" (the usual way to write one) is skipped like one
+    // after a blank; it does not end the body.
+    EXPECT_EQ(client.Get(server.Url("/3")), "abcdefghijklmnopqrstuvwxyz");
 }
 
 TEST_F(ReplyTest, BodyWithoutLengthIsReadUntilClose) {
@@ -375,10 +376,20 @@ TEST_F(ReplyTest, ZeroLengthReadsNothing) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
-TEST_F(ReplyTest, BodyCutShortByTheServerKeepsWhatCame) {
+TEST_F(ReplyTest, BodyCutShortByTheServerIsAnError) {
     TScriptedServer server(TScriptedServer::OnePerConnection(
         {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly this"}));
-    EXPECT_EQ(client.Get(server.Url("/")), "only this");
+    TStringStream target;
+    try {
+        client.GetToStream(server.Url("/"), target);
+        FAIL() << "no exception";
+    } catch (const EReplyIncomplete& e) {
+        EXPECT_STREQ(e.what(), "The server closed the connection after 9 of the 100 bytes its "
+                               "reply announced; the reply is incomplete.");
+    }
+    // What came is in the stream for a caller that wants to look; nothing
+    // was reported as a reply.
+    EXPECT_EQ(target.DataString(), "only this");
 }
 
 TEST_F(ReplyTest, ServerClosingBeforeTheStatusLine) {
@@ -429,6 +440,74 @@ TEST_F(ReplyTest, BasicChallengeFailsAndLeavesAnEmptyAuthorization) {
     ASSERT_TRUE(server.WaitForHandlers(2));
     EXPECT_NE(server.Received(1).find("Authorization: Basic Og==\r\n"), std::string::npos);
     EXPECT_EQ(server.Received(0).find("Authorization"), std::string::npos);
+}
+
+TEST_F(ReplyTest, RepliesCutShortAreErrorsWhateverTheirCoding) {
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string cutChunked = "The server closed the connection before the last chunk of "
+                                   "its reply; the reply is incomplete.";
+    struct TCase {
+        const char* Name;
+        std::string Reply; // sent, then the server closes
+        std::string Result;
+    } cases[] = {
+        {"short of its length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nOK",
+         "The server closed the connection after 2 of the 5 bytes its reply announced; the "
+         "reply is incomplete."},
+        {"nothing of its length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n",
+         "The server closed the connection after 0 of the 5 bytes its reply announced; the "
+         "reply is incomplete."},
+        {"within a chunk", chunked + "5\r\nhel", cutChunked},
+        {"after a chunk", chunked + "5\r\nhello\r\n", cutChunked},
+        {"on an unterminated last size", chunked + "5\r\nhello\r\n0", cutChunked},
+        {"before the first size", chunked, cutChunked},
+        // Whole bodies: a close in the trailer part, and no length at all.
+        {"chunked without the closing empty line", chunked + "5\r\nhello\r\n0\r\n", "hello"},
+        {"until close", "HTTP/1.0 200 OK\r\n\r\nall of it", "all of it"},
+        // An error reply cut short still reports its status.
+        {"error reply cut short", "HTTP/1.1 500 Oops\r\nContent-Length: 50\r\n\r\nwhy",
+         "HTTP/1.1 500 Oops"},
+    };
+    for (const TCase& row : cases) {
+        SCOPED_TRACE(row.Name);
+        TScriptedServer server(TScriptedServer::OnePerConnection({row.Reply}));
+        client.ReadTimeout(5000);
+        std::string result;
+        try {
+            TListForm form;
+            result = client.PostForm(server.Url("/s.php"), form);
+        } catch (const ENetException& e) {
+            result = e.what();
+        }
+        EXPECT_EQ(result, row.Result);
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
+TEST_F(ReplyTest, AZeroByteFromTheServerNeverCutsAMessageShort) {
+    using namespace std::string_literals;
+    struct TCase {
+        std::string Reply;
+        std::string Message;
+    } cases[] = {
+        {"HTTP/1.1 500 Bad\0news\r\nContent-Length: 0\r\n\r\n"s, "HTTP/1.1 500 Bad\\0news"},
+        {"\0HTTP/1.1 404 x\r\nContent-Length: 0\r\n\r\n"s, "\\0HTTP/1.1 404 x"},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes \0-9/10\r\nContent-Length: 0\r\n\r\n"s,
+         "'\\0' is not a valid integer value"},
+        {"HTTP/1.1 302 F\r\nLocation: file:///a\0b\r\nContent-Length: 0\r\n\r\n"s,
+         "The server redirected the request to an address that is not http or https; it was not "
+         "followed. The address was \"file:///a\\0b\"."},
+    };
+    for (const TCase& row : cases) {
+        TScriptedServer server(TScriptedServer::OnePerConnection({row.Reply}));
+        std::string message;
+        try {
+            client.Get(server.Url("/"));
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message, row.Message);
+    }
 }
 
 TEST_F(ReplyTest, MalformedContentRangeIsAConversionError) {
@@ -509,6 +588,44 @@ TEST_F(CredentialsTest, ThePasswordIsInNoMessage) {
     EXPECT_EQ(messages[3], "Read Timeout");
     for (const std::string& m : messages)
         EXPECT_EQ(m.find(password), std::string::npos) << m;
+}
+
+TEST_F(CredentialsTest, SpecialCharactersInPasswordsAreDecodedOrRefused) {
+    struct TCase {
+        std::string Written; // the password as the address holds it
+        std::string Sent;    // what goes out decoded; empty: the address is refused
+    } cases[] = {
+        {"pa%3Fss", "pa?ss"}, {"pa%23ss", "pa#ss"}, {"pa%5Css", "pa\\ss"}, {"pa%40ss", "pa@ss"},
+        {"pa@ss", "pa@ss"},   {"pa%2Fss", "pa/ss"}, {"pa?ss", ""},         {"pa#ss", ""},
+        {"pa\\ss", ""},       {"pa/ss", ""},        {"p?a#s\\s@x", ""},
+    };
+    for (const TCase& row : cases) {
+        SCOPED_TRACE(row.Written);
+        TScriptedServer server(TScriptedServer::OnePerConnection({Reply("HTTP/1.0 200 OK", "OK")}));
+        const std::string url = "http://seller:" + row.Written +
+                                "@127.0.0.1:" + std::to_string(server.Port()) +
+                                "/c/couponsactions.php";
+        std::string result;
+        try {
+            TListForm form;
+            result = client.PostForm(url, form);
+        } catch (const EInvalidUserInfo& e) {
+            result = e.what();
+        }
+        if (row.Sent.empty()) {
+            EXPECT_EQ(result, *UserInfoProblem(url));
+            EXPECT_EQ(result.find(row.Written), std::string::npos);
+            EXPECT_EQ(server.ConnectionCount(), 0);
+            continue;
+        }
+        EXPECT_EQ(result, "OK");
+        ASSERT_TRUE(server.WaitForHandlers(1));
+        const std::string request = server.Received(0);
+        EXPECT_EQ(request.rfind("POST /c/couponsactions.php HTTP/1.0\r\n", 0), 0u);
+        EXPECT_NE(
+            request.find("Authorization: Basic " + EncodeBase64("seller:" + row.Sent) + "\r\n"),
+            std::string::npos);
+    }
 }
 
 using CookieExchangeTest = ClientFixture;

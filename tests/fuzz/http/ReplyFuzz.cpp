@@ -7,7 +7,7 @@
 // the whole reply), or the head of a chunked reply or of one read until
 // close, so the bytes are a body driven through the body limit; its low bits
 // also choose that limit. Whatever the input, the caller never receives more
-// than the limit.
+// than the limit, and the body never holds much more memory than that.
 #include "http/HTTPClient.h"
 
 #include <cstddef>
@@ -68,6 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (target.Size() > limit)
             __builtin_trap(); // a body beyond the limit reached the caller
+        // Nor did the body's memory ever hold much more than the limit (the
+        // slack covers the string's own small buffer).
+        if (target.PeakHeld() > limit + limit / 8 + 64)
+            __builtin_trap();
         client.CloseConnection();
     }
     ::close(pair[1]);
