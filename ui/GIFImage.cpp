@@ -102,16 +102,6 @@ std::size_t TGIFImage::PeakDecodedBytes() const {
     return FBudget->Peak;
 }
 
-bool ReadGIFScreenSize(const std::string& data, int& width, int& height) {
-    if (data.size() < 10 || (data[0] != 'G' && data[0] != 'g') ||
-        (data[1] != 'I' && data[1] != 'i') || (data[2] != 'F' && data[2] != 'f'))
-        return false;
-    auto byte = [&](std::size_t i) { return static_cast<int>(static_cast<std::uint8_t>(data[i])); };
-    width = byte(6) | byte(7) << 8;
-    height = byte(8) | byte(9) << 8;
-    return true;
-}
-
 namespace {
 
 [[noreturn]] void Fail(TGIFErrorId id, int label = 0) {
@@ -250,6 +240,12 @@ void ReadImage(TReader& r, TGIFImage& image, std::vector<TExtension>& collected)
         f.ColorTable = r.ColorTable(std::size_t{1} << ((packed & 7) + 1));
         f.BitsPerPixel = (packed & 7) + 1;
     }
+    if (f.Width == 0)
+        f.Width = image.ScreenWidth;
+    if (f.Height == 0)
+        f.Height = image.ScreenHeight;
+    if (f.Width > kMaxPictureSide || f.Height > kMaxPictureSide)
+        throw EGIFTooLarge(f.Width, f.Height);
     // The code-size byte, then the sub-blocks as they stand.
     const std::size_t start = r.Pos;
     r.Byte();
@@ -265,12 +261,6 @@ void ReadImage(TReader& r, TGIFImage& image, std::vector<TExtension>& collected)
         r.Pos += len;
     }
     f.ImageData.assign(r.Data, start, r.Pos - start);
-    if (f.Width == 0)
-        f.Width = image.ScreenWidth;
-    if (f.Height == 0)
-        f.Height = image.ScreenHeight;
-    if (f.Width > kMaxPictureSide || f.Height > kMaxPictureSide)
-        throw EGIFTooLarge(f.Width, f.Height);
     if (f.ColorTable.empty())
         f.ColorTable = image.GlobalColorTable;
     for (const TExtension& ext : collected) {
@@ -296,6 +286,17 @@ void ReadImage(TReader& r, TGIFImage& image, std::vector<TExtension>& collected)
 }
 
 } // namespace
+
+bool ReadGIFScreenSize(const std::string& data, int& width, int& height) {
+    // Only a header the reader takes; anything else fails there, with its reason.
+    if (data.size() < 10 || !SameText(data.substr(0, 3), "GIF") ||
+        (!SameText(data.substr(3, 3), "87a") && !SameText(data.substr(3, 3), "89a")))
+        return false;
+    auto byte = [&](std::size_t i) { return static_cast<int>(static_cast<std::uint8_t>(data[i])); };
+    width = byte(6) | byte(7) << 8;
+    height = byte(8) | byte(9) << 8;
+    return true;
+}
 
 void TGIFImage::Clear() {
     Frames.clear();

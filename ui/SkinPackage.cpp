@@ -107,7 +107,9 @@ TBitmapLayout LayoutOf(const std::string& d, std::size_t pos, bool whole = true)
     } else {
         throw EInvalidBitmap();
     }
-    if (l.Info.Width <= 0 || l.Info.Height <= 0)
+    // Sizes no bitmap file can hold are damage; sizes beyond our limits are
+    // refused as too large.
+    if (l.Info.Width <= 0 || l.Info.Height <= 0 || l.Info.Width > 32768 || l.Info.Height > 32768)
         throw EInvalidBitmap();
     if (l.Info.Width > kMaxPictureSide || l.Info.Height > kMaxPictureSide)
         throw ESkinTooLarge("A skin picture is " + std::to_string(l.Info.Width) + " x " +

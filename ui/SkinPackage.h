@@ -66,9 +66,10 @@ public:
     using ESkinError::ESkinError;
 };
 
-// The most a package may take once inflated, and the pictures in it once
-// decoded (4 bytes a pixel, every side at most kMaxPictureSide).
-constexpr std::size_t kMaxSkinPackageBytes = kPictureBudgetBytes;
+// The most a package may take once inflated: its pictures (which, decoded at
+// 4 bytes a pixel, stay within kPictureBudgetBytes, every side at most
+// kMaxPictureSide) plus room for their headers and the description.
+constexpr std::size_t kMaxSkinPackageBytes = kPictureBudgetBytes + 8u * 1024u * 1024u;
 
 constexpr std::int32_t kMaxSkinVersion = 3;
 constexpr std::int32_t kSkinFileFormat = 3;
