@@ -211,7 +211,8 @@ void TfrmMain::ConnectBannerClicks() {
     ui->gifBanner->OnClick = [this] { RunGuarded([this] { gifBannerClick(); }); };
     // A frame that fails to show later on is told once, like any error.
     ui->gifBanner->OnError = [](const std::string& message) {
-        ShowErrorMessage(QString::fromLocal8Bit(message));
+        ShowErrorMessage(
+            QString::fromLocal8Bit("The banner picture cannot be shown: " + message));
     };
 }
 

@@ -261,8 +261,12 @@ void TGIFAnimator::TimerTick() {
     const bool stop = !Loop && FFrameIndex == 0;
     FTimer.SetInterval(FrameInterval(FFrameIndex));
     if (FAsyncDrawing) {
-        // Compose here, on the timer thread; the GUI thread only shows it.
-        ComposedImage();
+        // Compose here, on the timer thread; the GUI thread only shows it. A
+        // frame that fails is left to the painting, which reports it once.
+        try {
+            ComposedImage();
+        } catch (const std::exception&) {
+        }
         lk.unlock();
         QMetaObject::invokeMethod(
             this,
