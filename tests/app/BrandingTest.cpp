@@ -60,6 +60,17 @@ protected:
         }
         Write(name, WriteGIF(gif));
     }
+    // A 2 x 2 frame on a 65535 x 65535 screen.
+    static std::string HugeScreenGif() {
+        TGIFWriterImage gif;
+        gif.Width = gif.Height = 65535;
+        gif.GlobalColorTable = {0x000000, 0x00FF00};
+        TGIFWriterFrame f;
+        f.Width = f.Height = 2;
+        f.Pixels.assign(4, 1);
+        gif.Frames.push_back(f);
+        return WriteGIF(gif);
+    }
     // A JPEG written by Qt.
     static std::string JpegBytes(int w, int h) {
         QImage img(w, h, QImage::Format_RGB32);
@@ -216,13 +227,6 @@ TEST_F(BrandingTest, BannersAreNumberedByPosition) {
 TEST_F(BrandingTest, BannerThatCannotBeShownIsSkippedAfterOneMessage) {
     WriteProfileString(File("settings.dat"), "Settings", "webserver", "http://127.0.0.1:9/");
     const std::string jpeg = JpegBytes(64, 32);
-    TGIFWriterImage hugeScreen;
-    hugeScreen.Width = hugeScreen.Height = 65535;
-    hugeScreen.GlobalColorTable = {0x000000, 0x00FF00};
-    TGIFWriterFrame small;
-    small.Width = small.Height = 2;
-    small.Pixels.assign(4, 1);
-    hugeScreen.Frames.push_back(small);
     const struct {
         const char* Name;
         std::string Bytes;
@@ -240,7 +244,7 @@ TEST_F(BrandingTest, BannerThatCannotBeShownIsSkippedAfterOneMessage) {
         // Larger than the panel, told from the headers.
         {"huge.jpg", WithJpegSize(jpeg, 16384, 16384), "is 16384 x 16384 pixels"},
         {"wide.jpg", WithJpegSize(jpeg, 776, 32), "is 776 x 32 pixels"},
-        {"huge.gif", WriteGIF(hugeScreen), "is 65535 x 65535 pixels"},
+        {"huge.gif", HugeScreenGif(), "is 65535 x 65535 pixels"},
         {"tall.bmp", WriteBitmap24(20, 201, std::vector<std::uint32_t>(20 * 201)),
          "is 20 x 201 pixels"},
     };
@@ -322,13 +326,6 @@ TEST_F(BrandingTest, BannerAndSkinThatAreNoRegularFilesAreRefused) {
 // With the program's own dialogs: each picture error opens exactly one, also
 // a frame that fails only once the animation reaches it.
 TEST_F(BrandingTest, OnePictureErrorOpensOneDialog) {
-    TGIFWriterImage hugeScreen;
-    hugeScreen.Width = hugeScreen.Height = 65535;
-    hugeScreen.GlobalColorTable = {0x000000, 0x00FF00};
-    TGIFWriterFrame small;
-    small.Width = small.Height = 2;
-    small.Pixels.assign(4, 1);
-    hugeScreen.Frames.push_back(small);
     // Frame 0 has its own colours; frame 1 has none at all and cannot be decoded.
     TGIFWriterImage lateFault;
     lateFault.Width = 60;
@@ -347,7 +344,7 @@ TEST_F(BrandingTest, OnePictureErrorOpensOneDialog) {
     const struct {
         const char* Name;
         std::string Bytes;
-    } cases[] = {{"huge.gif", WriteGIF(hugeScreen)},
+    } cases[] = {{"huge.gif", HugeScreenGif()},
                  {"huge.jpg", WithJpegSize(jpeg, 16384, 16384)},
                  {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
                  {"late.gif", WriteGIF(lateFault)}};

@@ -283,8 +283,6 @@ TEST(InflateTest, PackagesBeyondTheBudgetAreRefusedEarly) {
     } cases[] = {
         {"one picture of 8192 x 8192", DeflatePieces({{head(1) + Header32(8192, 8192), 8 * MiB}}),
          64 * 1024},
-        {"one picture of 4097 x 1", DeflatePieces({{head(1) + Header32(4097, 1), 4097 * 4}}),
-         64 * 1024},
         {"main picture of 5000 x 5000",
          DeflatePieces({{Int32(3) + std::string("\0", 1) + Header32(5000, 5000), 8 * MiB}}),
          64 * 1024},
