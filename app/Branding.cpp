@@ -7,10 +7,10 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
-#include "ui_FMain.h"
 #include "ui/GIFImage.h"
 #include "ui/JPEGImage.h"
 #include "ui/SkinPackage.h"
+#include "ui_FMain.h"
 #include "update/UpdateCheck.h"
 
 #include <QApplication>
@@ -211,8 +211,7 @@ void TfrmMain::ConnectBannerClicks() {
     ui->gifBanner->OnClick = [this] { RunGuarded([this] { gifBannerClick(); }); };
     // A frame that fails to show later on is told once, like any error.
     ui->gifBanner->OnError = [](const std::string& message) {
-        ShowErrorMessage(
-            QString::fromLocal8Bit("The banner picture cannot be shown: " + message));
+        ShowErrorMessage(QString::fromLocal8Bit("The banner picture cannot be shown: " + message));
     };
 }
 

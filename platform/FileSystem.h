@@ -25,8 +25,8 @@ enum class TFileRefusal { None, Missing, NotRegular, TooLarge, Unreadable };
 struct TRegularFileRead {
     std::optional<std::string> Bytes; // set when the file was read
     TFileRefusal Refusal = TFileRefusal::None;
-    int Error = 0;             // the system's error number, when it gave one
-    std::size_t MaxBytes = 0;  // the limit it was read with
+    int Error = 0;            // the system's error number, when it gave one
+    std::size_t MaxBytes = 0; // the limit it was read with
     // The reason in words: "Not a regular file", "Larger than 16 MiB", or the
     // system's text ("No such file or directory", "Permission denied").
     std::string Reason() const;

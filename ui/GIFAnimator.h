@@ -36,7 +36,15 @@ public:
     bool SyncEvent = true;
     // The thread's priority. The thread only sleeps and posts the tick, so it
     // runs at the process's own scheduling priority whatever is asked here.
-    enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+    enum TThreadPriority {
+        tpIdle,
+        tpLowest,
+        tpLower,
+        tpNormal,
+        tpHigher,
+        tpHighest,
+        tpTimeCritical
+    };
     TThreadPriority ThreadPriority = tpNormal;
 
     // Runs on the GUI thread (or, when RunOnTimerThread is set, on the timer

@@ -24,8 +24,7 @@ inline bool PictureFits(std::int64_t width, std::int64_t height, std::size_t byt
                         std::size_t budget = kPictureBudgetBytes) {
     if (width < 0 || height < 0 || width > kMaxPictureSide || height > kMaxPictureSide)
         return false;
-    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
-               bytesPerPixel <=
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * bytesPerPixel <=
            budget;
 }
 

@@ -312,8 +312,8 @@ void TSkinPackageBudget::Check(const std::string& data, std::size_t available) {
                 return;
             TBitmapLayout l;
             try {
-                const std::string head = data.substr(FPos + 1, std::min<std::size_t>(
-                                                                   available - FPos - 1, 14 + 124));
+                const std::string head =
+                    data.substr(FPos + 1, std::min<std::size_t>(available - FPos - 1, 14 + 124));
                 l = LayoutOf(head, 0, false);
             } catch (const ESkinReadError&) {
                 if (have(1 + 14 + 124))

@@ -5,11 +5,11 @@
 #include "AppFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
+#include "tests/support/ModalHelper.h"
 #include "ui/GIFAnimator.h"
 #include "ui/GIFWriter.h"
 #include "ui/SkinData.h"
 #include "ui/SkinPackage.h"
-#include "tests/support/ModalHelper.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -256,8 +256,7 @@ TEST_F(BrandingTest, BannerThatCannotBeShownIsSkippedAfterOneMessage) {
         ASSERT_EQ(errors.size(), 1) << c.Name << ": " << errors.join("|").toStdString();
         const std::string shown = errors[0].toStdString();
         EXPECT_NE(shown.find(c.Reason), std::string::npos) << c.Name << ": " << shown;
-        EXPECT_NE(shown.find("The program starts without the banner."), std::string::npos)
-            << shown;
+        EXPECT_NE(shown.find("The program starts without the banner."), std::string::npos) << shown;
         // Treated like a missing banner: the rest of the start-up goes on.
         EXPECT_FALSE(BannerShown(main)) << c.Name;
         EXPECT_EQ(main.windowTitle(), "Shop v1.01");

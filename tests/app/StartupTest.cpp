@@ -2,9 +2,9 @@
 #include "AppFixture.h"
 #include "app/FSettings.h"
 #include "platform/FileSystem.h"
-#include "tests/support/ModalHelper.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/ModalHelper.h"
 
 #include "coupons/CouponListView.h"
 #include <QElapsedTimer>

@@ -226,7 +226,8 @@ TEST(GIFReader, RefusedPicturesNameTheirFault) {
          "GIF image is 65535 x 65535 pixels, larger than 4096 x 4096"},
         {"screen one pixel too wide", WriteGIF(Gif(4097, 2, 2, {Solid(0, 0, 2, 2, 1)})),
          sGIFDecodeError, "GIF image is 4097 x 2 pixels, larger than 4096 x 4096"},
-        {"frame one pixel too tall", WriteGIFHeader(Gif(8, 8, 2)) + std::string(",\0\0\0\0\x02\0\x01\x10\0", 10),
+        {"frame one pixel too tall",
+         WriteGIFHeader(Gif(8, 8, 2)) + std::string(",\0\0\0\0\x02\0\x01\x10\0", 10),
          sGIFDecodeError, "GIF image is 2 x 4097 pixels, larger than 4096 x 4096"},
     };
     for (const auto& c : cases) {

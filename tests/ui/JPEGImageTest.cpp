@@ -80,7 +80,8 @@ TEST(JPEGDecoder, DamagedOrCutShortDataIsRefused) {
         {"no JPEG at all", "GIF89a"},
         {"header only", baseline.substr(0, 20)},
         {"baseline cut in the middle", baseline.substr(0, baseline.size() / 2)},
-        {"baseline without its end marker and last bytes", baseline.substr(0, baseline.size() - 40)},
+        {"baseline without its end marker and last bytes",
+         baseline.substr(0, baseline.size() - 40)},
         {"progressive cut in the middle", progressive.substr(0, progressive.size() / 2)},
         // Cut short, then closed with an end marker: the scan ends early.
         {"baseline cut and closed",

@@ -6,10 +6,10 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <utility>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 #include <zlib.h>
 
 using namespace quillory;
