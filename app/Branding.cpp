@@ -7,6 +7,9 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
+#include "ui/GIFImage.h"
+#include "ui/JPEGImage.h"
+#include "ui/SkinPackage.h"
 #include "ui_FMain.h"
 #include "update/UpdateCheck.h"
 
@@ -16,14 +19,10 @@
 #include <QImageReader>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <chrono>
-#include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <random>
-
-#include <jpeglib.h>
 
 namespace quillory {
 
@@ -81,109 +80,67 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// libjpeg reports fatal errors through error_exit; it jumps back here with
-// the library's message.
-struct TJPEGError {
-    jpeg_error_mgr Manager;
-    std::jmp_buf Jump;
-    char Message[JMSG_LENGTH_MAX];
-};
-
-void JPEGErrorExit(j_common_ptr info) {
-    auto* err = reinterpret_cast<TJPEGError*>(info->err);
-    (*info->err->format_message)(info, err->Message);
-    std::longjmp(err->Jump, 1);
-}
-
-void JPEGSilence(j_common_ptr, int) {}
-
-// Where the decoder puts its pixels: packed RGB rows, allocated with malloc
-// once the header has told the size.
-struct TJPEGPixels {
-    unsigned char* Data = nullptr;
-    int Width = 0;
-    int Height = 0;
-};
-
-// No banner comes near this; it keeps damaged headers from asking for gigabytes.
-constexpr unsigned kMaxPictureSide = 16384;
-
-// Only plain data lives in this frame, so the jump back from an error leaves
-// nothing undone. Returns false with `message` set on failure.
-bool DecodeJPEGInto(const unsigned char* data, unsigned long size, TJPEGPixels& out,
-                    char* message) {
-    jpeg_decompress_struct info;
-    TJPEGError err;
-    info.err = jpeg_std_error(&err.Manager);
-    err.Manager.error_exit = JPEGErrorExit;
-    err.Manager.emit_message = JPEGSilence;
-    if (setjmp(err.Jump)) {
-        std::strcpy(message, err.Message);
-        jpeg_destroy_decompress(&info);
+// The size a bitmap file's information header declares; false when the
+// header is not there.
+bool DeclaredBitmapSize(const std::string& b, std::int64_t& width, std::int64_t& height) {
+    auto u = [&](std::size_t p, int n) {
+        std::uint32_t v = 0;
+        for (int i = n - 1; i >= 0; --i)
+            v = v << 8 | static_cast<std::uint8_t>(b[p + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
         return false;
+    if (u(14, 4) == 12) {
+        width = u(18, 2);
+        height = u(20, 2);
+    } else {
+        width = static_cast<std::int32_t>(u(18, 4));
+        height = static_cast<std::int32_t>(u(22, 4));
+        if (height < 0)
+            height = -height;
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, data, size);
-    jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    if (info.output_width == 0 || info.output_height == 0 || info.output_width > kMaxPictureSide ||
-        info.output_height > kMaxPictureSide) {
-        std::strcpy(message, "JPEG image size is not valid");
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    const std::size_t stride = static_cast<std::size_t>(info.output_width) * 3;
-    out.Width = static_cast<int>(info.output_width);
-    out.Height = static_cast<int>(info.output_height);
-    out.Data = static_cast<unsigned char*>(std::calloc(stride, info.output_height));
-    if (!out.Data) {
-        std::strcpy(message, "out of memory");
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = out.Data + stride * info.output_scanline;
-        jpeg_read_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
     return true;
 }
 
-QImage ReadQtPicture(const std::string& bytes, const char* format, const char* invalidMessage) {
+QImage ReadQtPicture(const std::string& bytes, const char* format, const char* invalidMessage,
+                     int maxWidth, int maxHeight) {
     QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
+    // The size from the headers, where the format tells it, before decoding.
+    const QSize declared = reader.size();
+    if (declared.isValid() && (declared.width() > maxWidth || declared.height() > maxHeight ||
+                               !PictureFits(declared.width(), declared.height(), 4)))
+        throw EPictureTooLarge(declared.width(), declared.height());
     QImage image = reader.read();
     if (image.isNull())
         throw EInvalidPicture(invalidMessage);
+    if (image.width() > maxWidth || image.height() > maxHeight)
+        throw EPictureTooLarge(image.width(), image.height());
     return image;
 }
 
 } // namespace
 
-QImage DecodeJPEG(const std::string& bytes) {
-    TJPEGPixels pixels;
-    char message[JMSG_LENGTH_MAX] = {};
-    const bool ok = DecodeJPEGInto(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                   static_cast<unsigned long>(bytes.size()), pixels, message);
-    QImage image;
-    if (ok) {
-        image = QImage(pixels.Width, pixels.Height, QImage::Format_RGB888);
-        const std::size_t stride = static_cast<std::size_t>(pixels.Width) * 3;
-        for (int y = 0; y < pixels.Height; ++y)
-            std::memcpy(image.scanLine(y), pixels.Data + stride * static_cast<std::size_t>(y),
-                        stride);
+QImage DecodeJPEG(const std::string& bytes, int maxWidth, int maxHeight) {
+    TJPEGPicture picture;
+    try {
+        picture = DecodeJPEGPicture(bytes, maxWidth, maxHeight);
+    } catch (const EJPEGError& e) {
+        throw EInvalidPicture(e.what());
     }
-    std::free(pixels.Data);
-    if (!ok)
-        throw EInvalidPicture(std::string("JPEG error: ") + message);
+    QImage image(picture.Width, picture.Height, QImage::Format_RGB888);
+    const std::size_t stride = static_cast<std::size_t>(picture.Width) * 3;
+    for (int y = 0; y < picture.Height; ++y)
+        std::memcpy(image.scanLine(y), picture.RGB.data() + stride * static_cast<std::size_t>(y),
+                    stride);
     return image;
 }
 
-QImage LoadStillPicture(const std::string& file, const std::string& formatName) {
+QImage LoadStillPicture(const std::string& file, const std::string& formatName, int maxWidth,
+                        int maxHeight) {
     const std::string ext = PictureExtension(formatName);
     const std::string lower = Lower(ext);
     const char* qtFormat = nullptr;
@@ -195,15 +152,33 @@ QImage LoadStillPicture(const std::string& file, const std::string& formatName) 
         // Metafiles included: no library at hand draws them faithfully.
         throw EUnknownPictureExtension(ext);
 
-    const std::string bytes = ReadWholeFile(file);
+    maxWidth = std::min(maxWidth, kMaxPictureSide);
+    maxHeight = std::min(maxHeight, kMaxPictureSide);
+    const std::string bytes = ReadRegularFileOrThrow(file, kMaxPictureFileBytes);
     if (!qtFormat)
-        return DecodeJPEG(bytes);
+        return DecodeJPEG(bytes, maxWidth, maxHeight);
+    if (lower == "bmp") {
+        // Our own reading of the headers first: the declared size, then the
+        // layout, which never trusts a declared length.
+        std::int64_t width = 0, height = 0;
+        if (DeclaredBitmapSize(bytes, width, height) &&
+            (width > maxWidth || height > maxHeight || !PictureFits(width, height, 4)))
+            throw EPictureTooLarge(width, height);
+        try {
+            std::size_t pos = 0;
+            ReadBitmapFile(bytes, pos);
+        } catch (const ESkinError&) {
+            throw EInvalidPicture("Bitmap image is not valid");
+        }
+    }
     return ReadQtPicture(bytes, qtFormat,
-                         lower == "bmp" ? "Bitmap image is not valid" : "Icon image is not valid");
+                         lower == "bmp" ? "Bitmap image is not valid" : "Icon image is not valid",
+                         maxWidth, maxHeight);
 }
 
 QImage LoadIconPicture(const std::string& file) {
-    return ReadQtPicture(ReadWholeFile(file), "ICO", "Icon image is not valid");
+    return ReadQtPicture(ReadRegularFileOrThrow(file, kMaxPictureFileBytes), "ICO",
+                         "Icon image is not valid", kMaxPictureSide, kMaxPictureSide);
 }
 
 namespace {
@@ -234,6 +209,10 @@ private:
 void TfrmMain::ConnectBannerClicks() {
     new TClickFilter(ui->imgBanner, [this] { RunGuarded([this] { imgBannerClick(); }); });
     ui->gifBanner->OnClick = [this] { RunGuarded([this] { gifBannerClick(); }); };
+    // A frame that fails to show later on is told once, like any error.
+    ui->gifBanner->OnError = [](const std::string& message) {
+        ShowErrorMessage(QString::fromLocal8Bit("The banner picture cannot be shown: " + message));
+    };
 }
 
 void TfrmMain::imgBannerClick() {
@@ -276,20 +255,17 @@ void TfrmMain::LoadBranding() {
     const std::string stored = chosen >= 0 ? folder + StoredBannerName(chosen) : std::string();
     if (FBannerPath.empty() || !FileExists(stored)) {
         ui->panBanner->hide();
-    } else if (Lower(ExtractFileName(FBannerPath)).find(".gif") != std::string::npos) {
-        // Only the name counts: a folder such as "my.gifs" in the configured
-        // path, or in the program's own path, says nothing of the format.
-        ui->gifBanner->show();
-        ui->imgBanner->hide();
-        ui->gifBanner->Image().LoadFromFile(stored);
-        ui->panBanner->setFixedHeight(ui->gifBanner->height() + 10);
     } else {
-        ui->gifBanner->hide();
-        ui->imgBanner->show();
-        const QImage picture = LoadStillPicture(stored, ExtractFileName(FBannerPath));
-        ui->imgBanner->setPixmap(QPixmap::fromImage(picture));
-        ui->imgBanner->resize(picture.size());
-        ui->panBanner->setFixedHeight(ui->imgBanner->height() + 10);
+        try {
+            LoadBannerPicture(stored);
+        } catch (const std::exception& e) {
+            // A banner that cannot be shown counts as a missing one, after one
+            // message: the rest of the branding and the start-up go on.
+            ui->gifBanner->Image().Clear();
+            ui->imgBanner->clear();
+            ui->panBanner->hide();
+            ShowErrorMessage(QString::fromLocal8Bit(BannerFailureMessage(e)));
+        }
     }
 
     std::vector<std::pair<std::string, std::string>> links = config.Links;
@@ -313,18 +289,59 @@ void TfrmMain::LoadBranding() {
     TLinkLabel::SetAddress(ui->lblLink2URL, QString::fromLocal8Bit(FLink2URL));
     PlaceLinkLabels();
 
+    // The skin and the icon each fail on their own, with one message each.
     const std::string skin = folder + BrandingSkinName;
     if (FileExists(skin))
-        SkinData1.LoadCompressedSkinFile(skin);
+        RunGuarded([&] { SkinData1.LoadCompressedSkinFile(skin); });
 
     if (!config.IconPath.empty())
         FIconPath = config.IconPath;
     const std::string iconName = ExtractFileName(FIconPath);
     if (!iconName.empty() && FileExists(folder + iconName)) {
-        const QImage icon = LoadIconPicture(folder + iconName);
-        QApplication::setWindowIcon(QIcon(QPixmap::fromImage(icon)));
-        setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+        RunGuarded([&] {
+            const QImage icon = LoadIconPicture(folder + iconName);
+            QApplication::setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+            setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+        });
     }
+}
+
+void TfrmMain::LoadBannerPicture(const std::string& stored) {
+    // Only the name counts: a folder such as "my.gifs" in the configured
+    // path, or in the program's own path, says nothing of the format.
+    if (Lower(ExtractFileName(FBannerPath)).find(".gif") != std::string::npos) {
+        const std::string bytes = ReadRegularFileOrThrow(stored, kMaxPictureFileBytes);
+        // The size from the header, before a single frame is decoded.
+        int width = 0, height = 0;
+        if (ReadGIFScreenSize(bytes, width, height) &&
+            (width > kMaxBannerWidth || height > kMaxBannerHeight))
+            throw EPictureTooLarge(width, height);
+        ui->gifBanner->Image().LoadFromBytes(bytes);
+        ui->gifBanner->show();
+        ui->imgBanner->hide();
+        ui->panBanner->setFixedHeight(ui->gifBanner->height() + 10);
+    } else {
+        const QImage picture = LoadStillPicture(stored, ExtractFileName(FBannerPath),
+                                                kMaxBannerWidth, kMaxBannerHeight);
+        ui->gifBanner->hide();
+        ui->imgBanner->show();
+        ui->imgBanner->setPixmap(QPixmap::fromImage(picture));
+        ui->imgBanner->resize(picture.size());
+        ui->panBanner->setFixedHeight(ui->imgBanner->height() + 10);
+    }
+}
+
+std::string BannerFailureMessage(const std::exception& error) {
+    if (const auto* large = dynamic_cast<const EPictureTooLarge*>(&error))
+        return "The banner picture is " + std::to_string(large->Width) + " x " +
+               std::to_string(large->Height) + " pixels; the banner panel shows at most " +
+               std::to_string(kMaxBannerWidth) + " x " + std::to_string(kMaxBannerHeight) +
+               ". The program starts without the banner.";
+    std::string reason = error.what();
+    if (!reason.empty() && reason.back() != '.')
+        reason += '.';
+    return "The banner picture cannot be shown: " + reason +
+           " The program starts without the banner.";
 }
 
 } // namespace quillory

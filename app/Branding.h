@@ -3,6 +3,8 @@
 // product name, affiliate id, banners and links, the banner pictures stored
 // as dbimg1.dat .. dbimg3.dat, the skin dbskin.dat and an icon. The main
 // window applies it in LoadBranding (defined in Branding.cpp).
+#include "ui/PictureBudget.h"
+
 #include <QImage>
 
 #include <stdexcept>
@@ -48,20 +50,37 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The one message shown for a banner that cannot be shown: its size against
+// the panel's for a picture too large, else the reason of `error`.
+std::string BannerFailureMessage(const std::exception& error);
+
 // The extension of a file name, without its dot ("" when there is none).
 std::string PictureExtension(const std::string& name);
+
+// The most the banner panel shows: a larger banner is refused with one
+// message and the program starts without it.
+inline constexpr int kMaxBannerWidth = 775;
+inline constexpr int kMaxBannerHeight = 200;
 
 // Loads the still picture in `file`, in the format that the extension of
 // `formatName` names (compared without regard to case): ".bmp", ".ico",
 // ".jpg" and ".jpeg". Metafiles (".emf", ".wmf") and every other extension
-// are refused with EUnknownPictureExtension; damaged data throws
-// EInvalidPicture; a file that cannot be read throws std::runtime_error.
-QImage LoadStillPicture(const std::string& file, const std::string& formatName);
+// are refused with EUnknownPictureExtension; damaged or truncated data throws
+// EInvalidPicture; a picture wider or taller than `maxWidth` x `maxHeight`
+// (never more than the picture budget allows) throws EPictureTooLarge, from
+// its headers, before it is decoded. Only a regular file of at most
+// kMaxPictureFileBytes is read; anything else throws std::runtime_error
+// "Cannot open file "<name>". <reason>".
+QImage LoadStillPicture(const std::string& file, const std::string& formatName,
+                        int maxWidth = kMaxPictureSide, int maxHeight = kMaxPictureSide);
 
-// Loads an icon file (the application icon).
+// Loads an icon file (the application icon), read like a still picture.
 QImage LoadIconPicture(const std::string& file);
 
-// Decodes JPEG bytes with libjpeg; damaged data throws EInvalidPicture.
-QImage DecodeJPEG(const std::string& bytes);
+// Decodes JPEG bytes with libjpeg (see DecodeJPEGPicture): damaged or
+// truncated data throws EInvalidPicture, a picture beyond the limits
+// EPictureTooLarge.
+QImage DecodeJPEG(const std::string& bytes, int maxWidth = kMaxPictureSide,
+                  int maxHeight = kMaxPictureSide);
 
 } // namespace quillory

@@ -184,8 +184,12 @@ template <typename Handler> void TfrmMain::ConnectClick(const char* buttonName, 
 void TfrmMain::FormCreate() {
     // Both banners occupy the same place; one of them is shown.
     ui->gifBanner->setGeometry(ui->imgBanner->geometry());
-    LoadBranding();
+    // The settings come first: nothing in the branding package, however
+    // broken, can keep them from loading (a later Cancel in the Settings
+    // dialog would otherwise store empty values over them). A branding error
+    // is told once and the start-up goes on.
     LoadSettings();
+    RunGuarded([this] { LoadBranding(); });
     Timer1.start();
 }
 
@@ -410,8 +414,15 @@ void TfrmMain::SkinButton8Click() {
 }
 
 void TfrmMain::LoadSettings() {
-    // The file is read once; a missing, odd or oversized file reads as no file.
-    if (const auto text = ReadProfileText(ProgramFolder() + kSettingsFile)) {
+    // The file is read once; a missing, odd or oversized file reads as no
+    // file. Only values that were read (or a file that is not there at all)
+    // may be written back: a file that exists but could not be read is left
+    // as it is.
+    FScriptName = "couponsactions.php";
+    const TRegularFileRead file =
+        ReadRegularFileChecked(ProgramFolder() + kSettingsFile, kMaxProfileFileSize);
+    FSettingsLoaded = file.Bytes.has_value() || file.Refusal == TFileRefusal::Missing;
+    if (const auto& text = file.Bytes) {
         auto read = [&](const char* key) {
             return ReadProfileStringFromText(*text, kSettingsSection, key);
         };
@@ -422,10 +433,12 @@ void TfrmMain::LoadSettings() {
         FDbPassword = read("dbpassword");
         FInvalidPage = read("invalidpage");
     }
-    FScriptName = "couponsactions.php";
 }
 
 void TfrmMain::SaveSettings() {
+    // Values that were never loaded are not the seller's: never store them.
+    if (!FSettingsLoaded)
+        return;
     const std::string path = ProgramFolder() + kSettingsFile;
     WriteProfileString(path, kSettingsSection, "webserver", FWebServer);
     WriteProfileString(path, kSettingsSection, "dbhostname", FDbHostName);
@@ -448,7 +461,10 @@ void TfrmMain::SkinButton7Click() {
     dialog->edtUsername()->setText(QString::fromLocal8Bit(FDbUserName));
     dialog->edtPassword()->setText(QString::fromLocal8Bit(FDbPassword));
     dialog->edtInvalid()->setText(QString::fromLocal8Bit(FInvalidPage));
-    dialog->exec();
+    // OK makes the dialog's values the ones in force, whether or not the
+    // file could be read at start-up.
+    if (dialog->exec() == 1)
+        FSettingsLoaded = true;
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
 }

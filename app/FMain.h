@@ -37,9 +37,12 @@ public:
     void CheckForUpdates(bool silent);
     bool DownloadFile(const std::string& url, const std::string& fileName);
 
-    // Local settings (settings.dat in the program folder).
+    // Local settings (settings.dat in the program folder). SaveSettings
+    // writes only after LoadSettings read the file (or found none) or the
+    // Settings dialog's OK set the values.
     void LoadSettings();
     void SaveSettings();
+    bool SettingsLoaded() const { return FSettingsLoaded; }
 
     const std::string& WebServer() const { return FWebServer; }
     const std::string& ScriptName() const { return FScriptName; }
@@ -109,6 +112,9 @@ private:
     void imgBannerClick();
     void gifBannerClick();
     void ConnectBannerClicks();
+    // Loads the stored banner picture into imgBanner or gifBanner and sizes
+    // the panel; throws when it cannot be shown.
+    void LoadBannerPicture(const std::string& stored);
     void PlaceLinkLabels();
     template <typename Handler> void ConnectClick(const char* buttonName, Handler handler);
 
@@ -139,6 +145,7 @@ private:
     std::string FDbUserName;
     std::string FDbPassword;
     std::string FInvalidPage;
+    bool FSettingsLoaded = false;
 };
 
 // The one main window of the program, set while it exists.

@@ -41,22 +41,37 @@ std::string ReadWholeFile(const std::string& path) {
     return out;
 }
 
-std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+TRegularFileRead ReadRegularFileChecked(const std::string& path, std::size_t maxBytes) {
+    TRegularFileRead result;
+    result.MaxBytes = maxBytes;
+    auto refuse = [&](TFileRefusal why, int err = 0) {
+        result.Refusal = why;
+        result.Error = err;
+        return result;
+    };
     struct stat st {};
     // Look before opening: opening a named pipe blocks until a writer comes,
     // and opening a device may do anything.
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uintmax_t>(st.st_size) > maxBytes)
-        return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0)
+        return refuse(errno == ENOENT || errno == ENOTDIR ? TFileRefusal::Missing
+                                                          : TFileRefusal::Unreadable,
+                      errno);
+    if (!S_ISREG(st.st_mode))
+        return refuse(TFileRefusal::NotRegular);
+    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        return refuse(TFileRefusal::TooLarge);
     // O_NONBLOCK: should the path be swapped for a pipe since the look, the
     // open still returns at once, and the second look refuses it.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return std::nullopt;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        return refuse(errno == ENOENT ? TFileRefusal::Missing : TFileRefusal::Unreadable, errno);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return std::nullopt;
+        return refuse(TFileRefusal::NotRegular);
+    }
+    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return refuse(TFileRefusal::TooLarge);
     }
     std::string out;
     out.resize(static_cast<std::size_t>(st.st_size) + 1);
@@ -71,8 +86,9 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
+            const int err = errno;
             ::close(fd);
-            return std::nullopt;
+            return refuse(TFileRefusal::Unreadable, err);
         }
         if (n == 0)
             break;
@@ -80,9 +96,41 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
     }
     ::close(fd);
     if (done > maxBytes)
-        return std::nullopt;
+        return refuse(TFileRefusal::TooLarge);
     out.resize(done);
-    return out;
+    result.Bytes = std::move(out);
+    return result;
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    return ReadRegularFileChecked(path, maxBytes).Bytes;
+}
+
+std::string TRegularFileRead::Reason() const {
+    switch (Refusal) {
+    case TFileRefusal::None:
+        return {};
+    case TFileRefusal::NotRegular:
+        return "Not a regular file";
+    case TFileRefusal::TooLarge: {
+        constexpr std::size_t MiB = 1024 * 1024;
+        if (MaxBytes >= MiB && MaxBytes % MiB == 0)
+            return "Larger than " + std::to_string(MaxBytes / MiB) + " MiB";
+        return "Larger than " + std::to_string(MaxBytes) + " bytes";
+    }
+    case TFileRefusal::Missing:
+        return std::strerror(Error != 0 ? Error : ENOENT);
+    case TFileRefusal::Unreadable:
+        return Error != 0 ? std::strerror(Error) : "Cannot be read";
+    }
+    return {};
+}
+
+std::string ReadRegularFileOrThrow(const std::string& path, std::size_t maxBytes) {
+    TRegularFileRead read = ReadRegularFileChecked(path, maxBytes);
+    if (!read.Bytes)
+        throw std::runtime_error("Cannot open file \"" + path + "\". " + read.Reason());
+    return std::move(*read.Bytes);
 }
 
 namespace {

@@ -19,6 +19,27 @@ std::string ReadWholeFile(const std::string& path);
 // flood the caller.
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes);
 
+// Why ReadRegularFile refused a file.
+enum class TFileRefusal { None, Missing, NotRegular, TooLarge, Unreadable };
+
+struct TRegularFileRead {
+    std::optional<std::string> Bytes; // set when the file was read
+    TFileRefusal Refusal = TFileRefusal::None;
+    int Error = 0;            // the system's error number, when it gave one
+    std::size_t MaxBytes = 0; // the limit it was read with
+    // The reason in words: "Not a regular file", "Larger than 16 MiB", or the
+    // system's text ("No such file or directory", "Permission denied").
+    std::string Reason() const;
+};
+
+// ReadRegularFile, telling why a file was refused.
+TRegularFileRead ReadRegularFileChecked(const std::string& path, std::size_t maxBytes);
+
+// ReadRegularFile for files from outside that the user named or placed:
+// throws std::runtime_error "Cannot open file "<path>". <reason>" when the
+// file is refused.
+std::string ReadRegularFileOrThrow(const std::string& path, std::size_t maxBytes);
+
 // Creates or replaces `path` with `bytes`. The bytes go to a temporary file
 // beside it first, which is then renamed over the old file; the old file's
 // permission bits (and, where the user may set them, its owner and group) are

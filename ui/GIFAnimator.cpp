@@ -235,6 +235,8 @@ std::uint32_t TGIFAnimator::WindowColor() const {
 void TGIFAnimator::PictureChanged() {
     {
         std::lock_guard<std::recursive_mutex> lk(FLock);
+        FFailed = false;
+        FTimer.SetEnabled(FAnimate);
         FComposer.Drop();
         FComposedImage = QImage();
         FComposedImageIndex = -1;
@@ -250,7 +252,7 @@ void TGIFAnimator::PictureChanged() {
 }
 
 void TGIFAnimator::TimerTick() {
-    if (!isVisible() || FImage.FrameCount() < 2 || !parentWidget())
+    if (FFailed || !isVisible() || FImage.FrameCount() < 2 || !parentWidget())
         return;
     std::unique_lock<std::recursive_mutex> lk(FLock);
     if (FPainting)
@@ -259,8 +261,12 @@ void TGIFAnimator::TimerTick() {
     const bool stop = !Loop && FFrameIndex == 0;
     FTimer.SetInterval(FrameInterval(FFrameIndex));
     if (FAsyncDrawing) {
-        // Compose here, on the timer thread; the GUI thread only shows it.
-        ComposedImage();
+        // Compose here, on the timer thread; the GUI thread only shows it. A
+        // frame that fails is left to the painting, which reports it once.
+        try {
+            ComposedImage();
+        } catch (const std::exception&) {
+        }
         lk.unlock();
         QMetaObject::invokeMethod(
             this,
@@ -315,7 +321,26 @@ void TGIFAnimator::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), parentWidget()->palette().color(QPalette::Window));
     // A transparent or empty picture leaves the parent's own painting, drawn
     // underneath, to show through.
-    const QImage img = ComposedImage();
+    QImage img;
+    if (!FFailed) {
+        try {
+            img = ComposedImage();
+        } catch (const std::exception& e) {
+            // A frame that cannot be shown is reported once, outside the
+            // painting; the animation stops instead of failing on every tick.
+            FFailed = true;
+            FTimer.SetEnabled(false);
+            const std::string message = e.what();
+            QMetaObject::invokeMethod(
+                this,
+                [this, message] {
+                    if (!OnError)
+                        throw std::runtime_error(message);
+                    OnError(message);
+                },
+                Qt::QueuedConnection);
+        }
+    }
     if (!img.isNull()) {
         if (FStretch)
             p.drawImage(rect(), img);

@@ -36,7 +36,15 @@ public:
     bool SyncEvent = true;
     // The thread's priority. The thread only sleeps and posts the tick, so it
     // runs at the process's own scheduling priority whatever is asked here.
-    enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+    enum TThreadPriority {
+        tpIdle,
+        tpLowest,
+        tpLower,
+        tpNormal,
+        tpHigher,
+        tpHighest,
+        tpTimeCritical
+    };
     TThreadPriority ThreadPriority = tpNormal;
 
     // Runs on the GUI thread (or, when RunOnTimerThread is set, on the timer
@@ -91,6 +99,9 @@ public:
     void SetFrameIndex(int index);
 
     std::function<void()> OnFrameChanged, OnStart, OnStop, OnChange, OnClick;
+    // Told, once and from the event loop, when a frame cannot be shown;
+    // without a handler the error goes to the application's error handling.
+    std::function<void(const std::string&)> OnError;
 
     // How long frame `index` stays: 0 for pictures of fewer than two frames
     // or an index out of range, else the frame's delay held to 50..10000 ms.
@@ -99,8 +110,12 @@ public:
     // One step of the animation, as the timer runs it.
     void TimerTick();
     // The picture as it is drawn for the shown frame (transparent pixels have
-    // alpha 0); a null image when there is nothing to draw.
+    // alpha 0); a null image when there is nothing to draw. Throws EGIFError
+    // when the frame cannot be decoded; painting then reports the error once
+    // (through the event loop's error handling) and stops the animation.
     QImage ComposedImage();
+    // True after a frame failed to show, until the next picture is loaded.
+    bool Failed() const { return FFailed; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -124,6 +139,7 @@ private:
     bool FTransparent = true;
     bool FAsyncDrawing = false;
     bool FPainting = false;
+    bool FFailed = false; // a frame could not be shown; reported once
     int FFrameIndex = 0;
 };
 

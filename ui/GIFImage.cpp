@@ -1,11 +1,10 @@
 #include "GIFImage.h"
 
+#include "platform/FileSystem.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace quillory {
 
@@ -30,9 +29,78 @@ std::string GIFErrorText(TGIFErrorId id, int label) {
     return "Invalid GIF data";
 }
 
-EGIFTooLarge::EGIFTooLarge()
-    : EGIFError(sGIFDecodeError,
-                "GIF image is larger than " + std::to_string(kMaxGIFPixels) + " pixels") {}
+EGIFTooLarge::EGIFTooLarge(std::int64_t width, std::int64_t height)
+    : EGIFError(sGIFDecodeError, "GIF image is " + std::to_string(width) + " x " +
+                                     std::to_string(height) + " pixels, larger than " +
+                                     std::to_string(kMaxPictureSide) + " x " +
+                                     std::to_string(kMaxPictureSide)),
+      Width(width), Height(height) {}
+
+// What the decoded frames of one picture hold, shared by the picture and its
+// frames (so it stays right when the picture object is moved).
+struct TGIFDecodeBudget {
+    std::size_t Budget = kPictureBudgetBytes;
+    std::size_t Bytes = 0;
+    std::size_t Peak = 0;
+    std::uint64_t Clock = 0;
+    std::vector<TGIFFrame*> Frames;
+
+    void Add(std::size_t n) {
+        Bytes += n;
+        Peak = std::max(Peak, Bytes);
+    }
+    // Frees decoded frames other than `keep`, longest unused first, until
+    // `needed` more bytes fit.
+    void MakeRoom(std::size_t needed, const TGIFFrame* keep) {
+        while (Bytes + needed > Budget) {
+            TGIFFrame* oldest = nullptr;
+            for (TGIFFrame* f : Frames)
+                if (f != keep && f->FBitmap && (!oldest || f->FLastUse < oldest->FLastUse))
+                    oldest = f;
+            if (!oldest)
+                return;
+            oldest->Release();
+        }
+    }
+};
+
+TGIFFrame::~TGIFFrame() {
+    if (FBudget) {
+        Release();
+        auto& frames = FBudget->Frames;
+        frames.erase(std::remove(frames.begin(), frames.end(), this), frames.end());
+    }
+}
+
+void TGIFFrame::Release() {
+    if (FBitmap && FBudget)
+        FBudget->Bytes -= DecodedBytes();
+    FBitmap.reset();
+}
+
+std::size_t TGIFFrame::DecodedBytes() const {
+    if (!FBitmap)
+        return 0;
+    return FBitmap->Pixels.size() + FBitmap->Palette.size() * sizeof(std::uint32_t);
+}
+
+TGIFImage::TGIFImage() : FBudget(std::make_shared<TGIFDecodeBudget>()) {}
+
+std::size_t TGIFImage::DecodedBudget() const {
+    return FBudget->Budget;
+}
+
+void TGIFImage::SetDecodedBudget(std::size_t bytes) {
+    FBudget->Budget = bytes;
+}
+
+std::size_t TGIFImage::DecodedBytes() const {
+    return FBudget->Bytes;
+}
+
+std::size_t TGIFImage::PeakDecodedBytes() const {
+    return FBudget->Peak;
+}
 
 namespace {
 
@@ -172,6 +240,12 @@ void ReadImage(TReader& r, TGIFImage& image, std::vector<TExtension>& collected)
         f.ColorTable = r.ColorTable(std::size_t{1} << ((packed & 7) + 1));
         f.BitsPerPixel = (packed & 7) + 1;
     }
+    if (f.Width == 0)
+        f.Width = image.ScreenWidth;
+    if (f.Height == 0)
+        f.Height = image.ScreenHeight;
+    if (f.Width > kMaxPictureSide || f.Height > kMaxPictureSide)
+        throw EGIFTooLarge(f.Width, f.Height);
     // The code-size byte, then the sub-blocks as they stand.
     const std::size_t start = r.Pos;
     r.Byte();
@@ -187,10 +261,6 @@ void ReadImage(TReader& r, TGIFImage& image, std::vector<TExtension>& collected)
         r.Pos += len;
     }
     f.ImageData.assign(r.Data, start, r.Pos - start);
-    if (f.Width == 0)
-        f.Width = image.ScreenWidth;
-    if (f.Height == 0)
-        f.Height = image.ScreenHeight;
     if (f.ColorTable.empty())
         f.ColorTable = image.GlobalColorTable;
     for (const TExtension& ext : collected) {
@@ -217,7 +287,23 @@ void ReadImage(TReader& r, TGIFImage& image, std::vector<TExtension>& collected)
 
 } // namespace
 
+bool ReadGIFScreenSize(const std::string& data, int& width, int& height) {
+    // Only a header the reader takes; anything else fails there, with its reason.
+    if (data.size() < 10 || !SameText(data.substr(0, 3), "GIF") ||
+        (!SameText(data.substr(3, 3), "87a") && !SameText(data.substr(3, 3), "89a")))
+        return false;
+    auto byte = [&](std::size_t i) { return static_cast<int>(static_cast<std::uint8_t>(data[i])); };
+    width = byte(6) | byte(7) << 8;
+    height = byte(8) | byte(9) << 8;
+    return true;
+}
+
 void TGIFImage::Clear() {
+    Frames.clear();
+    if (!FBudget)
+        FBudget = std::make_shared<TGIFDecodeBudget>();
+    FBudget->Bytes = 0;
+    FBudget->Peak = 0;
     ScreenWidth = ScreenHeight = 0;
     Version = ColorResolution = BitsPerPixel = AspectRatio = 0;
     GlobalColorTable.clear();
@@ -238,11 +324,9 @@ bool TGIFImage::IsTransparent() const {
 }
 
 void TGIFImage::LoadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("Cannot open file \"" + path + "\". " + std::strerror(errno));
-    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LoadFromBytes(data);
+    // Only a regular file of a sane size: a named pipe or a device is never
+    // opened, so it cannot block or flood the reader.
+    LoadFromBytes(ReadRegularFileOrThrow(path, kMaxPictureFileBytes));
 }
 
 void TGIFImage::LoadFromBytes(const std::string& data) {
@@ -262,6 +346,9 @@ void TGIFImage::LoadFromBytes(const std::string& data) {
 
         ScreenWidth = r.Word();
         ScreenHeight = r.Word();
+        // Everything composed is screen-sized: refuse a huge screen at once.
+        if (ScreenWidth > kMaxPictureSide || ScreenHeight > kMaxPictureSide)
+            throw EGIFTooLarge(ScreenWidth, ScreenHeight);
         const std::uint8_t packed = r.Byte();
         const std::uint8_t background = r.Byte();
         AspectRatio = r.Byte();
@@ -323,6 +410,10 @@ void TGIFImage::LoadFromBytes(const std::string& data) {
             }
         }
 
+        for (auto& f : Frames) {
+            f->FBudget = FBudget;
+            FBudget->Frames.push_back(f.get());
+        }
         if (!Frames.empty()) {
             FrameIndex = 0;
             try {
@@ -470,8 +561,11 @@ bool DecodeLZW(const std::string& data, int codeSize, std::uint8_t* out, std::si
 } // namespace
 
 const TGIFBitmap& TGIFFrame::Bitmap() {
-    if (FBitmap)
+    if (FBitmap) {
+        if (FBudget)
+            FLastUse = ++FBudget->Clock;
         return *FBitmap;
+    }
     int depth;
     if (BitsPerPixel == 1)
         depth = 1;
@@ -490,8 +584,10 @@ const TGIFBitmap& TGIFFrame::Bitmap() {
     std::copy_n(ColorTable.begin(), std::min(ColorTable.size(), bmp->Palette.size()),
                 bmp->Palette.begin());
     const std::size_t total = static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height);
-    if (total > kMaxGIFPixels)
-        throw EGIFTooLarge();
+    if (Width > kMaxPictureSide || Height > kMaxPictureSide)
+        throw EGIFTooLarge(Width, Height);
+    if (FBudget)
+        FBudget->MakeRoom(total + bmp->Palette.size() * sizeof(std::uint32_t), this);
     bmp->Pixels.assign(total, 0);
 
     if (!ImageData.empty() && total > 0) {
@@ -529,6 +625,10 @@ const TGIFBitmap& TGIFFrame::Bitmap() {
         }
     }
     FBitmap = std::move(bmp);
+    if (FBudget) {
+        FLastUse = ++FBudget->Clock;
+        FBudget->Add(DecodedBytes());
+    }
     return *FBitmap;
 }
 
@@ -592,9 +692,8 @@ const TGIFComposed& TGIFComposer::Compose(TGIFImage& image, int n, std::uint32_t
         return FCache;
     }
 
-    if (static_cast<std::size_t>(image.ScreenWidth) * static_cast<std::size_t>(image.ScreenHeight) >
-        kMaxGIFPixels)
-        throw EGIFTooLarge();
+    if (image.ScreenWidth > kMaxPictureSide || image.ScreenHeight > kMaxPictureSide)
+        throw EGIFTooLarge(image.ScreenWidth, image.ScreenHeight);
     TGIFComposed c;
     c.Width = image.ScreenWidth;
     c.Height = image.ScreenHeight;

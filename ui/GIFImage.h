@@ -4,6 +4,8 @@
 // benchmark use it without a display; TGIFAnimator (GIFAnimator.h) shows it.
 //
 // Colours are 0xRRGGBB values throughout.
+#include "ui/PictureBudget.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,15 +42,17 @@ public:
 // The message text of an error id (the extension label goes into 61097).
 std::string GIFErrorText(TGIFErrorId id, int label = 0);
 
-// The most pixels a frame or the logical screen may have (4096 x 4096): a
-// banner never comes near it, and a damaged or hostile header cannot make
-// the program ask for gigabytes.
-inline constexpr std::size_t kMaxGIFPixels = 4096u * 4096u;
+// The most pixels a frame or the logical screen may have (4096 x 4096, and
+// neither side above 4096): a banner never comes near it, and a damaged or
+// hostile header cannot make the program ask for gigabytes.
+inline constexpr std::size_t kMaxGIFPixels = std::size_t{kMaxPictureSide} * kMaxPictureSide;
 
-// A frame or screen larger than kMaxGIFPixels.
+// A frame or screen larger than the picture limits; refused from the header,
+// before any pixel memory is asked for.
 class EGIFTooLarge : public EGIFError {
 public:
-    EGIFTooLarge();
+    EGIFTooLarge(std::int64_t width, std::int64_t height);
+    std::int64_t Width, Height;
 };
 
 // Loading frames whose data is damaged keeps them (marked corrupted) instead
@@ -79,8 +83,16 @@ struct TGIFBitmap {
     }
 };
 
+class TGIFImage;
+struct TGIFDecodeBudget;
+
 class TGIFFrame {
 public:
+    TGIFFrame() = default;
+    TGIFFrame(const TGIFFrame&) = delete;
+    TGIFFrame& operator=(const TGIFFrame&) = delete;
+    ~TGIFFrame();
+
     int Left = 0, Top = 0, Width = 0, Height = 0;
     bool Interlaced = false;
     std::vector<std::uint32_t> ColorTable;
@@ -94,15 +106,27 @@ public:
     std::string ImageData;
 
     bool Decoded() const { return FBitmap != nullptr; }
-    // The decoded picture, decoded on first use and kept. Throws EGIFError.
+    // The decoded picture, decoded on first use and kept while the picture's
+    // budget allows (see TGIFImage::DecodedBudget). Throws EGIFError.
     const TGIFBitmap& Bitmap();
+    // Drops the decoded picture; the next Bitmap() decodes it again.
+    void Release();
+    // Bytes the decoded picture holds (0 when not decoded).
+    std::size_t DecodedBytes() const;
 
 private:
+    friend class TGIFImage;
+    friend struct TGIFDecodeBudget;
     std::unique_ptr<TGIFBitmap> FBitmap;
+    // The budget of the picture the frame belongs to: it counts the bytes
+    // held and frees older frames to make room.
+    std::shared_ptr<TGIFDecodeBudget> FBudget;
+    std::uint64_t FLastUse = 0;
 };
 
 class TGIFImage {
 public:
+    TGIFImage();
     // Reads a whole GIF held in memory. On failure the picture is left reset
     // (no frames) and the error is thrown.
     void LoadFromBytes(const std::string& data);
@@ -133,9 +157,27 @@ public:
     bool Transparent = true;
     bool Corrupted = false;
 
+    // Bytes that the decoded frames may hold at once. Decoding a frame
+    // beyond it first drops the frames used longest ago (they are decoded
+    // again when shown), so a long animation of large frames never holds more
+    // than this however many frames it has.
+    std::size_t DecodedBudget() const;
+    void SetDecodedBudget(std::size_t bytes);
+    // Bytes the decoded frames hold now, and the most they held since the
+    // last load.
+    std::size_t DecodedBytes() const;
+    std::size_t PeakDecodedBytes() const;
+
     // Announced after every successful load (and after Clear).
     std::function<void()> OnChange;
+
+private:
+    std::shared_ptr<TGIFDecodeBudget> FBudget;
 };
+
+// The logical screen size of the GIF in `data`, read from its header alone
+// (nothing else is checked); false when the data is too short or not a GIF.
+bool ReadGIFScreenSize(const std::string& data, int& width, int& height);
 
 // The composition of animation frames on the logical screen, kept between
 // calls so consecutive frames are composed incrementally.

@@ -1,11 +1,8 @@
 #include "ui/SkinPackage.h"
 
+#include "platform/FileSystem.h"
 #include "ui/SkinDescription.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <zlib.h>
 
 namespace quillory {
@@ -53,8 +50,7 @@ void Need(const std::string& d, std::size_t pos, std::uint64_t count) {
 
 // Largest bitmap we accept: far beyond any skin picture, small enough that
 // the arithmetic below cannot overflow.
-constexpr std::uint64_t kMaxBitmapBytes = 256u * 1024u * 1024u;
-constexpr std::size_t kMaxPackageBytes = 512u * 1024u * 1024u;
+constexpr std::uint64_t kMaxBitmapBytes = kPictureBudgetBytes;
 
 struct TBitmapLayout {
     std::uint64_t Total = 0;
@@ -62,7 +58,7 @@ struct TBitmapLayout {
     TBitmapInfo Info;
 };
 
-TBitmapLayout LayoutOf(const std::string& d, std::size_t pos) {
+TBitmapLayout LayoutOf(const std::string& d, std::size_t pos, bool whole = true) {
     Need(d, pos, 18);
     if (d[pos] != 'B' || d[pos + 1] != 'M')
         throw EInvalidBitmap();
@@ -111,8 +107,15 @@ TBitmapLayout LayoutOf(const std::string& d, std::size_t pos) {
     } else {
         throw EInvalidBitmap();
     }
+    // Sizes no bitmap file can hold are damage; sizes beyond our limits are
+    // refused as too large.
     if (l.Info.Width <= 0 || l.Info.Height <= 0 || l.Info.Width > 32768 || l.Info.Height > 32768)
         throw EInvalidBitmap();
+    if (l.Info.Width > kMaxPictureSide || l.Info.Height > kMaxPictureSide)
+        throw ESkinTooLarge("A skin picture is " + std::to_string(l.Info.Width) + " x " +
+                            std::to_string(l.Info.Height) + " pixels; at most " +
+                            std::to_string(kMaxPictureSide) + " x " +
+                            std::to_string(kMaxPictureSide) + " are taken");
     if (image == 0) {
         const std::uint64_t stride = (static_cast<std::uint64_t>(l.Info.Width) *
                                           static_cast<std::uint64_t>(l.Info.BitCount) +
@@ -124,7 +127,8 @@ TBitmapLayout LayoutOf(const std::string& d, std::size_t pos) {
         throw EInvalidBitmap();
     l.PixelOffset = 14 + headerSize + colours * entrySize + masks;
     l.Total = l.PixelOffset + image;
-    Need(d, pos, l.Total);
+    if (whole)
+        Need(d, pos, l.Total);
     return l;
 }
 
@@ -152,11 +156,24 @@ std::string BitmapHeader(int width, int height, int bpp, std::uint32_t colours,
     return b;
 }
 
+// Skin files come from outside: only regular files of a sane size are read,
+// so a named pipe or a device never blocks or floods the program.
 std::string ReadFileBytes(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
-        throw EFileOpenError(fileName, std::strerror(errno));
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    TRegularFileRead read = ReadRegularFileChecked(fileName, kMaxPictureFileBytes);
+    if (!read.Bytes)
+        throw EFileOpenError(fileName, read.Reason());
+    return std::move(*read.Bytes);
+}
+
+[[noreturn]] void PackageTooLarge() {
+    throw ESkinTooLarge("The skin package is larger than " +
+                        std::to_string(kMaxSkinPackageBytes / (1024 * 1024)) +
+                        " MiB once unpacked");
+}
+
+[[noreturn]] void PicturesTooLarge() {
+    throw ESkinTooLarge("The pictures of the skin package need more than " +
+                        std::to_string(kPictureBudgetBytes / (1024 * 1024)) + " MiB");
 }
 
 struct TPackageReader {
@@ -261,52 +278,142 @@ std::string WriteBitmap4(int width, int height, const std::vector<std::uint8_t>&
     return b;
 }
 
-std::string InflateSkin(const std::string& compressed) {
+void TSkinPackageBudget::Check(const std::string& data, std::size_t available) {
+    if (available > kMaxSkinPackageBytes)
+        PackageTooLarge();
+    // Walks the package as far as whole headers are available; each step is
+    // taken once, so checking after every piece costs nothing much.
+    auto have = [&](std::uint64_t n) { return FPos <= available && n <= available - FPos; };
+    while (!FDone) {
+        if (FStage == 0) {
+            if (!have(4))
+                return;
+            FVersion = static_cast<std::int32_t>(GetU32(data, FPos));
+            FPos += 4;
+            if (FVersion > kMaxSkinVersion) {
+                FDone = true; // nothing more is read from such a package
+                return;
+            }
+            FFlagged = FVersion == 2 ? 5 : 3;
+            FStage = 1;
+        } else if (FStage == 1) {
+            if (FFlagged == 0) {
+                FStage = 2;
+                continue;
+            }
+            if (!have(1))
+                return;
+            if (data[FPos] != 0) {
+                ++FPos;
+                --FFlagged;
+                continue;
+            }
+            if (!have(1 + 14 + 124) && !have(1 + 14 + 40) && !have(1 + 14 + 12))
+                return;
+            TBitmapLayout l;
+            try {
+                const std::string head =
+                    data.substr(FPos + 1, std::min<std::size_t>(available - FPos - 1, 14 + 124));
+                l = LayoutOf(head, 0, false);
+            } catch (const ESkinReadError&) {
+                if (have(1 + 14 + 124))
+                    throw;
+                return; // the header is not all out yet
+            }
+            FDecoded += static_cast<std::uint64_t>(l.Info.Width) *
+                        static_cast<std::uint64_t>(l.Info.Height) * 4;
+            if (FDecoded > kPictureBudgetBytes)
+                PicturesTooLarge();
+            FPos += 1 + static_cast<std::size_t>(l.Total);
+            --FFlagged;
+        } else if (FStage == 2) {
+            if (!have(4))
+                return;
+            FCount = static_cast<std::int32_t>(GetU32(data, FPos));
+            FPos += 4;
+            FStage = 3;
+        } else {
+            if (FSeen >= FCount) {
+                FDone = true;
+                return;
+            }
+            if (!have(14 + 12))
+                return;
+            TBitmapLayout l;
+            try {
+                const std::string head =
+                    data.substr(FPos, std::min<std::size_t>(available - FPos, 14 + 124));
+                l = LayoutOf(head, 0, false);
+            } catch (const ESkinReadError&) {
+                if (have(14 + 124))
+                    throw;
+                return;
+            }
+            FDecoded += static_cast<std::uint64_t>(l.Info.Width) *
+                        static_cast<std::uint64_t>(l.Info.Height) * 4;
+            if (FDecoded > kPictureBudgetBytes)
+                PicturesTooLarge();
+            FPos += static_cast<std::size_t>(l.Total);
+            ++FSeen;
+        }
+    }
+}
+
+std::string InflateSkin(const std::string& compressed, TInflateStats* stats) {
     if (compressed.empty())
         throw ECompressionError();
     z_stream z{};
     if (inflateInit(&z) != Z_OK)
         throw ECompressionError();
+    struct TEnd {
+        z_stream& Z;
+        ~TEnd() { inflateEnd(&Z); }
+    } end{z};
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
     z.avail_in = static_cast<uInt>(compressed.size());
-    // Inflate straight into the result. Skins compress about 16 to 1: start at
-    // 20 times the container, so the built-in skin fits at once, and double
-    // when a package needs more. Growing in small steps would copy the data
-    // and touch fresh pages again each time.
+    // Inflate straight into the result, in pieces: the package is checked
+    // against its budget after each piece, so a package declaring huge
+    // pictures is refused after its first few kilobytes. The buffer starts at
+    // 20 times the container (skins compress about 16 to 1, so the built-in
+    // skin fits at once) and doubles when a package needs more, never beyond
+    // the package limit.
+    constexpr std::size_t kPiece = 64 * 1024;
+    TSkinPackageBudget budget;
     std::string out;
-    out.resize(
-        std::min(std::max<std::size_t>(compressed.size() * 20, 64 * 1024), kMaxPackageBytes));
+    out.resize(std::min(std::max(compressed.size() * 20, kPiece), kMaxSkinPackageBytes));
     std::size_t produced = 0;
+    auto report = [&] {
+        if (stats) {
+            stats->Produced = produced;
+            stats->BufferBytes = std::max(stats->BufferBytes, out.size());
+        }
+    };
+    report();
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
         if (produced == out.size()) {
-            if (out.size() >= kMaxPackageBytes) { // no skin comes near this
-                inflateEnd(&z);
-                throw ECompressionError();
-            }
-            out.resize(std::min(out.size() * 2, kMaxPackageBytes));
+            if (out.size() >= kMaxSkinPackageBytes) // no skin comes near this
+                PackageTooLarge();
+            // What the package declared so far bounds what it may still need.
+            out.resize(std::min(out.size() * 2, kMaxSkinPackageBytes));
+            report();
         }
-        const std::size_t room = std::min<std::size_t>(out.size() - produced, 1u << 30);
+        const std::size_t room = std::min(out.size() - produced, kPiece);
         z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
         z.avail_out = static_cast<uInt>(room);
         rc = inflate(&z, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-            inflateEnd(&z);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
             throw ECompressionError();
-        }
         const std::size_t wrote = room - z.avail_out;
         produced += wrote;
+        report();
+        budget.Check(out, produced);
         // No more input and the stream has not ended: it was cut short.
-        if (rc != Z_STREAM_END && z.avail_in == 0 && z.avail_out != 0) {
-            inflateEnd(&z);
+        if (rc != Z_STREAM_END && z.avail_in == 0 && z.avail_out != 0)
             throw ECompressionError();
-        }
-        if (rc == Z_BUF_ERROR && wrote == 0 && z.avail_out != 0) {
-            inflateEnd(&z);
+        if (rc == Z_BUF_ERROR && wrote == 0 && z.avail_out != 0)
             throw ECompressionError();
-        }
     }
-    inflateEnd(&z);
     out.resize(produced);
     return out;
 }
@@ -323,6 +430,9 @@ std::string DeflateSkin(const std::string& raw) {
 }
 
 TSkinPackage ParseSkinPackage(const std::string& raw) {
+    // The same budget as while inflating, for packages that arrive whole.
+    TSkinPackageBudget budget;
+    budget.Check(raw, raw.size());
     TPackageReader r{raw};
     TSkinPackage p;
     p.Version = r.ReadInt32();

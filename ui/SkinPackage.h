@@ -13,6 +13,8 @@
 //   the description text (INI, CR LF lines) up to the end
 // dbskin.dat: int32 format value (used when at most 3), int32 N, N bytes of
 // one zlib stream holding the package.
+#include "ui/PictureBudget.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -57,6 +59,18 @@ public:
     explicit EBadSkinFile(const std::string& fileName);
 };
 
+// A package whose pictures or size are beyond the picture budget; refused
+// from the declared sizes, before the rest is inflated or decoded.
+class ESkinTooLarge : public ESkinError {
+public:
+    using ESkinError::ESkinError;
+};
+
+// The most a package may take once inflated: its pictures (which, decoded at
+// 4 bytes a pixel, stay within kPictureBudgetBytes, every side at most
+// kMaxPictureSide) plus room for their headers and the description.
+constexpr std::size_t kMaxSkinPackageBytes = kPictureBudgetBytes + 8u * 1024u * 1024u;
+
 constexpr std::int32_t kMaxSkinVersion = 3;
 constexpr std::int32_t kSkinFileFormat = 3;
 
@@ -90,10 +104,40 @@ std::string WriteBitmap32(int width, int height, const std::vector<std::uint32_t
 std::string WriteBitmap4(int width, int height, const std::vector<std::uint8_t>& indices,
                          const std::vector<std::uint32_t>& palette);
 
-// Inflates one zlib stream. Stops at the end of the stream; bytes after it
-// are ignored. Throws ECompressionError for anything that is not a complete,
-// valid stream.
-std::string InflateSkin(const std::string& compressed);
+// What inflating a package cost: the bytes produced and the most the output
+// buffer held.
+struct TInflateStats {
+    std::size_t Produced = 0;
+    std::size_t BufferBytes = 0;
+};
+
+// Inflates one zlib stream holding a skin package. Stops at the end of the
+// stream; bytes after it are ignored. Throws ECompressionError for anything
+// that is not a complete, valid stream. The package is checked while it
+// grows: a bitmap whose header declares more than the picture limits, pictures
+// that together need more than the picture budget, or more than
+// kMaxSkinPackageBytes in all throw ESkinTooLarge as soon as the declaring
+// bytes are out, long before the rest is inflated.
+std::string InflateSkin(const std::string& compressed, TInflateStats* stats = nullptr);
+
+// Checks the package bytes available so far against the budget (see
+// InflateSkin); call again as more arrive. Throws ESkinTooLarge.
+class TSkinPackageBudget {
+public:
+    void Check(const std::string& data, std::size_t available);
+    // Bytes the package's pictures will take once decoded, as far as seen.
+    std::uint64_t DecodedBytes() const { return FDecoded; }
+
+private:
+    int FStage = 0; // 0 version, 1.. flagged pictures, then the count, then the pictures
+    std::size_t FPos = 0;
+    std::int32_t FVersion = 0;
+    int FFlagged = 0;
+    std::int64_t FCount = -1;
+    std::int64_t FSeen = 0;
+    std::uint64_t FDecoded = 0;
+    bool FDone = false;
+};
 // Compresses with maximum compression into one zlib stream.
 std::string DeflateSkin(const std::string& raw);
 

@@ -5,19 +5,25 @@
 #include "AppFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
+#include "tests/support/ModalHelper.h"
 #include "ui/GIFAnimator.h"
 #include "ui/GIFWriter.h"
 #include "ui/SkinData.h"
 #include "ui/SkinPackage.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QTest>
 
 #include <array>
 #include <fstream>
+#include <functional>
 #include <set>
+
+#include <sys/stat.h>
 
 using namespace quillory;
 using namespace quillory::test;
@@ -53,6 +59,37 @@ protected:
             gif.Frames.push_back(f);
         }
         Write(name, WriteGIF(gif));
+    }
+    // A 2 x 2 frame on a 65535 x 65535 screen.
+    static std::string HugeScreenGif() {
+        TGIFWriterImage gif;
+        gif.Width = gif.Height = 65535;
+        gif.GlobalColorTable = {0x000000, 0x00FF00};
+        TGIFWriterFrame f;
+        f.Width = f.Height = 2;
+        f.Pixels.assign(4, 1);
+        gif.Frames.push_back(f);
+        return WriteGIF(gif);
+    }
+    // A JPEG written by Qt.
+    static std::string JpegBytes(int w, int h) {
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(QColor(0x30, 0x90, 0x50));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        img.save(&buffer, "JPG");
+        return bytes.toStdString();
+    }
+    // The same JPEG with its frame header declaring another size.
+    static std::string WithJpegSize(std::string jpeg, int w, int h) {
+        const auto sof = jpeg.find("\xFF\xC0");
+        EXPECT_NE(sof, std::string::npos);
+        jpeg[sof + 5] = static_cast<char>(h >> 8);
+        jpeg[sof + 6] = static_cast<char>(h & 0xFF);
+        jpeg[sof + 7] = static_cast<char>(w >> 8);
+        jpeg[sof + 8] = static_cast<char>(w & 0xFF);
+        return jpeg;
     }
     static QLabel* Label(QWidget& w, const char* name) { return w.findChild<QLabel*>(name); }
     static QWidget* Widget(QWidget& w, const char* name) { return w.findChild<QWidget*>(name); }
@@ -187,37 +224,141 @@ TEST_F(BrandingTest, BannersAreNumberedByPosition) {
     EXPECT_EQ(StoredBannerName(2), "dbimg3.dat");
 }
 
-TEST_F(BrandingTest, PictureThatCannotBeLoadedEndsTheCreationButTheWindowShows) {
+TEST_F(BrandingTest, BannerThatCannotBeShownIsSkippedAfterOneMessage) {
     WriteProfileString(File("settings.dat"), "Settings", "webserver", "http://127.0.0.1:9/");
-    struct {
+    const std::string jpeg = JpegBytes(64, 32);
+    const struct {
         const char* Name;
         std::string Bytes;
-        QString Error; // a damaged JPEG names libjpeg's reason after the prefix
-    } cases[] = {{"banner.png", "whatever", "Unknown picture file extension (.png)"},
-                 {"banner.WMF", "whatever", "Unknown picture file extension (.WMF)"},
-                 {"banner.emf", "whatever", "Unknown picture file extension (.emf)"},
-                 {"banner", "whatever", "Unknown picture file extension (.)"},
-                 {"banner.bmp", "BM broken", "Bitmap image is not valid"},
-                 {"banner.gif", "GIF88a....", "GIF image version not recognised"},
-                 {"b.jpg", std::string("\xFF\xD8\xFF\xE0 not really", 15), "JPEG error: "}};
+        std::string Reason; // the message is "...: <reason>..." or the size message
+    } cases[] = {
+        {"banner.png", "whatever", "Unknown picture file extension (.png)"},
+        {"banner.WMF", "whatever", "Unknown picture file extension (.WMF)"},
+        {"banner.emf", "whatever", "Unknown picture file extension (.emf)"},
+        {"banner", "whatever", "Unknown picture file extension (.)"},
+        {"banner.bmp", "BM broken", "Bitmap image is not valid"},
+        {"banner.gif", "GIF88a....", "GIF image version not recognised"},
+        {"b.jpg", std::string("\xFF\xD8\xFF\xE0 not really", 15), "JPEG error: "},
+        // Cut short: refused, never padded with grey.
+        {"cut.jpg", jpeg.substr(0, jpeg.size() * 2 / 3), "JPEG error: "},
+        // Larger than the panel, told from the headers.
+        {"huge.jpg", WithJpegSize(jpeg, 16384, 16384), "is 16384 x 16384 pixels"},
+        {"wide.jpg", WithJpegSize(jpeg, 776, 32), "is 776 x 32 pixels"},
+        {"huge.gif", HugeScreenGif(), "is 65535 x 65535 pixels"},
+        {"tall.bmp", WriteBitmap24(20, 201, std::vector<std::uint32_t>(20 * 201)),
+         "is 20 x 201 pixels"},
+    };
     for (const auto& c : cases) {
         errors.clear();
         Config("AppName=Shop\r\nBannerPath1=" + std::string(c.Name) + "\r\nLink1URL=http://x/\r\n");
         Write("dbimg1.dat", c.Bytes);
         QuietMain main;
-        ASSERT_EQ(errors.size(), 1) << c.Name;
-        if (c.Error.endsWith(' '))
-            EXPECT_TRUE(errors[0].startsWith(c.Error) && errors[0] != c.Error) << c.Name;
-        else
-            EXPECT_EQ(errors[0].toStdString(), c.Error.toStdString());
-        // The creation stopped at the picture: caption set, links and settings not.
+        ASSERT_EQ(errors.size(), 1) << c.Name << ": " << errors.join("|").toStdString();
+        const std::string shown = errors[0].toStdString();
+        EXPECT_NE(shown.find(c.Reason), std::string::npos) << c.Name << ": " << shown;
+        EXPECT_NE(shown.find("The program starts without the banner."), std::string::npos) << shown;
+        // Treated like a missing banner: the rest of the start-up goes on.
+        EXPECT_FALSE(BannerShown(main)) << c.Name;
         EXPECT_EQ(main.windowTitle(), "Shop v1.01");
-        EXPECT_EQ(Link(main, "lblLink1URL"), "Google|http://www.google.com/");
-        EXPECT_TRUE(main.WebServer().empty());
-        EXPECT_FALSE(main.StartupTimer().isActive());
+        EXPECT_EQ(Link(main, "lblLink1URL"), "|http://x/") << c.Name;
+        EXPECT_EQ(main.WebServer(), "http://127.0.0.1:9/") << c.Name;
+        EXPECT_TRUE(main.StartupTimer().isActive()) << c.Name;
         main.show();
         EXPECT_TRUE(main.isVisible());
+        EXPECT_EQ(main.height(), 516) << c.Name; // never stretched by the picture
         EXPECT_TRUE(FileExists(File("dbimg1.dat")));
+    }
+    // The largest banner the panel shows is taken.
+    errors.clear();
+    Config("BannerPath1=edge.jpg\r\n");
+    Write("dbimg1.dat", JpegBytes(775, 200));
+    QuietMain edge;
+    EXPECT_TRUE(BannerShown(edge));
+    EXPECT_EQ(Widget(edge, "panBanner")->height(), 210);
+    ExpectNoErrors();
+}
+
+// Files from outside are read only when they are regular files: a named pipe
+// never blocks the start-up and a device never floods it.
+TEST_F(BrandingTest, BannerAndSkinThatAreNoRegularFilesAreRefused) {
+    const struct {
+        const char* Name;
+        std::function<void(const std::string&)> Make;
+    } kinds[] = {
+        {"named pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+        {"link to /dev/zero",
+         [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+        {"oversized file",
+         [](const std::string& p) {
+             std::ofstream(p, std::ios::binary) << std::string(16 * 1024 * 1024 + 1, 'G');
+         }},
+    };
+    for (const auto& kind : kinds) {
+        for (const char* banner : {"b.gif", "b.jpg", "b.bmp"}) {
+            errors.clear();
+            std::filesystem::remove(File("dbimg1.dat"));
+            Config(std::string("BannerPath1=") + banner + "\r\nLink1URL=http://x/\r\n");
+            kind.Make(File("dbimg1.dat"));
+            QuietMain main;
+            ASSERT_EQ(errors.size(), 1) << kind.Name << " " << banner;
+            const std::string why = kind.Name == std::string("oversized file")
+                                        ? "Larger than 16 MiB"
+                                        : "Not a regular file";
+            EXPECT_NE(errors[0].toStdString().find(why), std::string::npos)
+                << errors[0].toStdString();
+            EXPECT_FALSE(BannerShown(main));
+            EXPECT_EQ(Link(main, "lblLink1URL"), "|http://x/");
+        }
+        // The same for a skin package: the built-in skin stays.
+        errors.clear();
+        std::filesystem::remove(File("dbimg1.dat"));
+        Config("AppName=Shop\r\n");
+        kind.Make(File("dbskin.dat"));
+        QuietMain skinned;
+        ASSERT_EQ(errors.size(), 1) << kind.Name;
+        EXPECT_TRUE(errors[0].startsWith("Cannot open file")) << errors[0].toStdString();
+        EXPECT_FALSE(skinned.SkinData().Empty());
+        std::filesystem::remove(File("dbskin.dat"));
+    }
+}
+
+// With the program's own dialogs: each picture error opens exactly one, also
+// a frame that fails only once the animation reaches it.
+TEST_F(BrandingTest, OnePictureErrorOpensOneDialog) {
+    // Frame 0 has its own colours; frame 1 has none at all and cannot be decoded.
+    TGIFWriterImage lateFault;
+    lateFault.Width = 60;
+    lateFault.Height = 20;
+    for (int i = 0; i < 2; ++i) {
+        TGIFWriterFrame f;
+        f.Width = 60;
+        f.Height = 20;
+        f.Pixels.assign(60 * 20, 1);
+        f.DelayCs = 5;
+        if (i == 0)
+            f.LocalColorTable = {0x000000, 0xFF0000};
+        lateFault.Frames.push_back(f);
+    }
+    const std::string jpeg = JpegBytes(64, 32);
+    const struct {
+        const char* Name;
+        std::string Bytes;
+    } cases[] = {{"huge.gif", HugeScreenGif()},
+                 {"huge.jpg", WithJpegSize(jpeg, 16384, 16384)},
+                 {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
+                 {"late.gif", WriteGIF(lateFault)}};
+    SetErrorPresenter({});
+    for (const auto& c : cases) {
+        Config(std::string("BannerPath1=") + c.Name + "\r\n");
+        Write("dbimg1.dat", c.Bytes);
+        TModalCounter dialogs([](QWidget* d) { static_cast<QDialog*>(d)->reject(); });
+        QuietMain main;
+        main.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+        // Long enough for several frames and repaints.
+        QTest::qWait(400);
+        EXPECT_EQ(dialogs.Count(), 1) << c.Name;
+        EXPECT_EQ(main.height(), 516) << c.Name;
     }
 }
 

@@ -1,15 +1,22 @@
 // The start-up step against a scripted coupon service on loopback.
 #include "AppFixture.h"
+#include "app/FSettings.h"
+#include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/ModalHelper.h"
 
 #include "coupons/CouponListView.h"
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace quillory;
@@ -157,6 +164,71 @@ TEST_F(StartupTest, WindowKeepsHandlingEventsWhileARequestWaits) {
     QTimer::singleShot(400, [&] { ranDuringRequest = main.CouponService().Busy(); });
     RunStartup(main);
     EXPECT_TRUE(ranDuringRequest);
+}
+
+// A branding package that fails in any way never costs the seller's settings:
+// they are loaded first, the Settings dialog shows them, and Cancel stores
+// them back unchanged.
+TEST_F(StartupTest, SettingsSurviveABrandingPackageThatFails) {
+    const std::string settings = "[Settings]\r\nwebserver=http://shop.example/coupons\r\n"
+                                 "dbhostname=db.example\r\ndbdatabase=coupons\r\n"
+                                 "dbusername=seller\r\ndbpassword=s3cret\r\n"
+                                 "invalidpage=http://shop.example/invalid.html\r\n";
+    const struct {
+        const char* Name;
+        const char* Config;
+        const char* File;
+        std::string Bytes;
+    } cases[] = {
+        {"metafile banner", "BannerPath1=ad.wmf\r\n", "dbimg1.dat", "whatever"},
+        {"broken GIF banner", "BannerPath1=ad.gif\r\n", "dbimg1.dat", "GIF89a\x01\x00"},
+        {"damaged skin", "AppName=Shop\r\n", "dbskin.dat", std::string("\3\0\0\0\4\0\0\0zzzz", 12)},
+        {"damaged icon", "IconPath=shop.ico\r\n", "shop.ico", "not an icon"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::ofstream(File("settings.dat"), std::ios::binary) << settings;
+        std::ofstream(File("dbconfig.dat"), std::ios::binary) << "[Settings]\r\n" << c.Config;
+        std::ofstream(File(c.File), std::ios::binary) << c.Bytes;
+        errors.clear();
+        QuietMain main;
+        EXPECT_EQ(errors.size(), 1) << c.Name;
+        EXPECT_TRUE(main.SettingsLoaded()) << c.Name;
+        EXPECT_TRUE(main.StartupTimer().isActive()) << c.Name;
+
+        QStringList shown;
+        AnswerNextModal([&](QWidget* w) {
+            auto* d = static_cast<TfrmSettings*>(w);
+            for (QLineEdit* edit : {d->edtSite(), d->edtHostname(), d->edtDatabase(),
+                                    d->edtUsername(), d->edtInvalid()})
+                shown << edit->text();
+            QTest::mouseClick(d->findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
+        });
+        main.findChild<QPushButton*>("SkinButton7")->click();
+        EXPECT_EQ(shown, QStringList({"http://shop.example/coupons", "db.example", "coupons",
+                                      "seller", "http://shop.example/invalid.html"}))
+            << c.Name;
+        EXPECT_EQ(main.DbPassword(), "s3cret") << c.Name;
+        EXPECT_EQ(ReadWholeFile(File("settings.dat")), settings) << c.Name;
+    }
+}
+
+// A settings file that exists but cannot be read is never written over with
+// the empty values the program runs with.
+TEST_F(StartupTest, SettingsThatCouldNotBeReadAreNotOverwritten) {
+    const std::string big = "[Settings]\r\nwebserver=http://shop.example\r\n;" +
+                            std::string(2 * 1024 * 1024, 'x') + "\r\n";
+    std::ofstream(File("settings.dat"), std::ios::binary) << big;
+    QuietMain main;
+    EXPECT_FALSE(main.SettingsLoaded());
+    EXPECT_EQ(main.WebServer(), "");
+    AnswerNextModal([&](QWidget* w) {
+        QTest::mouseClick(w->findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
+    });
+    main.findChild<QPushButton*>("SkinButton7")->click();
+    EXPECT_EQ(ReadWholeFile(File("settings.dat")), big);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("|").toStdString();
 }
 
 } // namespace

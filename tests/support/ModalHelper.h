@@ -30,3 +30,36 @@ inline void AnswerNextModal(std::function<void(QWidget*)> action, QWidget* excep
 }
 
 } // namespace quillory::test
+
+namespace quillory::test {
+
+// Answers every modal dialog that opens while it lives (other than `except`)
+// with `action`, counting them; polls the event loop like AnswerNextModal.
+// Lives on the test's stack, so nothing is left polling after the test.
+class TModalCounter {
+public:
+    explicit TModalCounter(std::function<void(QWidget*)> action, QWidget* except = nullptr)
+        : FAction(std::move(action)), FExcept(except) {
+        FTimer.setInterval(10);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal != FExcept && modal->isVisible() && modal != FAnswering) {
+                FAnswering = modal;
+                ++FCount;
+                FAction(modal);
+                FAnswering = nullptr;
+            }
+        });
+        FTimer.start();
+    }
+    int Count() const { return FCount; }
+
+private:
+    std::function<void(QWidget*)> FAction;
+    QWidget* FExcept;
+    QWidget* FAnswering = nullptr;
+    QTimer FTimer;
+    int FCount = 0;
+};
+
+} // namespace quillory::test

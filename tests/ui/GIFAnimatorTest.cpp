@@ -153,3 +153,53 @@ TEST(GIFAnimator, ClickRaisesOnClick) {
 }
 
 } // namespace
+
+namespace {
+
+// Frame 0 has its own colours; frame 1 none at all, so it cannot be decoded.
+std::string LateFault() {
+    TGIFWriterImage img;
+    img.Width = 8;
+    img.Height = 6;
+    for (int i = 0; i < 2; ++i) {
+        TGIFWriterFrame f;
+        f.Width = 8;
+        f.Height = 6;
+        f.Pixels.assign(48, 1);
+        if (i == 0)
+            f.LocalColorTable = {0x000000, 0xFF0000};
+        img.Frames.push_back(f);
+    }
+    return WriteGIF(img);
+}
+
+} // namespace
+
+// A frame that cannot be shown is told once, however often it would be
+// painted; the animation stops until another picture is loaded.
+TEST(GIFAnimator, AFrameThatCannotBeShownIsToldOnce) {
+    for (bool animate : {false, true}) {
+        Shown s(LateFault());
+        std::vector<std::string> told;
+        s.gif->OnError = [&](const std::string& m) { told.push_back(m); };
+        s.gif->SetAnimate(animate);
+        for (int i = 0; i < 5; ++i) {
+            s.gif->SetFrameIndex(1);
+            s.gif->repaint();
+            QCoreApplication::processEvents();
+        }
+        if (animate)
+            QTest::qWait(200); // ticks would come every 50 ms
+        ASSERT_EQ(told.size(), 1u) << animate;
+        EXPECT_EQ(told[0], "Invalid number of colours, must be a power of 2");
+        EXPECT_TRUE(s.gif->Failed());
+        EXPECT_FALSE(s.gif->Timer().Enabled());
+        // A good picture clears the failure and animates again.
+        s.gif->Image().LoadFromBytes(Animation({0, 0}));
+        EXPECT_FALSE(s.gif->Failed());
+        EXPECT_EQ(s.gif->Timer().Enabled(), animate);
+        s.gif->repaint();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told.size(), 1u);
+    }
+}

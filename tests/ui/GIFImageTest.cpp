@@ -221,20 +221,29 @@ TEST(GIFReader, RefusedPicturesNameTheirFault) {
         {"cut descriptor", header + ",\x01\x00", 0, "Stream read error"},
         {"no colour table", WriteGIF(Gif(2, 2, 0, {Solid(0, 0, 2, 2, 0)})), sGIFBitsPerPixel,
          "Invalid number of colours, must be a power of 2"},
-        // Refused before any pixel memory is asked for.
+        // Refused from the header, before any pixel memory is asked for.
         {"65535 x 65535", WriteGIF(huge), sGIFDecodeError,
-         "GIF image is larger than 16777216 pixels"},
+         "GIF image is 65535 x 65535 pixels, larger than 4096 x 4096"},
+        {"screen one pixel too wide", WriteGIF(Gif(4097, 2, 2, {Solid(0, 0, 2, 2, 1)})),
+         sGIFDecodeError, "GIF image is 4097 x 2 pixels, larger than 4096 x 4096"},
+        {"frame one pixel too tall",
+         WriteGIFHeader(Gif(8, 8, 2)) + std::string(",\0\0\0\0\x02\0\x01\x10\0", 10),
+         sGIFDecodeError, "GIF image is 2 x 4097 pixels, larger than 4096 x 4096"},
     };
     for (const auto& c : cases) {
         std::string message;
         EXPECT_EQ(ErrorId(c.Bytes, &message), c.Id) << c.Name;
         EXPECT_EQ(message, c.Message) << c.Name;
     }
-    // A small frame on a huge screen loads; composing it is refused.
+    // A small frame on a huge screen is refused just the same: every
+    // composed picture has the screen's size.
     huge.Frames[0] = Solid(0, 0, 2, 2, 1);
-    TGIFImage img = Load(WriteGIF(huge));
-    TGIFComposer c;
-    EXPECT_THROW(c.Compose(img, 0, 0, true), EGIFTooLarge);
+    TGIFImage img;
+    EXPECT_THROW(img.LoadFromBytes(WriteGIF(huge)), EGIFTooLarge);
+    EXPECT_TRUE(img.Empty());
+    // The largest screen is taken.
+    img = Load(WriteGIF(Gif(4096, 4096, 2, {Solid(0, 0, 2, 2, 1)})));
+    EXPECT_EQ(img.FrameCount(), 1);
     // A failed load leaves the picture reset.
     EXPECT_THROW(img.LoadFromBytes("GIF89a\x01"), EGIFError);
     EXPECT_TRUE(img.Empty());
@@ -375,3 +384,67 @@ TEST_F(GIFCompose, TransparencyIsByColour) {
 }
 
 } // namespace
+
+namespace {
+
+// A GIF of `count` full-screen frames of w x h, frame i filled with colour
+// index i % 4; the frame block is encoded once per colour and repeated.
+std::string ManyFrames(int w, int h, int count) {
+    TGIFWriterImage g = Gif(w, h, 4);
+    std::string out = WriteGIFHeader(g);
+    std::string blocks[4];
+    for (int v = 0; v < 4; ++v) {
+        TGIFWriterFrame f = Solid(0, 0, w, h, static_cast<std::uint8_t>(v));
+        f.DelayCs = 2;
+        blocks[v] = WriteGIFImageBlock(f, 4);
+    }
+    for (int i = 0; i < count; ++i)
+        out += blocks[i % 4];
+    return out + ";";
+}
+
+} // namespace
+
+// However many frames an animation has, its decoded frames hold at most the
+// picture budget; frames dropped to make room decode again, the same.
+TEST(GIFBudget, DecodedFramesStayWithinTheBudget) {
+    const struct {
+        const char* Name;
+        int Side;
+        int Frames;
+        std::size_t Budget; // 0: the program's own
+    } cases[] = {
+        {"small budget, many frames", 64, 40, 5 * (64 * 64 + 64)},
+        {"budget of one frame", 32, 9, 32 * 32 + 64},
+        {"the program's budget, 4096 x 4096 frames", 4096, 6, 0},
+    };
+    for (const auto& c : cases) {
+        TGIFImage img;
+        if (c.Budget)
+            img.SetDecodedBudget(c.Budget);
+        img.LoadFromBytes(ManyFrames(c.Side, c.Side, c.Frames));
+        ASSERT_EQ(img.FrameCount(), c.Frames) << c.Name;
+        const std::size_t budget = img.DecodedBudget();
+        const std::size_t frameBytes = static_cast<std::size_t>(c.Side) * c.Side;
+        // Without the budget every frame would stay decoded.
+        ASSERT_GT(frameBytes * static_cast<std::size_t>(c.Frames), budget) << c.Name;
+        TGIFComposer composer;
+        const auto palette = Palette(4);
+        for (int round = 0; round < 2; ++round)
+            for (int i = 0; i < c.Frames; ++i) {
+                const TGIFComposed& shown = composer.Compose(img, i, 0xFFFFFF, true);
+                EXPECT_EQ(shown.Pixels[frameBytes / 2], palette[static_cast<std::size_t>(i % 4)])
+                    << c.Name << " frame " << i;
+                EXPECT_LE(img.DecodedBytes(), budget) << c.Name;
+            }
+        // Composed from scratch, far from the cached frame.
+        TGIFComposer direct;
+        EXPECT_EQ(direct.Compose(img, c.Frames - 2, 0xFFFFFF, true).Pixels[0],
+                  palette[static_cast<std::size_t>((c.Frames - 2) % 4)]);
+        EXPECT_LE(img.PeakDecodedBytes(), budget) << c.Name;
+        EXPECT_GE(img.PeakDecodedBytes(), frameBytes) << c.Name;
+        // A new load starts counting afresh.
+        img.LoadFromBytes(ManyFrames(8, 8, 2));
+        EXPECT_EQ(img.DecodedBytes(), img.Frame(0).DecodedBytes());
+    }
+}

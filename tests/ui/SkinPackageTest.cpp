@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+#include <zlib.h>
 
 using namespace quillory;
 using namespace quillory::test;
@@ -222,6 +226,130 @@ TEST(SkinFileTest, MissingFileNamesItself) {
             std::string(e.what()).rfind("Cannot open file \"/nonexistent/dir/dbskin.dat\". ", 0),
             0u);
     }
+}
+
+// One zlib stream of the pieces in turn, each some bytes followed by a run
+// of zero bytes; made in steps, so the test never holds the whole package.
+std::string DeflatePieces(const std::vector<std::pair<std::string, std::size_t>>& pieces) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit(&z, Z_BEST_COMPRESSION), Z_OK);
+    std::string out;
+    char buf[65536];
+    auto feed = [&](const char* data, std::size_t n, int flush) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        z.avail_in = static_cast<uInt>(n);
+        int rc;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(buf);
+            z.avail_out = sizeof buf;
+            rc = deflate(&z, flush);
+            out.append(buf, sizeof buf - z.avail_out);
+        } while (z.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+    };
+    const std::string chunk(1 << 20, '\0');
+    for (const auto& [bytes, zeros] : pieces) {
+        feed(bytes.data(), bytes.size(), Z_NO_FLUSH);
+        for (std::size_t left = zeros; left > 0;) {
+            const std::size_t n = std::min(left, chunk.size());
+            feed(chunk.data(), n, Z_NO_FLUSH);
+            left -= n;
+        }
+    }
+    feed("", 0, Z_FINISH);
+    deflateEnd(&z);
+    return out;
+}
+
+// The headers of a 32-bit bitmap file of w x h; its pixels are to follow.
+std::string Header32(int w, int h) {
+    std::string b = "BM" + Int32(0) + Int32(0) + Int32(54) + Int32(40) + Int32(w) + Int32(h);
+    b += std::string("\1\0\x20\0", 4); // one plane, 32 bits
+    b += Int32(0) + Int32(0) + Int32(2835) + Int32(2835) + Int32(0) + Int32(0);
+    return b;
+}
+
+// A package is checked against the picture budget while it is inflated, from
+// the sizes its bitmaps declare: a small file declaring huge pictures is
+// refused before the rest is inflated.
+TEST(InflateTest, PackagesBeyondTheBudgetAreRefusedEarly) {
+    const std::size_t MiB = 1024 * 1024;
+    // Version 3, no main, inactive or mask picture, K active pictures.
+    auto head = [](int k) { return Int32(3) + std::string("\1\1\1", 3) + Int32(k); };
+    const std::string quarter = Header32(4096, 1024); // 16 MiB decoded
+    const struct {
+        const char* Name;
+        std::string Compressed;
+        std::size_t MaxProduced; // inflated when refused, at most
+    } cases[] = {
+        {"one picture of 8192 x 8192", DeflatePieces({{head(1) + Header32(8192, 8192), 8 * MiB}}),
+         64 * 1024},
+        {"main picture of 5000 x 5000",
+         DeflatePieces({{Int32(3) + std::string("\0", 1) + Header32(5000, 5000), 8 * MiB}}),
+         64 * 1024},
+        // Each picture fits, together they do not: refused at the fifth header.
+        {"five pictures of 16 MiB",
+         DeflatePieces({{head(5) + quarter, 16 * MiB},
+                        {quarter, 16 * MiB},
+                        {quarter, 16 * MiB},
+                        {quarter, 16 * MiB},
+                        {quarter, 16 * MiB}}),
+         64 * MiB + 128 * 1024},
+        {"a description beyond the package limit",
+         DeflatePieces({{head(0) + "[VERSION]\r\n", kMaxSkinPackageBytes + MiB}}),
+         kMaxSkinPackageBytes + 64 * 1024},
+    };
+    for (const auto& c : cases) {
+        TInflateStats stats;
+        EXPECT_LT(c.Compressed.size(), 600 * 1024u) << c.Name;
+        try {
+            InflateSkin(c.Compressed, &stats);
+            ADD_FAILURE() << c.Name << ": accepted";
+        } catch (const ESkinTooLarge&) {
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << c.Name << ": " << e.what();
+        }
+        EXPECT_LE(stats.Produced, c.MaxProduced) << c.Name;
+        EXPECT_LE(stats.BufferBytes, kMaxSkinPackageBytes) << c.Name;
+    }
+    // Up to the budget a package inflates: four pictures of 16 MiB.
+    TInflateStats stats;
+    const std::string raw = InflateSkin(DeflatePieces({{head(4) + quarter, 16 * MiB},
+                                                       {quarter, 16 * MiB},
+                                                       {quarter, 16 * MiB},
+                                                       {quarter, 16 * MiB}}),
+                                        &stats);
+    EXPECT_EQ(raw.size(), 8 + 3 + 4 * (quarter.size() + 16 * MiB));
+    EXPECT_EQ(ParseSkinPackage(raw).ActivePictures.size(), 4u);
+    EXPECT_LE(stats.BufferBytes, kMaxSkinPackageBytes);
+}
+
+// dbskin.dat comes from outside: only a regular file of at most 16 MiB is read.
+TEST(SkinFileTest, OnlyRegularFilesOfASaneSizeAreRead) {
+    const std::string dir = "/tmp/quillory_skinfile_" + std::to_string(getpid());
+    mkdir(dir.c_str(), 0700);
+    const std::string fifo = dir + "/fifo.dat", zero = dir + "/zero.dat", big = dir + "/big.dat";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << MakeCompressedSkinFile(std::string(16 * 1024 * 1024, 'z'));
+    }
+    const struct {
+        std::string Path;
+        std::string Reason;
+    } cases[] = {{fifo, "Not a regular file"},
+                 {zero, "Not a regular file"},
+                 {dir, "Not a regular file"},
+                 {big, "Larger than 16 MiB"}};
+    for (const auto& c : cases) {
+        try {
+            ReadCompressedSkinFile(c.Path);
+            ADD_FAILURE() << c.Path;
+        } catch (const EFileOpenError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + c.Path + "\". " + c.Reason);
+        }
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 class SkinAuthoringTest : public ::testing::Test {
