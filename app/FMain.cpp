@@ -4,6 +4,7 @@
 #include "FSettings.h"
 #include "LinkLabel.h"
 #include "UUtils.h"
+#include "coupons/CommandFailure.h"
 #include "coupons/CouponList.h"
 #include "coupons/CouponListView.h"
 #include "coupons/CouponRecord.h"
@@ -244,11 +245,7 @@ TCouponListView* TfrmMain::CouponList() const {
 }
 
 void TfrmMain::ShowCommandFailure(const std::string& text) {
-    // A service that refused the credentials says so instead of the general
-    // trouble text: a wrong password in the Site URL (401), or a server
-    // script still waiting for its admin user (403, in the script's words).
-    const std::string& refusal = FCouponService.LastRefusal();
-    msgMain.ShowMessageDialog(refusal.empty() ? text : WrapMessageText(refusal), dkWarning, {dbOK});
+    msgMain.ShowMessageDialog(CommandFailureText(text, FCouponService), dkWarning, {dbOK});
 }
 
 void TfrmMain::CheckForUpdates(bool silent) {
