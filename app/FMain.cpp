@@ -129,9 +129,10 @@ TfrmMain::TfrmMain(QWidget* parent)
     ui->lvwItems->header()->setStretchLastSection(false);
     TLinkLabel::Attach(ui->lblLink1URL);
     TLinkLabel::Attach(ui->lblLink2URL);
-    // lblLink2URL keeps its distance from the right edge of the bottom panel.
+    // lblLink2URL keeps the distance of its designed right edge from the right
+    // edge of the bottom panel, whatever width its caption needs.
+    FLink2RightMargin = 775 - (ui->lblLink2URL->x() + ui->lblLink2URL->width());
     ui->lblLink2URL->adjustSize();
-    FLink2RightMargin = 775 - (723 + ui->lblLink2URL->width());
     ui->lblLink1URL->adjustSize();
 
     Timer1.setInterval(100);
