@@ -417,7 +417,9 @@ TEST_F(CouponCommandsTest, AddEditorGeneratesAFreeCodeAndKeepsItsEntriesOnRefusa
         {"", "C1", "", "", kMsgProvideName},
         {"Name", "", "", "", kMsgProvideCode},
         {"Name", "TAKEN", "", "", kMsgCodeExists},
-        {"Name", "TAKEN", "", "", kMsgAddTrouble},
+        // A failed add says the server's answer under the trouble text.
+        {"Name", "TAKEN", "", "",
+         std::string(kMsgAddTrouble) + "\nThe server answered: BAD REQUEST"},
     };
     std::vector<QString> shown;
     int result = -1;
