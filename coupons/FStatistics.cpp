@@ -217,8 +217,10 @@ void TfrmStats::FormCreate() {
     const std::string reason = FService.FailureReason();
     QString status;
     if (FTraces.Count() > 0)
-        status = QStringLiteral("Incomplete: only the first %1 redemptions could be read.")
-                     .arg(static_cast<qulonglong>(FTraces.Count()));
+        status = FTraces.Count() == 1
+                     ? QStringLiteral("Incomplete: only the first redemption could be read.")
+                     : QStringLiteral("Incomplete: only the first %1 redemptions could be read.")
+                           .arg(static_cast<qulonglong>(FTraces.Count()));
     else
         status = QStringLiteral("The redemptions could not be loaded.");
     ui->lblStatus->setText(status);

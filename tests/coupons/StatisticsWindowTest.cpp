@@ -232,9 +232,17 @@ TEST_F(StatisticsWindowTest, AnErrorInTheReplyKeepsTheRecordsBeforeItAndSaysSo) 
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(w->Traces().Count(), 1u);
     EXPECT_EQ(w->findChild<QComboBox*>("cbxCodes")->count(), 1);
-    EXPECT_EQ(w->StatusText(), "Incomplete: only the first 1 redemptions could be read.");
+    EXPECT_EQ(w->StatusText(), "Incomplete: only the first redemption could be read.");
+    // Why, in the status line's tool tip.
+    const std::string why = w->findChild<QWidget*>("lblStatus")->toolTip().toStdString();
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(why, service.FailureReason());
+    w->show();
     Show(*w);
     EXPECT_EQ(Codes(*w), std::vector<std::string>{"ONE"});
+    EXPECT_TRUE(w->findChild<QWidget*>("lblStatus")->isVisible());
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-incomplete.png"));
+    w->hide();
     EXPECT_EQ(w->Chart()->title(), "Redemptions per day, 5/18/2008 (incomplete)");
 
     // A whole reply leaves the status line empty.
