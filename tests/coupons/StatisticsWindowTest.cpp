@@ -208,6 +208,7 @@ TEST_F(StatisticsWindowTest, AFailedFetchSaysWhyInAMessage) {
             ++shown;
             for (auto* label : dialog->findChildren<TSkinStdLabel*>())
                 text += label->Caption();
+            test::SaveScreenshot(dialog, std::string("statistics-failure-") + c.name + ".png");
             static_cast<TSkinMessageForm*>(dialog)->SetModalResult(mrOk);
         });
         TfrmStats w(service, messages, TFormatSettings::EnglishUS());
