@@ -332,8 +332,16 @@ void TfrmStats::DrawChart() {
     auto* x = new QCategoryAxis;
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     x->setStartValue(-0.5);
-    for (const TChartLabel& label : ChartAxisLabels(FChartData, FFormat))
-        x->append(FromBytes(label.Text), static_cast<qreal>(label.Bar));
+    // The axis keys its labels by their text: a repeated one ("Apr" of each
+    // year) gets zero-width spaces that make it a label of its own.
+    QStringList used;
+    for (const TChartLabel& label : ChartAxisLabels(FChartData, FFormat)) {
+        QString text = FromBytes(label.Text);
+        while (used.contains(text))
+            text += QChar(0x200B);
+        used.append(text);
+        x->append(text, static_cast<qreal>(label.Bar));
+    }
     x->setRange(-0.5, static_cast<qreal>(FChartData.Bars.size()) - 0.5);
     x->setGridLineVisible(false);
     chart->addAxis(x, Qt::AlignBottom);

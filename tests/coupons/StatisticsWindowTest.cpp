@@ -367,10 +367,12 @@ TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
             EXPECT_FALSE(t.contains(QChar(0x22EE)) || t.contains(QChar(0x2026)) ||
                          t.contains("..."))
                 << c.name << ": " << t.toStdString();
-            drawn.push_back(t);
+            drawn.push_back(QString(t).remove(QChar(0x200B)));
         }
+        // Each label as often as the axis has it ("Apr" once a year).
         for (const QString& label : c.labels)
-            EXPECT_NE(std::count(drawn.begin(), drawn.end(), label), 0)
+            EXPECT_EQ(std::count(drawn.begin(), drawn.end(), label),
+                      std::count(c.labels.begin(), c.labels.end(), label))
                 << c.name << ": " << label.toStdString();
         if (HasFailure())
             test::SaveScreenshot(w.get(), std::string("statistics-axis-") + c.name + ".png");
