@@ -374,8 +374,8 @@ TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
             EXPECT_EQ(std::count(drawn.begin(), drawn.end(), label),
                       std::count(c.labels.begin(), c.labels.end(), label))
                 << c.name << ": " << label.toStdString();
-        if (HasFailure())
-            test::SaveScreenshot(w.get(), std::string("statistics-axis-") + c.name + ".png");
+        EXPECT_TRUE(
+            test::SaveScreenshot(w.get(), std::string("statistics-axis-") + c.name + ".png"));
         w->hide();
     }
 }
