@@ -4,6 +4,7 @@
 #include "FSettings.h"
 #include "LinkLabel.h"
 #include "UUtils.h"
+#include "coupons/CommandFailure.h"
 #include "coupons/CouponList.h"
 #include "coupons/CouponListView.h"
 #include "coupons/CouponRecord.h"
@@ -128,9 +129,10 @@ TfrmMain::TfrmMain(QWidget* parent)
     ui->lvwItems->header()->setStretchLastSection(false);
     TLinkLabel::Attach(ui->lblLink1URL);
     TLinkLabel::Attach(ui->lblLink2URL);
-    // lblLink2URL keeps its distance from the right edge of the bottom panel.
+    // lblLink2URL keeps the distance of its designed right edge from the right
+    // edge of the bottom panel, whatever width its caption needs.
+    FLink2RightMargin = 775 - (ui->lblLink2URL->x() + ui->lblLink2URL->width());
     ui->lblLink2URL->adjustSize();
-    FLink2RightMargin = 775 - (723 + ui->lblLink2URL->width());
     ui->lblLink1URL->adjustSize();
 
     Timer1.setInterval(100);
@@ -255,11 +257,7 @@ TCouponListView* TfrmMain::CouponList() const {
 }
 
 void TfrmMain::ShowCommandFailure(const std::string& text) {
-    // A service that refused the credentials says so instead of the general
-    // trouble text: a wrong password in the Site URL (401), or a server
-    // script still waiting for its admin user (403, in the script's words).
-    const std::string& refusal = FCouponService.LastRefusal();
-    msgMain.ShowMessageDialog(refusal.empty() ? text : WrapMessageText(refusal), dkWarning, {dbOK});
+    msgMain.ShowMessageDialog(CommandFailureText(text, FCouponService), dkWarning, {dbOK});
 }
 
 void TfrmMain::CheckForUpdates(bool silent) {

@@ -67,7 +67,8 @@ public:
     // The coupon list (lvwItems).
     TCouponListView* CouponList() const;
 
-    // Every failure message of the coupon commands goes through here.
+    // Every failure message of the coupon commands goes through here: `text`
+    // on the first line, why the last coupon operation failed on the next.
     void ShowCommandFailure(const std::string& text);
 
     THTTPClient& HTTP() { return HTTP1; }

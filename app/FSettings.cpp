@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "FMain.h"
 #include "ServerSettingsScript.h"
+#include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
 #include "ui_FSettings.h"
@@ -15,12 +16,30 @@ namespace {
 std::string Text(const QLineEdit* edit) {
     return edit->text().toLocal8Bit().toStdString();
 }
+
+const char* const kMaskedPassword = "***";
 } // namespace
+
+std::string SiteWithStoredPassword(const std::string& shown, const std::string& stored) {
+    const TURI was(stored);
+    const TURI now(shown);
+    if (was.Password.empty() || now.Password != kMaskedPassword)
+        return shown;
+    // The user part as the address splitter read it: it must stand in the
+    // shown text exactly so, right after the scheme.
+    const std::string prefix = now.Protocol + "://" + now.Username + ":" + kMaskedPassword + "@";
+    if (shown.compare(0, prefix.size(), prefix) != 0)
+        return shown;
+    return now.Protocol + "://" + now.Username + ":" + was.Password + "@" +
+           shown.substr(prefix.size());
+}
 
 TfrmSettings::TfrmSettings(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()) {
     ui->setupUi(this);
     setFixedSize(409, 217);
+    ui->edtPassword->setEchoMode(QLineEdit::Password);
+    connect(ui->edtSite, &QLineEdit::textChanged, this, [this] { edtSiteChange(); });
     connect(ui->btnOk, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { btnOkClick(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this,
@@ -32,6 +51,25 @@ TfrmSettings::~TfrmSettings() = default;
 QLineEdit* TfrmSettings::edtSite() const {
     return ui->edtSite;
 }
+std::string TfrmSettings::SiteURL() const {
+    return SiteWithStoredPassword(Text(ui->edtSite), FStoredSite);
+}
+
+void TfrmSettings::edtSiteChange() {
+    // Only an address set from outside (the stored one) is taken in and
+    // masked; what the user types stays as typed.
+    if (FMaskingSite || ui->edtSite->isModified())
+        return;
+    FStoredSite = Text(ui->edtSite);
+    const std::string shown = RedactURLPassword(FStoredSite);
+    if (shown == FStoredSite)
+        return;
+    FMaskingSite = true;
+    ui->edtSite->setText(
+        QString::fromLocal8Bit(shown.data(), static_cast<qsizetype>(shown.size())));
+    FMaskingSite = false;
+}
+
 QLineEdit* TfrmSettings::edtHostname() const {
     return ui->edtHostname;
 }
@@ -58,12 +96,15 @@ void TfrmSettings::ApplySettings() {
     // Credentials in the site address lock the server's admin actions to
     // them: the script gets the user name and a hash of the password.
     std::string password;
-    if (SiteCredentials(Text(ui->edtSite), s.AdminUser, password))
+    const std::string site = SiteURL();
+    if (SiteCredentials(site, s.AdminUser, password))
         s.AdminHash = HashAdminPassword(password);
-    WriteWholeFile(ProgramFolder() + "coupsettings.php", BuildServerSettingsScript(s));
+    // The script holds the database password: a new one is private to its owner.
+    WriteWholeFile(ProgramFolder() + "coupsettings.php", BuildServerSettingsScript(s),
+                   kPrivateFileMode);
 
     TfrmMain* main = frmMain;
-    main->FWebServer = Text(ui->edtSite);
+    main->FWebServer = site;
     main->FDbHostName = s.HostName;
     main->FDbDatabase = s.Database;
     main->FDbUserName = s.UserName;

@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <string>
 
 class QLineEdit;
 
@@ -12,6 +13,13 @@ class frmSettings;
 }
 
 namespace quillory {
+
+// The site address the settings dialog stores when it shows `shown` in place
+// of `stored`: where the shown address still has "***" for its password and
+// the stored one has a password, the stored password takes its place (also
+// when the host or path were changed); anything else is used as shown, so a
+// password typed over the "***" is the new one.
+std::string SiteWithStoredPassword(const std::string& shown, const std::string& stored);
 
 class TfrmSettings : public QDialog {
 public:
@@ -25,7 +33,11 @@ public:
     // the file cannot be written.
     void ApplySettings();
 
+    // The site address field. An address put into it from outside is kept
+    // and shown with its password as "***"; SiteURL() gives the address to
+    // store.
     QLineEdit* edtSite() const;
+    std::string SiteURL() const;
     QLineEdit* edtHostname() const;
     QLineEdit* edtDatabase() const;
     QLineEdit* edtUsername() const;
@@ -38,8 +50,11 @@ public:
 private:
     void btnOkClick();
     void btnCancelClick();
+    void edtSiteChange();
 
     std::unique_ptr<Ui::frmSettings> ui;
+    std::string FStoredSite; // the address as it came in, password and all
+    bool FMaskingSite = false;
 };
 
 extern TfrmSettings* frmSettings;

@@ -84,6 +84,67 @@ std::string TCouponService::ReplyOr(const std::string& action, const TFields& fi
     return substitute;
 }
 
+std::string OneLineReason(const std::string& text, std::size_t limit) {
+    std::string out;
+    out.reserve(std::min(text.size(), limit));
+    for (char c : text) {
+        const bool blank = static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == ' ';
+        if (blank) {
+            if (!out.empty() && out.back() != ' ')
+                out += ' ';
+        } else {
+            out += c;
+        }
+        if (out.size() > limit)
+            break;
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    if (out.size() > limit) {
+        const std::size_t keep = limit > 3 ? limit - 3 : 0;
+        out.resize(keep);
+        while (!out.empty() && out.back() == ' ')
+            out.pop_back();
+        out += "...";
+    }
+    return out;
+}
+
+std::string TCouponService::FailureReason() const {
+    if (!FLastRefusal.empty())
+        return OneLineReason(FLastRefusal);
+    // A reply that is no list at all (not one record in it) is better
+    // explained by what came instead than by its missing end marker.
+    const bool notAList =
+        FLastError == kListEndMissing && FLastReply.find('^') == std::string::npos;
+    if (!FLastError.empty() && !notAList) {
+        // An error reply: its status line, then what the server said.
+        const std::string body = OneLineReason(FLastServerText);
+        if (!body.empty())
+            return OneLineReason(FLastError + ": " + body);
+        // A socket error reads "Socket Error # 10061" CR LF "Connection
+        // refused.": one line, the number first.
+        std::string joined;
+        std::size_t at = 0;
+        while (at <= FLastError.size()) {
+            std::size_t end = FLastError.find_first_of("\r\n", at);
+            if (end == std::string::npos)
+                end = FLastError.size();
+            const std::string line = OneLineReason(FLastError.substr(at, end - at));
+            if (!line.empty())
+                joined += (joined.empty() ? "" : ": ") + line;
+            at = end + 1;
+        }
+        return OneLineReason(joined);
+    }
+    // The protocol's own answers are explained by the command's text.
+    if (FLastReply == kReplyFailed || FLastReply == kReplyOK || FLastReply == kReplyExistRecord ||
+        FLastReply == kReplyDontExistRecord)
+        return {};
+    const std::string reply = OneLineReason(FLastReply);
+    return reply.empty() ? "The server sent an empty reply." : "The server answered: " + reply;
+}
+
 bool TCouponService::CheckService() {
     return ReplyOr("1", {}, kReplyFailed) == kReplyOK;
 }

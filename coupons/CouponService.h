@@ -102,6 +102,13 @@ public:
     // The socket error number of the last failed connection (10061 refused,
     // 10060 timed out, 11001 unknown host, ...), or 0.
     int LastSocketError() const { return FLastSocketError; }
+    // Why the last operation failed, in one line a person can read: the
+    // refusal when there is one, else the server's own text of an error reply
+    // after its status line, else the transport or decoding error, else the
+    // reply the server sent instead of the expected one. Control characters
+    // become blanks, runs of blanks one blank, and the text is cut to
+    // kMaxFailureReason bytes (ending in "..."). Empty after a success.
+    std::string FailureReason() const;
     // True while a request of this client is in flight: a second command
     // should return at once instead of starting one.
     bool Busy() const { return FHTTP.Busy(); }
@@ -138,6 +145,14 @@ private:
     int FLastSocketError = 0;
     int FLastReplyCode = 0;
 };
+
+// The longest reason FailureReason gives, in bytes.
+inline constexpr std::size_t kMaxFailureReason = 300;
+
+// `text` on one line: control characters (NUL included) turned into blanks,
+// runs of blanks into one, no blank at either end, at most `limit` bytes
+// (a longer text is cut and ends in "...").
+std::string OneLineReason(const std::string& text, std::size_t limit = kMaxFailureReason);
 
 // True if `reply` contains the capital pair "OK" anywhere.
 bool ReplyContainsOK(const std::string& reply);

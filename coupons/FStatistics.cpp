@@ -1,15 +1,16 @@
 #include "coupons/FStatistics.h"
 
+#include "coupons/CommandFailure.h"
 #include "http/AntiFreeze.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FStatistics.h"
 
 #include <QApplication>
-#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QButtonGroup>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QFile>
@@ -35,6 +36,9 @@ QString FromBytes(const std::string& text) {
 std::string ToBytes(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
+
+const char* const kStatisticsTrouble = "There is a trouble loading the statistics, please check "
+                                       "your settings and your internet connection.";
 
 // How long decoding may run before the window's events are processed.
 constexpr auto kDecodeSlice = std::chrono::milliseconds(25);
@@ -204,8 +208,31 @@ void TfrmStats::SetupDateField(TSkinDateEdit* edit) {
 }
 
 void TfrmStats::FormCreate() {
-    LoadStatistics();
+    FLoaded = LoadStatistics();
     DrawChart();
+    if (FLoaded)
+        return;
+    // A failure never passes for "no redemptions": the window says so, and
+    // with nothing read a message says why before the window opens.
+    const std::string reason = FService.FailureReason();
+    QString status;
+    if (FTraces.Count() > 0)
+        status = FTraces.Count() == 1
+                     ? QStringLiteral("Incomplete: only the first redemption could be read.")
+                     : QStringLiteral("Incomplete: only the first %1 redemptions could be read.")
+                           .arg(static_cast<qulonglong>(FTraces.Count()));
+    else
+        status = QStringLiteral("The redemptions could not be loaded.");
+    ui->lblStatus->setText(status);
+    ui->lblStatus->setToolTip(FromBytes(reason));
+    ui->lblStatus->setStyleSheet(QStringLiteral("QLabel { color: #B42318; font-weight: bold; }"));
+    if (FTraces.Count() == 0)
+        FMessages.ShowMessageDialog(CommandFailureText(kStatisticsTrouble, FService), dkWarning,
+                                    {dbOK});
+}
+
+QString TfrmStats::StatusText() const {
+    return ui->lblStatus->text();
 }
 
 bool TfrmStats::LoadStatistics() {
@@ -287,23 +314,36 @@ void TfrmStats::DrawChart() {
         chart->setTitle(QStringLiteral("No redemptions shown"));
         return;
     }
-    chart->setTitle(QString::fromLatin1(UnitTitle(FChartData.Unit)));
+    chart->setTitle(QString::fromLatin1(UnitTitle(FChartData.Unit)) + QStringLiteral(", ") +
+                    FromBytes(ChartSpanText(FChartData, FFormat)) +
+                    (FLoaded ? QString() : QStringLiteral(" (incomplete)")));
     auto* set = new QBarSet(QStringLiteral("Redemptions"));
-    QStringList labels;
     int highest = 0;
     for (const TChartBar& bar : FChartData.Bars) {
         set->append(bar.Count);
-        labels.append(FromBytes(bar.Label));
         highest = std::max(highest, bar.Count);
     }
     auto* series = new QBarSeries;
     series->append(set);
     chart->addSeries(series);
 
-    auto* x = new QBarCategoryAxis;
-    x->append(labels);
-    if (labels.size() > 12)
-        x->setLabelsAngle(-90);
+    // The bars stand at 0, 1, 2, ...; at most a dozen of them are labelled,
+    // so every label is drawn whole whatever the range.
+    auto* x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setStartValue(-0.5);
+    // The axis keys its labels by their text: a repeated one ("Apr" of each
+    // year) gets zero-width spaces that make it a label of its own.
+    QStringList used;
+    for (const TChartLabel& label : ChartAxisLabels(FChartData, FFormat)) {
+        QString text = FromBytes(label.Text);
+        while (used.contains(text))
+            text += QChar(0x200B);
+        used.append(text);
+        x->append(text, static_cast<qreal>(label.Bar));
+    }
+    x->setRange(-0.5, static_cast<qreal>(FChartData.Bars.size()) - 0.5);
+    x->setGridLineVisible(false);
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
 

@@ -52,9 +52,11 @@ private:
 
 class TfrmStats : public QDialog {
 public:
-    // Fetches the redemptions through `service` before it returns; a failed
-    // fetch leaves the window empty and says nothing. `messages` shows the
-    // export's errors; `fs` gives the date and time formats.
+    // Fetches the redemptions through `service` before it returns. A fetch
+    // that failed before any redemption was read shows the failure through
+    // `messages` (which also shows the export's errors); one that failed
+    // part-way keeps what was read; either way the window's status line says
+    // the list is incomplete. `fs` gives the date and time formats.
     TfrmStats(TCouponService& service, TSkinMessage& messages,
               const TFormatSettings& fs = TFormatSettings::EnglishUS(), QWidget* parent = nullptr);
     ~TfrmStats() override;
@@ -68,6 +70,9 @@ public:
     void ParseStatistics(const std::string& reply);
     // Rebuilds the table and the chart from the traces and the filters.
     void ShowStatistics();
+
+    // The window's status line: empty after a complete fetch.
+    QString StatusText() const;
 
     // The filters as the controls set them now.
     TStatisticsFilter CurrentFilter() const;
@@ -111,6 +116,7 @@ private:
     QChartView* FChartView = nullptr;
     TChartData FChartData;
     bool FCentredOnce = false;
+    bool FLoaded = false; // the fetch read the whole reply
 };
 
 } // namespace quillory

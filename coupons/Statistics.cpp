@@ -140,7 +140,8 @@ long long DayNumber(TDateTime dt) {
 }
 
 bool TStatisticsFilter::Passes(const TTrace& trace) const {
-    if (ByCode && trace.Code() != Code)
+    if (ByCode &&
+        (trace.Code().size() != Code.size() || LowerAscii(trace.Code()) != LowerAscii(Code)))
         return false;
     const long long day = DayNumber(trace.DateUsed());
     switch (DateMode) {
@@ -205,6 +206,120 @@ TChartData BinRedemptions(const std::vector<TTrace>& traces, const std::vector<s
             ++chart.Bars[index.at(PeriodStart(DayNumber(traces[r].DateUsed()), chart.Unit))].Count;
     }
     return chart;
+}
+
+namespace {
+
+// Whether the short date format writes the day before the month.
+bool DayComesFirst(const TFormatSettings& fs) {
+    const std::string f = LowerAscii(fs.ShortDateFormat);
+    const std::size_t d = f.find('d'), m = f.find('m');
+    return d != std::string::npos && m != std::string::npos && d < m;
+}
+
+// Which bars carry a label when every `step`th period does.
+std::vector<std::size_t> LabelledBars(const TChartData& chart, std::size_t step) {
+    std::vector<std::size_t> bars;
+    for (std::size_t i = 0; i < chart.Bars.size(); ++i) {
+        int y, m, d;
+        DecodeDate(chart.Bars[i].Start, y, m, d);
+        bool on = false;
+        switch (chart.Unit) {
+        case TChartUnit::Day:
+        case TChartUnit::Week:
+            on = i % step == 0;
+            break;
+        case TChartUnit::Month: // January, April, July, October for a step of 3
+            on = static_cast<std::size_t>(m - 1) % step == 0;
+            break;
+        case TChartUnit::Year: // 2000, 2010, 2020 for a step of 10
+            on = static_cast<std::size_t>(y) % step == 0;
+            break;
+        }
+        if (on)
+            bars.push_back(i);
+    }
+    if (bars.empty() && !chart.Bars.empty())
+        bars.push_back(0);
+    return bars;
+}
+
+} // namespace
+
+std::vector<TChartLabel> ChartAxisLabels(const TChartData& chart, const TFormatSettings& fs) {
+    std::vector<TChartLabel> labels;
+    const std::size_t n = chart.Bars.size();
+    if (n == 0)
+        return labels;
+    static const std::vector<std::size_t> kDaySteps = {1, 2, 3, 7, 14, 28};
+    static const std::vector<std::size_t> kWeekSteps = {1, 2, 4, 8, 13, 26};
+    static const std::vector<std::size_t> kMonthSteps = {1, 2, 3, 6, 12};
+    static const std::vector<std::size_t> kYearSteps = {1,   2,   5,   10,   20,   50,
+                                                        100, 200, 500, 1000, 2000, 5000};
+    const std::vector<std::size_t>& steps = chart.Unit == TChartUnit::Day     ? kDaySteps
+                                            : chart.Unit == TChartUnit::Week  ? kWeekSteps
+                                            : chart.Unit == TChartUnit::Month ? kMonthSteps
+                                                                              : kYearSteps;
+    std::vector<std::size_t> bars;
+    std::size_t step = 1;
+    for (std::size_t s : steps) {
+        step = s;
+        bars = LabelledBars(chart, s);
+        if (bars.size() <= kMaxChartLabels)
+            break;
+    }
+    if (bars.size() > kMaxChartLabels) { // longer than any round step covers
+        step = (n + kMaxChartLabels - 1) / kMaxChartLabels;
+        bars.clear();
+        for (std::size_t i = 0; i < n; i += step)
+            bars.push_back(i);
+    }
+    // A label needs room on both sides of its bar: none closer to either end
+    // of the axis than half the distance between two labels.
+    const std::size_t margin = step / 2;
+    std::vector<std::size_t> kept;
+    for (std::size_t bar : bars)
+        if (bar >= margin && bar + margin < n)
+            kept.push_back(bar);
+    if (kept.empty())
+        kept.push_back(n / 2);
+    const bool dayFirst = DayComesFirst(fs);
+    for (std::size_t bar : kept) {
+        const TDateTime start = chart.Bars[bar].Start;
+        int y, m, d;
+        DecodeDate(start, y, m, d);
+        std::string format;
+        switch (chart.Unit) {
+        case TChartUnit::Day:
+        case TChartUnit::Week:
+            format = dayFirst ? "d mmm" : "mmm d";
+            break;
+        case TChartUnit::Month: // a new year shows as its number
+            format = m == 1 ? "yyyy" : "mmm";
+            break;
+        case TChartUnit::Year:
+            format = "yyyy";
+            break;
+        }
+        labels.push_back({bar, FormatDateTime(format, start, fs)});
+    }
+    return labels;
+}
+
+std::string ChartSpanText(const TChartData& chart, const TFormatSettings& fs) {
+    if (chart.Bars.empty())
+        return {};
+    const std::string format = chart.Unit == TChartUnit::Month  ? "mmm yyyy"
+                               : chart.Unit == TChartUnit::Year ? "yyyy"
+                                                                : fs.ShortDateFormat;
+    // The last day shown: the first day of the last period, or its last day
+    // for weeks.
+    TDateTime last = chart.Bars.back().Start;
+    if (chart.Unit == TChartUnit::Week)
+        last += 6;
+    const std::string from = FormatDateTime(format, chart.Bars.front().Start, fs);
+    const std::string to = FormatDateTime(format, last, fs);
+    return from == to ? from : from + " - " + to;
 }
 
 std::string FormatIsoDateTime(TDateTime dt) {

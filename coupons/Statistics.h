@@ -71,7 +71,8 @@ private:
 // The whole-day part of a date-time (truncated toward zero).
 long long DayNumber(TDateTime dt);
 
-// What "Show" lists: the code filter compares exactly (case-sensitive, no
+// What "Show" lists: the code filter compares codes without regard to the
+// case of letters (as redemption does and as the code list merges them; no
 // trimming); the date filter compares calendar days, both ends inclusive.
 struct TStatisticsFilter {
     enum TDateMode { dmAll, dmDay, dmRange };
@@ -113,6 +114,26 @@ struct TChartData {
 
 TChartData BinRedemptions(const std::vector<TTrace>& traces, const std::vector<std::size_t>& rows,
                           const TFormatSettings& fs);
+
+// The date axis of the chart: at most kMaxChartLabels short labels, whatever
+// the range, each under a bar, on round periods (every 7th day, every 3rd
+// month, every 10th year, ...) and none so near an end of the axis that it
+// would not fit. Days and weeks read "May 18" (or "18 May" where the day
+// comes first in the short date format), months "Feb" (January as its year,
+// "2009"), years "2008". The years of the range are in ChartSpanText.
+inline constexpr std::size_t kMaxChartLabels = 12;
+
+struct TChartLabel {
+    std::size_t Bar = 0; // index into TChartData::Bars
+    std::string Text;
+};
+
+std::vector<TChartLabel> ChartAxisLabels(const TChartData& chart, const TFormatSettings& fs);
+
+// The range the chart shows, for its title: "5/18/2008 - 6/30/2008" for days
+// and weeks (short date format), "Mar 2023 - Dec 2025" for months, "1990 -
+// 2100" for years; a single date when the range is one period.
+std::string ChartSpanText(const TChartData& chart, const TFormatSettings& fs);
 
 // The rows as comma-separated values (RFC 4180): a header line, then code,
 // date-time "yyyy-mm-dd hh:mm:ss" and computer IP per row, each line ended by

@@ -142,7 +142,7 @@ namespace {
 }
 } // namespace
 
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
+void WriteWholeFile(const std::string& path, const std::string& bytes, unsigned createMode) {
     // The file actually replaced: a symbolic link stays and its file changes.
     std::string target = path;
     struct stat st {};
@@ -171,14 +171,16 @@ void WriteWholeFile(const std::string& path, const std::string& bytes) {
     int fd = ::mkstemp(tmp.data());
     if (fd < 0)
         ThrowCreate(path, errno);
-    // Keep the permissions an existing file had; new files get the usual 0644.
+    // Keep the permissions an existing file had; new files get `createMode`
+    // (mkstemp made the temporary file 0600, so a private file is never
+    // readable by others, not even for a moment).
     // The owner is kept where the user may keep it (root writing a seller's file).
     if (exists) {
         if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
             (void)::fchown(fd, st.st_uid, st.st_gid);
         ::fchmod(fd, st.st_mode & 07777);
     } else {
-        ::fchmod(fd, 0644);
+        ::fchmod(fd, static_cast<mode_t>(createMode & 07777));
     }
     std::size_t done = 0;
     while (done < bytes.size()) {

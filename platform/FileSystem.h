@@ -40,14 +40,20 @@ TRegularFileRead ReadRegularFileChecked(const std::string& path, std::size_t max
 // file is refused.
 std::string ReadRegularFileOrThrow(const std::string& path, std::size_t maxBytes);
 
+// Permission bits of a new file that anyone may read, and of one that holds a
+// password and only its owner may read or write.
+inline constexpr unsigned kPublicFileMode = 0644;
+inline constexpr unsigned kPrivateFileMode = 0600;
+
 // Creates or replaces `path` with `bytes`. The bytes go to a temporary file
 // beside it first, which is then renamed over the old file; the old file's
 // permission bits (and, where the user may set them, its owner and group) are
-// kept, and a symbolic link is kept pointing at the file it names, which is
-// the one replaced. An existing file the user may not write, or anything but
-// a regular file, is refused even when its folder is writable. Throws
-// std::runtime_error "Cannot create file "<path>". <reason>" on failure.
-void WriteWholeFile(const std::string& path, const std::string& bytes);
+// kept, a new file gets `createMode`, and a symbolic link is kept pointing at the file it names,
+// which is the one replaced. An existing file the user may not write, or anything but a regular
+// file, is refused even when its folder is writable. Throws std::runtime_error "Cannot create file
+// "<path>". <reason>" on failure.
+void WriteWholeFile(const std::string& path, const std::string& bytes,
+                    unsigned createMode = kPublicFileMode);
 
 // The name part of a path: everything after the last '/' or '\'.
 std::string ExtractFileName(const std::string& path);

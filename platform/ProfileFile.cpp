@@ -183,7 +183,7 @@ std::string WriteProfileStringToText(const std::string& text, const std::string&
 }
 
 void WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value) {
+                        const std::string& value, unsigned createMode) {
     std::string text;
     if (FileExists(path)) {
         // What cannot be read (a pipe, a device, an oversized or unreadable
@@ -194,7 +194,7 @@ void WriteProfileString(const std::string& path, const std::string& section, con
         text = std::move(*existing);
     }
     try {
-        WriteWholeFile(path, WriteProfileStringToText(text, section, key, value));
+        WriteWholeFile(path, WriteProfileStringToText(text, section, key, value), createMode);
     } catch (const std::exception&) {
         throw EProfileWriteError(path);
     }

@@ -12,6 +12,8 @@
 //  - only a regular file of at most kMaxProfileFileSize bytes is read:
 //    anything else (a named pipe, a device, a larger file) reads as missing,
 //    and is refused for writing rather than replaced.
+#include "platform/FileSystem.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,7 +46,11 @@ std::string ReadProfileStringFromText(const std::string& text, const std::string
 std::string WriteProfileStringToText(const std::string& text, const std::string& section,
                                      const std::string& key, const std::string& value);
 
+// Sets `key` of `section` in the file at `path`. A file that does not exist
+// yet is created with `createMode`: by default private to its owner, since
+// the program's settings file holds passwords; an existing file keeps its
+// permissions.
 void WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value);
+                        const std::string& value, unsigned createMode = kPrivateFileMode);
 
 } // namespace quillory

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QStyleOption>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -276,6 +277,11 @@ TSkinDateEdit::TSkinDateEdit(QWidget* parent, const TFormatSettings& fs)
     connect(FCalendar, &TSkinMonthCalendar::DateChanged, this, &TSkinDateEdit::DateChange);
     setTextMargins(0, 0, 20, 0);
     setMouseTracking(true);
+    // The cursor moved by anything but typing ends a typing run.
+    connect(this, &QLineEdit::cursorPositionChanged, this, [this] {
+        if (!FTyping)
+            FTypedTo = -1;
+    });
     TFlagGuard guard(FSettingText);
     QLineEdit::setText(QString::fromLocal8Bit(
         FMask.Fit(FormatDateTime(FFormat.ShortDateFormat, Date(), FFormat), FFormat.DateSeparator)
@@ -375,32 +381,85 @@ void TSkinDateEdit::BlankRange(int from, int to) {
     setCursorPosition(std::max(0, from));
 }
 
+int TSkinDateEdit::FieldStart(int pos) const {
+    while (pos > 0 && !FMask.IsLiteral(pos - 1))
+        --pos;
+    return pos;
+}
+
+int TSkinDateEdit::FieldEnd(int pos) const {
+    while (pos < FMask.Length() && !FMask.IsLiteral(pos))
+        ++pos;
+    return pos;
+}
+
 void TSkinDateEdit::TypeChar(char c) {
+    TFlagGuard typing(FTyping);
     if (hasSelectedText()) {
         const int start = selectionStart();
         BlankRange(start, start + static_cast<int>(selectedText().size()));
     }
+    // Where typing left the cursor after the previous key: a field entered
+    // that way is typed afresh.
+    const bool running = FTypedTo >= 0 && cursorPosition() == FTypedTo;
+    const bool separatorTaken = FSeparatorTaken;
+    FTypedTo = -1;
+    FSeparatorTaken = false;
     int pos = cursorPosition();
-    if (c == FFormat.DateSeparator) { // jump to the next field
-        while (pos < FMask.Length() && !FMask.IsLiteral(pos))
-            ++pos;
-        MoveCursorToEditable(pos + 1, true);
+    std::string current = text().toLocal8Bit().toStdString();
+    if (current.size() != static_cast<std::size_t>(FMask.Length()))
+        current = FMask.Fit(current, FFormat.DateSeparator);
+    if (c == FFormat.DateSeparator) {
+        // The separator ends the field being typed: digits typed into it are
+        // completed with leading zeros ("1/" gives "01/"), and the cursor goes
+        // to the next field. Right after typing moved into a field, the
+        // separator only confirms that move, so "11/01/2026" types as it reads
+        // (a second one skips the field).
+        const int start = FieldStart(pos);
+        if (running && pos == start && start > 0 && !separatorTaken) {
+            FTypedTo = pos;
+            FSeparatorTaken = true;
+            return;
+        }
+        const int end = FieldEnd(pos);
+        std::string digits;
+        for (int i = start; i < pos; ++i)
+            if (current[static_cast<std::size_t>(i)] != FMask.Blank())
+                digits += current[static_cast<std::size_t>(i)];
+        const std::size_t length = static_cast<std::size_t>(end - start);
+        if (!digits.empty() && digits.size() < length &&
+            std::all_of(digits.begin(), digits.end(),
+                        [](char d) { return d >= '0' && d <= '9'; })) {
+            std::string candidate = current;
+            candidate.replace(static_cast<std::size_t>(start), length,
+                              std::string(length - digits.size(), '0') + digits);
+            if (IsPlausibleDateText(candidate, FFormat))
+                WriteText(candidate);
+        }
+        MoveCursorToEditable(end + 1, true);
+        FTypedTo = cursorPosition();
         return;
     }
     while (pos < FMask.Length() && FMask.IsLiteral(pos))
         ++pos;
     if (pos >= FMask.Length())
         return;
-    std::string candidate = text().toLocal8Bit().toStdString();
-    if (candidate.size() != static_cast<std::size_t>(FMask.Length()))
-        candidate = FMask.Fit(candidate, FFormat.DateSeparator);
+    std::string candidate = current;
+    // A field entered by typing is typed afresh: what it held goes, so "3"
+    // typed into a day that read " 9" starts 30 and is not refused as 39.
+    if (running && pos == FieldStart(pos) && pos > 0)
+        for (int i = pos; i < FieldEnd(pos); ++i)
+            candidate[static_cast<std::size_t>(i)] = FMask.Blank();
     candidate[static_cast<std::size_t>(pos)] = c;
     if (!IsPlausibleDateText(candidate, FFormat) || !FMask.Accepts(pos, c))
         return;
     struct TCursorAfter {
         TSkinDateEdit* Edit;
         int Pos;
-        ~TCursorAfter() { Edit->MoveCursorToEditable(Pos, true); }
+        ~TCursorAfter() {
+            Edit->MoveCursorToEditable(Pos, true);
+            Edit->FTypedTo = Edit->cursorPosition();
+        }
     } after{this, pos + 1};
     WriteText(candidate);
 }
@@ -458,13 +517,27 @@ void TSkinDateEdit::keyPressEvent(QKeyEvent* e) {
     QLineEdit::keyPressEvent(e);
 }
 
+bool TSkinDateEdit::TextShowsTheDate() const {
+    const std::string t = text().toLocal8Bit().toStdString();
+    if (!IsCompleteDateText(t, FFormat))
+        return false;
+    try {
+        return DateOf(CompleteDateTextToDate(t, FFormat)) == DateOf(Date());
+    } catch (const EConvertError&) {
+        return false;
+    }
+}
+
 void TSkinDateEdit::focusOutEvent(QFocusEvent* e) {
     QLineEdit::focusOutEvent(e);
+    FTypedTo = -1;
     if (e->reason() == Qt::PopupFocusReason)
         return;
     if (CalendarVisible())
         CloseUp(false);
-    if (FTodayDefault)
+    // A partly typed or not-taken-over text shows the value again; a complete
+    // date that is the value stays as it was typed.
+    if (FTodayDefault && !TextShowsTheDate())
         SetTextFromDate();
 }
 

@@ -153,6 +153,11 @@ private:
     void WriteText(const std::string& text);
     void SyncDateFromText();
     void TypeChar(char c);
+    // The first position of the field holding `pos`, and the position after it.
+    int FieldStart(int pos) const;
+    int FieldEnd(int pos) const;
+    // Whether the text is a complete date that reads as the value's day.
+    bool TextShowsTheDate() const;
     void BlankRange(int from, int to);
     void MoveCursorToEditable(int pos, bool forward);
     void SetTextFromDate();
@@ -165,6 +170,9 @@ private:
     bool FLoading = false;
     bool FSettingText = false;
     bool FButtonDown = false;
+    bool FTyping = false;         // inside TypeChar
+    int FTypedTo = -1;            // where the last typed key left the cursor
+    bool FSeparatorTaken = false; // the last key was a separator that moved nothing
 };
 
 } // namespace quillory

@@ -34,7 +34,9 @@ constexpr int kButtonWidth = 70;
 constexpr int kButtonGap = 10;
 
 // Line breaks of the program's messages (CR LF, LF CR, lone CR or LF) become
-// single line feeds for the text layout.
+// single line feeds for the text layout; a zero byte, which the text layout
+// would take for the end of the text or draw as nothing, shows as the
+// replacement character, so the rest of the message is still read.
 QString NormaliseBreaks(const QString& text) {
     QString out;
     out.reserve(text.size());
@@ -45,6 +47,8 @@ QString NormaliseBreaks(const QString& text) {
             if (i + 1 < text.size() && (text[i + 1] == '\r' || text[i + 1] == '\n') &&
                 text[i + 1] != c)
                 ++i;
+        } else if (c.isNull()) {
+            out += QChar(QChar::ReplacementCharacter);
         } else {
             out += c;
         }
@@ -303,9 +307,10 @@ QString TSkinMessage::Text(const char* key, const std::string& builtIn) const {
         const auto* table = CtrlSkinData->ResourceStrData();
         auto it = table->find(key);
         if (it != table->end())
-            return QString::fromLocal8Bit(it->second.c_str());
+            return QString::fromLocal8Bit(it->second.data(),
+                                          static_cast<qsizetype>(it->second.size()));
     }
-    return QString::fromLocal8Bit(builtIn.c_str());
+    return QString::fromLocal8Bit(builtIn.data(), static_cast<qsizetype>(builtIn.size()));
 }
 
 TSkinMessageForm* TSkinMessage::CreateMessageDialog(const std::string& msg, TDialogKind kind,
@@ -343,7 +348,7 @@ TSkinMessageForm* TSkinMessage::CreateMessageDialog(const std::string& msg, TDia
     label->SkinDataName = MessageLabelSkinDataName;
     label->SkinData = CtrlSkinData;
     label->setProperty("SkinData", QVariant::fromValue<QObject*>(CtrlSkinData.data()));
-    label->SetCaption(QString::fromLocal8Bit(msg.c_str()));
+    label->SetCaption(QString::fromLocal8Bit(msg.data(), static_cast<qsizetype>(msg.size())));
     label->move(50, 15);
     label->AdjustToText();
     const int right = label->x() + label->width();

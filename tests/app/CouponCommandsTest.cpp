@@ -208,8 +208,13 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndSayWhyARefusalDoesNotStick) {
             return "HTTP/1.1 403 Forbidden\r\nContent-Length: 132\r\nConnection: close\r\n\r\n"
                    "The coupon service is locked. Set $adminuser and $adminhash in "
                    "coupsettings.php, then upload it again beside couponsactions.php.\r\n\r\n";
-        case 500:
+        case 299: // an answer that is no answer of the service
             return "<html>Server error</html>";
+        case 500:
+            return "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 39\r\n"
+                   "Connection: close\r\n\r\nERROR: cannot connect to the database\r\n";
+        case 204:
+            return std::string("Bad\0\0reply", 10);
         case 206: // the third record has three fields
             return ListReplyOf({kFour[0], kFour[1], {"13", "CCC", "Third"}, kFour[3]});
         case 207: { // cut short inside a record whose code holds "OK"
@@ -222,22 +227,33 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndSayWhyARefusalDoesNotStick) {
         }
     });
     Start(service);
+    // The command's trouble text first, then why: the refusal, the server's
+    // own words (wrapped to lines the dialog can show), or its reply.
+    const std::string kDeleteTrouble = "There is a trouble deleting coupons, please check your "
+                                       "settings and your internet connection.";
     const struct {
         int status;
         const char* button;
         std::string message;
     } cases[] = {
-        {401, "SkinButton8", "The coupon service refused the user name or password."},
-        // The server's own words, in lines the message dialog can show.
+        {401, "SkinButton8",
+         kAddTrouble + "\nThe coupon service refused the user name or password."},
         {403, "SkinButton8",
-         "The coupon service is locked. Set $adminuser and $adminhash in coupsettings.php,\n"
-         "then upload it again beside couponsactions.php."},
-        {500, "SkinButton8", kAddTrouble},
+         kAddTrouble +
+             "\nThe coupon service is locked. Set $adminuser and $adminhash in coupsettings.php,\n"
+             "then upload it again beside couponsactions.php."},
+        {500, "SkinButton8",
+         kAddTrouble +
+             "\nHTTP/1.1 500 Internal Server Error: ERROR: cannot connect to the database"},
+        {299, "SkinButton8", kAddTrouble + "\nThe server answered: <html>Server error</html>"},
+        // A zero byte cuts nothing short.
+        {204, "SkinButton8", kAddTrouble + "\nThe server answered: Bad reply"},
         // A list without its end marker is refused whole: no row changes.
-        {207, "SkinButton8", kAddTrouble},
+        {207, "SkinButton8", kAddTrouble + "\n" + kListEndMissing},
         {500, "SkinButton3",
-         "There is a trouble deleting coupons, please check your settings and your internet "
-         "connection."},
+         kDeleteTrouble +
+             "\nHTTP/1.1 500 Internal Server Error: ERROR: cannot connect to the database"},
+        {299, "SkinButton3", kDeleteTrouble + "\nThe server answered: <html>Server error</html>"},
     };
     for (const auto& c : cases) {
         status = c.status;
@@ -254,9 +270,12 @@ TEST_F(CouponCommandsTest, FailuresKeepTheRowsAndSayWhyARefusalDoesNotStick) {
     EXPECT_EQ(service.Actions().back(), "9");
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(errors.isEmpty());
-    // A record that cannot be read ends the fill and keeps the rows before it.
+    // A record that cannot be read ends the fill and keeps the rows before it,
+    // and the message says which.
     status = 206;
-    EXPECT_EQ(MessageAfter("SkinButton8").toStdString(), kAddTrouble);
+    const std::string decodeFailure = MessageAfter("SkinButton8").toStdString();
+    EXPECT_EQ(decodeFailure.rfind(kAddTrouble + "\n", 0), 0u) << decodeFailure;
+    EXPECT_GT(decodeFailure.size(), kAddTrouble.size() + 10) << decodeFailure;
     ASSERT_EQ(Model()->rowCount(), 2);
     EXPECT_EQ(Model()->IdAt(1), "12");
 }
@@ -414,7 +433,9 @@ TEST_F(CouponCommandsTest, AddEditorGeneratesAFreeCodeAndKeepsItsEntriesOnRefusa
         {"Name", " \t ", "", "", kMsgProvideCode},
         {"Name", " C 1 ", "", "", kCodeBlankRefused},
         {"Name", "TAKEN", "", "", kMsgCodeExists},
-        {"Name", "TAKEN", "", "", kMsgAddTrouble},
+        // A failed add says the server's answer under the trouble text.
+        {"Name", "TAKEN", "", "",
+         std::string(kMsgAddTrouble) + "\nThe server answered: BAD REQUEST"},
     };
     std::vector<QString> shown;
     int result = -1;

@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include <stdexcept>
@@ -93,7 +95,51 @@ TEST_F(MainWindowTest, LayoutMatchesTheDesign) {
         EXPECT_EQ(link->property("address").toString(), "http://www.google.com/");
     }
     EXPECT_EQ(main.findChild<QLabel*>("lblLink1URL")->x(), 13);
-    EXPECT_EQ(main.findChild<QLabel*>("lblLink2URL")->x(), 723);
+    // Right-aligned: its designed right edge (723 + 50) stays where its
+    // caption needs the room.
+    const QLabel* link2 = main.findChild<QLabel*>("lblLink2URL");
+    EXPECT_EQ(link2->x() + link2->width(), 773);
+}
+
+// Every caption of the main window is drawn whole, at its designed size and
+// when the window grows: the text fits the part of the button the style
+// draws it in, clear of the skinned border on either side, and each link
+// label lies inside the bottom panel.
+TEST_F(MainWindowTest, CaptionsAreDrawnWholeAtTheWindowSizes) {
+    QuietMain main;
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    for (const QSize size : {QSize(775, 516), QSize(1100, 700), QSize(775, 400)}) {
+        main.resize(size);
+        QCoreApplication::processEvents();
+        const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+        for (QPushButton* button : main.findChildren<QPushButton*>()) {
+            if (!button->isVisibleTo(&main) || button->text().isEmpty())
+                continue;
+            QStyleOptionButton opt;
+            opt.initFrom(button);
+            opt.text = button->text();
+            const QRect contents =
+                button->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
+            QString shown = button->text();
+            shown.remove('&');
+            // The skin's button pictures have a border of up to 3 pixels.
+            const int border = 4;
+            const int needed = QFontMetrics(button->font()).horizontalAdvance(shown);
+            EXPECT_LE(needed, std::min(contents.width(), button->width() - 2 * border))
+                << button->objectName().toStdString() << " at " << at << ": \""
+                << shown.toStdString() << "\" needs " << needed;
+        }
+        const auto* panel = main.findChild<QFrame*>("SkinPanel4");
+        for (const char* name : {"lblLink1URL", "lblLink2URL"}) {
+            const QLabel* link = main.findChild<QLabel*>(name);
+            const int needed = QFontMetrics(link->font()).horizontalAdvance(link->text());
+            EXPECT_LE(needed, link->contentsRect().width()) << name << " at " << at;
+            EXPECT_TRUE(panel->contentsRect().contains(link->geometry()))
+                << name << " at " << at << ": " << link->geometry().x() << "+"
+                << link->geometry().width() << " in " << panel->contentsRect().right();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, BannersAndRightLinkFollowTheWindowWidth) {

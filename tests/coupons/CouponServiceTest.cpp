@@ -415,3 +415,29 @@ TEST_F(CouponServiceTest, FailuresKeepTheServersReasonAndTheSocketError) {
     EXPECT_EQ(s.LastSocketError(), 10061);
     EXPECT_EQ(s.LastReplyCode(), 0);
 }
+
+// The reason a failure message shows is one bounded line, whatever the
+// server sent.
+TEST(OneLineReasonTest, ControlCharactersBlankRunsOneAndLongTextsCut) {
+    const struct {
+        std::string text;
+        std::size_t limit;
+        std::string line;
+    } cases[] = {
+        {"  ERROR: cannot connect\r\n\r\n", 300, "ERROR: cannot connect"},
+        {std::string("a\0b\tc\x7f"
+                     "d",
+                     7),
+         300, "a b c d"},
+        {"one\r\n\r\n   two", 300, "one two"},
+        {"", 300, ""},
+        {"\r\n\t ", 300, ""},
+        {"abcdefghij", 10, "abcdefghij"},
+        {"abcdefghijk", 10, "abcdefg..."},
+        {"abc def ghij", 10, "abc def..."},
+        {std::string(5000, 'x'), kMaxFailureReason,
+         std::string(kMaxFailureReason - 3, 'x') + "..."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(OneLineReason(c.text, c.limit), c.line) << c.text.substr(0, 40);
+}

@@ -2,8 +2,8 @@
 // decoding of action 6, the filters, the texts, the chart's counts and the
 // CSV export.
 #include "coupons/Statistics.h"
-#include "coupons/ListReply.h"
 #include "coupons/Csv.h"
+#include "coupons/ListReply.h"
 #include "platform/ConvertError.h"
 
 #include <gtest/gtest.h>
@@ -139,20 +139,23 @@ TEST(StatisticsFilter, CodeAndDateGroups) {
     };
     const std::vector<Case> cases = {
         {"all/all", all(), {0, 1, 2, 3, 4}},
-        {"exact code, case-sensitive, no trimming", code("ABC"), {0, 2}},
-        {"lower case", code("abc"), {1}},
+        // In any letter case, as the code list merges them; no trimming.
+        {"code in capitals", code("ABC"), {0, 1, 2}},
+        {"code in lower case", code("abc"), {0, 1, 2}},
+        {"code in mixed case", code("aBc"), {0, 1, 2}},
+        {"a longer code does not match", code("ABCD"), {}},
         {"empty code", code(""), {4}},
         {"unknown code", code("ZZZ"), {}},
         {"one day, midnight and 23:59:59, field time ignored",
          day(all(), At(2008, 5, 18, 15, 0)),
          {1, 2}},
-        {"one day and a code", day(code("ABC"), At(2008, 5, 18)), {2}},
+        {"one day and a code", day(code("ABC"), At(2008, 5, 18)), {1, 2}},
         {"range, both ends inclusive",
          range(all(), At(2008, 5, 18, 9), At(2008, 5, 19, 1)),
          {1, 2, 3}},
         {"range of one day", range(all(), At(2008, 5, 20), At(2008, 5, 20)), {4}},
         {"From after To", range(all(), At(2008, 5, 19), At(2008, 5, 18)), {}},
-        {"range and a code", range(code("ABC"), At(2008, 5, 1), At(2008, 5, 31)), {0, 2}},
+        {"range and a code", range(code("abc"), At(2008, 5, 1), At(2008, 5, 31)), {0, 1, 2}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FilterTraces(traces, c.filter), c.rows) << c.name;
@@ -232,6 +235,90 @@ TEST(ChartBins, LongRangesGroupByWeekMonthOrYear) {
     EXPECT_EQ(years.Bars.size(), 2100u - 1990u + 1u);
     EXPECT_EQ(years.Bars.front().Label, "1990");
     EXPECT_EQ(years.Bars.back().Count, 1);
+}
+
+// The date axis stays readable for any range: a dozen short labels at most,
+// on round periods, none at the very ends; the title names the range.
+TEST(ChartAxisLabels, AtMostADozenReadableDatesForAnyRange) {
+    TFormatSettings uk = TFormatSettings::EnglishUS();
+    uk.ShortDateFormat = "dd/mm/yyyy";
+    const struct {
+        const char* name;
+        TDateTime first, last;
+        TFormatSettings fs;
+        std::size_t bars;
+        std::vector<std::string> texts;
+        std::string span;
+    } cases[] = {
+        {"one day",
+         At(2026, 3, 5, 9),
+         At(2026, 3, 5, 17),
+         TFormatSettings::EnglishUS(),
+         1,
+         {"Mar 5"},
+         "3/5/2026"},
+        {"one day, day first", At(2026, 3, 5), At(2026, 3, 5), uk, 1, {"5 Mar"}, "05/03/2026"},
+        {"five days",
+         At(2026, 3, 5),
+         At(2026, 3, 9),
+         TFormatSettings::EnglishUS(),
+         5,
+         {"Mar 5", "Mar 6", "Mar 7", "Mar 8", "Mar 9"},
+         "3/5/2026 - 3/9/2026"},
+        // Sixty days: every seventh day, none in the first or last three.
+        {"sixty days",
+         At(2026, 3, 1),
+         At(2026, 4, 29),
+         TFormatSettings::EnglishUS(),
+         60,
+         {"Mar 8", "Mar 15", "Mar 22", "Mar 29", "Apr 5", "Apr 12", "Apr 19", "Apr 26"},
+         "3/1/2026 - 4/29/2026"},
+        {"sixty days over new year",
+         At(2025, 12, 1),
+         At(2026, 1, 29),
+         uk,
+         60,
+         {"8 Dec", "15 Dec", "22 Dec", "29 Dec", "5 Jan", "12 Jan", "19 Jan", "26 Jan"},
+         "01/12/2025 - 29/01/2026"},
+        // Three years: months, every quarter, January as its year.
+        {"three years",
+         At(2023, 1, 10),
+         At(2025, 12, 20),
+         TFormatSettings::EnglishUS(),
+         36,
+         {"Apr", "Jul", "Oct", "2024", "Apr", "Jul", "Oct", "2025", "Apr", "Jul", "Oct"},
+         "Jan 2023 - Dec 2025"},
+        // Four centuries of years: every fiftieth.
+        {"centuries",
+         At(1801, 1, 1),
+         At(2199, 1, 1),
+         TFormatSettings::EnglishUS(),
+         399,
+         {"1850", "1900", "1950", "2000", "2050", "2100", "2150"},
+         "1801 - 2199"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<TTrace> traces = {{c.first, "A", ""}, {c.last, "A", ""}};
+        const TChartData chart = BinRedemptions(traces, {0, 1}, c.fs);
+        std::vector<std::string> texts;
+        for (const TChartLabel& l : ChartAxisLabels(chart, c.fs)) {
+            EXPECT_LT(l.Bar, chart.Bars.size()) << c.name;
+            texts.push_back(l.Text);
+        }
+        EXPECT_EQ(chart.Bars.size(), c.bars) << c.name;
+        EXPECT_EQ(texts, c.texts) << c.name;
+        EXPECT_LE(texts.size(), kMaxChartLabels) << c.name;
+        EXPECT_EQ(ChartSpanText(chart, c.fs), c.span) << c.name;
+    }
+    // A year of weeks: no more than a dozen labels either.
+    const std::vector<TTrace> year = {{At(2026, 1, 1), "A", ""}, {At(2026, 12, 31), "A", ""}};
+    const TChartData weeks = BinRedemptions(year, {0, 1}, TFormatSettings::EnglishUS());
+    EXPECT_EQ(weeks.Unit, TChartUnit::Week);
+    const auto weekLabels = ChartAxisLabels(weeks, TFormatSettings::EnglishUS());
+    EXPECT_GE(weekLabels.size(), 6u);
+    EXPECT_LE(weekLabels.size(), kMaxChartLabels);
+    EXPECT_EQ(ChartSpanText(weeks, TFormatSettings::EnglishUS()), "12/28/2025 - 1/2/2027");
+    EXPECT_TRUE(ChartAxisLabels(TChartData{}, TFormatSettings::EnglishUS()).empty());
 }
 
 TEST(StatisticsCsv, RoundTripsAwkwardCodesByteForByte) {

@@ -1,21 +1,25 @@
 // The statistics window against scripted servers: what it fetches, the
 // controls and their filters, the chart and the export, a hundred thousand
 // redemptions, and screenshots for a look by eye.
-#include "coupons/FStatistics.h"
 #include "coupons/Csv.h"
+#include "coupons/FStatistics.h"
 #include "http/AntiFreeze.h"
 #include "tests/coupons/WindowTestSupport.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinDateEdit.h"
+#include "ui/SkinMessage.h"
 
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -163,25 +168,87 @@ TEST_F(StatisticsWindowTest, FetchesOnceOnCreationAndWaitsForShow) {
     EXPECT_EQ(server->ConnectionCount(), 1);
 }
 
-TEST_F(StatisticsWindowTest, AFailedFetchLeavesTheWindowEmptyWithoutAMessage) {
-    site = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
-    TfrmStats w(service, messages, TFormatSettings::EnglishUS());
-    EXPECT_FALSE(w.LoadStatistics());
-    EXPECT_EQ(w.Traces().Count(), 0u);
-    EXPECT_EQ(w.findChild<QComboBox*>("cbxCodes")->count(), 0);
-    Show(w);
-    EXPECT_TRUE(Codes(w).empty());
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+// A fetch that read nothing is a failure said in a message, trouble text
+// first and the reason on the next line, never an empty window that reads
+// as "no redemptions".
+TEST_F(StatisticsWindowTest, AFailedFetchSaysWhyInAMessage) {
+    const std::string trouble = "There is a trouble loading the statistics, please check your "
+                                "settings and your internet connection.";
+    const struct {
+        const char* name;
+        std::string reply; // empty: nothing listens
+        std::string reason;
+    } cases[] = {
+        {"service down", "", "Connection refused"},
+        {"500 with a text",
+         "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 39\r\nConnection: close\r\n\r\n"
+         "ERROR: cannot connect to the database\r\n",
+         "HTTP/1.1 500 Internal Server Error: ERROR: cannot connect to the database"},
+        {"credentials refused",
+         "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
+         "Content-Length: 6\r\nConnection: close\r\n\r\nDenied",
+         kRefusedCredentials},
+        {"a reply without OK", testsupport::PlainReply("Table 'coupons.traces' doesn't exist"),
+         "The server answered: Table 'coupons.traces' doesn't exist"},
+        {"a NUL byte in the reply", testsupport::PlainReply(std::string("bad\0byte", 8)),
+         "The server answered: bad byte"},
+    };
+    for (const auto& c : cases) {
+        if (c.reply.empty()) {
+            server.reset();
+            site = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
+        } else {
+            server =
+                std::make_unique<TScriptedServer>(TScriptedServer::OnePerConnection({c.reply}));
+            site = "http://127.0.0.1:" + std::to_string(server->Port());
+        }
+        QString text;
+        int shown = 0;
+        test::AnswerNextModal([&](QWidget* dialog) {
+            ++shown;
+            for (auto* label : dialog->findChildren<TSkinStdLabel*>())
+                text += label->Caption();
+            test::SaveScreenshot(dialog, std::string("statistics-failure-") + c.name + ".png");
+            static_cast<TSkinMessageForm*>(dialog)->SetModalResult(mrOk);
+        });
+        TfrmStats w(service, messages, TFormatSettings::EnglishUS());
+        EXPECT_EQ(shown, 1) << c.name;
+        const QStringList lines = text.split('\n');
+        ASSERT_GE(lines.size(), 2) << c.name << ": " << text.toStdString();
+        EXPECT_EQ(lines[0].toStdString(), trouble) << c.name;
+        EXPECT_NE(lines.mid(1).join(' ').toStdString().find(c.reason), std::string::npos)
+            << c.name << ": " << text.toStdString();
+        EXPECT_EQ(w.Traces().Count(), 0u) << c.name;
+        EXPECT_EQ(w.StatusText(), "The redemptions could not be loaded.") << c.name;
+        EXPECT_TRUE(w.findChild<QWidget*>("lblStatus")->isVisibleTo(&w)) << c.name;
+    }
 }
 
-TEST_F(StatisticsWindowTest, AnErrorInTheReplyKeepsTheRecordsBeforeIt) {
+// A reply that fails part-way keeps what was read and says the list is
+// incomplete, without a message.
+TEST_F(StatisticsWindowTest, AnErrorInTheReplyKeepsTheRecordsBeforeItAndSaysSo) {
     auto w =
         Open(Record("ONE", "2008-05-18 10:48:42", "1") + Record("TWO", "2008-5-18 1:2:3", "2") +
              Record("THREE", "2008-05-18 10:48:42", "3") + "OK");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(w->Traces().Count(), 1u);
     EXPECT_EQ(w->findChild<QComboBox*>("cbxCodes")->count(), 1);
+    EXPECT_EQ(w->StatusText(), "Incomplete: only the first redemption could be read.");
+    // Why, in the status line's tool tip.
+    const std::string why = w->findChild<QWidget*>("lblStatus")->toolTip().toStdString();
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(why, service.FailureReason());
+    w->show();
     Show(*w);
     EXPECT_EQ(Codes(*w), std::vector<std::string>{"ONE"});
+    EXPECT_TRUE(w->findChild<QWidget*>("lblStatus")->isVisible());
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-incomplete.png"));
+    w->hide();
+    EXPECT_EQ(w->Chart()->title(), "Redemptions per day, 5/18/2008 (incomplete)");
+
+    // A whole reply leaves the status line empty.
+    auto whole = Open(SampleReply());
+    EXPECT_TRUE(whole->StatusText().isEmpty());
 }
 
 TEST_F(StatisticsWindowTest, UserEditsSelectTheirFilterAndShowApplies) {
@@ -206,10 +273,13 @@ TEST_F(StatisticsWindowTest, UserEditsSelectTheirFilterAndShowApplies) {
     Radio(w.get(), "rbtCodeAll")->setChecked(true);
     cbx->setCurrentIndex(0);
     emit cbx->activated(0);
-    expect("rbtCodeSel rbtDateAll ", {"ABC", "ABC"});
-    // Typing selects rbtCodeType; the match is exact and case-sensitive.
-    QTest::keyClicks(edtCode, "abc");
-    expect("rbtCodeType rbtDateAll ", {"abc"});
+    // The code list holds ABC once for ABC and abc: choosing it finds both.
+    expect("rbtCodeSel rbtDateAll ", {"ABC", "abc", "ABC"});
+    // Typing selects rbtCodeType; the match ignores the case of letters.
+    QTest::keyClicks(edtCode, "aBc");
+    expect("rbtCodeType rbtDateAll ", {"ABC", "abc", "ABC"});
+    edtCode->setText("ab");
+    expect("rbtCodeType rbtDateAll ", {});
     // Deleting all of it is still a change: the typed (empty) code filters.
     Radio(w.get(), "rbtCodeAll")->setChecked(true);
     edtCode->clear();
@@ -245,12 +315,12 @@ TEST_F(StatisticsWindowTest, ChartCountsTheShownRowsPerDay) {
     ASSERT_EQ(bars->barSets().size(), 1);
     // 18, 19 (none) and 20 May.
     EXPECT_EQ(Counts(*w), (std::vector<qreal>{3, 0, 1}));
-    EXPECT_EQ(w->Chart()->title(), "Redemptions per day");
+    EXPECT_EQ(w->Chart()->title(), "Redemptions per day, 5/18/2008 - 5/20/2008");
 
     // Redrawn by "Show" from the rows the table shows.
-    Find<QLineEdit>(w.get(), "edtCode")->setText("ABC");
+    Find<QLineEdit>(w.get(), "edtCode")->setText("SPRING");
     Show(*w);
-    EXPECT_EQ(Counts(*w), (std::vector<qreal>{1, 0, 1}));
+    EXPECT_EQ(Counts(*w), (std::vector<qreal>{1}));
     EXPECT_EQ(Selected(w.get()), "rbtCodeType rbtDateAll ");
 
     // The switch shows the chart in the table's place and back.
@@ -262,6 +332,52 @@ TEST_F(StatisticsWindowTest, ChartCountsTheShownRowsPerDay) {
     EXPECT_TRUE(Find<QPushButton>(w.get(), "btnTable")->isChecked());
     EXPECT_FALSE(Find<QPushButton>(w.get(), "btnChart")->isChecked());
     EXPECT_EQ(pages->currentWidget()->objectName(), "lvwItems");
+}
+
+// The date axis as drawn: every label of the range whole, none elided.
+TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
+    const struct {
+        const char* name;
+        std::string first, last;
+        std::vector<QString> labels;
+    } cases[] = {
+        {"one day", "2026-03-05 10:00:00", "2026-03-05 11:00:00", {"Mar 5"}},
+        {"sixty days",
+         "2026-03-01 10:00:00",
+         "2026-04-29 11:00:00",
+         {"Mar 8", "Mar 15", "Mar 22", "Mar 29", "Apr 5", "Apr 12", "Apr 19", "Apr 26"}},
+        {"three years",
+         "2023-01-10 10:00:00",
+         "2025-12-20 11:00:00",
+         {"Apr", "Jul", "Oct", "2024", "Apr", "Jul", "Oct", "2025", "Apr", "Jul", "Oct"}},
+    };
+    for (const auto& c : cases) {
+        auto w = Open(Record("A", c.first, "1") + Record("B", c.last, "2") + "OK");
+        w->show();
+        Show(*w);
+        Press(w.get(), "btnChart");
+        QApplication::processEvents();
+        w->ChartView()->grab(); // lays the axis out as it is painted
+        std::vector<QString> drawn;
+        for (QGraphicsItem* item : w->ChartView()->scene()->items(Qt::AscendingOrder)) {
+            auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+            if (!text || !text->isVisible())
+                continue;
+            const QString t = text->toPlainText();
+            EXPECT_FALSE(t.contains(QChar(0x22EE)) || t.contains(QChar(0x2026)) ||
+                         t.contains("..."))
+                << c.name << ": " << t.toStdString();
+            drawn.push_back(QString(t).remove(QChar(0x200B)));
+        }
+        // Each label as often as the axis has it ("Apr" once a year).
+        for (const QString& label : c.labels)
+            EXPECT_EQ(std::count(drawn.begin(), drawn.end(), label),
+                      std::count(c.labels.begin(), c.labels.end(), label))
+                << c.name << ": " << label.toStdString();
+        EXPECT_TRUE(
+            test::SaveScreenshot(w.get(), std::string("statistics-axis-") + c.name + ".png"));
+        w->hide();
+    }
 }
 
 TEST_F(StatisticsWindowTest, ExportWritesTheShownRowsThroughTheFileDialog) {

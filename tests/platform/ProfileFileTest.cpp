@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/fs.h>
+#include <optional>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -254,3 +255,43 @@ TEST_F(ProfileFileTest, ReadOnlyFileInWritableFolderRaisesUnableToWriteAndKeepsI
 }
 
 } // namespace
+
+// A new file gets the mode asked for (settings files, which hold passwords,
+// only their owner may read); an existing file keeps the mode it has,
+// whatever is asked; the process's umask never widens a private file.
+TEST_F(ProfileFileTest, NewFilesGetTheirCreationModeExistingOnesKeepTheirs) {
+    using P = fs::perms;
+    const P owner = P::owner_read | P::owner_write;
+    const P everyone = owner | P::group_read | P::others_read;
+    const struct {
+        const char* name;
+        bool profile;            // through WriteProfileString, else WriteWholeFile
+        std::optional<P> before; // the existing file's mode, none for a new file
+        unsigned createMode;
+        P after;
+    } cases[] = {
+        {"new file, default", false, std::nullopt, kPublicFileMode, everyone},
+        {"new private file", false, std::nullopt, kPrivateFileMode, owner},
+        {"existing public file asked private", false, everyone, kPrivateFileMode, everyone},
+        {"existing private file asked public", false, owner, kPublicFileMode, owner},
+        {"existing group-writable file", false, everyone | P::group_write, kPrivateFileMode,
+         everyone | P::group_write},
+        {"new settings file", true, std::nullopt, kPrivateFileMode, owner},
+        {"existing settings file", true, everyone, kPrivateFileMode, everyone},
+    };
+    const mode_t oldMask = ::umask(0);
+    for (const auto& c : cases) {
+        const std::string file = (dir / (std::string(c.name) + ".dat")).string();
+        if (c.before) {
+            WriteWholeFile(file, "[Settings]\r\n");
+            fs::permissions(file, *c.before);
+        }
+        if (c.profile)
+            WriteProfileString(file, "Settings", "dbpassword", "secret");
+        else
+            WriteWholeFile(file, "[Settings]\r\ndbpassword=secret\r\n", c.createMode);
+        EXPECT_EQ(fs::status(file).permissions() & P::all, c.after) << c.name;
+        EXPECT_EQ(ReadProfileString(file, "Settings", "dbpassword"), "secret") << c.name;
+    }
+    ::umask(oldMask);
+}

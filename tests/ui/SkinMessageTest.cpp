@@ -274,6 +274,31 @@ TEST(WrapMessageTextTest, LongLinesBreakAtSpacesAndShortOnesStay) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(WrapMessageText(c.text, c.columns), c.wrapped) << c.text;
+    // A zero byte is text like any other: nothing after it is lost.
+    EXPECT_EQ(WrapMessageText(std::string("zero\0byte and more", 19), 10),
+              std::string("zero\0byte\n\rand more", 20));
+}
+
+// A zero byte in a message never ends it early: the label shows it as the
+// replacement character and the rest of the text after it, in the dialog
+// and in the skin's text table alike.
+TEST_F(SkinMessageTest, AZeroByteNeverCutsTheMessageShort) {
+    const struct {
+        std::string msg;
+        QString shown;
+    } cases[] = {
+        {std::string("before\0after", 12), QStringLiteral("before\uFFFDafter")},
+        {std::string("\0", 1), QStringLiteral("\uFFFD")},
+        {std::string("line one\n\rline\0two", 18), QStringLiteral("line one\nline\uFFFDtwo")},
+    };
+    for (const auto& c : cases) {
+        auto f = Create(c.msg, dkWarning, {dbOK});
+        EXPECT_EQ(Label(*f)->Caption(), c.shown) << c.shown.toStdString();
+        auto bare = Create(c.msg.substr(0, c.msg.find('\0')), dkWarning, {dbOK});
+        if (c.msg.find('\0') > 0) {
+            EXPECT_GT(Label(*f)->width(), Label(*bare)->width()) << c.shown.toStdString();
+        }
+    }
 }
 
 } // namespace

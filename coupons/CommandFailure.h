@@ -1,0 +1,15 @@
+#pragma once
+// The message a failed coupon command shows: the command's own trouble text,
+// then, on a line of its own, why the service failed.
+#include "coupons/CouponService.h"
+
+#include <string>
+
+namespace quillory {
+
+// `trouble`, then a line break (LF CR, as the program's other messages) and
+// the service's FailureReason(), wrapped to lines the message dialog can
+// show. Just `trouble` when the service gives no reason.
+std::string CommandFailureText(const std::string& trouble, const TCouponService& service);
+
+} // namespace quillory
