@@ -335,7 +335,9 @@ std::string StatisticsCsv(const std::vector<TTrace>& traces, const std::vector<s
     std::string out = "Coupon Code,Date Used,Computer IP\r\n";
     for (std::size_t r : rows) {
         const TTrace& t = traces[r];
-        out += FormatCsvRow({t.Code(), FormatIsoDateTime(t.DateUsed()), t.ComputerIP()});
+        // Codes are what customers typed: a spreadsheet must not run one.
+        out += FormatCsvRow({GuardCsvCell(t.Code()), FormatIsoDateTime(t.DateUsed()),
+                             GuardCsvCell(t.ComputerIP())});
     }
     return out;
 }

@@ -328,17 +328,20 @@ TEST(StatisticsCsv, RoundTripsAwkwardCodesByteForByte) {
         {At(2009, 1, 2, 3, 4, 5), "line\r\nbreak\nand\xE9", "::1"},
         {At(2009, 1, 2, 3, 4, 5), "not shown", "x"},
         {At(2009, 1, 3), "", ""},
+        {At(2009, 1, 4), "=HYPERLINK(\"http://x\")", "@evil"},
     };
-    const std::string csv = StatisticsCsv(traces, {0, 1, 2, 4});
+    const std::string csv = StatisticsCsv(traces, {0, 1, 2, 4, 5});
     EXPECT_EQ(csv.substr(0, csv.find("\r\n") + 2), "Coupon Code,Date Used,Computer IP\r\n");
     const std::vector<TCsvRecord> records = ParseCsv(csv);
-    ASSERT_EQ(records.size(), 5u);
+    ASSERT_EQ(records.size(), 6u);
     const std::vector<TCsvRow> expected = {
         {"Coupon Code", "Date Used", "Computer IP"},
         {"A,B", "2008-05-18 10:48:42", "10.0.0.1"},
         {"say \"hi\"", "2008-05-18 00:00:00", "10.0.0.2"},
         {"line\r\nbreak\nand\xE9", "2009-01-02 03:04:05", "::1"},
         {"", "2009-01-03 00:00:00", ""},
+        // A typed formula is kept as text for a spreadsheet.
+        {"'=HYPERLINK(\"http://x\")", "2009-01-04 00:00:00", "'@evil"},
     };
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(records[i].Fields, expected[i]) << i;
