@@ -7,20 +7,6 @@
 
 namespace quillory {
 
-std::string MessageText(const std::string& text) {
-    if (text.find('\0') == std::string::npos)
-        return text;
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '\0')
-            out += "\\0";
-        else
-            out += c;
-    }
-    return out;
-}
-
 ESocketError::ESocketError(int errorNumber)
     : ENetException(TSocketStack::SocketErrorMessage(errorNumber)), LastError(errorNumber) {}
 

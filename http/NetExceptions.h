@@ -3,16 +3,12 @@
 // exact message the user may see; all descend from ENetException so a caller
 // can catch every network failure in one place.
 #include "platform/ConvertError.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace quillory {
-
-// `text` with every zero byte written as "\0": messages are read through
-// what(), which ends at the first zero byte, and a server's text (a status
-// line, a header value) may hold one anywhere.
-std::string MessageText(const std::string& text);
 
 class ENetException : public std::runtime_error {
 public:

@@ -6,6 +6,7 @@
 #include "coupons/ListReply.h"
 #include "coupons/OrderPage.h"
 #include "coupons/cli/TerminalText.h"
+#include "http/TextUtils.h"
 #include "http/URI.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
@@ -432,16 +433,6 @@ TCouponRef ParseCouponRef(const std::string& arg) {
     return {IsDecimal(text), text};
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 class TCli {
 public:
     TCli(const TCommandLine& cl, std::istream& in, std::ostream& out, std::ostream& err,
@@ -600,7 +591,7 @@ std::optional<TCouponRecord> TCli::FindCode(const std::vector<TCouponRecord>& co
             return c;
     std::vector<const TCouponRecord*> alike;
     for (const auto& c : coupons)
-        if (EqualsNoCase(TrimCouponCode(c.Code), code))
+        if (text::SameText(TrimCouponCode(c.Code), code))
             alike.push_back(&c);
     if (alike.empty())
         return std::nullopt;
