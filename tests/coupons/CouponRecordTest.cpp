@@ -99,16 +99,15 @@ TEST(CouponRecords, DetailsAreTheLastTwoFieldsWhenTheServerSentThem) {
     for (const auto& c : cases) {
         const std::string reply = base + c.Tail + "^OK";
         const auto list = DecodeCouponList(reply, true);
+        // The record decoder reads them alike; without asking, nothing is details.
+        const TCouponRecord one =
+            CouponRecordFromFields(DecodeListReply(reply).Records.at(0), true);
         ASSERT_EQ(list.size(), 1u) << c.Tail;
-        EXPECT_EQ(list[0].CreateDate, c.CreateDate) << c.Tail;
-        EXPECT_EQ(list[0].Uses, c.Uses) << c.Tail;
-        EXPECT_EQ(list[0].Status, c.Status) << c.Tail;
-        // The record decoder reads them alike.
-        const auto fields = DecodeListReply(reply).Records.at(0);
-        const TCouponRecord one = CouponRecordFromFields(fields, true);
-        EXPECT_EQ(one.Uses, c.Uses) << c.Tail;
-        EXPECT_EQ(one.CreateDate, c.CreateDate) << c.Tail;
-        // Without asking, nothing is read as details.
+        for (const auto& got : {list[0], one}) {
+            EXPECT_EQ(got.CreateDate, c.CreateDate) << c.Tail;
+            EXPECT_EQ(got.Uses, c.Uses) << c.Tail;
+            EXPECT_EQ(got.Status, c.Status) << c.Tail;
+        }
         EXPECT_EQ(DecodeCouponList(reply)[0].Uses, "") << c.Tail;
     }
 }
@@ -118,16 +117,11 @@ TEST(CouponRecords, CodesLoseSurroundingBlanksAndMayHoldNoneInside) {
         std::string Typed, Stored;
         bool BlankInside;
     } cases[] = {
-        {"SAVE10", "SAVE10", false},
         {" SAVE10 ", "SAVE10", false},
         {"\tSAVE10\r\n", "SAVE10", false},
         {"SAVE 10", "SAVE 10", true},
         {" SA\tVE ", "SA\tVE", true},
-        {"A\x7f"
-         "B",
-         "A\x7f"
-         "B",
-         true},
+        {"A\177B", "A\177B", true},
         {"   ", "", false},
         {"caf\xc3\xa9", "caf\xc3\xa9", false},
     };
