@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -21,17 +22,17 @@ struct TRun {
     std::string Output;
 };
 
-// Runs the program as a user does and keeps what it printed.
-class CliRunner {
+class CliE2E : public ::testing::Test {
 protected:
-    // A scratch folder for the test, and the service at `siteURL` emptied.
-    void Prepare(const std::string& siteURL) {
-        site = siteURL;
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("cli-") + test->name();
-        for (char& ch : name)
-            if (ch == '/')
-                ch = '-';
+    // The server set-up the test runs against.
+    virtual std::string Server() const { return "SQLite"; }
+
+    void SetUp() override {
+        backend = &Backend(Server());
+        site = backend->Php.SiteURL();
+        std::string name =
+            std::string("cli-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
         dir = MakeScratchDir(name);
         ASSERT_EQ(Cli({"delete", "all", "--yes"}).Status, 0);
     }
@@ -54,23 +55,6 @@ protected:
         return run;
     }
 
-    std::string site;
-    std::string dir;
-};
-
-class CliE2E : public ::testing::Test, protected CliRunner {
-protected:
-    void SetUp() override { Prepare(Backend("SQLite").Php.SiteURL()); }
-};
-
-// The same program on each server set-up.
-class CliBackupE2E : public ::testing::TestWithParam<std::string>, protected CliRunner {
-protected:
-    void SetUp() override {
-        backend = &Backend(GetParam());
-        Prepare(backend->Php.SiteURL());
-    }
-
     // Where a customer who types `code` into the seller's form is sent.
     std::string RedeemedTo(const std::string& code) {
         const THttpReply r =
@@ -81,6 +65,14 @@ protected:
     }
 
     TBackend* backend = nullptr;
+    std::string site;
+    std::string dir;
+};
+
+// The same program on each server set-up.
+class CliBackupE2E : public CliE2E, public ::testing::WithParamInterface<std::string> {
+protected:
+    std::string Server() const override { return GetParam(); }
 };
 
 } // namespace
@@ -251,14 +243,12 @@ TEST_F(CliE2E, FailuresGiveAClearMessageAndANonZeroStatus) {
 // still used after export, delete all and import; the others still work.
 TEST_P(CliBackupE2E, ExportAndImportKeepUsedOneTimeCouponsUsed) {
     const std::string page = "http://shop.example/order.php";
-    for (const std::vector<std::string>& add :
-         {std::vector<std::string>{"add", "--code", "USED1", "--name", "Used", "--type",
-                                   "one-time"},
-          {"add", "--code", "FRESH1", "--name", "Fresh", "--type", "one-time"},
-          {"add", "--code", "  TRIM1\t", "--name", "=1+2", "--days", "30"}}) {
-        std::vector<std::string> line = add;
-        line.insert(line.end(), {"--order-page", page});
-        const TRun r = Cli(line);
+    const std::string adds[][4] = {{"USED1", "Used", "--type", "one-time"},
+                                   {"FRESH1", "Fresh", "--type", "one-time"},
+                                   {"  TRIM1\t", "=1+2", "--days", "30"}};
+    for (const auto& a : adds) {
+        const TRun r =
+            Cli({"add", "--code", a[0], "--name", a[1], a[2], a[3], "--order-page", page});
         ASSERT_EQ(r.Status, 0) << r.Output;
     }
     // The code went in without its blanks, and is found by any letter case.
@@ -274,10 +264,10 @@ TEST_P(CliBackupE2E, ExportAndImportKeepUsedOneTimeCouponsUsed) {
     EXPECT_NE(r.Output.find("Exported 3 coupon(s)"), std::string::npos) << r.Output;
     EXPECT_EQ(r.Output.find("no use count"), std::string::npos) << r.Output;
     const std::string backup = ReadWholeFile(csv);
-    EXPECT_TRUE(std::regex_search(backup, std::regex("\n\\d+,USED1,Used,0,1,[^\r]*,1\r\n")))
-        << backup;
-    EXPECT_TRUE(std::regex_search(backup, std::regex("\n\\d+,FRESH1,Fresh,0,1,[^\r]*,0\r\n")))
-        << backup;
+    // The use counts are the last column.
+    for (const char* row :
+         {"\n\\d+,USED1,Used,0,1,[^\r]*,1\r\n", "\n\\d+,FRESH1,Fresh,0,1,[^\r]*,0\r\n"})
+        EXPECT_TRUE(std::regex_search(backup, std::regex(row))) << row << backup;
     // The name would be a formula in a spreadsheet: guarded.
     EXPECT_NE(backup.find(",TRIM1,'=1+2,"), std::string::npos) << backup;
 
@@ -326,11 +316,9 @@ TEST_P(CliBackupE2E, ListDetailsGiveEachCouponsUseCountAndStatus) {
                                     c.Created, c.Uses),
                   1)
             << c.Code << service.LastError() << service.LastServerText();
-    for (const auto& c : cases) {
-        if (!c.Redeem.empty()) {
+    for (const auto& c : cases)
+        if (!c.Redeem.empty())
             EXPECT_EQ(RedeemedTo(c.Redeem), page) << c.Code;
-        }
-    }
     std::vector<TCouponRecord> listed;
     ASSERT_TRUE(service.RefreshCoupons(
         [&](const std::string& reply) { listed = DecodeCouponList(reply, true); }, true))
