@@ -544,7 +544,6 @@ TEST(CliTest, ExportThenImportGivesBackEveryValue) {
     TCouponServiceScript from(TShop{coupons});
     const TRun exported = Cli(OnSite(from, "export|-"));
     ASSERT_EQ(exported.Status, 0) << exported.Err;
-    EXPECT_EQ(exported.Err, "Exported 3 coupon(s).\n");
     // No cell of the file starts a formula.
     for (const auto& row : ParseCsvFile(exported.Out))
         for (const auto& cell : row.Fields)
