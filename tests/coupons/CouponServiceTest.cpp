@@ -329,12 +329,19 @@ TEST_F(CouponServiceTest, RefusalsNameTheCredentialsOrCarryTheServersText) {
     EXPECT_EQ(s.LastRefusal(), "The coupon service refused the user name or password.");
     EXPECT_FALSE(s.RefreshCoupons([](const std::string&) {}));
     EXPECT_EQ(s.LastRefusal(), hint);
-    // Every new operation starts without a refusal.
+    EXPECT_EQ(s.LastServerText(), hint);
+    EXPECT_EQ(s.LastReplyCode(), 403);
+    // Every new operation starts without a refusal, a reason or a reply code.
     EXPECT_TRUE(s.CheckService());
-    EXPECT_EQ(s.LastRefusal(), "");
+    EXPECT_EQ(s.LastRefusal() + s.LastServerText(), "");
+    EXPECT_EQ(s.LastReplyCode() + s.LastSocketError(), 0);
     EXPECT_EQ(s.AddCoupon("", "C", "N", "0", "1", "0", "2030-1-1", "https://s/o", "", "2026-1-1"),
               0);
     EXPECT_EQ(s.LastRefusal(), "");
+    // Other failures keep the server's reason and the reply code.
+    EXPECT_EQ(s.LastServerText(), "missing");
+    EXPECT_EQ(s.LastReplyCode(), 404);
+    EXPECT_NE(s.LastError().find("404"), std::string::npos);
     EXPECT_FALSE(s.CouponCodeExists("C"));
     EXPECT_EQ(s.LastRefusal(), "x");
     // Neither the errors nor the refusals show the password.
@@ -342,6 +349,11 @@ TEST_F(CouponServiceTest, RefusalsNameTheCredentialsOrCarryTheServersText) {
     ASSERT_TRUE(server.WaitForHandlers(5));
     for (const std::string& request : server.AllReceived())
         EXPECT_NE(request.find("Authorization: Basic YWRtaW46czNjcmV0\r\n"), std::string::npos);
+    // A refused connection keeps its socket error number.
+    site = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
+    EXPECT_FALSE(s.CheckService());
+    EXPECT_EQ(s.LastSocketError(), 10061);
+    EXPECT_EQ(s.LastReplyCode(), 0);
 }
 
 TEST_F(CouponServiceTest, AReaderErrorMakesTheListRequestFail) {
@@ -376,33 +388,6 @@ TEST_F(CouponServiceTest, GeneratorAsksUntilACodeIsFreeOrTheLimitIsReached) {
     EXPECT_FALSE(GenerateCouponCode(Service(), 4).has_value());
     ASSERT_TRUE(taken.WaitForHandlers(4));
     EXPECT_EQ(taken.ConnectionCount(), 4);
-}
-
-// An error reply keeps what the server said, and a refused connection its
-// socket error number, so a caller can say why without reading texts.
-TEST_F(CouponServiceTest, FailuresKeepTheServersReasonAndTheSocketError) {
-    TScriptedServer server(TScriptedServer::OnePerConnection(
-        {Reply("\r\nERROR: cannot connect to the database\n", "500 Internal Server Error"),
-         Reply("the coupon code has blanks around it", "400 Bad Request"), Reply("OK")}));
-    site = SiteOf(server);
-    TCouponService& s = Service();
-    EXPECT_FALSE(s.RefreshCoupons([](const std::string&) {}));
-    EXPECT_EQ(s.LastServerText(), "ERROR: cannot connect to the database");
-    EXPECT_EQ(s.LastReplyCode(), 500);
-    EXPECT_NE(s.LastError().find("500"), std::string::npos);
-    EXPECT_EQ(s.AddCoupon("", " C", "N", "0", "1", "1", "2030-1-1", "", "", ""), 0);
-    EXPECT_EQ(s.LastReplyCode(), 400);
-    EXPECT_EQ(s.LastServerText(), "the coupon code has blanks around it");
-    // The next operation starts clean.
-    EXPECT_TRUE(s.CheckService());
-    EXPECT_EQ(s.LastServerText(), "");
-    EXPECT_EQ(s.LastReplyCode(), 0);
-    EXPECT_EQ(s.LastSocketError(), 0);
-
-    site = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
-    EXPECT_FALSE(s.CheckService());
-    EXPECT_EQ(s.LastSocketError(), 10061);
-    EXPECT_EQ(s.LastReplyCode(), 0);
 }
 
 // The reason a failure message shows is one bounded line, whatever the
