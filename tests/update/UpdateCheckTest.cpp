@@ -266,8 +266,7 @@ TEST_F(UpdateCheckTest, CheckAskedForDuringARequestIsDropped) {
 struct TFolderCase {
     const char* Name;
     std::map<std::string, TUpdateFolderServer::TAnswer> Files;
-    bool Offered;     // the offer of 1.02 is shown (else the no-update text)
-    std::string Kept; // the descriptor written beside the program (none when empty)
+    std::string Kept; // the descriptor kept beside the program, 1.02 offered (none: not taken)
 };
 
 TEST_F(UpdateCheckTest, DescriptorIsTakenOnlyWhenWholeAndSigned) {
@@ -277,25 +276,20 @@ TEST_F(UpdateCheckTest, DescriptorIsTakenOnlyWhenWholeAndSigned) {
     std::string atLimit = good + ";";
     atLimit.resize(kMaxUpdateDescriptorSize, 'x');
     const auto ok = [](const std::string& body) { return A::Reply("200 OK", body); };
+    // The signature's own faults are the signature check's test; here, what
+    // reaches the check and what a refusal leaves behind.
     const std::vector<TFolderCase> cases = {
-        {"good signature", Folder(ok(good), sig), true, good},
-        {"signature with CR LF and blanks after it", Folder(ok(good), sig.substr(0, 88) + " \r\n"),
-         true, good},
+        {"good signature", Folder(ok(good), sig), good},
         {"descriptor of exactly the limit",
-         Folder(ok(atLimit), SignUpdateDescriptor(TestKeys().PrivatePem, atLimit)), true, atLimit},
-        {"no signature file", {{"mainappupdate.inf", ok(good)}}, false, ""},
-        {"empty signature file", Folder(ok(good), ""), false, ""},
-        {"signature by another key",
-         Folder(ok(good), SignUpdateDescriptor(GenerateUpdateKeyPair().PrivatePem, good)), false,
-         ""},
-        {"descriptor changed after signing", Folder(ok(DescriptorText("9.99")), sig), false, ""},
-        {"signature that is not Base64", Folder(ok(good), std::string(88, '!')), false, ""},
+         Folder(ok(atLimit), SignUpdateDescriptor(TestKeys().PrivatePem, atLimit)), atLimit},
+        {"no signature file", {{"mainappupdate.inf", ok(good)}}, ""},
+        {"empty signature file", Folder(ok(good), ""), ""},
+        {"descriptor changed after signing", Folder(ok(DescriptorText("9.99")), sig), ""},
+        {"signature that is not Base64", Folder(ok(good), std::string(88, '!')), ""},
         {"one byte over the limit",
-         Folder(ok(atLimit + "x"), SignUpdateDescriptor(TestKeys().PrivatePem, atLimit)), false,
-         ""},
-        {"100 MiB descriptor with its length stated", Folder(A::Endless(true), sig), false, ""},
-        {"100 MiB descriptor sent until the connection closes", Folder(A::Endless(false), sig),
-         false, ""},
+         Folder(ok(atLimit + "x"), SignUpdateDescriptor(TestKeys().PrivatePem, atLimit)), ""},
+        {"100 MiB descriptor with its length stated", Folder(A::Endless(true), sig), ""},
+        {"100 MiB descriptor sent until the connection closes", Folder(A::Endless(false), sig), ""},
     };
     for (const bool silent : {false, true}) {
         for (const auto& c : cases) {
@@ -308,7 +302,7 @@ TEST_F(UpdateCheckTest, DescriptorIsTakenOnlyWhenWholeAndSigned) {
             Answer({mrCancel});
             checker.CheckForUpdates(silent);
             std::vector<std::string> expected;
-            if (c.Offered)
+            if (!c.Kept.empty())
                 expected = {NewUpdateOfferText("1.02")};
             else if (!silent)
                 expected = {NoUpdateText};

@@ -38,7 +38,7 @@ TEST(UpdateSignature, OnlyTheExactBytesSignedWithTheKeyPass) {
     } cases[] = {
         {"signed", text, sig, pub, C::Valid},
         {"no line break", text, sig.substr(0, 88), pub, C::Valid},
-        {"CR LF after the signature", text, sig.substr(0, 88) + "\r\n", pub, C::Valid},
+        {"blank and CR LF after it", text, sig.substr(0, 88) + " \r\n", pub, C::Valid},
         {"largest descriptor", big, bigSig, pub, C::Valid},
         {"one byte more than the largest", tooBig, bigSig, pub, C::TooLarge},
         {"descriptor changed", "[APPLICATION]\r\nVersion=9.02\r\n", sig, pub, C::BadSignature},
