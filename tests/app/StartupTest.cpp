@@ -166,9 +166,8 @@ TEST_F(StartupTest, WindowKeepsHandlingEventsWhileARequestWaits) {
     EXPECT_TRUE(ranDuringRequest);
 }
 
-// A branding package that fails in any way never costs the seller's settings:
-// they are loaded first, the Settings dialog shows them, and Cancel stores
-// them back unchanged.
+// A failing branding package never costs the seller's settings: they are
+// loaded first, shown by the Settings dialog, and kept by Cancel.
 TEST_F(StartupTest, SettingsSurviveABrandingPackageThatFails) {
     const std::string settings = "[Settings]\r\nwebserver=http://shop.example/coupons\r\n"
                                  "dbhostname=db.example\r\ndbdatabase=coupons\r\n"
@@ -192,10 +191,11 @@ TEST_F(StartupTest, SettingsSurviveABrandingPackageThatFails) {
         std::ofstream(File("dbconfig.dat"), std::ios::binary) << "[Settings]\r\n" << c.Config;
         std::ofstream(File(c.File), std::ios::binary) << c.Bytes;
         errors.clear();
+        SCOPED_TRACE(c.Name);
         QuietMain main;
-        EXPECT_EQ(errors.size(), 1) << c.Name;
-        EXPECT_TRUE(main.SettingsLoaded()) << c.Name;
-        EXPECT_TRUE(main.StartupTimer().isActive()) << c.Name;
+        EXPECT_EQ(errors.size(), 1);
+        EXPECT_TRUE(main.SettingsLoaded());
+        EXPECT_TRUE(main.StartupTimer().isActive());
 
         QStringList shown;
         AnswerNextModal([&](QWidget* w) {
@@ -207,10 +207,9 @@ TEST_F(StartupTest, SettingsSurviveABrandingPackageThatFails) {
         });
         main.findChild<QPushButton*>("SkinButton7")->click();
         EXPECT_EQ(shown, QStringList({"http://shop.example/coupons", "db.example", "coupons",
-                                      "seller", "http://shop.example/invalid.html"}))
-            << c.Name;
-        EXPECT_EQ(main.DbPassword(), "s3cret") << c.Name;
-        EXPECT_EQ(ReadWholeFile(File("settings.dat")), settings) << c.Name;
+                                      "seller", "http://shop.example/invalid.html"}));
+        EXPECT_EQ(main.DbPassword(), "s3cret");
+        EXPECT_EQ(ReadWholeFile(File("settings.dat")), settings);
     }
 }
 

@@ -14,10 +14,6 @@ TUpdateFolderServer::TUpdateFolderServer(std::map<std::string, TAnswer> answers)
 void TUpdateFolderServer::Handle(TServerConnection& c) {
     const std::string request = c.ReadRequest();
     const std::string line = request.substr(0, request.find("\r\n"));
-    {
-        std::lock_guard<std::mutex> lk(FLock);
-        FLines.push_back(line);
-    }
     // "GET /updates/<name> HTTP/1.1"
     const std::string prefix = "GET /updates/";
     std::string name;
@@ -35,15 +31,10 @@ void TUpdateFolderServer::Handle(TServerConnection& c) {
         c.Send(answer.Raw);
         break;
     case TAnswer::Silent: {
-        {
-            std::lock_guard<std::mutex> lk(FLock);
-            ++FSilentWaiting;
-        }
+        ++FSilentWaiting;
         const bool closed = c.WaitForClose(SilentLimitMs);
-        std::lock_guard<std::mutex> lk(FLock);
         --FSilentWaiting;
-        if (closed)
-            ++FClientClosedSilent;
+        FClientClosedSilent += closed ? 1 : 0;
         break;
     }
     case TAnswer::Endless: {
@@ -57,7 +48,6 @@ void TUpdateFolderServer::Handle(TServerConnection& c) {
         std::size_t sent = 0;
         while (sent < EndlessLimit && c.Send(block))
             sent += block.size();
-        std::lock_guard<std::mutex> lk(FLock);
         FEndlessSent += sent;
         break;
     }
@@ -66,23 +56,10 @@ void TUpdateFolderServer::Handle(TServerConnection& c) {
 }
 
 std::vector<std::string> TUpdateFolderServer::Lines() const {
-    std::lock_guard<std::mutex> lk(FLock);
-    return FLines;
-}
-
-int TUpdateFolderServer::ClientClosedSilent() const {
-    std::lock_guard<std::mutex> lk(FLock);
-    return FClientClosedSilent;
-}
-
-std::size_t TUpdateFolderServer::EndlessBytesSent() const {
-    std::lock_guard<std::mutex> lk(FLock);
-    return FEndlessSent;
-}
-
-int TUpdateFolderServer::SilentWaiting() const {
-    std::lock_guard<std::mutex> lk(FLock);
-    return FSilentWaiting;
+    std::vector<std::string> lines;
+    for (const std::string& request : FServer.AllReceived())
+        lines.push_back(request.substr(0, request.find("\r\n")));
+    return lines;
 }
 
 } // namespace quillory::testsupport

@@ -1,12 +1,11 @@
 #pragma once
 // A scripted update folder on loopback: answers each GET by its path from a
-// table of raw replies (404 for the rest), records the request lines in
-// order, and can play an update server that accepts a request and never
-// answers, or one that streams a descriptor far larger than any limit.
+// table (404 for the rest), and can play a server that never answers or one
+// that streams a descriptor far larger than any limit.
 #include "tests/support/LoopbackServer.h"
 
+#include <atomic>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,12 +40,12 @@ public:
 
     // The request lines received so far, in order ("GET /updates/x HTTP/1.1").
     std::vector<std::string> Lines() const;
-    // For Silent answers: how many times the client gave up (closed) before the server did.
-    int ClientClosedSilent() const;
-    // For Endless answers: the body bytes sent before the client hung up.
-    std::size_t EndlessBytesSent() const;
-    // How many requests are waiting right now for a Silent answer.
-    int SilentWaiting() const;
+    // Silent answers the client gave up on (closed) before the server did.
+    int ClientClosedSilent() const { return FClientClosedSilent; }
+    // Endless answers: the body bytes sent before the client hung up.
+    std::size_t EndlessBytesSent() const { return FEndlessSent; }
+    // Requests waiting right now for a Silent answer.
+    int SilentWaiting() const { return FSilentWaiting; }
 
     // How long a Silent answer waits for the client before giving up itself.
     static constexpr int SilentLimitMs = 20000;
@@ -57,11 +56,8 @@ private:
     void Handle(TServerConnection& c);
 
     std::map<std::string, TAnswer> FAnswers;
-    mutable std::mutex FLock;
-    std::vector<std::string> FLines;
-    int FClientClosedSilent = 0;
-    int FSilentWaiting = 0;
-    std::size_t FEndlessSent = 0;
+    std::atomic<int> FClientClosedSilent = 0, FSilentWaiting = 0;
+    std::atomic<std::size_t> FEndlessSent = 0;
     TLoopbackServer FServer; // last: stops before the state above goes
 };
 

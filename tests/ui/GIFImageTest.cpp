@@ -383,16 +383,11 @@ TEST_F(GIFCompose, TransparencyIsByColour) {
     EXPECT_FALSE(img.IsTransparent());
 }
 
-} // namespace
-
-namespace {
-
 // A GIF of `count` full-screen frames of w x h, frame i filled with colour
 // index i % 4; the frame block is encoded once per colour and repeated.
 std::string ManyFrames(int w, int h, int count) {
     TGIFWriterImage g = Gif(w, h, 4);
-    std::string out = WriteGIFHeader(g);
-    std::string blocks[4];
+    std::string out = WriteGIFHeader(g), blocks[4];
     for (int v = 0; v < 4; ++v) {
         TGIFWriterFrame f = Solid(0, 0, w, h, static_cast<std::uint8_t>(v));
         f.DelayCs = 2;
@@ -403,48 +398,41 @@ std::string ManyFrames(int w, int h, int count) {
     return out + ";";
 }
 
-} // namespace
-
 // However many frames an animation has, its decoded frames hold at most the
 // picture budget; frames dropped to make room decode again, the same.
 TEST(GIFBudget, DecodedFramesStayWithinTheBudget) {
     const struct {
-        const char* Name;
-        int Side;
-        int Frames;
+        int Side, Frames;
         std::size_t Budget; // 0: the program's own
-    } cases[] = {
-        {"small budget, many frames", 64, 40, 5 * (64 * 64 + 64)},
-        {"budget of one frame", 32, 9, 32 * 32 + 64},
-        {"the program's budget, 4096 x 4096 frames", 4096, 6, 0},
-    };
+    } cases[] = {{64, 40, 5 * (64 * 64 + 64)}, {32, 9, 32 * 32 + 64}, {4096, 6, 0}};
+    const auto palette = Palette(4);
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.Side);
         TGIFImage img;
         if (c.Budget)
             img.SetDecodedBudget(c.Budget);
         img.LoadFromBytes(ManyFrames(c.Side, c.Side, c.Frames));
-        ASSERT_EQ(img.FrameCount(), c.Frames) << c.Name;
-        const std::size_t budget = img.DecodedBudget();
-        const std::size_t frameBytes = static_cast<std::size_t>(c.Side) * c.Side;
+        ASSERT_EQ(img.FrameCount(), c.Frames);
+        const std::size_t budget = img.DecodedBudget(), frameBytes = std::size_t(c.Side) * c.Side;
         // Without the budget every frame would stay decoded.
-        ASSERT_GT(frameBytes * static_cast<std::size_t>(c.Frames), budget) << c.Name;
+        ASSERT_GT(frameBytes * c.Frames, budget);
         TGIFComposer composer;
-        const auto palette = Palette(4);
-        for (int round = 0; round < 2; ++round)
-            for (int i = 0; i < c.Frames; ++i) {
-                const TGIFComposed& shown = composer.Compose(img, i, 0xFFFFFF, true);
-                EXPECT_EQ(shown.Pixels[frameBytes / 2], palette[static_cast<std::size_t>(i % 4)])
-                    << c.Name << " frame " << i;
-                EXPECT_LE(img.DecodedBytes(), budget) << c.Name;
-            }
+        for (int i = 0; i < 2 * c.Frames; ++i) {
+            const int f = i % c.Frames;
+            EXPECT_EQ(composer.Compose(img, f, 0xFFFFFF, true).Pixels[frameBytes / 2],
+                      palette[std::size_t(f % 4)])
+                << "frame " << f;
+            EXPECT_LE(img.DecodedBytes(), budget);
+        }
         // Composed from scratch, far from the cached frame.
-        TGIFComposer direct;
-        EXPECT_EQ(direct.Compose(img, c.Frames - 2, 0xFFFFFF, true).Pixels[0],
-                  palette[static_cast<std::size_t>((c.Frames - 2) % 4)]);
-        EXPECT_LE(img.PeakDecodedBytes(), budget) << c.Name;
-        EXPECT_GE(img.PeakDecodedBytes(), frameBytes) << c.Name;
+        EXPECT_EQ(TGIFComposer().Compose(img, c.Frames - 2, 0xFFFFFF, true).Pixels[0],
+                  palette[std::size_t((c.Frames - 2) % 4)]);
+        EXPECT_LE(img.PeakDecodedBytes(), budget);
+        EXPECT_GE(img.PeakDecodedBytes(), frameBytes);
         // A new load starts counting afresh.
         img.LoadFromBytes(ManyFrames(8, 8, 2));
         EXPECT_EQ(img.DecodedBytes(), img.Frame(0).DecodedBytes());
     }
 }
+
+} // namespace
