@@ -202,13 +202,11 @@ TEST_P(ProtectedServiceE2E, CustomersRedeemButNotByGuessing) {
         ASSERT_EQ(RedeemTo(i ? "RIGHT" : "right"), kOrderPage) << i;
     for (int i = 0; i < 20; ++i)
         ASSERT_EQ(RedeemTo("WRONG" + std::to_string(i)), backend->Settings.InvalidPage) << i;
-    for (int i = 0; i < 2; ++i) {
-        const THttpReply r = HttpPost(backend->Php.Port, kScript, kForm,
-                                      "coupcode=RIGHT&action=7&send=Submit", 10000ms);
-        EXPECT_EQ(r.Status, 429) << r.Head << r.Body;
-        EXPECT_NE(r.Header("Retry-After"), "") << r.Head;
-        EXPECT_NE(r.Body.find("try again"), std::string::npos) << r.Body;
-    }
+    for (int i = 0; i < 2; ++i) // told to wait; the reply is checked with the throttle tests
+        EXPECT_EQ(HttpPost(backend->Php.Port, kScript, kForm, "coupcode=RIGHT&action=7&send=Submit",
+                           10000ms)
+                      .Status,
+                  429);
     // Refused attempts are not recorded: the table holds at most the limit.
     EXPECT_EQ(Count("redemption_failures"), "20");
     EXPECT_EQ(Count("redemptions"), "25");
