@@ -328,11 +328,9 @@ struct TTypedDate {
 TTypedDate TypeDate(const TFormatSettings& locale, TDateTime start, bool selectAll,
                     const std::string& keys) {
     QWidget window;
-    window.resize(300, 120);
     auto* edit = new TSkinDateEdit(&window, locale);
-    edit->setGeometry(10, 10, 120, 22);
     auto* other = new QLineEdit(&window);
-    other->setGeometry(10, 60, 120, 22);
+    other->move(0, 40);
     edit->SetTodayDefault(true);
     edit->SetDate(start);
     window.show();
@@ -343,8 +341,7 @@ TTypedDate TypeDate(const TFormatSettings& locale, TDateTime start, bool selectA
         edit->selectAll();
     else
         edit->setCursorPosition(0);
-    for (char c : keys)
-        QTest::keyClick(edit, c);
+    QTest::keyClicks(edit, QString::fromStdString(keys));
     TTypedDate out{TextOf(*edit), DateOf(edit->Date()), {}};
     other->setFocus();
     out.TextAfterFocusLoss = TextOf(*edit);
