@@ -30,7 +30,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -330,12 +329,10 @@ TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
     const struct {
         std::string first, last;
         QString labels;
-    } cases[] = {
-        {"2026-03-01 10:00:00", "2026-04-29 11:00:00",
-         "Mar 8,Mar 15,Mar 22,Mar 29,Apr 5,Apr 12,Apr 19,Apr 26"},
-        {"2023-01-10 10:00:00", "2025-12-20 11:00:00",
-         "Apr,Jul,Oct,2024,Apr,Jul,Oct,2025,Apr,Jul,Oct"},
-    };
+    } cases[] = {{"2026-03-01 10:00:00", "2026-04-29 11:00:00",
+                  "Mar 8,Mar 15,Mar 22,Mar 29,Apr 5,Apr 12,Apr 19,Apr 26"},
+                 {"2023-01-10 10:00:00", "2025-12-20 11:00:00",
+                  "Apr,Jul,Oct,2024,Apr,Jul,Oct,2025,Apr,Jul,Oct"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         const QStringList labels = c.labels.split(',');
@@ -345,7 +342,7 @@ TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
         Press(w.get(), "btnChart");
         QApplication::processEvents();
         w->ChartView()->grab(); // lays the axis out as it is painted
-        std::vector<QString> drawn;
+        QStringList drawn;
         for (QGraphicsItem* item : w->ChartView()->scene()->items(Qt::AscendingOrder)) {
             auto* text = dynamic_cast<QGraphicsTextItem*>(item);
             if (!text || !text->isVisible())
@@ -358,9 +355,7 @@ TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
         }
         // Each label as often as the axis has it ("Apr" once a year).
         for (const QString& label : labels)
-            EXPECT_EQ(std::count(drawn.begin(), drawn.end(), label), labels.count(label))
-                << label.toStdString();
-        w->hide();
+            EXPECT_EQ(drawn.count(label), labels.count(label)) << label.toStdString();
     }
 }
 

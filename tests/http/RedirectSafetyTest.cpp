@@ -1,7 +1,5 @@
 // Redirects that must not be followed (down from https, to other schemes, a
-// form to another site), the ones that still are, and cookies: Secure ones
-// over https only, none for a public suffix.
-#include "http/CookieManager.h"
+// form to another site), the ones that still are, and Secure cookies.
 #include "http/HTTPClient.h"
 #include "tests/http/ListForm.h"
 #include "tests/support/LoopbackServer.h"
@@ -36,12 +34,10 @@ TEST(RedirectSafetyTest, FollowsOnlyWhatKeepsTheRequestSafe) {
     enum TTo { Plain, Secure, None };
     struct TCase {
         const char* Name;
-        bool FromSecure;
-        bool Post;
+        bool FromSecure, Post;
         TTo To;
         std::string Location; // relative: on the server that redirects
-
-        std::string Error; // empty: followed, and the reply is "landed"
+        std::string Error;    // empty: followed, and the reply is "landed"
     } cases[] = {{"https to http, GET", true, false, Plain, "/landed", kDown},
                  {"to a file", false, true, None, "file:///etc/passwd", kNotHttp},
                  {"to a file with one slash", false, false, None, "file:/etc/passwd", kNoAddress},
