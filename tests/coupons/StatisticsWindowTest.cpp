@@ -30,7 +30,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -168,9 +167,8 @@ TEST_F(StatisticsWindowTest, FetchesOnceOnCreationAndWaitsForShow) {
     EXPECT_EQ(server->ConnectionCount(), 1);
 }
 
-// A fetch that read nothing is a failure said in a message, trouble text
-// first and the reason on the next line, never an empty window that reads
-// as "no redemptions".
+// A fetch that read nothing is said in a message (trouble text, then the
+// reason), never an empty window that reads as "no redemptions".
 TEST_F(StatisticsWindowTest, AFailedFetchSaysWhyInAMessage) {
     const std::string trouble = "There is a trouble loading the statistics, please check your "
                                 "settings and your internet connection.";
@@ -188,44 +186,39 @@ TEST_F(StatisticsWindowTest, AFailedFetchSaysWhyInAMessage) {
          "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
          "Content-Length: 6\r\nConnection: close\r\n\r\nDenied",
          kRefusedCredentials},
-        {"a reply without OK", testsupport::PlainReply("Table 'coupons.traces' doesn't exist"),
-         "The server answered: Table 'coupons.traces' doesn't exist"},
         {"a NUL byte in the reply", testsupport::PlainReply(std::string("bad\0byte", 8)),
          "The server answered: bad byte"},
     };
     for (const auto& c : cases) {
-        if (c.reply.empty()) {
-            server.reset();
-            site = "http://127.0.0.1:" + std::to_string(TLoopbackServer::UnusedPort());
-        } else {
+        SCOPED_TRACE(c.name);
+        server.reset();
+        if (!c.reply.empty())
             server =
                 std::make_unique<TScriptedServer>(TScriptedServer::OnePerConnection({c.reply}));
-            site = "http://127.0.0.1:" + std::to_string(server->Port());
-        }
+        site = "http://127.0.0.1:" +
+               std::to_string(server ? server->Port() : TLoopbackServer::UnusedPort());
         QString text;
         int shown = 0;
         test::AnswerNextModal([&](QWidget* dialog) {
             ++shown;
             for (auto* label : dialog->findChildren<TSkinStdLabel*>())
                 text += label->Caption();
-            test::SaveScreenshot(dialog, std::string("statistics-failure-") + c.name + ".png");
             static_cast<TSkinMessageForm*>(dialog)->SetModalResult(mrOk);
         });
         TfrmStats w(service, messages, TFormatSettings::EnglishUS());
-        EXPECT_EQ(shown, 1) << c.name;
-        const QStringList lines = text.split('\n');
-        ASSERT_GE(lines.size(), 2) << c.name << ": " << text.toStdString();
-        EXPECT_EQ(lines[0].toStdString(), trouble) << c.name;
-        EXPECT_NE(lines.mid(1).join(' ').toStdString().find(c.reason), std::string::npos)
-            << c.name << ": " << text.toStdString();
-        EXPECT_EQ(w.Traces().Count(), 0u) << c.name;
-        EXPECT_EQ(w.StatusText(), "The redemptions could not be loaded.") << c.name;
-        EXPECT_TRUE(w.findChild<QWidget*>("lblStatus")->isVisibleTo(&w)) << c.name;
+        EXPECT_EQ(shown, 1);
+        const std::string said = text.toStdString();
+        EXPECT_EQ(said.rfind(trouble + "\n", 0), 0u) << said;
+        EXPECT_NE(text.mid(trouble.size()).replace('\n', ' ').toStdString().find(c.reason),
+                  std::string::npos)
+            << said;
+        EXPECT_EQ(w.Traces().Count(), 0u);
+        EXPECT_EQ(w.StatusText(), "The redemptions could not be loaded.");
+        EXPECT_TRUE(w.findChild<QWidget*>("lblStatus")->isVisibleTo(&w));
     }
 }
 
-// A reply that fails part-way keeps what was read and says the list is
-// incomplete, without a message.
+// A reply that fails part-way keeps what was read and says so, without a message.
 TEST_F(StatisticsWindowTest, AnErrorInTheReplyKeepsTheRecordsBeforeItAndSaysSo) {
     auto w =
         Open(Record("ONE", "2008-05-18 10:48:42", "1") + Record("TWO", "2008-5-18 1:2:3", "2") +
@@ -235,15 +228,12 @@ TEST_F(StatisticsWindowTest, AnErrorInTheReplyKeepsTheRecordsBeforeItAndSaysSo) 
     EXPECT_EQ(w->findChild<QComboBox*>("cbxCodes")->count(), 1);
     EXPECT_EQ(w->StatusText(), "Incomplete: only the first redemption could be read.");
     // Why, in the status line's tool tip.
-    const std::string why = w->findChild<QWidget*>("lblStatus")->toolTip().toStdString();
-    EXPECT_FALSE(why.empty());
-    EXPECT_EQ(why, service.FailureReason());
-    w->show();
+    auto* status = w->findChild<QWidget*>("lblStatus");
+    EXPECT_EQ(status->toolTip().toStdString(), service.FailureReason());
+    EXPECT_FALSE(status->toolTip().isEmpty());
+    EXPECT_TRUE(status->isVisibleTo(w.get()));
     Show(*w);
     EXPECT_EQ(Codes(*w), std::vector<std::string>{"ONE"});
-    EXPECT_TRUE(w->findChild<QWidget*>("lblStatus")->isVisible());
-    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-incomplete.png"));
-    w->hide();
     EXPECT_EQ(w->Chart()->title(), "Redemptions per day, 5/18/2008 (incomplete)");
 
     // A whole reply leaves the status line empty.
@@ -337,28 +327,22 @@ TEST_F(StatisticsWindowTest, ChartCountsTheShownRowsPerDay) {
 // The date axis as drawn: every label of the range whole, none elided.
 TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
     const struct {
-        const char* name;
         std::string first, last;
-        std::vector<QString> labels;
-    } cases[] = {
-        {"one day", "2026-03-05 10:00:00", "2026-03-05 11:00:00", {"Mar 5"}},
-        {"sixty days",
-         "2026-03-01 10:00:00",
-         "2026-04-29 11:00:00",
-         {"Mar 8", "Mar 15", "Mar 22", "Mar 29", "Apr 5", "Apr 12", "Apr 19", "Apr 26"}},
-        {"three years",
-         "2023-01-10 10:00:00",
-         "2025-12-20 11:00:00",
-         {"Apr", "Jul", "Oct", "2024", "Apr", "Jul", "Oct", "2025", "Apr", "Jul", "Oct"}},
-    };
+        QString labels;
+    } cases[] = {{"2026-03-01 10:00:00", "2026-04-29 11:00:00",
+                  "Mar 8,Mar 15,Mar 22,Mar 29,Apr 5,Apr 12,Apr 19,Apr 26"},
+                 {"2023-01-10 10:00:00", "2025-12-20 11:00:00",
+                  "Apr,Jul,Oct,2024,Apr,Jul,Oct,2025,Apr,Jul,Oct"}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const QStringList labels = c.labels.split(',');
         auto w = Open(Record("A", c.first, "1") + Record("B", c.last, "2") + "OK");
         w->show();
         Show(*w);
         Press(w.get(), "btnChart");
         QApplication::processEvents();
         w->ChartView()->grab(); // lays the axis out as it is painted
-        std::vector<QString> drawn;
+        QStringList drawn;
         for (QGraphicsItem* item : w->ChartView()->scene()->items(Qt::AscendingOrder)) {
             auto* text = dynamic_cast<QGraphicsTextItem*>(item);
             if (!text || !text->isVisible())
@@ -366,17 +350,12 @@ TEST_F(StatisticsWindowTest, TheDateAxisDrawsEveryLabelWhole) {
             const QString t = text->toPlainText();
             EXPECT_FALSE(t.contains(QChar(0x22EE)) || t.contains(QChar(0x2026)) ||
                          t.contains("..."))
-                << c.name << ": " << t.toStdString();
+                << t.toStdString();
             drawn.push_back(QString(t).remove(QChar(0x200B)));
         }
         // Each label as often as the axis has it ("Apr" once a year).
-        for (const QString& label : c.labels)
-            EXPECT_EQ(std::count(drawn.begin(), drawn.end(), label),
-                      std::count(c.labels.begin(), c.labels.end(), label))
-                << c.name << ": " << label.toStdString();
-        EXPECT_TRUE(
-            test::SaveScreenshot(w.get(), std::string("statistics-axis-") + c.name + ".png"));
-        w->hide();
+        for (const QString& label : labels)
+            EXPECT_EQ(drawn.count(label), labels.count(label)) << label.toStdString();
     }
 }
 

@@ -1,7 +1,5 @@
-// The server script's counts per client address, on MariaDB and on SQLite:
-// failed admin logins lock their address out, failed redemptions are counted
-// atomically even under a burst of simultaneous guesses, a half-set admin
-// configuration locks the service, and codes match without blanks around them.
+// The server script's failure counts per client address (atomic under bursts),
+// admin settings that lock the service, and codes matched without blanks.
 #include "coupons/CouponService.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
@@ -10,10 +8,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <latch>
 #include <map>
-#include <mutex>
-#include <thread>
 
 using namespace quillory;
 using namespace quillory::e2e;
@@ -47,21 +44,17 @@ protected:
                "\r\n";
     }
 
-    // A reply in short: "order" or "invalid" for the redirects, "OK" for
-    // that reply, "401", "429" (only with Retry-After in whole seconds within
-    // the ten-minute window), or else the whole reply.
+    // "order"/"invalid" for the redirects, "OK", "401", "429" (only with a
+    // Retry-After of 1 to 600 whole seconds), or else the whole reply.
     std::string Outcome(const THttpReply& r) const {
-        const std::string to = r.Header("Location");
-        const std::string wait = r.Header("Retry-After");
+        const std::string to = r.Header("Location"), wait = r.Header("Retry-After");
         if (r.Status == 303 && (to == kOrderPage || to == backend->Settings.InvalidPage))
             return to == kOrderPage ? "order" : "invalid";
-        if (r.Status == 200 && r.Body == "OK")
-            return "OK";
-        if (r.Status == 401)
-            return "401";
-        if (r.Status == 429 && !wait.empty() && wait.size() <= 3 &&
-            wait.find_first_not_of("0123456789") == std::string::npos && std::stoi(wait) >= 1 &&
-            std::stoi(wait) <= 600)
+        if ((r.Status == 200 && r.Body == "OK") || r.Status == 401)
+            return r.Status == 401 ? "401" : "OK";
+        const bool digits = !wait.empty() && wait.size() <= 3 &&
+                            wait.find_first_not_of("0123456789") == std::string::npos;
+        if (r.Status == 429 && digits && std::stoi(wait) >= 1 && std::stoi(wait) <= 600)
             return "429";
         return r.Head + r.Body;
     }
@@ -75,11 +68,9 @@ protected:
         return "coupcode=" + UrlEncode(code) + "&action=7&send=Submit";
     }
 
-    // `n` requests posted at the same moment from `from`, one connection
-    // each, to a server on the same database that holds each count of
-    // failures a moment before recording it: a count that is not one step
-    // with its record lets simultaneous requests through every time, not by
-    // chance.
+    // `n` simultaneous requests from `from` to a server on the same database
+    // that pauses between counting failures and recording one, so a count
+    // not atomic with its record lets them through every time.
     TCounts Burst(int n, const std::function<std::string(int)>& body, const std::string& from,
                   const std::string& header = {}) {
         if (!paused) {
@@ -89,24 +80,16 @@ protected:
             paused = std::make_unique<TPhpCouponServer>();
             paused->Start(MakeScratchDir(GetParam() + "-paused"), settings, 8);
         }
-        TCounts counts;
-        std::mutex lock;
         std::latch ready(n);
-        std::vector<std::thread> clients;
+        std::vector<std::future<std::string>> replies;
         for (int i = 0; i < n; ++i)
-            clients.emplace_back([&, i] {
+            replies.push_back(std::async(std::launch::async, [&, i] {
                 ready.arrive_and_wait();
-                std::string outcome;
-                try {
-                    outcome = Post(body(i), from, header, paused->Port);
-                } catch (const std::exception& e) {
-                    outcome = e.what();
-                }
-                std::lock_guard<std::mutex> hold(lock);
-                ++counts[outcome];
-            });
-        for (auto& t : clients)
-            t.join();
+                return Post(body(i), from, header, paused->Port);
+            }));
+        TCounts counts;
+        for (auto& r : replies)
+            ++counts[r.get()];
         return counts;
     }
 
@@ -123,9 +106,8 @@ protected:
 
 } // namespace
 
-// Ten failed logins from one address lock that address out of the admin
-// actions, right password included, before any password is checked;
-// successful logins never count, and other addresses go on working.
+// Ten failed logins lock their address out, right password included;
+// successes never count, other addresses go on working.
 TEST_P(ServerThrottleE2E, FailedAdminLoginsLockOutTheirAddress) {
     const std::string office = "127.0.0.21", elsewhere = "127.0.0.22";
     const std::string right = Auth(true), wrong = Auth(false);
@@ -134,18 +116,11 @@ TEST_P(ServerThrottleE2E, FailedAdminLoginsLockOutTheirAddress) {
         int Times;
         std::string Expected;
     };
-    const std::vector<Step> steps = {
-        {office, right, 12, "OK"},     // successes do not count
-        {office, wrong, 9, "401"},     //
-        {office, right, 1, "OK"},      //
-        {office, wrong, 1, "401"},     // the tenth failure
-        {office, wrong, 2, "429"},     // then refused unchecked,
-        {office, right, 2, "429"},     // the right password too
-        {office, "", 1, "401"},        // no credentials: asked for them
-        {elsewhere, right, 1, "OK"},   // another address is let in,
-        {elsewhere, wrong, 10, "401"}, // has failures of its own
-        {elsewhere, right, 1, "429"},  // and is locked out in turn
-    };
+    const std::vector<Step> steps = {{office, right, 12, "OK"},     {office, wrong, 9, "401"},
+                                     {office, right, 1, "OK"},      {office, wrong, 1, "401"},
+                                     {office, wrong, 2, "429"},     {office, right, 2, "429"},
+                                     {office, "", 1, "401"},        {elsewhere, right, 1, "OK"},
+                                     {elsewhere, wrong, 10, "401"}, {elsewhere, right, 1, "429"}};
     for (std::size_t n = 0; n < steps.size(); ++n)
         for (int i = 0; i < steps[n].Times; ++i)
             ASSERT_EQ(Post("action=1", steps[n].From, steps[n].Header), steps[n].Expected)
@@ -154,52 +129,37 @@ TEST_P(ServerThrottleE2E, FailedAdminLoginsLockOutTheirAddress) {
         HttpPost(backend->Php.Port, kScript, kForm, "action=5", 30000ms, office, right);
     EXPECT_EQ(r.Body.rfind("ERROR: too many failed logins from your address; try again in ", 0), 0u)
         << r.Body;
-    // Refused attempts are not recorded: each address holds its ten failures.
+    // Refused attempts are not recorded.
     EXPECT_EQ(Count("login_failures", "ip = '" + office + "'"), "10");
     EXPECT_EQ(Count("login_failures", "ip = '" + elsewhere + "'"), "10");
-
-    // Simultaneous guesses get no more password checks than the limit.
     EXPECT_EQ(Burst(
                   40, [](int) { return std::string("action=1"); }, "127.0.0.23", wrong),
               (TCounts{{"401", 10}, {"429", 30}}));
-
-    // Once the window has passed the address is let in again.
     RunSql(*backend, "UPDATE login_failures SET failed_at = failed_at - 601");
     EXPECT_EQ(Post("action=1", office, right), "OK");
 }
 
-// Bursts of simultaneous redemptions: wrong guesses get no more lookups than
-// the limit, right codes are never held back, the losers of a one time use
-// race are not taken for guessers, and a throttled customer with a right code
-// is told to come back later rather than sent to the invalid page.
+// Bursts of guesses get no more lookups than the limit; right codes and the
+// losers of a one time use race are not counted; a throttled customer gets a
+// page saying when to come back.
 TEST_P(ServerThrottleE2E, SimultaneousRedemptionsCountFailuresAtomically) {
     ASSERT_EQ(Add("RIGHTCODE"), 1);
     ASSERT_EQ(Add("ONLYONCE", "1"), 1);
     struct Case {
         std::string From;
         int N;
-        std::function<std::string(int)> Code;
+        std::string Code; // "GUESS#": another guess per request
         TCounts Expected;
         std::string Failures; // rows left for the address
-    };
-    const std::vector<Case> cases = {
-        {"127.0.0.31",
-         200,
-         [](int i) { return "GUESS" + std::to_string(i); },
-         {{"invalid", 20}, {"429", 180}},
-         "20"},
-        {"127.0.0.32", 40, [](int) { return std::string("rightcode"); }, {{"order", 40}}, "0"},
-        {"127.0.0.33",
-         30,
-         [](int) { return std::string("ONLYONCE"); },
-         {{"order", 1}, {"invalid", 29}},
-         "0"},
-    };
+    } cases[] = {{"127.0.0.31", 200, "GUESS#", {{"invalid", 20}, {"429", 180}}, "20"},
+                 {"127.0.0.32", 40, "rightcode", {{"order", 40}}, "0"},
+                 {"127.0.0.33", 30, "ONLYONCE", {{"order", 1}, {"invalid", 29}}, "0"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.From);
-        EXPECT_EQ(Burst(
-                      c.N, [&](int i) { return RedeemBody(c.Code(i)); }, c.From),
-                  c.Expected);
+        const auto body = [&](int i) {
+            return RedeemBody(c.Code == "GUESS#" ? "GUESS" + std::to_string(i) : c.Code);
+        };
+        EXPECT_EQ(Burst(c.N, body, c.From), c.Expected);
         EXPECT_EQ(Count("redemption_failures", "ip = '" + c.From + "'"), c.Failures);
     }
     EXPECT_EQ(Count("redemptions"), "41");
@@ -211,23 +171,23 @@ TEST_P(ServerThrottleE2E, SimultaneousRedemptionsCountFailuresAtomically) {
     EXPECT_NE(r.Body.find("<p>Please try again in "), std::string::npos) << r.Body;
 }
 
-// What a line of PHP prints, given `argument` as $argv[1].
-std::string PhpOutput(const std::string& code, const std::string& argument) {
+// What a line of PHP prints, given `arguments` as $argv[1...].
+std::string PhpOutput(const std::string& code, const std::vector<std::string>& arguments) {
     const std::string out = MakeScratchDir("php-output") + "/out.txt";
-    if (RunProgram({"php", "-r", code, "--", argument}, out, 30000ms) != 0)
+    std::filesystem::remove(out);
+    std::vector<std::string> command = {"php", "-r", code, "--"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    if (RunProgram(command, out, 30000ms) != 0)
         throw std::runtime_error("php failed: " + ReadWholeFile(out));
     return ReadWholeFile(out);
 }
 
-// Admin credentials set in part, or with a hash that cannot be checked, lock
-// the admin actions with 403 and what to do, whatever $allowopenadmin says.
+// Admin settings set in part, or with a hash that cannot be checked, lock the
+// admin actions with 403 and what to do, whatever $allowopenadmin says.
 TEST_P(ServerThrottleE2E, AdminSettingsThatCannotBeCheckedLockTheService) {
-    const std::string password = backend->Settings.AdminPassword;
-    const std::string hash = PhpPasswordHash(password);
-    const std::string argon =
-        PhpOutput("echo password_hash($argv[1], PASSWORD_ARGON2ID);", password);
-    const std::string sha =
-        PhpOutput("echo crypt($argv[1], '$6$rounds=5000$quillory$');", password);
+    const std::string hash = PhpPasswordHash(backend->Settings.AdminPassword);
+    const std::string argon = PhpOutput("echo password_hash($argv[1], PASSWORD_ARGON2ID);",
+                                        {backend->Settings.AdminPassword});
     struct Case {
         std::string User, Hash;
         bool AllowOpen;
@@ -235,16 +195,12 @@ TEST_P(ServerThrottleE2E, AdminSettingsThatCannotBeCheckedLockTheService) {
     };
     const std::vector<Case> cases = {
         {"seller", "", true, "$adminhash is empty."},
-        {"seller", "", false, "$adminhash is empty."},
-        {"seller", backend->Settings.AdminPassword, true, "$adminhash is not a bcrypt"},
         {"seller", hash.substr(0, 40), true, "$adminhash is not a bcrypt"},
         {"", hash, true, "$adminhash is set but $adminuser is empty."},
         {"", "", false, "the coupon service is locked. Set"},
         {"", "", true, "OK"},
         {"seller", hash, false, "OK"},
-        {"seller", argon, false, "OK"},
-        {"seller", sha, false, "OK"},
-    };
+        {"seller", argon, false, "OK"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.User + " " + c.Hash + (c.AllowOpen ? " open" : ""));
         TServerSettings settings = backend->Settings;
@@ -258,12 +214,10 @@ TEST_P(ServerThrottleE2E, AdminSettingsThatCannotBeCheckedLockTheService) {
         php.Start(MakeScratchDir(GetParam() + "-admin-settings"), settings, 1);
         const THttpReply r =
             HttpPost(php.Port, kScript, kForm, "action=1", 30000ms, {}, Auth(true));
-        if (c.Reply == "OK") {
-            EXPECT_EQ(r.Body, "OK");
-            continue;
-        }
-        EXPECT_EQ(r.Status, 403);
+        EXPECT_EQ(r.Status, c.Reply == "OK" ? 200 : 403);
         EXPECT_NE(r.Body.find(c.Reply), std::string::npos) << r.Body;
+        if (c.Reply == "OK")
+            continue;
         EXPECT_NE(r.Body.find("Set $adminuser and $adminhash in coupsettings.php"),
                   std::string::npos)
             << r.Body;
@@ -271,8 +225,8 @@ TEST_P(ServerThrottleE2E, AdminSettingsThatCannotBeCheckedLockTheService) {
     }
 }
 
-// Typed codes match without the blanks around them, also codes stored with
-// blanks before they were refused; add and edit refuse such codes.
+// Typed codes match without blanks around them, also codes stored with
+// blanks earlier; add and edit refuse such codes.
 TEST_P(ServerThrottleE2E, CodesMatchWithoutTheBlanksAroundThem) {
     ASSERT_EQ(Add("SAVE10"), 1);
     for (const std::string code : {" OLD5 ", "\tTABBED", " 50%OFF", "A_B "})
@@ -281,28 +235,24 @@ TEST_P(ServerThrottleE2E, CodesMatchWithoutTheBlanksAroundThem) {
                              code + "', '" + code + "', 'old', '0', '', '0', '', '" + kOrderPage +
                              "', '', '2020-1-1', 0)");
     const std::vector<std::pair<std::string, std::string>> typed = {
-        {"SAVE10", "order"},     {" SAVE10 ", "order"},  {"save10\t", "order"},
-        {"\r\nSAVE10", "order"}, {"SAVE 10", "invalid"}, {"OLD5", "order"},
-        {" OLD5 ", "order"},     {"old5  ", "order"},    {"OLD", "invalid"},
-        {"tabbed", "order"},     {"50%off", "order"},    {"50OFF", "invalid"},
-        {"A_B", "order"},        {"AXB", "invalid"},     {"%", "invalid"},
-        {"  ", "invalid"},
-    };
+        {" SAVE10 ", "order"}, {"\r\nsave10\t", "order"}, {"SAVE 10", "invalid"},
+        {"old5  ", "order"},   {"OLD", "invalid"},        {"tabbed", "order"},
+        {"50%off", "order"},   {"A_B", "order"},          {"AXB", "invalid"},
+        {"%", "invalid"},      {"  ", "invalid"}};
     for (const auto& [code, expected] : typed)
         EXPECT_EQ(Post(RedeemBody(code), "127.0.0.51"), expected) << "typed \"" << code << "\"";
     EXPECT_EQ(Count("redemptions", "code = 'save10'"), "1"); // recorded without the blank
 
     const std::string id = QueryValue(*backend, "SELECT id FROM coupons WHERE code = 'SAVE10'");
     const std::vector<std::string> refused = {"action=2&coupcode=+NEW", "action=2&coupcode=NEW%09",
-                                              "action=2&coupcode=%0ANEW", "action=2&coupcode=+",
                                               "action=3&coupid=" + id + "&coupcode=SAVE10+"};
     for (const std::string& body : refused) {
         const THttpReply r = HttpPost(backend->Php.Port, kScript, kForm, body + "&coupname=n",
                                       30000ms, {}, Auth(true));
-        EXPECT_EQ(r.Status, 400) << body;
         EXPECT_EQ(
-            r.Body,
-            "ERROR: the coupon code begins or ends with a blank (a space, tab or line break)");
+            std::to_string(r.Status) + " " + r.Body,
+            "400 ERROR: the coupon code begins or ends with a blank (a space, tab or line break)")
+            << body;
     }
     EXPECT_EQ(Count("coupons", "code LIKE '%NEW%' OR code = 'SAVE10 '"), "0");
 }
@@ -310,34 +260,22 @@ TEST_P(ServerThrottleE2E, CodesMatchWithoutTheBlanksAroundThem) {
 INSTANTIATE_TEST_SUITE_P(Servers, ServerThrottleE2E, ::testing::Values("MariaDB", "SQLite"),
                          [](const auto& info) { return info.param; });
 
-// Failures count per IPv4 address and per IPv6 /64 network, since an IPv6
-// client may take any address of its network. Checked through PHP's command
-// line with the script's functions loaded alone.
+// Failures count per IPv4 address and per IPv6 /64 network (a client may
+// take any address of its network).
 TEST(ServerScriptFunctions, ThrottleKeyGroupsIPv6ByNetwork) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"203.0.113.7", "203.0.113.7"},
         {"2001:db8:1:2:aaaa:bbbb:cccc:dddd", "2001:db8:1:2::/64"},
-        {"2001:db8:1:2::1", "2001:db8:1:2::/64"},
         {"2001:DB8:1:2:0:0:0:FFFF", "2001:db8:1:2::/64"},
-        {"2001:db8:1:3::1", "2001:db8:1:3::/64"},
         {"2001:db8::1", "2001:db8::/64"},
         {"fe80::1%eth0", "fe80::/64"},
         {"::ffff:203.0.113.7", "203.0.113.7"},
-        {"::1", "::/64"},
-        {"", ""},
         {"not an address", "not an address"},
-        {std::string(70, 'x'), std::string(64, 'x')},
-    };
-    const std::string out = MakeScratchDir("throttle-key") + "/out.txt";
-    for (const auto& [address, expected] : cases) {
-        std::filesystem::remove(out);
-        ASSERT_EQ(RunProgram({"php", "-r",
-                              "define('COUPONS_FUNCTIONS_ONLY', true); include $argv[1];"
-                              "echo throttleKey($argv[2]);",
-                              "--", SourceDir() + "/server/couponsactions.php", address},
-                             out, 30000ms),
-                  0)
-            << ReadWholeFile(out);
-        EXPECT_EQ(ReadWholeFile(out), expected) << address;
-    }
+        {std::string(70, 'x'), std::string(64, 'x')}};
+    for (const auto& [address, expected] : cases)
+        EXPECT_EQ(PhpOutput("define('COUPONS_FUNCTIONS_ONLY', true); include $argv[1];"
+                            "echo throttleKey($argv[2]);",
+                            {SourceDir() + "/server/couponsactions.php", address}),
+                  expected)
+            << address;
 }
