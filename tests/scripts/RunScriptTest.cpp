@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <sys/wait.h>
 
@@ -46,6 +47,11 @@ struct TRunCase {
     // earlier run may make it pass. The next one reuses what it built.
     bool Fresh;
 };
+
+// Test listings name the case, not its bytes.
+void PrintTo(const TRunCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class RunScript : public testing::TestWithParam<TRunCase> {};
 
