@@ -19,15 +19,8 @@ namespace {
 
 const std::string kOrderPage = "http://shop.example/order.php?item=7";
 
-class CouponServiceE2E : public ::testing::TestWithParam<std::string> {
+class CouponServiceE2E : public TServiceE2ETest {
 protected:
-    void SetUp() override {
-        backend = &Backend(GetParam());
-        site = backend->Php.SiteURL();
-        service = std::make_unique<TCouponService>(http, [this] { return site; });
-        ASSERT_TRUE(service->DeleteCoupons("all")) << service->LastReply() << service->LastError();
-    }
-
     int Add(const std::string& code, const std::string& type = "1", const std::string& days = "0",
             const std::string& date = "2099-12-31", const std::string& created = ServerDate(),
             const std::string& expired = "0") {
@@ -66,11 +59,6 @@ protected:
         EXPECT_TRUE(to == kOrderPage || to == backend->Settings.InvalidPage) << to;
         return to == kOrderPage;
     }
-
-    TBackend* backend = nullptr;
-    std::string site;
-    THTTPClient http;
-    std::unique_ptr<TCouponService> service;
 };
 
 } // namespace

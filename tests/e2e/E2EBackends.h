@@ -5,7 +5,11 @@
 // Each is started once per test program and stopped at its end. The site
 // address of each carries the seller's credentials. Every test starts with no
 // failed redemptions or logins recorded, since all of them come from 127.0.0.1.
+#include "coupons/CouponService.h"
+#include "http/HTTPClient.h"
 #include "tests/e2e/ServiceHarness.h"
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -29,5 +33,22 @@ std::string QueryValue(TBackend& backend, const std::string& sql);
 
 // Today's date on the server (UTC) as "yyyy-m-d", moved by `days`.
 std::string ServerDate(int days = 0);
+
+// A test run once per backend (the parameter is its name), starting with no
+// coupons, with a coupon service client on the backend's site.
+class TServiceE2ETest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        backend = &Backend(GetParam());
+        site = backend->Php.SiteURL();
+        service = std::make_unique<TCouponService>(http, [this] { return site; });
+        ASSERT_TRUE(service->DeleteCoupons("all")) << service->LastReply() << service->LastError();
+    }
+
+    TBackend* backend = nullptr;
+    std::string site;
+    THTTPClient http;
+    std::unique_ptr<TCouponService> service;
+};
 
 } // namespace quillory::e2e

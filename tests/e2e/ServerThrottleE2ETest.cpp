@@ -23,15 +23,8 @@ const std::string kForm = "application/x-www-form-urlencoded";
 
 using TCounts = std::map<std::string, int>;
 
-class ServerThrottleE2E : public ::testing::TestWithParam<std::string> {
+class ServerThrottleE2E : public TServiceE2ETest {
 protected:
-    void SetUp() override {
-        backend = &Backend(GetParam());
-        site = backend->Php.SiteURL();
-        service = std::make_unique<TCouponService>(http, [this] { return site; });
-        ASSERT_TRUE(service->DeleteCoupons("all")) << service->LastReply() << service->LastError();
-    }
-
     int Add(const std::string& code, const std::string& type = "3") {
         return service->AddCoupon("", code, "Coupon " + code, "0", type, "0", ServerDate(30),
                                   kOrderPage, "", ServerDate());
@@ -97,10 +90,6 @@ protected:
         return QueryValue(*backend, "SELECT COUNT(*) FROM " + table + " WHERE " + where);
     }
 
-    TBackend* backend = nullptr;
-    std::string site;
-    THTTPClient http;
-    std::unique_ptr<TCouponService> service;
     std::unique_ptr<TPhpCouponServer> paused;
 };
 
