@@ -2,7 +2,7 @@
 
 #include "ErrorReport.h"
 #include "FMain.h"
-#include "ServerSettingsScript.h"
+#include "coupons/ServerSettingsScript.h"
 #include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"

@@ -6,7 +6,7 @@
 // POST, the general decoder, and a QTreeWidget with an item per row.
 #include "app/Application.h"
 #include "app/FMain.h"
-#include "coupons/CouponListView.h"
+#include "windows/CouponListView.h"
 #include "coupons/ListReply.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"

@@ -1,12 +1,12 @@
 // The coupon list commands and the coupon editor, through the main window,
 // against a scripted coupon service on loopback.
 #include "AppFixture.h"
-#include "coupons/CouponListView.h"
-#include "coupons/FCoupon.h"
+#include "windows/CouponListView.h"
+#include "windows/FCoupon.h"
 #include "coupons/OrderPage.h"
 #include "platform/DateTime.h"
 #include "platform/ProfileFile.h"
-#include "tests/coupons/WindowTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinDateEdit.h"

@@ -3,7 +3,7 @@
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinMessage.h"
 
-#include "coupons/CouponListView.h"
+#include "windows/CouponListView.h"
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QHeaderView>

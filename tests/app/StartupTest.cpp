@@ -6,7 +6,7 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
 
-#include "coupons/CouponListView.h"
+#include "windows/CouponListView.h"
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>

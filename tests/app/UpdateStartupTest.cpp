@@ -1,7 +1,7 @@
 // The update check inside the main window: in the start-up step after the
 // first list, and behind the Check Updates button.
 #include "AppFixture.h"
-#include "coupons/CouponListView.h"
+#include "windows/CouponListView.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"

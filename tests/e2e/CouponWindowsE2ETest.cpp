@@ -1,7 +1,7 @@
 // The statistics and form code windows against the real server script on
 // SQLite: codes redeemed by posting the generated form the way a customer's
 // browser does, then listed by the statistics window.
-#include "coupons/FStatistics.h"
+#include "windows/FStatistics.h"
 #include "coupons/FormCode.h"
 #include "http/URI.h"
 #include "tests/e2e/E2EBackends.h"

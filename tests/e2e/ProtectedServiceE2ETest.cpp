@@ -2,7 +2,7 @@
 // actions only with the seller's credentials, redemptions open to customers
 // but not to code guessing, order pages limited to web addresses, and error
 // replies that give nothing away.
-#include "app/ServerSettingsScript.h"
+#include "coupons/ServerSettingsScript.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/OrderPage.h"

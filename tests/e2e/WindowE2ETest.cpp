@@ -3,9 +3,9 @@
 // window's own commands, and after each step the server's list agrees.
 #include "app/ErrorReport.h"
 #include "app/FMain.h"
-#include "coupons/CouponListView.h"
+#include "windows/CouponListView.h"
 #include "coupons/CouponRecord.h"
-#include "coupons/FCoupon.h"
+#include "windows/FCoupon.h"
 #include "platform/DateTime.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"

@@ -1,6 +1,6 @@
-#include "coupons/FStatistics.h"
+#include "windows/FStatistics.h"
 
-#include "coupons/CommandFailure.h"
+#include "windows/CommandFailure.h"
 #include "http/AntiFreeze.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/WindowPlacement.h"

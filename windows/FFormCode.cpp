@@ -1,4 +1,4 @@
-#include "coupons/FFormCode.h"
+#include "windows/FFormCode.h"
 
 #include "coupons/FormCode.h"
 #include "ui/WindowPlacement.h"

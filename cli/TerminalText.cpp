@@ -1,4 +1,4 @@
-#include "coupons/cli/TerminalText.h"
+#include "cli/TerminalText.h"
 
 #include "http/URI.h"
 

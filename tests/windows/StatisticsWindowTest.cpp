@@ -2,9 +2,9 @@
 // controls and their filters, the chart and the export, a hundred thousand
 // redemptions, and screenshots for a look by eye.
 #include "coupons/Csv.h"
-#include "coupons/FStatistics.h"
+#include "windows/FStatistics.h"
 #include "http/AntiFreeze.h"
-#include "tests/coupons/WindowTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"

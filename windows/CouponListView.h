@@ -5,7 +5,7 @@
 // third returns to the server's order. Space ticks or unticks the highlighted
 // row. While the list is empty, a hint (why it is empty) is drawn in the
 // middle of the view.
-#include "coupons/CouponListModel.h"
+#include "windows/CouponListModel.h"
 
 #include <QTreeView>
 

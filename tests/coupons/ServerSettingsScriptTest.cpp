@@ -1,4 +1,4 @@
-#include "app/ServerSettingsScript.h"
+#include "coupons/ServerSettingsScript.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
 

@@ -1,4 +1,4 @@
-#include "coupons/cli/Cli.h"
+#include "cli/Cli.h"
 
 #include <iostream>
 #include <malloc.h>

@@ -1,4 +1,4 @@
-#include "coupons/CommandFailure.h"
+#include "windows/CommandFailure.h"
 
 #include "ui/SkinMessage.h"
 

@@ -1,4 +1,4 @@
-#include "coupons/CouponListModel.h"
+#include "windows/CouponListModel.h"
 
 namespace quillory {
 

@@ -1,9 +1,9 @@
-#include "coupons/FCoupon.h"
+#include "windows/FCoupon.h"
 
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
 #include "coupons/OrderPage.h"
-#include "coupons/RequestGuard.h"
+#include "windows/RequestGuard.h"
 #include "platform/ConvertError.h"
 #include "platform/DateTime.h"
 #include "ui/SkinDateEdit.h"

@@ -1,8 +1,8 @@
 // The form code window: its text, "Copy" onto the (offscreen) clipboard with
 // the window left open, "Close", and a screenshot.
-#include "coupons/FFormCode.h"
+#include "windows/FFormCode.h"
 #include "coupons/FormCode.h"
-#include "tests/coupons/WindowTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "tests/support/ModalHelper.h"
 
 #include <QClipboard>

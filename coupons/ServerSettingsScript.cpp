@@ -1,4 +1,4 @@
-#include "ServerSettingsScript.h"
+#include "coupons/ServerSettingsScript.h"
 
 #include "http/URI.h"
 

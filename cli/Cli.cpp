@@ -1,11 +1,11 @@
-#include "coupons/cli/Cli.h"
+#include "cli/Cli.h"
 
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/Csv.h"
 #include "coupons/ListReply.h"
 #include "coupons/OrderPage.h"
-#include "coupons/cli/TerminalText.h"
+#include "cli/TerminalText.h"
 #include "http/TextUtils.h"
 #include "http/URI.h"
 #include "platform/DateTime.h"

@@ -1,4 +1,4 @@
-#include "coupons/RequestGuard.h"
+#include "windows/RequestGuard.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,12 +1,12 @@
 // quillory-cli run in-process against scripted loopback servers: what it
 // shows of hostile values, standard input and output as files, the checks
 // of the site address, and the messages that must never hold a password.
-#include "coupons/cli/Cli.h"
+#include "cli/Cli.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/Csv.h"
 #include "coupons/OrderPage.h"
-#include "coupons/cli/TerminalText.h"
+#include "cli/TerminalText.h"
 #include "platform/FileSystem.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"

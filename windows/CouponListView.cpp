@@ -1,4 +1,4 @@
-#include "coupons/CouponListView.h"
+#include "windows/CouponListView.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
