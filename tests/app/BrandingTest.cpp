@@ -1,7 +1,8 @@
 // The branding package: caption, banner and link choices, banner pictures by
 // their configured extension, the panel size and centring, failures, and
 // screenshots of the branded window.
-#include "app/Branding.h"
+#include "ui/BrandingPackage.h"
+#include "ui/StillPicture.h"
 #include "AppFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
