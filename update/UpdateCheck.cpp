@@ -32,7 +32,8 @@ std::string UpdateBaseAddress() {
     return UpdateBaseURL;
 }
 
-TUpdateService::TUpdateService(THTTPClient& http) : FHTTP(http), FFormat(TFormatSettings::FromSystem()) {}
+TUpdateService::TUpdateService(THTTPClient& http)
+    : FHTTP(http), FFormat(TFormatSettings::FromSystem()) {}
 
 namespace {
 
