@@ -220,36 +220,6 @@ void TfrmMain::FillCouponList(const std::string& reply) {
     FCommands->FillCouponList(reply);
 }
 
-// --- The coupon list commands ----------------------------------------------
-
-void TfrmMain::SkinButton1Click() {
-    FCommands->SelectAll();
-}
-
-void TfrmMain::SkinButton2Click() {
-    FCommands->ClearSelection();
-}
-
-void TfrmMain::SkinButton3Click() {
-    FCommands->DeleteSelected();
-}
-
-void TfrmMain::SkinButton4Click() {
-    FCommands->DeleteAll();
-}
-
-void TfrmMain::SkinButton5Click() {
-    FCommands->AddCoupon();
-}
-
-void TfrmMain::SkinButton6Click() {
-    FCommands->EditCoupon();
-}
-
-void TfrmMain::SkinButton8Click() {
-    FCommands->Refresh();
-}
-
 void TfrmMain::LoadSettings() {
     // The file is read once; a missing, odd or oversized file reads as no
     // file. Only values that were read (or a file that is not there at all)

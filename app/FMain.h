@@ -4,6 +4,7 @@
 // list commands (CouponCommands.h), the branding (BrandingView.h) and the
 // update hand-off (UpdateHandOff.h) are units of their own that it creates
 // and wires up, each command through the one command dispatcher.
+#include "app/CouponCommands.h"
 #include "coupons/CouponService.h"
 #include "http/AntiFreeze.h"
 #include "http/HTTPClient.h"
@@ -26,7 +27,6 @@ namespace quillory {
 
 class TfrmSettings;
 class TCouponListView;
-class TCouponCommands;
 class TBrandingView;
 class TUpdateHandOff;
 
@@ -102,14 +102,15 @@ private:
     void FormShow();
     void Timer1Timer();
     void SkinButton7Click();
-    // The coupon list commands.
-    void SkinButton1Click();
-    void SkinButton2Click();
-    void SkinButton3Click();
-    void SkinButton4Click();
-    void SkinButton5Click();
-    void SkinButton6Click();
-    void SkinButton8Click();
+    // The coupon list commands: Select All, Clear Selection, Delete Selected,
+    // Delete All, Add Coupon, Edit Coupon, Refresh.
+    void SkinButton1Click() { FCommands->SelectAll(); }
+    void SkinButton2Click() { FCommands->ClearSelection(); }
+    void SkinButton3Click() { FCommands->DeleteSelected(); }
+    void SkinButton4Click() { FCommands->DeleteAll(); }
+    void SkinButton5Click() { FCommands->AddCoupon(); }
+    void SkinButton6Click() { FCommands->EditCoupon(); }
+    void SkinButton8Click() { FCommands->Refresh(); }
     void PlaceListColumns();
     void btnStatsClick();
     void btnLoadClick();
