@@ -682,3 +682,31 @@ TEST_F(CouponCommandsTest, EveryCommandDuringARequestStartsNothing) {
 }
 
 } // namespace
+
+namespace {
+
+// A large list is decoded off the GUI thread while the window takes events:
+// a command arriving then starts nothing either.
+TEST_F(CouponCommandsTest, ACommandDuringAListDecodeStartsNothing) {
+    TCouponServiceScript service(TFakeShop{kFour});
+    Start(service);
+    std::vector<TRecord> many;
+    for (int i = 0; i < 4000; ++i)
+        many.push_back(Coupon(std::to_string(i), "CODE" + std::to_string(i),
+                              "A coupon with a name long enough to fill the reply"));
+    const std::string reply = ListReplyOf(many);
+    ASSERT_GE(reply.size(), 256u * 1024);
+    bool refused = false;
+    // Queued before the decode starts, so it runs while the decode is under way.
+    QTimer::singleShot(0, main.get(), [&] {
+        refused = main->Dispatcher().InFlight();
+        Click("SkinButton8");
+    });
+    main->FillCouponList(reply);
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(service.Requests().empty());
+    EXPECT_EQ(Model()->rowCount(), 4000);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
+} // namespace
