@@ -1,41 +1,28 @@
 #include "FMain.h"
 
+#include "BrandingView.h"
+#include "CouponCommands.h"
 #include "ErrorReport.h"
 #include "FSettings.h"
-#include "LinkLabel.h"
 #include "UUtils.h"
-#include "windows/CommandFailure.h"
-#include "coupons/CouponList.h"
-#include "windows/CouponListView.h"
-#include "coupons/CouponRecord.h"
-#include "windows/FCoupon.h"
-#include "windows/FFormCode.h"
-#include "windows/FStatistics.h"
-#include "coupons/ListReply.h"
-#include "windows/RequestGuard.h"
-#include "http/URI.h"
+#include "UpdateHandOff.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
-#include "ui/SkinDateEdit.h"
 #include "ui/SkinStyle.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FMain.h"
+#include "windows/CouponListView.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
-
-#include <exception>
-#include <thread>
 
 namespace quillory {
 
@@ -47,46 +34,13 @@ const char* const kSettingsSection = "Settings";
 const char* const kHelpAddress = "http://www.quillory.com/help/";
 const char* const kAffiliateBaseAddress = "http://www.quillory.com/affiliates/";
 
-// Messages of the coupon list commands (the confirmations break with LF CR).
-const char* const kConfirmDeleteSelected =
-    "Are you sure do you want to delete the selected coupons?\n\rThis action will remove also "
-    "the statistics related these coupons.";
-const char* const kConfirmDeleteAll = "Are you sure do you want to delete all?.\n\r This action "
-                                      "will remove also the statistics related these coupons.";
-const char* const kDeleteTrouble = "There is a trouble deleting coupons, please check your "
-                                   "settings and your internet connection.";
-const char* const kRefreshTrouble = "There is a trouble adding coupons, please check your "
-                                    "settings and your internet connection.";
-
 // The designed widths of the list's columns; the last one takes what the
 // window gains beyond its designed width.
 constexpr int kColumnWidths[] = {200, 132, 150};
 constexpr int kDesignedWidth = 775;
 
-// Replies from this size on are decoded off the GUI thread.
-constexpr std::size_t kDecodeAsideFrom = 256 * 1024;
 // While a reply streams in, the message pump runs at most this often.
 constexpr int kPumpIntervalMs = 8;
-
-// Runs `work` on a worker thread while the GUI thread keeps turning its event
-// loop; rethrows what `work` threw.
-template <typename Work> void RunAside(Work&& work) {
-    QEventLoop loop;
-    std::exception_ptr error;
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
-    if (error)
-        std::rethrow_exception(error);
-}
 
 } // namespace
 
@@ -94,7 +48,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::frmMain>()),
       FCouponService(
           HTTP1, [this] { return FWebServer; }, [this] { return FScriptName; }),
-      FUpdateChecker(HTTP1, msgMain, [this] { close(); }) {
+      FDispatcher(FCouponService) {
     frmMain = this;
     // Every window of the program takes its look from SkinData1, which starts
     // with the built-in skin.
@@ -127,13 +81,12 @@ TfrmMain::TfrmMain(QWidget* parent)
         ui->lvwItems->setColumnWidth(c, kColumnWidths[c]);
     ui->lvwItems->header()->setSectionsMovable(false);
     ui->lvwItems->header()->setStretchLastSection(false);
-    TLinkLabel::Attach(ui->lblLink1URL);
-    TLinkLabel::Attach(ui->lblLink2URL);
-    // lblLink2URL keeps the distance of its designed right edge from the right
-    // edge of the bottom panel, whatever width its caption needs.
-    FLink2RightMargin = 775 - (ui->lblLink2URL->x() + ui->lblLink2URL->width());
-    ui->lblLink2URL->adjustSize();
-    ui->lblLink1URL->adjustSize();
+
+    // The units the window coordinates.
+    FCommands = std::make_unique<TCouponCommands>(FCouponService, FDispatcher, msgMain,
+                                                  *ui->lvwItems, FWebServer, FScriptName);
+    FBranding = std::make_unique<TBrandingView>(*this, *ui, SkinData1);
+    FUpdates = std::make_unique<TUpdateHandOff>(HTTP1, msgMain, FDispatcher, *this);
 
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
@@ -141,11 +94,11 @@ TfrmMain::TfrmMain(QWidget* parent)
     ConnectClick("SkinButton7", [this] { SkinButton7Click(); });
     ConnectClick("SkinButton1", [this] { SkinButton1Click(); });
     ConnectClick("SkinButton2", [this] { SkinButton2Click(); });
-    ConnectClick("SkinButton3", [this] { SkinButton3Click(); });
-    ConnectClick("SkinButton4", [this] { SkinButton4Click(); });
-    ConnectClick("SkinButton5", [this] { SkinButton5Click(); });
-    ConnectClick("SkinButton6", [this] { SkinButton6Click(); });
-    ConnectClick("SkinButton8", [this] { SkinButton8Click(); });
+    ConnectCommand("SkinButton3", [this] { SkinButton3Click(); });
+    ConnectCommand("SkinButton4", [this] { SkinButton4Click(); });
+    ConnectCommand("SkinButton5", [this] { SkinButton5Click(); });
+    ConnectCommand("SkinButton6", [this] { SkinButton6Click(); });
+    ConnectCommand("SkinButton8", [this] { SkinButton8Click(); });
     // Keyboard: F5 Refresh, Delete, Ctrl+N Add, Enter or a double-click Edit.
     const std::pair<QKeySequence, void (TfrmMain::*)()> keys[] = {
         {QKeySequence(Qt::Key_F5), &TfrmMain::SkinButton8Click},
@@ -155,20 +108,22 @@ TfrmMain::TfrmMain(QWidget* parent)
         // A named copy, not a structured binding: clang before 16 cannot capture those.
         const auto command = entry.second;
         auto* shortcut = new QShortcut(entry.first, this);
-        connect(shortcut, &QShortcut::activated, this,
-                [this, command] { RunGuarded([this, command] { (this->*command)(); }); });
+        connect(shortcut, &QShortcut::activated, this, [this, command] {
+            RunGuarded(
+                [this, command] { FDispatcher.Run([this, command] { (this->*command)(); }); });
+        });
     }
     connect(ui->lvwItems, &QAbstractItemView::activated, this,
-            [this] { RunGuarded([this] { SkinButton6Click(); }); });
-    ConnectClick("btnStats", [this] { btnStatsClick(); });
+            [this] { RunGuarded([this] { FDispatcher.Run([this] { SkinButton6Click(); }); }); });
+    ConnectCommand("btnStats", [this] { btnStatsClick(); });
     ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
     // The affiliate id is a value inside the address, never more of it.
-    ConnectClick("btnMakeMoney",
-                 [this] { OpenURL(kAffiliateBaseAddress + PercentEncode(FAffiliateID)); });
+    ConnectClick("btnMakeMoney", [this] {
+        OpenURL(kAffiliateBaseAddress + PercentEncode(FBranding->AffiliateID()));
+    });
+    // The update check runs through the dispatcher itself.
     ConnectClick("btnUpdate", [this] { btnUpdateClick(); });
-    ConnectBannerClicks();
-    ui->gifBanner->SetAnimate(true);
 
     RunGuarded([this] { FormCreate(); });
 }
@@ -183,6 +138,10 @@ template <typename Handler> void TfrmMain::ConnectClick(const char* buttonName, 
     connect(button, &QPushButton::clicked, this, [handler] { RunGuarded(handler); });
 }
 
+template <typename Handler> void TfrmMain::ConnectCommand(const char* buttonName, Handler handler) {
+    ConnectClick(buttonName, [this, handler] { FDispatcher.Run(handler); });
+}
+
 void TfrmMain::FormCreate() {
     // Both banners occupy the same place; one of them is shown.
     ui->gifBanner->setGeometry(ui->imgBanner->geometry());
@@ -195,6 +154,10 @@ void TfrmMain::FormCreate() {
     Timer1.start();
 }
 
+void TfrmMain::LoadBranding() {
+    FBranding->LoadBranding();
+}
+
 void TfrmMain::Timer1Timer() {
     Timer1.stop(); // the start-up step never runs twice
     RunStartupStep();
@@ -203,53 +166,21 @@ void TfrmMain::Timer1Timer() {
 void TfrmMain::RunStartupStep() {
     // No message either way: an unreachable service leaves the list empty,
     // with a quiet line in it saying why.
-    if (TRequestGuard::InFlight(FCouponService))
+    const bool ran = FDispatcher.Run([this] {
+        FDispatcher.Request([this] {
+            if (!CheckService())
+                FCommands->ShowStartupFailure(false);
+            else if (!RefreshCoupons())
+                FCommands->ShowStartupFailure(true);
+        });
+    });
+    if (!ran)
         return;
-    {
-        TRequestGuard guard;
-        if (!CheckService())
-            ShowStartupFailure(false);
-        else if (!RefreshCoupons())
-            ShowStartupFailure(true);
-    }
     // The silent update check comes after the first list, under its own
     // short time limit, so an update server that is slow or never answers
     // cannot keep the list empty. It speaks only of a newer version; an
     // error creating its descriptor reaches the general error handling.
-    if (!TRequestGuard::InFlight(FCouponService))
-        CheckForUpdates(true);
-}
-
-void TfrmMain::ShowStartupFailure(bool serviceChecked) {
-    const std::string site = RedactURLPassword(FWebServer);
-    // The last line of the error says what happened ("Connection refused.");
-    // the lines before it are the error's number. A refusal (a wrong user
-    // name or password) is said in the service's own words.
-    std::string reason = FCouponService.LastRefusal();
-    if (reason.empty()) {
-        reason = FCouponService.LastError();
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-            reason.pop_back();
-        const std::size_t lineStart = reason.find_last_of("\r\n");
-        if (lineStart != std::string::npos)
-            reason.erase(0, lineStart + 1);
-    }
-    for (char& c : reason)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
-        reason.pop_back();
-    std::string hint;
-    if (site.empty())
-        hint = "No site address is set. Enter your Site URL in Settings, then Refresh.";
-    else if (!reason.empty())
-        hint = (serviceChecked ? "Could not load the coupon list from " + site
-                               : "Could not reach the coupon service at " + site) +
-               ": " + reason + ". Check Settings, then Refresh.";
-    else
-        hint = "The coupon service at " + site +
-               " did not answer as expected. Check Settings, then Refresh.";
-    CouponList()->SetEmptyHint(QString::fromLocal8Bit(hint));
+    CheckForUpdates(true);
 }
 
 TCouponListView* TfrmMain::CouponList() const {
@@ -257,158 +188,36 @@ TCouponListView* TfrmMain::CouponList() const {
 }
 
 void TfrmMain::ShowCommandFailure(const std::string& text) {
-    msgMain.ShowMessageDialog(CommandFailureText(text, FCouponService), dkWarning, {dbOK});
+    FCommands->ShowCommandFailure(text);
+}
+
+TUpdateChecker& TfrmMain::UpdateChecker() {
+    return FUpdates->Checker();
 }
 
 void TfrmMain::CheckForUpdates(bool silent) {
-    FUpdateChecker.CheckForUpdates(silent);
+    FUpdates->CheckForUpdates(silent);
 }
 
 bool TfrmMain::DownloadFile(const std::string& url, const std::string& fileName) {
-    return FUpdateChecker.DownloadFile(url, fileName);
+    return FUpdates->DownloadFile(url, fileName);
 }
 
 void TfrmMain::btnUpdateClick() {
     // Not while a coupon request or a list decode is under way.
-    if (TRequestGuard::InFlight(FCouponService))
-        return;
     CheckForUpdates(false);
 }
 
 bool TfrmMain::CheckService() {
-    return FCouponService.CheckService();
+    return FCommands->CheckService();
 }
 
 bool TfrmMain::RefreshCoupons() {
-    const bool ok =
-        FCouponService.RefreshCoupons([this](const std::string& reply) { FillCouponList(reply); });
-    if (ok)
-        CouponList()->SetEmptyHint({});
-    return ok;
+    return FCommands->RefreshCoupons();
 }
 
 void TfrmMain::FillCouponList(const std::string& reply) {
-    TCouponListModel* model = CouponList()->CouponModel();
-    const int sortColumn = model->SortColumn();
-    const bool descending = model->SortDescending();
-    TCouponList list;
-    std::vector<std::uint32_t> order;
-    // Each row: name, code, "True"/"False"; the coupon's id rides along unseen.
-    auto decode = [&] {
-        list = TCouponList(reply);
-        if (sortColumn >= 0)
-            order = list.SortedOrder(sortColumn, descending);
-    };
-    if (reply.size() < kDecodeAsideFrom)
-        decode();
-    else
-        RunAside(decode);
-    model->SetList(std::move(list), std::move(order));
-    if (!model->List().Complete())
-        throw EListReplyError(model->List().Error(), model->List().Count());
-}
-
-// --- The coupon list commands ----------------------------------------------
-
-// Select All and Clear Selection: the tick boxes only.
-void TfrmMain::SkinButton1Click() {
-    CouponList()->CouponModel()->SetAllChecked(true);
-}
-
-void TfrmMain::SkinButton2Click() {
-    CouponList()->CouponModel()->SetAllChecked(false);
-}
-
-// Delete Selected: the ticked rows, whichever row is highlighted.
-void TfrmMain::SkinButton3Click() {
-    if (TRequestGuard::InFlight(FCouponService))
-        return;
-    std::string ids;
-    for (const std::string& id : CouponList()->CouponModel()->CheckedIds())
-        ids += (ids.empty() ? "" : ",") + id;
-    if (ids.empty())
-        return;
-    if (msgMain.ShowMessageDialog(kConfirmDeleteSelected, dkWarning, {dbOK, dbCancel}) != mrOk)
-        return;
-    DeleteAndReload(ids);
-}
-
-void TfrmMain::SkinButton4Click() {
-    if (TRequestGuard::InFlight(FCouponService) || CouponList()->CouponModel()->rowCount() == 0)
-        return;
-    if (msgMain.ShowMessageDialog(kConfirmDeleteAll, dkWarning, {dbOK, dbCancel}) != mrOk)
-        return;
-    DeleteAndReload("all");
-}
-
-void TfrmMain::DeleteAndReload(const std::string& ids) {
-    bool deleted = false;
-    {
-        TRequestGuard guard;
-        deleted = FCouponService.DeleteCoupons(ids);
-        if (deleted)
-            RefreshCoupons(); // a failed reload shows nothing
-    }
-    if (!deleted)
-        ShowCommandFailure(kDeleteTrouble);
-}
-
-void TfrmMain::SkinButton5Click() {
-    if (TRequestGuard::InFlight(FCouponService))
-        return;
-    RunCouponEditor(nullptr);
-}
-
-// Edit Coupon: the highlighted row, whichever rows are ticked. The record is
-// read by the list's decoder, so commas in its values stay where they are.
-void TfrmMain::SkinButton6Click() {
-    if (TRequestGuard::InFlight(FCouponService))
-        return;
-    const int row = CouponList()->HighlightedRow();
-    if (row < 0)
-        return;
-    std::string record;
-    bool fetched = false;
-    {
-        TRequestGuard guard;
-        fetched = FCouponService.GetCoupon(CouponList()->CouponModel()->IdAt(row), record);
-    }
-    if (!fetched)
-        return; // nothing is shown
-    const TListReplyView fields(std::move(record), 0, kCouponRecordFields + 1);
-    if (fields.RecordCount() == 0)
-        throw EListReplyError("The coupon's record is empty.", 0);
-    const TCouponRecord coupon = CouponRecordFromView(fields, 0);
-    RunCouponEditor(&coupon);
-}
-
-void TfrmMain::RunCouponEditor(const TCouponRecord* coupon) {
-    // The editor is destroyed however the command ends.
-    auto editor =
-        std::make_unique<TfrmCoupon>(FCouponService, msgMain, nullptr,
-                                     [this](const std::string& text) { ShowCommandFailure(text); });
-    frmCoupon = editor.get();
-    struct Clear {
-        ~Clear() { frmCoupon = nullptr; }
-    } clear;
-    if (coupon)
-        editor->LoadCoupon(*coupon);
-    if (editor->exec() == mrOk) {
-        TRequestGuard guard;
-        RefreshCoupons(); // a failed reload shows nothing
-    }
-}
-
-void TfrmMain::SkinButton8Click() {
-    if (TRequestGuard::InFlight(FCouponService))
-        return;
-    bool refreshed = false;
-    {
-        TRequestGuard guard;
-        refreshed = RefreshCoupons();
-    }
-    if (!refreshed)
-        ShowCommandFailure(kRefreshTrouble);
+    FCommands->FillCouponList(reply);
 }
 
 void TfrmMain::LoadSettings() {
@@ -468,26 +277,11 @@ void TfrmMain::SkinButton7Click() {
 }
 
 void TfrmMain::btnStatsClick() {
-    // The window fetches and decodes the redemptions while it is created,
-    // with the events pumped; with a request in flight, or a window already
-    // on its way, the command does nothing.
-    static bool opening = false;
-    if (opening || TRequestGuard::InFlight(FCouponService))
-        return;
-    std::unique_ptr<TfrmStats> dialog;
-    {
-        opening = true;
-        struct Opened {
-            ~Opened() { opening = false; }
-        } opened;
-        dialog = std::make_unique<TfrmStats>(FCouponService, msgMain, DefaultFormatSettings());
-    }
-    dialog->exec();
+    FCommands->Statistics();
 }
 
 void TfrmMain::btnLoadClick() {
-    TfrmFormCode dialog(FWebServer, FScriptName);
-    dialog.exec();
+    FCommands->FormCode();
 }
 
 void TfrmMain::FormResize() {
@@ -498,7 +292,7 @@ void TfrmMain::FormResize() {
         banner->move(panel->width() / 2 - banner->width() / 2,
                      panel->height() / 2 - banner->height() / 2);
     }
-    PlaceLinkLabels();
+    FBranding->PlaceLinkLabels();
     PlaceListColumns();
 }
 
@@ -509,12 +303,6 @@ void TfrmMain::PlaceListColumns() {
 
 void TfrmMain::FormShow() {
     FormResize();
-}
-
-void TfrmMain::PlaceLinkLabels() {
-    QLabel* link2 = ui->lblLink2URL;
-    link2->adjustSize();
-    link2->move(ui->SkinPanel4->width() - FLink2RightMargin - link2->width(), link2->y());
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {

@@ -1,12 +1,17 @@
 #pragma once
 // The main window: the coupon list, the command buttons, the banner panel,
-// and the objects every window of the program shares.
+// and the objects every window of the program shares. It coordinates: the
+// list commands (CouponCommands.h), the branding (BrandingView.h) and the
+// update hand-off (UpdateHandOff.h) are units of their own that it creates
+// and wires up, each command through the one command dispatcher.
+#include "app/CouponCommands.h"
 #include "coupons/CouponService.h"
 #include "http/AntiFreeze.h"
 #include "http/HTTPClient.h"
 #include "ui/SkinData.h"
 #include "ui/SkinMessage.h"
-#include "update/UpdateCheck.h"
+#include "windows/CommandDispatcher.h"
+#include "windows/UpdateDialogs.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -22,14 +27,15 @@ namespace quillory {
 
 class TfrmSettings;
 class TCouponListView;
-struct TCouponRecord;
+class TBrandingView;
+class TUpdateHandOff;
 
 class TfrmMain : public QWidget {
 public:
     explicit TfrmMain(QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    // The reseller's branding package beside the program (Branding.cpp).
+    // The reseller's branding package beside the program.
     void LoadBranding();
 
     // The update check (silent: speak only of a newer version) and the
@@ -72,7 +78,9 @@ public:
     void ShowCommandFailure(const std::string& text);
 
     THTTPClient& HTTP() { return HTTP1; }
-    TUpdateChecker& UpdateChecker() { return FUpdateChecker; }
+    TUpdateChecker& UpdateChecker();
+    // Every command that may start a request runs through it.
+    TCommandDispatcher& Dispatcher() { return FDispatcher; }
     // The skin every window draws from, and the component every message of
     // the main window goes through.
     TSkinData& SkinData() { return SkinData1; }
@@ -94,30 +102,23 @@ private:
     void FormShow();
     void Timer1Timer();
     void SkinButton7Click();
-    // The coupon list commands.
-    void SkinButton1Click();
-    void SkinButton2Click();
-    void SkinButton3Click();
-    void SkinButton4Click();
-    void SkinButton5Click();
-    void SkinButton6Click();
-    void SkinButton8Click();
-    void DeleteAndReload(const std::string& ids);
-    void RunCouponEditor(const TCouponRecord* coupon);
-    // The quiet line in the empty list after a failed start-up step.
-    void ShowStartupFailure(bool serviceChecked);
+    // The coupon list commands: Select All, Clear Selection, Delete Selected,
+    // Delete All, Add Coupon, Edit Coupon, Refresh.
+    void SkinButton1Click() { FCommands->SelectAll(); }
+    void SkinButton2Click() { FCommands->ClearSelection(); }
+    void SkinButton3Click() { FCommands->DeleteSelected(); }
+    void SkinButton4Click() { FCommands->DeleteAll(); }
+    void SkinButton5Click() { FCommands->AddCoupon(); }
+    void SkinButton6Click() { FCommands->EditCoupon(); }
+    void SkinButton8Click() { FCommands->Refresh(); }
     void PlaceListColumns();
     void btnStatsClick();
     void btnLoadClick();
     void btnUpdateClick();
-    void imgBannerClick();
-    void gifBannerClick();
-    void ConnectBannerClicks();
-    // Loads the stored banner picture into imgBanner or gifBanner and sizes
-    // the panel; throws when it cannot be shown.
-    void LoadBannerPicture(const std::string& stored);
-    void PlaceLinkLabels();
+    // Connects a button's click to `handler`, through the general error
+    // handling; a command that may start a request also through the dispatcher.
     template <typename Handler> void ConnectClick(const char* buttonName, Handler handler);
+    template <typename Handler> void ConnectCommand(const char* buttonName, Handler handler);
 
     std::unique_ptr<Ui::frmMain> ui;
     THTTPClient HTTP1;
@@ -127,18 +128,12 @@ private:
     TSkinData SkinData1;
     TSkinMessage msgMain;
     QTimer Timer1;
-    TUpdateChecker FUpdateChecker;
+    TCommandDispatcher FDispatcher;
+    std::unique_ptr<TCouponCommands> FCommands;
+    std::unique_ptr<TBrandingView> FBranding;
+    std::unique_ptr<TUpdateHandOff> FUpdates;
     bool FCentredOnce = false;
-    int FLink2RightMargin = 0;
 
-    std::string FAffiliateID;
-    std::string FBannerURL;
-    std::string FBannerPath;
-    std::string FLink1URL;
-    std::string FLink2URL;
-    std::string FLink1Name;
-    std::string FLink2Name;
-    std::string FIconPath;
     std::string FWebServer;
     std::string FScriptName;
     std::string FDbHostName;

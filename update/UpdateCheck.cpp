@@ -5,11 +5,6 @@
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Shell.h"
-#include "ui/SkinDateEdit.h"
-
-#include <QApplication>
-#include <QCoreApplication>
-#include <QCursor>
 
 #include <algorithm>
 #include <chrono>
@@ -37,26 +32,27 @@ std::string UpdateBaseAddress() {
     return UpdateBaseURL;
 }
 
-TUpdateChecker::TUpdateChecker(THTTPClient& http, TSkinMessage& messages,
-                               std::function<void()> closeMainWindow)
-    : FHTTP(http), FMessages(messages), FCloseMainWindow(std::move(closeMainWindow)),
-      FFormat(DefaultFormatSettings()) {}
+TUpdateService::TUpdateService(THTTPClient& http)
+    : FHTTP(http), FFormat(TFormatSettings::FromSystem()) {}
 
 namespace {
 
-// The busy cursor while a request runs, restored however it ends.
-class TBusyCursor {
+// Tells `onBusy` that an exchange runs while it lives.
+class TBusySpan {
 public:
-    TBusyCursor() {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+    explicit TBusySpan(const std::function<void(bool)>& onBusy) : FOnBusy(onBusy) {
+        if (FOnBusy)
+            FOnBusy(true);
     }
-    ~TBusyCursor() {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-            QApplication::restoreOverrideCursor();
+    ~TBusySpan() {
+        if (FOnBusy)
+            FOnBusy(false);
     }
-    TBusyCursor(const TBusyCursor&) = delete;
-    TBusyCursor& operator=(const TBusyCursor&) = delete;
+    TBusySpan(const TBusySpan&) = delete;
+    TBusySpan& operator=(const TBusySpan&) = delete;
+
+private:
+    const std::function<void(bool)>& FOnBusy;
 };
 
 // Sets the client's limits for one fetch and puts the old ones back after.
@@ -114,13 +110,14 @@ void WriteDescriptorFile(const std::string& fileName, const std::string& bytes) 
 
 } // namespace
 
-bool TUpdateChecker::Fetch(const std::string& url, std::size_t maxBytes,
+bool TUpdateService::Fetch(const std::string& url, std::size_t maxBytes,
                            const std::chrono::steady_clock::time_point* deadline, std::string& body,
                            std::string& error) {
     body.clear();
     TStringStream target;
     try {
-        QCoreApplication::processEvents();
+        if (OnBeforeFetch)
+            OnBeforeFetch();
         int limitMs = 0;
         if (deadline) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -133,7 +130,7 @@ bool TUpdateChecker::Fetch(const std::string& url, std::size_t maxBytes,
             limitMs = static_cast<int>(left);
         }
         {
-            TBusyCursor busy;
+            TBusySpan busy(OnBusy);
             TFetchLimits limits(FHTTP, maxBytes, limitMs);
             FHTTP.GetToStream(url, target);
         }
@@ -153,7 +150,7 @@ bool TUpdateChecker::Fetch(const std::string& url, std::size_t maxBytes,
     return false;
 }
 
-bool TUpdateChecker::DownloadFile(const std::string& url, const std::string& fileName) {
+bool TUpdateService::DownloadFile(const std::string& url, const std::string& fileName) {
     if (FileExists(fileName))
         std::remove(fileName.c_str());
     std::string body, error;
@@ -163,18 +160,14 @@ bool TUpdateChecker::DownloadFile(const std::string& url, const std::string& fil
     return true;
 }
 
-void TUpdateChecker::CheckForUpdates(bool silent) {
+TUpdateFinding TUpdateService::FindUpdate(bool silent) {
     // Never two exchanges at once: a check asked for during a request is dropped.
     if (FHTTP.Busy())
-        return;
-    const std::string folder = ProgramFolder();
-    const std::string local = folder + UpdateDescriptorName;
+        return {};
+    const std::string local = ProgramFolder() + UpdateDescriptorName;
     const std::string remote = UpdateBaseAddress() + UpdateDescriptorName;
 
-    auto noUpdate = [&] {
-        if (!silent)
-            FMessages.ShowMessageDialog(NoUpdateText, dkInformation, {dbOK}, 0);
-    };
+    const TUpdateFinding noUpdate{silent ? TUpdateTell::Nothing : TUpdateTell::NoUpdate, {}};
     // An old copy is never read again, whatever this check finds.
     if (FileExists(local))
         std::remove(local.c_str());
@@ -187,16 +180,16 @@ void TUpdateChecker::CheckForUpdates(bool silent) {
     std::string descriptor, signature, error;
     if (!Fetch(remote, kMaxUpdateDescriptorSize, limit, descriptor, error)) {
         LogUpdateCheck("cannot fetch " + shownRemote + ": " + error);
-        return noUpdate();
+        return noUpdate;
     }
     if (!Fetch(remote + UpdateSignatureSuffix, kMaxUpdateSignatureSize, limit, signature, error)) {
         LogUpdateCheck("cannot fetch the signature of " + shownRemote + ": " + error);
-        return noUpdate();
+        return noUpdate;
     }
     const TDescriptorCheck check = CheckUpdateDescriptor(descriptor, signature, FPublicKey);
     if (check != TDescriptorCheck::Valid) {
         LogUpdateCheck(shownRemote + " refused: " + DescribeDescriptorCheck(check));
-        return noUpdate();
+        return noUpdate;
     }
     // Only a whole, signed descriptor is kept beside the program.
     WriteDescriptorFile(local, descriptor);
@@ -204,25 +197,19 @@ void TUpdateChecker::CheckForUpdates(bool silent) {
     const std::string versionText = DescriptorVersionText(descriptor);
     const float version = DescriptorVersion(versionText, FFormat.DecimalSeparator);
     if (VersionNumber >= version)
-        return noUpdate();
-    if (FMessages.ShowMessageDialog(NewUpdateOfferText(versionText), dkInformation,
-                                    {dbOK, dbCancel}, 0) != mrOk)
-        return;
-    const std::string updater = folder + UpdaterName;
-    if (!FileExists(updater)) {
-        FMessages.ShowMessageDialog(UpdaterMissingText, dkWarning, {dbOK}, 0);
-        return;
-    }
-    if (FMessages.ShowMessageDialog(UpdateCloseWarningText, dkInformation, {dbOK, dbCancel}, 0) ==
-        mrCancel)
-        return;
+        return noUpdate;
+    return {TUpdateTell::Offer, versionText};
+}
+
+bool TUpdateService::UpdaterPresent() const {
+    return FileExists(ProgramFolder() + UpdaterName);
+}
+
+void TUpdateService::StartUpdater() const {
     const std::string params = UpdateBaseAddress() + " " +
                                FormatVersionNumber(VersionNumber, FFormat.DecimalSeparator) + " " +
                                UpdaterTag;
-    // Whether the updater started is not looked at: the program closes either way.
-    StartProgram(updater, params);
-    if (FCloseMainWindow)
-        FCloseMainWindow();
+    StartProgram(ProgramFolder() + UpdaterName, params);
 }
 
 } // namespace quillory

@@ -2,9 +2,10 @@
 // The update check: fetches the update descriptor from the update folder,
 // compares its version with the running one, and hands over to the external
 // updater program, which replaces the program's files after it has closed.
+// What to tell the user comes back as a decision; the windows ask and tell
+// (windows/UpdateDialogs.h).
 #include "http/HTTPClient.h"
 #include "platform/FormatSettings.h"
-#include "ui/SkinMessage.h"
 #include "update/UpdateDescriptor.h"
 #include "update/UpdateSignature.h"
 
@@ -38,21 +39,39 @@ extern const char* const UpdaterMissingText;
 extern const char* const UpdateCloseWarningText;
 extern const char* const NoUpdateText;
 
-class TUpdateChecker {
-public:
-    // `http` is the program's shared client, `messages` the main window's
-    // message component; `closeMainWindow` ends the program after the
-    // hand-off.
-    TUpdateChecker(THTTPClient& http, TSkinMessage& messages,
-                   std::function<void()> closeMainWindow);
+// What a check found, and so what the user is told.
+enum class TUpdateTell {
+    Nothing,  // dropped (another request runs), or a silent check found no update
+    NoUpdate, // asked for, and no newer version (or none to be had)
+    Offer,    // a newer version: offer it
+};
 
-    // Checks for a newer version. With `silent` on, speaks only when there is
-    // one, and gives up after SilentTimeLimit. Returns at once while another
-    // request runs on the client. A descriptor that is missing, unsigned,
-    // badly signed or over kMaxUpdateDescriptorSize counts as no update (a
-    // line on stderr says why). A signed descriptor is written to the
-    // program folder; when it cannot be created there, that error is thrown.
-    void CheckForUpdates(bool silent);
+struct TUpdateFinding {
+    TUpdateTell Tell = TUpdateTell::Nothing;
+    // The descriptor's version as it reads there (Offer only).
+    std::string VersionText;
+};
+
+class TUpdateService {
+public:
+    // `http` is the program's shared client.
+    explicit TUpdateService(THTTPClient& http);
+
+    // Looks for a newer version. With `silent` on, gives up after
+    // SilentTimeLimit and asks to tell nothing unless there is one. Tells
+    // nothing at once while another request runs on the client. A descriptor
+    // that is missing, unsigned, badly signed or over
+    // kMaxUpdateDescriptorSize counts as no update (a line on stderr says
+    // why). A signed descriptor is written to the program folder; when it
+    // cannot be created there, that error is thrown. An old copy is deleted
+    // first, whatever the check finds.
+    TUpdateFinding FindUpdate(bool silent);
+
+    // Whether the updater program is beside the program.
+    bool UpdaterPresent() const;
+    // Starts the updater with the update folder, the running version and the
+    // tag; whether it started is not looked at (the program closes either way).
+    void StartUpdater() const;
 
     // GETs `url` (at most kMaxUpdateDescriptorSize bytes) and writes it into
     // the file `fileName`, which is deleted first. True when the whole
@@ -70,10 +89,14 @@ public:
     // the updater's parameter.
     void SetFormatSettings(const TFormatSettings& fs) { FFormat = fs; }
 
+    // Called before each fetch (a program with windows lets them repaint).
+    std::function<void()> OnBeforeFetch;
+    // Called with true when an exchange starts and false when it ends, however
+    // it ends (a program with windows shows the busy cursor).
+    std::function<void(bool busy)> OnBusy;
+
 private:
     THTTPClient& FHTTP;
-    TSkinMessage& FMessages;
-    std::function<void()> FCloseMainWindow;
     TFormatSettings FFormat;
     std::string FPublicKey = BuiltInUpdatePublicKey();
     int FSilentTimeLimit = kSilentUpdateTimeLimit;

@@ -3,7 +3,6 @@
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
 #include "coupons/OrderPage.h"
-#include "windows/RequestGuard.h"
 #include "platform/ConvertError.h"
 #include "platform/DateTime.h"
 #include "ui/SkinDateEdit.h"
@@ -89,9 +88,11 @@ QString CommentsForMemo(const std::string& comments) {
 } // namespace
 
 TfrmCoupon::TfrmCoupon(TCouponService& service, TSkinMessage& messages, QWidget* parent,
-                       TFailureView showFailure)
+                       TFailureView showFailure, TCommandDispatcher* dispatcher)
     : QDialog(parent), ui(std::make_unique<Ui::frmCoupon>()), FService(service),
-      FMessages(messages), FShowFailure(std::move(showFailure)) {
+      FMessages(messages), FShowFailure(std::move(showFailure)),
+      FOwnDispatcher(dispatcher ? nullptr : std::make_unique<TCommandDispatcher>(service)),
+      FDispatcher(dispatcher ? *dispatcher : *FOwnDispatcher) {
     ui->setupUi(this);
     setFixedSize(510, 415);
     // The captions beside the fields are set in the dialog's designed font
@@ -114,9 +115,12 @@ TfrmCoupon::TfrmCoupon(TCouponService& service, TSkinMessage& messages, QWidget*
     ui->edtDate->FirstDayOfWeek = Sun;
     ui->edtDate->SetTodayDefault(true);
     ui->edtDate->EndLoading();
-    connect(ui->btnOk, &QPushButton::clicked, this, &TfrmCoupon::btnOkClick);
+    // OK and Generate send requests: a click while one is in flight does nothing.
+    connect(ui->btnOk, &QPushButton::clicked, this,
+            [this] { FDispatcher.Run([this] { btnOkClick(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this, &TfrmCoupon::btnCancelClick);
-    connect(ui->btnGenCode, &QPushButton::clicked, this, &TfrmCoupon::btnGenCodeClick);
+    connect(ui->btnGenCode, &QPushButton::clicked, this,
+            [this] { FDispatcher.Run([this] { btnGenCodeClick(); }); });
 }
 
 TfrmCoupon::~TfrmCoupon() = default;
@@ -223,8 +227,6 @@ void TfrmCoupon::Failure(const std::string& text) {
 }
 
 void TfrmCoupon::btnOkClick() {
-    if (TRequestGuard::InFlight(FService))
-        return;
     if (ui->edtCouponName->text().isEmpty())
         return Warn(kMsgProvideName);
     // A code is stored without the blanks around it (customers type it
@@ -252,7 +254,7 @@ void TfrmCoupon::btnOkClick() {
     const bool edit = EditMode();
     int result = 0;
     {
-        TRequestGuard guard;
+        TCommandDispatcher::TRequest request(FDispatcher);
         result = edit ? FService.EditCoupon(v.Id, v.Code, v.Name, v.Expired, v.ExpiryType, v.Days,
                                             v.ExpiryDate, v.OrderPage, v.Comments, v.CreateDate)
                       : FService.AddCoupon(v.Id, v.Code, v.Name, v.Expired, v.ExpiryType, v.Days,
@@ -277,11 +279,9 @@ void TfrmCoupon::reject() {
 }
 
 void TfrmCoupon::btnGenCodeClick() {
-    if (TRequestGuard::InFlight(FService))
-        return;
     std::optional<std::string> code;
     {
-        TRequestGuard guard;
+        TCommandDispatcher::TRequest request(FDispatcher);
         code = GenerateCouponCode(FService, kMaxCodeAttempts);
     }
     if (code)

@@ -7,6 +7,7 @@
 #include "coupons/CouponService.h"
 #include "platform/FormatSettings.h"
 #include "ui/SkinMessage.h"
+#include "windows/CommandDispatcher.h"
 
 #include <QDialog>
 
@@ -54,8 +55,10 @@ public:
     // Shows a failure of a request (the main window decides how).
     using TFailureView = std::function<void(const std::string& text)>;
 
+    // OK and Generate run through `dispatcher` (the main window's), or
+    // through one of the editor's own when none is given.
     TfrmCoupon(TCouponService& service, TSkinMessage& messages, QWidget* parent = nullptr,
-               TFailureView showFailure = {});
+               TFailureView showFailure = {}, TCommandDispatcher* dispatcher = nullptr);
     ~TfrmCoupon() override;
 
     // Puts the dialog in edit mode and fills it from `coupon`. Throws
@@ -103,6 +106,8 @@ private:
     TCouponService& FService;
     TSkinMessage& FMessages;
     TFailureView FShowFailure;
+    std::unique_ptr<TCommandDispatcher> FOwnDispatcher;
+    TCommandDispatcher& FDispatcher;
     std::string FCouponID;
     // The code the edited coupon had: a code stored before blanks inside one
     // were refused may be kept as it is.

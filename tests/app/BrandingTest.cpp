@@ -1,16 +1,17 @@
 // The branding package: caption, banner and link choices, banner pictures by
 // their configured extension, the panel size and centring, failures, and
 // screenshots of the branded window.
-#include "app/Branding.h"
 #include "AppFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/PictureBytes.h"
+#include "ui/BrandingPackage.h"
 #include "ui/GIFAnimator.h"
 #include "ui/GIFWriter.h"
 #include "ui/SkinData.h"
 #include "ui/SkinPackage.h"
+#include "ui/StillPicture.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,17 +1,17 @@
 // The coupon list commands and the coupon editor, through the main window,
 // against a scripted coupon service on loopback.
 #include "AppFixture.h"
-#include "windows/CouponListView.h"
-#include "windows/FCoupon.h"
 #include "coupons/OrderPage.h"
 #include "platform/DateTime.h"
 #include "platform/ProfileFile.h"
-#include "tests/windows/WindowTestSupport.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/ModalHelper.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinMessage.h"
 #include "ui/SkinNumericEdit.h"
+#include "windows/CouponListView.h"
+#include "windows/FCoupon.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -596,6 +596,117 @@ TEST_F(CouponCommandsTest, ScreenshotsOfTheListTheEditorAndTheEmptyHint) {
         QTest::qWait(20);
     QTest::qWait(50);
     EXPECT_TRUE(SaveScreenshot(main.get(), "main-empty-hint.png"));
+}
+
+} // namespace
+
+namespace {
+
+// One way a command can arrive while the list reloads.
+struct TArrival {
+    const char* Name;
+    std::function<void()> Act;
+};
+
+// Whatever arrives while a request is in flight (a click, a shortcut, a
+// double-click, the silent update check) starts no second request and opens
+// no window; the busy cursor is gone afterwards.
+TEST_F(CouponCommandsTest, EveryCommandDuringARequestStartsNothing) {
+    std::atomic<bool> gate{false}, arrived{false};
+    TFakeShop shop{kFour};
+    TCouponServiceScript service([&](const TCouponRequest& r) {
+        // The gated list request is answered only once the command arrived
+        // (or after a generous while, so a broken case fails on its checks).
+        for (int i = 0; r.Action() == "5" && gate && !arrived && i < 1000; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return shop(r);
+    });
+    Start(service);
+    Activate();
+    auto key = [this](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        return [this, k, m] { QTest::keyClick(List(), k, m); };
+    };
+    auto click = [this](const char* button) { return [this, button] { Click(button); }; };
+    const TArrival arrivals[] = {
+        {"Refresh", click("SkinButton8")},
+        {"F5", key(Qt::Key_F5)},
+        {"Delete Selected", click("SkinButton3")},
+        {"Delete key", key(Qt::Key_Delete)},
+        {"Delete All", click("SkinButton4")},
+        {"Add Coupon", click("SkinButton5")},
+        {"Ctrl+N", key(Qt::Key_N, Qt::ControlModifier)},
+        {"Edit Coupon", click("SkinButton6")},
+        {"Enter", key(Qt::Key_Return)},
+        {"double-click",
+         [this] {
+             const QPoint at = List()->visualRect(Model()->index(0, 1)).center();
+             QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, at);
+         }},
+        {"Statistics", click("btnStats")},
+        {"Check Updates", click("btnUpdate")},
+        {"silent update check", [this] { main->CheckForUpdates(true); }},
+    };
+    for (const TArrival& a : arrivals) {
+        SCOPED_TRACE(a.Name);
+        ASSERT_EQ(Model()->rowCount(), 4);
+        Model()->SetChecked(0, true);
+        Highlight(0);
+        List()->setFocus();
+        service.ClearRequests();
+        // Any window that opens is closed again, and counted.
+        TModalCounter modals([](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, main.get());
+        bool wasInFlight = false;
+        QTimer poll;
+        poll.setInterval(1);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!main->CouponService().Busy())
+                return;
+            poll.stop();
+            wasInFlight = main->Dispatcher().InFlight();
+            a.Act();
+            arrived = true;
+        });
+        gate = true;
+        arrived = false;
+        poll.start();
+        Click("SkinButton8");
+        gate = false;
+        poll.stop();
+        EXPECT_TRUE(wasInFlight);
+        EXPECT_TRUE(arrived);
+        EXPECT_EQ(service.Actions(), (std::vector<std::string>{"5"}));
+        EXPECT_EQ(modals.Count(), 0);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A large list is decoded off the GUI thread while the window takes events:
+// a command arriving then starts nothing either.
+TEST_F(CouponCommandsTest, ACommandDuringAListDecodeStartsNothing) {
+    TCouponServiceScript service(TFakeShop{kFour});
+    Start(service);
+    std::vector<TRecord> many;
+    for (int i = 0; i < 4000; ++i)
+        many.push_back(Coupon(std::to_string(i), "CODE" + std::to_string(i),
+                              "A coupon with a name long enough to fill the reply"));
+    const std::string reply = ListReplyOf(many);
+    ASSERT_GE(reply.size(), 256u * 1024);
+    bool refused = false;
+    // Queued before the decode starts, so it runs while the decode is under way.
+    QTimer::singleShot(0, main.get(), [&] {
+        refused = main->Dispatcher().InFlight();
+        Click("SkinButton8");
+    });
+    main->FillCouponList(reply);
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(service.Requests().empty());
+    EXPECT_EQ(Model()->rowCount(), 4000);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
 } // namespace

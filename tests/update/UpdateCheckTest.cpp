@@ -1,6 +1,6 @@
-// The update check against a scripted update folder on loopback, with a
-// stand-in updater program that records its arguments.
-#include "update/UpdateCheck.h"
+// The update check as the user sees it, against a scripted update folder on
+// loopback, with a stand-in updater program that records its arguments.
+#include "windows/UpdateDialogs.h"
 
 #include "http/AntiFreeze.h"
 #include "platform/FileSystem.h"

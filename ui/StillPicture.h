@@ -1,42 +1,15 @@
 #pragma once
-// The reseller's branding package beside the program: dbconfig.dat with the
-// product name, affiliate id, banners and links, the banner pictures stored
-// as dbimg1.dat .. dbimg3.dat, the skin dbskin.dat and an icon. The main
-// window applies it in LoadBranding (defined in Branding.cpp).
+// Still pictures from outside (banners, icons): BMP and ICO through Qt's
+// readers after our own look at the headers, JPEG through libjpeg, each
+// checked against the picture budget before it is decoded.
 #include "ui/PictureBudget.h"
 
 #include <QImage>
 
 #include <stdexcept>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace quillory {
-
-inline constexpr const char* BrandingConfigName = "dbconfig.dat";
-inline constexpr const char* BrandingSkinName = "dbskin.dat";
-
-struct TBrandingConfig {
-    std::string AppName;
-    std::string AffiliateID;
-    // Configured banners in key order: the "BannerPath" value and its "BannerURL".
-    std::vector<std::pair<std::string, std::string>> Banners;
-    // Configured links in key order: the "URL" value and its "Name".
-    std::vector<std::pair<std::string, std::string>> Links;
-    std::string IconPath;
-};
-
-// Reads section "Settings" of a dbconfig.dat.
-TBrandingConfig ReadBrandingConfig(const std::string& path);
-
-// An index drawn uniformly from 0 .. count - 1 by a generator seeded anew
-// from the clock.
-int RandomBrandingIndex(int count);
-
-// The stored name of the banner at position `index` (0-based) of the
-// configured banners: "dbimg1.dat" for the first.
-std::string StoredBannerName(int index);
 
 // A picture the program cannot load: "Unknown picture file extension (.%s)".
 class EUnknownPictureExtension : public std::runtime_error {
@@ -50,17 +23,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The one message shown for a banner that cannot be shown: its size against
-// the panel's for a picture too large, else the reason of `error`.
-std::string BannerFailureMessage(const std::exception& error);
-
 // The extension of a file name, without its dot ("" when there is none).
 std::string PictureExtension(const std::string& name);
-
-// The most the banner panel shows: a larger banner is refused with one
-// message and the program starts without it.
-inline constexpr int kMaxBannerWidth = 775;
-inline constexpr int kMaxBannerHeight = 200;
 
 // Loads the still picture in `file`, in the format that the extension of
 // `formatName` names (compared without regard to case): ".bmp", ".ico",

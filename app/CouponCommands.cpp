@@ -1,0 +1,239 @@
+#include "CouponCommands.h"
+
+#include "coupons/CouponList.h"
+#include "coupons/CouponRecord.h"
+#include "coupons/ListReply.h"
+#include "http/URI.h"
+#include "ui/SkinDateEdit.h"
+#include "windows/CommandFailure.h"
+#include "windows/CouponListView.h"
+#include "windows/FCoupon.h"
+#include "windows/FFormCode.h"
+#include "windows/FStatistics.h"
+
+#include <QEventLoop>
+
+#include <exception>
+#include <memory>
+#include <thread>
+
+namespace quillory {
+
+namespace {
+
+// Messages of the coupon list commands (the confirmations break with LF CR).
+const char* const kConfirmDeleteSelected =
+    "Are you sure do you want to delete the selected coupons?\n\rThis action will remove also "
+    "the statistics related these coupons.";
+const char* const kConfirmDeleteAll = "Are you sure do you want to delete all?.\n\r This action "
+                                      "will remove also the statistics related these coupons.";
+const char* const kDeleteTrouble = "There is a trouble deleting coupons, please check your "
+                                   "settings and your internet connection.";
+const char* const kRefreshTrouble = "There is a trouble adding coupons, please check your "
+                                    "settings and your internet connection.";
+
+// Replies from this size on are decoded off the GUI thread.
+constexpr std::size_t kDecodeAsideFrom = 256 * 1024;
+
+// Runs `work` on a worker thread while the GUI thread keeps turning its event
+// loop; rethrows what `work` threw.
+template <typename Work> void RunAside(Work&& work) {
+    QEventLoop loop;
+    std::exception_ptr error;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+} // namespace
+
+TCouponCommands::TCouponCommands(TCouponService& service, TCommandDispatcher& dispatcher,
+                                 TSkinMessage& messages, TCouponListView& list,
+                                 const std::string& webServer, const std::string& scriptName)
+    : FCouponService(service), FDispatcher(dispatcher), msgMain(messages), FList(list),
+      FWebServer(webServer), FScriptName(scriptName) {}
+
+void TCouponCommands::ShowStartupFailure(bool serviceChecked) {
+    const std::string site = RedactURLPassword(FWebServer);
+    // The last line of the error says what happened ("Connection refused.");
+    // the lines before it are the error's number. A refusal (a wrong user
+    // name or password) is said in the service's own words.
+    std::string reason = FCouponService.LastRefusal();
+    if (reason.empty()) {
+        reason = FCouponService.LastError();
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        const std::size_t lineStart = reason.find_last_of("\r\n");
+        if (lineStart != std::string::npos)
+            reason.erase(0, lineStart + 1);
+    }
+    for (char& c : reason)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    std::string hint;
+    if (site.empty())
+        hint = "No site address is set. Enter your Site URL in Settings, then Refresh.";
+    else if (!reason.empty())
+        hint = (serviceChecked ? "Could not load the coupon list from " + site
+                               : "Could not reach the coupon service at " + site) +
+               ": " + reason + ". Check Settings, then Refresh.";
+    else
+        hint = "The coupon service at " + site +
+               " did not answer as expected. Check Settings, then Refresh.";
+    CouponList()->SetEmptyHint(QString::fromLocal8Bit(hint));
+}
+
+void TCouponCommands::ShowCommandFailure(const std::string& text) {
+    msgMain.ShowMessageDialog(CommandFailureText(text, FCouponService), dkWarning, {dbOK});
+}
+
+bool TCouponCommands::CheckService() {
+    return FCouponService.CheckService();
+}
+
+bool TCouponCommands::RefreshCoupons() {
+    const bool ok =
+        FCouponService.RefreshCoupons([this](const std::string& reply) { FillCouponList(reply); });
+    if (ok)
+        CouponList()->SetEmptyHint({});
+    return ok;
+}
+
+void TCouponCommands::FillCouponList(const std::string& reply) {
+    TCouponListModel* model = CouponList()->CouponModel();
+    const int sortColumn = model->SortColumn();
+    const bool descending = model->SortDescending();
+    TCouponList list;
+    std::vector<std::uint32_t> order;
+    // Each row: name, code, "True"/"False"; the coupon's id rides along unseen.
+    auto decode = [&] {
+        list = TCouponList(reply);
+        if (sortColumn >= 0)
+            order = list.SortedOrder(sortColumn, descending);
+    };
+    if (reply.size() < kDecodeAsideFrom) {
+        decode();
+    } else {
+        // The event loop turns while the reply is decoded: no command may
+        // start meanwhile, whoever started this fill.
+        TCommandDispatcher::TRequest decoding(FDispatcher, false);
+        RunAside(decode);
+    }
+    model->SetList(std::move(list), std::move(order));
+    if (!model->List().Complete())
+        throw EListReplyError(model->List().Error(), model->List().Count());
+}
+
+void TCouponCommands::SelectAll() {
+    CouponList()->CouponModel()->SetAllChecked(true);
+}
+
+void TCouponCommands::ClearSelection() {
+    CouponList()->CouponModel()->SetAllChecked(false);
+}
+
+void TCouponCommands::DeleteSelected() {
+    std::string ids;
+    for (const std::string& id : CouponList()->CouponModel()->CheckedIds())
+        ids += (ids.empty() ? "" : ",") + id;
+    if (ids.empty())
+        return;
+    if (msgMain.ShowMessageDialog(kConfirmDeleteSelected, dkWarning, {dbOK, dbCancel}) != mrOk)
+        return;
+    DeleteAndReload(ids);
+}
+
+void TCouponCommands::DeleteAll() {
+    if (CouponList()->CouponModel()->rowCount() == 0)
+        return;
+    if (msgMain.ShowMessageDialog(kConfirmDeleteAll, dkWarning, {dbOK, dbCancel}) != mrOk)
+        return;
+    DeleteAndReload("all");
+}
+
+void TCouponCommands::DeleteAndReload(const std::string& ids) {
+    const bool deleted = FDispatcher.Request([&] {
+        const bool ok = FCouponService.DeleteCoupons(ids);
+        if (ok)
+            RefreshCoupons(); // a failed reload shows nothing
+        return ok;
+    });
+    if (!deleted)
+        ShowCommandFailure(kDeleteTrouble);
+}
+
+void TCouponCommands::AddCoupon() {
+    RunCouponEditor(nullptr);
+}
+
+// Edit Coupon: the highlighted row, whichever rows are ticked. The record is
+// read by the list's decoder, so commas in its values stay where they are.
+void TCouponCommands::EditCoupon() {
+    const int row = CouponList()->HighlightedRow();
+    if (row < 0)
+        return;
+    std::string record;
+    bool fetched = false;
+    {
+        TCommandDispatcher::TRequest request(FDispatcher);
+        fetched = FCouponService.GetCoupon(CouponList()->CouponModel()->IdAt(row), record);
+    }
+    if (!fetched)
+        return; // nothing is shown
+    const TListReplyView fields(std::move(record), 0, kCouponRecordFields + 1);
+    if (fields.RecordCount() == 0)
+        throw EListReplyError("The coupon's record is empty.", 0);
+    const TCouponRecord coupon = CouponRecordFromView(fields, 0);
+    RunCouponEditor(&coupon);
+}
+
+void TCouponCommands::RunCouponEditor(const TCouponRecord* coupon) {
+    // The editor is destroyed however the command ends.
+    auto editor = std::make_unique<TfrmCoupon>(
+        FCouponService, msgMain, nullptr,
+        [this](const std::string& text) { ShowCommandFailure(text); }, &FDispatcher);
+    frmCoupon = editor.get();
+    struct Clear {
+        ~Clear() { frmCoupon = nullptr; }
+    } clear;
+    if (coupon)
+        editor->LoadCoupon(*coupon);
+    if (editor->exec() == mrOk) {
+        TCommandDispatcher::TRequest request(FDispatcher);
+        RefreshCoupons(); // a failed reload shows nothing
+    }
+}
+
+void TCouponCommands::Refresh() {
+    if (!FDispatcher.Request([this] { return RefreshCoupons(); }))
+        ShowCommandFailure(kRefreshTrouble);
+}
+
+void TCouponCommands::Statistics() {
+    // The window fetches and decodes the redemptions while it is created,
+    // with the events pumped; meanwhile no command starts, a second
+    // Statistics included.
+    const auto dialog = FDispatcher.RunMarked([this] {
+        return std::make_unique<TfrmStats>(FCouponService, msgMain, DefaultFormatSettings());
+    });
+    dialog->exec();
+}
+
+void TCouponCommands::FormCode() {
+    TfrmFormCode dialog(FWebServer, FScriptName);
+    dialog.exec();
+}
+
+} // namespace quillory

@@ -1,0 +1,69 @@
+#pragma once
+// The coupon list commands of the main window: refresh, delete the ticked
+// rows or all, add, edit, the statistics and the form code windows, filling
+// the list from a reply, and the quiet line of an empty list after a failed
+// start. Every request runs through the window's command dispatcher.
+#include "coupons/CouponService.h"
+#include "ui/SkinMessage.h"
+#include "windows/CommandDispatcher.h"
+
+#include <string>
+
+namespace quillory {
+
+class TCouponListView;
+struct TCouponRecord;
+
+class TCouponCommands {
+public:
+    // `webServer` and `scriptName` are the window's settings values, read
+    // each time a command needs them.
+    TCouponCommands(TCouponService& service, TCommandDispatcher& dispatcher, TSkinMessage& messages,
+                    TCouponListView& list, const std::string& webServer,
+                    const std::string& scriptName);
+
+    // Select All and Clear Selection: the tick boxes only.
+    void SelectAll();
+    void ClearSelection();
+    // Delete Selected (the ticked rows, whichever row is highlighted) and
+    // Delete All, each after a confirmation; the list is reloaded after.
+    void DeleteSelected();
+    void DeleteAll();
+    // Add Coupon and Edit Coupon (the highlighted row) in the coupon editor.
+    void AddCoupon();
+    void EditCoupon();
+    // Refresh: reloads the list, with a message when it fails.
+    void Refresh();
+    // The statistics window, which fetches the redemptions while it opens.
+    void Statistics();
+    // The HTML form code window for the site in the settings.
+    void FormCode();
+
+    // The coupon operations; none shows a message.
+    bool CheckService();
+    bool RefreshCoupons();
+    // Rebuilds the coupon list from a list reply. A record that cannot be
+    // read ends the fill with an error; the rows before it stay. A large reply
+    // is decoded off the GUI thread while the window keeps handling events
+    // (commands are refused meanwhile).
+    void FillCouponList(const std::string& reply);
+
+    // `text` on the first line, why the last coupon operation failed on the next.
+    void ShowCommandFailure(const std::string& text);
+    // The quiet line in the empty list after a failed start-up step.
+    void ShowStartupFailure(bool serviceChecked);
+
+private:
+    TCouponListView* CouponList() const { return &FList; }
+    void DeleteAndReload(const std::string& ids);
+    void RunCouponEditor(const TCouponRecord* coupon);
+
+    TCouponService& FCouponService;
+    TCommandDispatcher& FDispatcher;
+    TSkinMessage& msgMain;
+    TCouponListView& FList;
+    const std::string& FWebServer;
+    const std::string& FScriptName;
+};
+
+} // namespace quillory

@@ -1,0 +1,21 @@
+#include "UpdateHandOff.h"
+
+#include <QWidget>
+
+namespace quillory {
+
+TUpdateHandOff::TUpdateHandOff(THTTPClient& http, TSkinMessage& messages,
+                               TCommandDispatcher& dispatcher, QWidget& window)
+    : FDispatcher(dispatcher), FChecker(http, messages, [&window] { window.close(); }) {}
+
+void TUpdateHandOff::CheckForUpdates(bool silent) {
+    // The check shows its own wait cursor while it fetches; between its two
+    // requests and while its dialogs are up, no coupon command starts.
+    FDispatcher.Run([&] { FDispatcher.RunMarked([&] { FChecker.CheckForUpdates(silent); }); });
+}
+
+bool TUpdateHandOff::DownloadFile(const std::string& url, const std::string& fileName) {
+    return FChecker.DownloadFile(url, fileName);
+}
+
+} // namespace quillory
