@@ -30,7 +30,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
 using namespace quillory;
@@ -458,14 +457,11 @@ TEST_F(StatisticsWindowTest, AHundredThousandRedemptionsDecodeInStepsAndShow) {
     EXPECT_EQ(w->Traces().Count(), static_cast<std::size_t>(n));
     EXPECT_EQ(w->findChild<QComboBox*>("cbxCodes")->count(), 5000);
 
+    // How long opening and showing them takes is a figure of bench/statistics.
     w->show();
-    const auto start = std::chrono::steady_clock::now();
     Show(*w);
     QApplication::processEvents();
-    const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(w->findChild<QTableView*>("lvwItems")->model()->rowCount(), n);
-    // Generous for a busy machine: the table draws only its visible rows.
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000);
     w->hide();
 }
 
