@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace quillory;
 using quillory::testsupport::TLoopbackServer;
 using quillory::testsupport::TScriptedServer;

@@ -38,15 +38,13 @@ inline ::testing::AssertionResult DrawnAs(QWidget* w, const QColor& background,
     if (!w->isVisible())
         return ::testing::AssertionFailure() << w->objectName().toStdString() << " is not shown";
     if (size.isValid() && w->size() != size)
-        return ::testing::AssertionFailure()
-               << "size " << w->width() << " x " << w->height() << ", not " << size.width()
-               << " x " << size.height();
+        return ::testing::AssertionFailure() << "size " << w->width() << " x " << w->height()
+                                             << ", not " << size.width() << " x " << size.height();
     const QImage shot = w->grab().toImage();
     const QColor surface = SurfaceColour(w, shot);
     if (surface.rgb() != background.rgb())
-        return ::testing::AssertionFailure()
-               << "surface " << surface.name().toStdString() << ", not "
-               << background.name().toStdString();
+        return ::testing::AssertionFailure() << "surface " << surface.name().toStdString()
+                                             << ", not " << background.name().toStdString();
     for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x)
             if ((shot.pixel(x, y) & 0xFFFFFF) != (background.rgb() & 0xFFFFFF))
