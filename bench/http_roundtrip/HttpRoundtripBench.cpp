@@ -1,6 +1,9 @@
 // Our HTTP client against libcurl on the same loopback server in the same
 // run, request by request alternating between the two:
 //   fresh       form POSTs, each on a new connection (the coupon requests)
+//   fresh+pump  the same with the window's pump installed, as in the program:
+//               our connect then waits in slices on its worker thread and
+//               must end as soon as the worker reports, not after a slice
 //   keep-alive  GETs on one kept-alive connection
 //   https       form POSTs over TLS, each on a new connection (full handshake;
 //               libcurl's session cache is off, as ours has none)
@@ -8,6 +11,7 @@
 // Prints the per-request medians and their ratio for each case.
 //
 //   http_roundtrip_bench [requests per client and case, default 2000]
+#include "http/AntiFreeze.h"
 #include "http/HTTPClient.h"
 #include "tests/support/TestTLS.h"
 
@@ -23,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -183,6 +188,7 @@ struct TCase {
     const char* Name;
     bool KeepAlive;
     bool Secure;
+    bool Pumping = false;
 };
 
 // Runs one case and prints its line; returns the number of failed requests.
@@ -191,6 +197,13 @@ int RunCase(const TCase& c, int requests, SSL_CTX* serverTLS, const std::string&
     const std::string url = std::string(c.Secure ? "https" : "http") +
                             "://localhost:" + std::to_string(server.Port()) +
                             "/coupons/couponsactions.php";
+
+    // The pump of the program's main thread, with a hook that does nothing.
+    std::unique_ptr<TAntiFreeze> pump;
+    if (c.Pumping) {
+        pump = std::make_unique<TAntiFreeze>();
+        TAntiFreeze::SetHook([](bool) {});
+    }
 
     THTTPClient ours;
     ours.HandleRedirects = true;
@@ -260,6 +273,8 @@ int RunCase(const TCase& c, int requests, SSL_CTX* serverTLS, const std::string&
         }
     }
     ours.CloseConnection();
+    if (pump)
+        TAntiFreeze::SetHook(nullptr);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
 
@@ -282,6 +297,7 @@ int main(int argc, char** argv) {
 
     std::printf("median per request over %d requests per client and case (loopback)\n", requests);
     const TCase cases[] = {{"fresh", false, false},
+                           {"fresh+pump", false, false, true},
                            {"keep-alive", true, false},
                            {"https", false, true},
                            {"https k-a", true, true}};

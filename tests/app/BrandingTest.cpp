@@ -395,8 +395,9 @@ TEST_F(BrandingTest, BannerClickOpensItsAddress) {
 }
 
 // The sample package of resources/branding-sample, shown as a reseller sees
-// it; PNG files under the build tree's screenshots/ folder.
-TEST_F(BrandingTest, ScreenshotsOfTheSamplePackage) {
+// it: the banner drawn in the window, then kept as PNG files under the build
+// tree's screenshots/ folder.
+TEST_F(BrandingTest, TheSamplePackageAsDrawn) {
     const QDir sample(QStringLiteral(QUILLORY_BRANDING_SAMPLE_DIR));
     for (const QString& name : sample.entryList(QDir::Files))
         ASSERT_TRUE(
@@ -420,6 +421,17 @@ TEST_F(BrandingTest, ScreenshotsOfTheSamplePackage) {
         QTest::qWait(300); // a few frames of the animation
         EXPECT_EQ(Widget(main, "panBanner")->height(), 70);
         EXPECT_EQ(main.windowTitle(), "Quillory Reseller Edition v1.01");
+        // The banner's control shows a picture, not an empty area.
+        const bool gif = std::string(shot).find("-gif") != std::string::npos;
+        QWidget* banner = Widget(main, gif ? "gifBanner" : "imgBanner");
+        EXPECT_TRUE(banner->isVisible()) << shot;
+        EXPECT_TRUE(Widget(main, "panBanner")->rect().contains(banner->geometry())) << shot;
+        const QImage drawn = banner->grab().toImage();
+        std::set<QRgb> colours;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                colours.insert(drawn.pixel(x, y));
+        EXPECT_GT(colours.size(), 16u) << shot;
         const QString path = QStringLiteral(QUILLORY_SCREENSHOT_DIR "/") + shot;
         EXPECT_TRUE(main.grab().save(path)) << path.toStdString();
         ExpectNoErrors();

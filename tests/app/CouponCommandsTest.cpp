@@ -6,6 +6,7 @@
 #include "platform/ProfileFile.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/ModalHelper.h"
+#include "tests/support/WindowShot.h"
 #include "tests/windows/WindowTestSupport.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinMessage.h"
@@ -557,10 +558,10 @@ TEST_F(CouponCommandsTest, ColumnsKeepTheirWidthsAndTheLastTakesTheExtraWidth) {
     EXPECT_EQ(List()->columnWidth(2), 350);
 }
 
-// For a look by eye: the main window with a full list (one row ticked, one
-// highlighted), the editor in edit mode, and the quiet line of an empty list
-// after a failed start.
-TEST_F(CouponCommandsTest, ScreenshotsOfTheListTheEditorAndTheEmptyHint) {
+// The main window with a full list (one row ticked, one highlighted), the
+// editor in edit mode, and the quiet line of an empty list after a failed
+// start, each checked as drawn and then kept as a screenshot for a look by eye.
+TEST_F(CouponCommandsTest, TheListTheEditorAndTheEmptyHintAsDrawn) {
     TFakeShop shop;
     for (int i = 0; i < 40; ++i) {
         TRecord c =
@@ -576,13 +577,33 @@ TEST_F(CouponCommandsTest, ScreenshotsOfTheListTheEditorAndTheEmptyHint) {
     Model()->SetChecked(4, true);
     Highlight(3);
     QTest::qWait(50);
+    // The list shows every coupon, and the highlighted row stands out from
+    // the rows around it.
+    ASSERT_EQ(Model()->rowCount(), 40);
+    EXPECT_TRUE(List()->isVisible());
+    const QRect row = List()->visualRect(Model()->index(3, 1));
+    ASSERT_TRUE(List()->viewport()->rect().contains(row));
+    const QImage list = List()->viewport()->grab().toImage();
+    const QColor highlight = test::SurfaceColour(List()->viewport(), list.copy(row));
+    EXPECT_NE(highlight, QColor(list.pixel(row.center() + QPoint(0, row.height()))));
+    EXPECT_NE(highlight, QColor(list.pixel(row.center() - QPoint(0, row.height()))));
     EXPECT_TRUE(SaveScreenshot(main.get(), "main-coupon-list.png"));
-    OnEditor([](TfrmCoupon* editor) {
+    bool edited = false;
+    OnEditor([&](TfrmCoupon* editor) {
         QTest::qWait(50);
+        edited = true;
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_EQ(editor->edtCouponCode()->text().toStdString(), "SALE1021");
+        EXPECT_EQ(editor->edtCouponName()->text().toStdString(), "Newsletter, 40% off");
+        for (QWidget* field : {static_cast<QWidget*>(editor->edtCouponName()),
+                               static_cast<QWidget*>(editor->edtCouponCode()),
+                               static_cast<QWidget*>(editor->edtURL())})
+            EXPECT_TRUE(field->isVisible() && editor->rect().contains(field->geometry()));
         EXPECT_TRUE(SaveScreenshot(editor, "coupon-editor-edit.png"));
         editor->reject();
     });
     Click("SkinButton6");
+    EXPECT_TRUE(edited);
     main.reset();
 
     WriteProfileString(File("settings.dat"), "Settings", "webserver",
@@ -590,11 +611,20 @@ TEST_F(CouponCommandsTest, ScreenshotsOfTheListTheEditorAndTheEmptyHint) {
                            std::to_string(testsupport::TLoopbackServer::UnusedPort()) + "/shop");
     main = std::make_unique<TfrmMain>();
     main->show();
-    QElapsedTimer t;
-    t.start();
-    while (main->CouponList()->EmptyHint().isEmpty() && t.elapsed() < 5000)
-        QTest::qWait(20);
+    QTest::qWaitFor([&] { return !main->CouponList()->EmptyHint().isEmpty(); }, 30000);
     QTest::qWait(50);
+    // The empty list says why in its own area, without the password.
+    const QString hint = main->CouponList()->EmptyHint();
+    EXPECT_FALSE(hint.isEmpty());
+    EXPECT_FALSE(hint.contains("secret"));
+    EXPECT_EQ(Model()->rowCount(), 0);
+    const QImage empty = List()->viewport()->grab().toImage();
+    const QColor base = test::SurfaceColour(List()->viewport(), empty);
+    bool drawn = false;
+    for (int y = 0; y < empty.height() && !drawn; ++y)
+        for (int x = 0; x < empty.width() && !drawn; ++x)
+            drawn = QColor(empty.pixel(x, y)) != base;
+    EXPECT_TRUE(drawn) << "the hint is not drawn";
     EXPECT_TRUE(SaveScreenshot(main.get(), "main-empty-hint.png"));
 }
 

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 using namespace quillory;
 using quillory::testsupport::TLoopbackServer;
 using quillory::testsupport::TScriptedServer;
@@ -308,9 +306,8 @@ TEST_F(CouponServiceTest, AnErrorStatusOrANoReplyIsAFailedExchange) {
     TLoopbackServer silent([](TServerConnection& c) { c.WaitForClose(5000); });
     site = SiteOf(silent);
     Service().ReadTimeout = 300;
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Service().RefreshCoupons([](const std::string&) {}));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    EXPECT_EQ(Service().LastError(), "Read Timeout");
     EXPECT_EQ(http.ReadTimeout(), 300);
 }
 

@@ -1,7 +1,8 @@
 // The client against servers that try to exhaust its memory or hold it for
-// ever, over plain TCP and over TLS: each ends with a clear error, within a
-// time bounded by a shortened limit, and with the bytes the client held
-// (counted by this binary's allocator, not the process size) bounded.
+// ever, over plain TCP and over TLS: each ends with the clear error of the
+// limit that stopped it (a size, a count, or the shortened whole-exchange
+// deadline), and with the bytes the client held (counted by this binary's
+// allocator, not the process size) bounded.
 #include "http/CookieManager.h"
 #include "http/HTTPClient.h"
 #include "tests/support/LoopbackServer.h"
@@ -81,7 +82,6 @@ void operator delete[](void* p, std::size_t) noexcept {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr long long kMiB = 1024 * 1024;
 
 // Measures the most bytes held above the level at construction.
@@ -119,7 +119,6 @@ struct THostileCase {
     bool Drip;
     std::int64_t MaxBodySize;
     std::string Error;
-    int MaxMs;
 };
 
 std::vector<THostileCase> HostileCases() {
@@ -128,22 +127,21 @@ std::vector<THostileCase> HostileCases() {
     const std::string slow = "The server took too long to answer (0.6 s).";
     return {
         {"header lines without end", ok, "X-Filler: " + std::string(60, 'a') + "\r\n", false, dflt,
-         "The server's reply head has more than 200 lines.", 2000},
+         "The server's reply head has more than 200 lines."},
         {"long header lines without end", ok, "X-Filler: " + std::string(16000, 'a') + "\r\n",
-         false, dflt, "The server's reply head is larger than 256 KiB.", 2000},
+         false, dflt, "The server's reply head is larger than 256 KiB."},
         {"an endless chunked body", ok + "Transfer-Encoding: chunked\r\n\r\n",
-         "8000\r\n" + filler + "\r\n", false, kMiB, "The server's reply is larger than 1 MiB.",
-         3000},
+         "8000\r\n" + filler + "\r\n", false, kMiB, "The server's reply is larger than 1 MiB."},
         {"an endless body without a length", "HTTP/1.0 200 OK\r\n\r\n", filler, false, kMiB,
-         "The server's reply is larger than 1 MiB.", 3000},
+         "The server's reply is larger than 1 MiB."},
         {"a 2 GB Content-Length, then 2 GB", ok + "Content-Length: 2147483648\r\n\r\n", filler,
-         false, dflt, "The server's reply is larger than 256 MiB.", 2000},
+         false, dflt, "The server's reply is larger than 256 MiB."},
         {"one byte at a time in the head", "", ok + "X-Slow: abcdefghijklmnopqrstuvwxyz", true,
-         dflt, slow, 1800},
+         dflt, slow},
         {"one byte at a time in the body", ok + "Content-Length: 100000\r\n\r\n", "body", true,
-         dflt, slow, 1800},
+         dflt, slow},
         {"100 Continue without end", "", "HTTP/1.1 100 Continue\r\n\r\n", false, dflt,
-         "The server sent more than 10 interim replies.", 2000},
+         "The server sent more than 10 interim replies."},
     };
 }
 
@@ -157,7 +155,7 @@ protected:
     TServerContext tls;
 };
 
-TEST_P(HostileServerTest, EveryKindEndsWithAClearErrorInBoundedTimeAndMemory) {
+TEST_P(HostileServerTest, EveryKindEndsWithTheErrorOfItsLimitInBoundedMemory) {
     for (const THostileCase& row : HostileCases()) {
         SCOPED_TRACE(row.Name);
         TLoopbackServer server(
@@ -175,16 +173,12 @@ TEST_P(HostileServerTest, EveryKindEndsWithAClearErrorInBoundedTimeAndMemory) {
         client.MaxBodySize = row.MaxBodySize;
         std::string message = "no error";
         THeldBytes held;
-        const auto start = Clock::now();
         try {
             client.Get(server.Url("/list"));
         } catch (const ENetException& e) {
             message = e.what();
         }
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         EXPECT_EQ(message, row.Error);
-        EXPECT_LT(ms, row.MaxMs);
         // The body's limit (when it is the one reached) plus a few buffers.
         const long long budget =
             (row.MaxBodySize == kDefaultMaxBodySize ? 0 : 3 * row.MaxBodySize) + 4 * kMiB;

@@ -21,13 +21,6 @@ using namespace quillory::testsupport;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long ElapsedMs(Clock::time_point since) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
 // Installs a pump hook that counts its calls, for the life of the object.
 class TCountingPump {
 public:
@@ -143,16 +136,15 @@ TEST(ConnectTest, UnknownHostFailsBeforeConnectingWithoutPumping) {
     EXPECT_EQ(pump.Calls, 0);
 }
 
-TEST(ConnectTest, WaitEndsAsSoonAsTheWorkerHasConnected) {
+// How soon the wait ends after the connect completes is a figure of
+// bench/http_roundtrip ("fresh+pump").
+TEST(ConnectTest, ConnectedWhilePumpingThenClosedOnceAndAgain) {
     TLoopbackServer server([](TServerConnection& c) { c.WaitForClose(5000); });
     TCountingPump pump;
     TTCPClient client;
     client.Host = "127.0.0.1";
     client.Port = server.Port();
-    auto start = Clock::now();
     client.Connect(60000);
-    // A fixed slice would take at least 125 ms.
-    EXPECT_LT(ElapsedMs(start), 100);
     EXPECT_TRUE(client.IsConnected());
     EXPECT_EQ(client.Binding()->PeerPort, server.Port());
     EXPECT_THROW(client.Connect(1000), EAlreadyConnected);
@@ -212,18 +204,16 @@ TEST(ConnectTest, PendingConnectTimesOutWhilePumping) {
     TTCPClient client;
     client.Host = "127.0.0.1";
     client.Port = backlog.Port;
-    auto start = Clock::now();
     try {
         client.Connect(300);
         FAIL() << "connected";
     } catch (const EConnectTimeout& e) {
         EXPECT_STREQ(e.what(), "Connect timed out.");
     }
-    long elapsed = ElapsedMs(start);
-    EXPECT_GE(elapsed, 290);
-    EXPECT_LT(elapsed, 1000);
-    // Slices of 50 ms, each followed by a pump.
-    EXPECT_GE(pump.Calls, 4);
+    // The whole limit in slices of 50 ms, each but the last followed by a
+    // pump: neither given up early nor waited on past the limit.
+    EXPECT_GE(pump.Calls, 5);
+    EXPECT_LE(pump.Calls, 6);
     EXPECT_FALSE(client.IsConnected());
 }
 
@@ -241,22 +231,20 @@ TEST(ConnectTest, PendingConnectCompletesOnTheWorkerWhenTheServerCatchesUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     });
-    auto start = Clock::now();
     std::string error;
     try {
-        client.Connect(5000);
+        client.Connect(60000);
     } catch (const std::exception& e) {
         error = e.what();
     }
-    long elapsed = ElapsedMs(start);
     done = true;
     drainer.join();
     EXPECT_EQ(error, "");
     EXPECT_TRUE(client.IsConnected());
     // The handshake is retried by the system after about a second; the wait
-    // ends with it rather than at the limit.
-    EXPECT_LT(elapsed, 4000);
+    // ends with it, long before the limit's 480 slices of 125 ms have passed.
     EXPECT_GT(pump.Calls, 0);
+    EXPECT_LT(pump.Calls, 479);
 }
 
 TEST(ConnectTest, CloseWithoutEverConnectingIsHarmless) {
@@ -330,16 +318,12 @@ TEST(ReadTimeoutTest, SilentServerEndsTheWaitAndThePumpRuns) {
     ConnectTo(client, server.Port());
     client.ReadTimeout(300);
     int before = pump.Calls;
-    auto start = Clock::now();
     try {
         client.ReadLine();
         FAIL() << "no exception";
     } catch (const EReadTimeout& e) {
         EXPECT_STREQ(e.what(), "Read Timeout");
     }
-    long elapsed = ElapsedMs(start);
-    EXPECT_GE(elapsed, 280);
-    EXPECT_LT(elapsed, 1500);
     // 300 ms in 50 ms slices: six slices, each followed by a pump.
     EXPECT_GE(pump.Calls - before, 5);
     EXPECT_LE(pump.Calls - before, 7);

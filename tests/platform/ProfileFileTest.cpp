@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
 #include <filesystem>
 #include <linux/fs.h>
+#include <mutex>
 #include <optional>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -143,25 +144,32 @@ TEST_F(ProfileFileTest, ReadOnlyFolderRaisesUnableToWriteAndKeepsOldFile) {
     EXPECT_EQ(ReadProfileString(path, "Settings", "webserver"), "old");
 }
 
-// Runs `read` and fails unless it returns within a second. A named pipe
-// opened for reading would block until a writer comes: the watchdog then
-// plays the writer, so a faulty reader fails the test instead of hanging it.
+// Runs `read` and fails when it waited on the named pipe. A pipe opened for
+// reading blocks until a writer comes: if the read has not returned after a
+// generous 30 s, a watchdog plays the writer, so a faulty reader fails the
+// test (the watchdog had to step in) instead of hanging it.
 template <typename F> void ReturnsPromptly(const fs::path& fifo, F read) {
-    std::atomic<bool> done{false};
+    std::mutex lock;
+    std::condition_variable changed;
+    bool done = false, rescued = false;
     std::thread watchdog([&] {
-        for (int i = 0; i < 200 && !done; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!done && !fifo.empty()) {
-            int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        }
+        std::unique_lock<std::mutex> held(lock);
+        if (changed.wait_for(held, std::chrono::seconds(30), [&] { return done; }))
+            return;
+        rescued = true;
+        held.unlock();
+        int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
     });
-    const auto start = std::chrono::steady_clock::now();
     read();
-    done = true;
+    {
+        std::lock_guard<std::mutex> held(lock);
+        done = true;
+    }
+    changed.notify_all();
     watchdog.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_FALSE(rescued) << "the read waited for a writer on the pipe";
 }
 
 TEST_F(ProfileFileTest, AnythingButASmallRegularFileReadsAsMissing) {

@@ -1,8 +1,8 @@
 #pragma once
 // Answers the next modal dialog from inside its own event loop: polls the
 // event loop (never sleeps) until a visible modal widget other than `except`
-// is active, then runs `action` on it. Widget tests of every folder use it. Gives up after about five seconds, so a
-// dialog that never appears makes the test fail on its own checks.
+// is active, then runs `action` on it. Widget tests of every folder use it. Gives up after about
+// five seconds, so a dialog that never appears makes the test fail on its own checks.
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>

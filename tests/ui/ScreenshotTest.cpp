@@ -1,6 +1,8 @@
-// Renders the message dialog, the date field with its calendar open and a
-// window of ordinary controls, in the built-in skin and with no skin, into PNG files under the
-// build tree's screenshots/ folder for a look by eye.
+// The message dialog, the date field with its calendar open and a window of
+// ordinary controls, in the built-in skin and with no skin: each is drawn in
+// the colours of its look, then kept as a PNG file under the build tree's
+// screenshots/ folder for a look by eye.
+#include "tests/support/WindowShot.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinMessage.h"
 #include "ui/SkinStyle.h"
@@ -23,19 +25,25 @@
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using quillory::test::DrawnAs;
 
 namespace {
 
-QImage DialogShot(TSkinMessage& message) {
+QImage DialogShot(TSkinMessage& message, const QColor& background) {
     std::unique_ptr<TSkinMessageForm> f(message.CreateMessageDialog(
         "Do you really want to delete the 3 selected coupons?\n\rThis cannot be undone.", dkWarning,
         {dbOK, dbCancel}));
     f->show();
     QApplication::processEvents();
+    EXPECT_TRUE(DrawnAs(f.get(), background));
+    for (const char* name : {"OK", "Cancel", "Message", "Image"}) {
+        const QWidget* child = f->findChild<QWidget*>(name);
+        EXPECT_TRUE(child && child->isVisible() && f->rect().contains(child->geometry())) << name;
+    }
     return f->grab().toImage();
 }
 
-QImage DateFieldShot() {
+QImage DateFieldShot(const QColor& background) {
     QWidget window;
     window.resize(340, 230);
     auto* label = new QLabel("Expiry date:", &window);
@@ -44,9 +52,17 @@ QImage DateFieldShot() {
     edit->setGeometry(100, 12, 140, 24);
     edit->SetText("12/15/2008");
     window.show();
+    // The calendar closes when its window loses the focus: it opens only in
+    // an active window.
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     edit->setFocus();
     QTest::mouseClick(edit, Qt::LeftButton, {}, edit->ButtonRect().center());
-    QApplication::processEvents();
+    // The click opened the calendar just below the field (checked before any
+    // event is processed: on the offscreen platform that closes it again).
+    EXPECT_TRUE(edit->CalendarVisible());
+    EXPECT_TRUE(DrawnAs(&window, background));
+    EXPECT_EQ(edit->Calendar()->pos(), edit->mapToGlobal(QPoint(0, edit->height())));
     QImage shot = window.grab().toImage();
     // The calendar is a window of its own: paint it where it stands.
     QPainter p(&shot);
@@ -56,7 +72,7 @@ QImage DateFieldShot() {
 }
 
 // A window with every kind of control the program's windows use.
-QImage ControlsShot() {
+QImage ControlsShot(const QColor& background) {
     QWidget window;
     window.resize(520, 330);
     auto* grid = new QGridLayout(&window);
@@ -98,35 +114,44 @@ QImage ControlsShot() {
     window.show();
     edit->setFocus();
     QApplication::processEvents();
+    EXPECT_TRUE(DrawnAs(&window, background, QSize(520, 330)));
+    for (QWidget* control :
+         {static_cast<QWidget*>(panel), static_cast<QWidget*>(list), static_cast<QWidget*>(group),
+          static_cast<QWidget*>(combo), static_cast<QWidget*>(edit), static_cast<QWidget*>(memo)})
+        EXPECT_TRUE(control->isVisible() && !control->geometry().isEmpty() &&
+                    window.rect().contains(control->geometry()))
+            << control->metaObject()->className();
     return window.grab().toImage();
 }
 
-bool Save(const QImage& img, const QString& name) {
-    QDir().mkpath(QUILLORY_SCREENSHOT_DIR);
-    return img.save(QString(QUILLORY_SCREENSHOT_DIR) + "/" + name);
-}
-
-TEST(ScreenshotTest, SkinnedAndPlainDialogAndDateField) {
+TEST(ScreenshotTest, SkinnedAndPlainWindowsDrawInTheirColours) {
     TCompressedStoredSkin builtIn = BuiltInSkin();
     auto* skin = new TSkinData();
     skin->SetCompressedStoredSkin(&builtIn);
     ApplySkinToApplication(skin);
+    // Windows show the skin's client colour.
+    const QColor client = skin->FormInfo().Color("clientcolor", Qt::magenta);
+    ASSERT_NE(client, QColor(Qt::magenta));
     TSkinMessage message;
     message.UseProgramDefaults(skin);
-    const QImage skinnedDialog = DialogShot(message);
-    const QImage skinnedDate = DateFieldShot();
-    EXPECT_TRUE(Save(skinnedDialog, "message-skinned.png"));
-    EXPECT_TRUE(Save(skinnedDate, "dateedit-skinned.png"));
-    EXPECT_TRUE(Save(ControlsShot(), "controls-skinned.png"));
+    const QImage skinnedDialog = DialogShot(message, client);
+    const QImage skinnedDate = DateFieldShot(client);
+    const QImage skinnedControls = ControlsShot(client);
+    EXPECT_TRUE(test::SaveShot(skinnedDialog, "message-skinned.png"));
+    EXPECT_TRUE(test::SaveShot(skinnedDate, "dateedit-skinned.png"));
+    EXPECT_TRUE(test::SaveShot(skinnedControls, "controls-skinned.png"));
 
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QApplication::setPalette(QApplication::style()->standardPalette());
+    const QColor plainWindow = QApplication::style()->standardPalette().color(QPalette::Window);
+    ASSERT_NE(plainWindow.rgb(), client.rgb());
     TSkinMessage plain;
-    const QImage plainDialog = DialogShot(plain);
-    const QImage plainDate = DateFieldShot();
-    EXPECT_TRUE(Save(plainDialog, "message-plain.png"));
-    EXPECT_TRUE(Save(plainDate, "dateedit-plain.png"));
-    EXPECT_TRUE(Save(ControlsShot(), "controls-plain.png"));
+    const QImage plainDialog = DialogShot(plain, plainWindow);
+    const QImage plainDate = DateFieldShot(plainWindow);
+    const QImage plainControls = ControlsShot(plainWindow);
+    EXPECT_TRUE(test::SaveShot(plainDialog, "message-plain.png"));
+    EXPECT_TRUE(test::SaveShot(plainDate, "dateedit-plain.png"));
+    EXPECT_TRUE(test::SaveShot(plainControls, "controls-plain.png"));
     delete skin;
 
     // The skin changes what is drawn.

@@ -1,9 +1,11 @@
 // The form code window: its text, "Copy" onto the (offscreen) clipboard with
-// the window left open, "Close", and a screenshot.
+// the window left open, "Close", and how it is drawn in the skin (kept as a
+// screenshot).
 #include "windows/FFormCode.h"
 #include "coupons/FormCode.h"
 #include "tests/windows/WindowTestSupport.h"
 #include "tests/support/ModalHelper.h"
+#include "tests/support/WindowShot.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -60,11 +62,20 @@ TEST(FormCodeWindow, CloseEndsWithCancelAndTheTextStaysOnTheClipboard) {
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), expected);
 }
 
-TEST(FormCodeWindow, Screenshot) {
+TEST(FormCodeWindow, DrawnInTheSkinWithItsControlsShown) {
     test::TBuiltInSkin skin;
     TfrmFormCode w("https://shop.example/coupons", "couponsactions.php");
     w.show();
     QApplication::processEvents();
+    const QColor client = skin.Data().FormInfo().Color("clientcolor", Qt::magenta);
+    EXPECT_TRUE(test::DrawnAs(&w, client, QSize(402, 200)));
+    for (const char* name : {"SkinStdLabel1", "btnOk", "btnCancel"}) {
+        const QWidget* control = w.findChild<QWidget*>(name);
+        EXPECT_TRUE(control && control->isVisible() && w.rect().contains(control->geometry()))
+            << name;
+    }
+    EXPECT_TRUE(w.memForm()->isVisible());
+    EXPECT_TRUE(w.rect().contains(w.memForm()->geometry()));
     EXPECT_TRUE(test::SaveScreenshot(&w, "formcode.png"));
     w.hide();
 }

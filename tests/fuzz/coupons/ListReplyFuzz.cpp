@@ -4,8 +4,8 @@
 // written and read again stay the same.
 #include "coupons/CouponList.h"
 #include "coupons/CouponRecord.h"
-#include "coupons/ListReply.h"
 #include "coupons/Csv.h"
+#include "coupons/ListReply.h"
 
 #include <algorithm>
 #include <cstddef>

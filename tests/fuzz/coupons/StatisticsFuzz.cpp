@@ -2,9 +2,9 @@
 // crashing: every decoded date-time is a valid one that reads back the same
 // from its "yyyy-mm-dd hh:mm:ss" form, the code list holds each code once
 // (without regard to case), and the CSV export reads back to the same values.
+#include "coupons/Csv.h"
 #include "coupons/ListReply.h"
 #include "coupons/Statistics.h"
-#include "coupons/Csv.h"
 
 #include <cmath>
 #include <cstddef>
