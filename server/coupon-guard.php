@@ -78,7 +78,7 @@ function couponGuardAdmit(): array
     }
 
     try {
-        $db = connect($dsn, $hostname, $database, $username, $password);
+        $db = connect($dsn, $hostname, $database, $username, $password, true);
         $stmt = $db->prepare('SELECT id, code, name, expirtype FROM coupons WHERE id = ?');
         $stmt->execute([$pass['id']]);
         $row = $stmt->fetch(PDO::FETCH_ASSOC);

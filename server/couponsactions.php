@@ -539,8 +539,13 @@ function mysqlDsn(string $hostname, string $database): string
     return $out;
 }
 
+/**
+ * The database, its tables created when missing. `$withPasses`: the table of
+ * used order-page passes is needed too (only protected order pages use it, so
+ * a site that does not protect them never needs to create it).
+ */
 function connect(string $dsn, string $hostname, string $database, string $username,
-                 string $password): PDO
+                 string $password, bool $withPasses = false): PDO
 {
     if ($dsn === '') {
         if ($hostname === '' && $database === '') {
@@ -573,7 +578,7 @@ function connect(string $dsn, string $hostname, string $database, string $userna
         $db->exec("SET NAMES binary");
         $db->exec("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
     }
-    ensureSchema($db, $driver);
+    ensureSchema($db, $driver, $withPasses);
     return $db;
 }
 
@@ -583,14 +588,16 @@ function isSqlite(PDO $db): bool
 }
 
 /** Creates the tables on first use. */
-function ensureSchema(PDO $db, string $driver): void
+function ensureSchema(PDO $db, string $driver, bool $withPasses): void
 {
     try {
         $db->query('SELECT 1 FROM coupons WHERE 1 = 0');
         $db->query('SELECT 1 FROM redemptions WHERE 1 = 0');
         $db->query('SELECT 1 FROM redemption_failures WHERE 1 = 0');
         $db->query('SELECT 1 FROM login_failures WHERE 1 = 0');
-        $db->query('SELECT 1 FROM used_passes WHERE 1 = 0');
+        if ($withPasses) {
+            $db->query('SELECT 1 FROM used_passes WHERE 1 = 0');
+        }
         return;
     } catch (PDOException $e) {
         // Missing: create below.
@@ -1117,7 +1124,8 @@ $adminhash = is_string($adminhash) ? $adminhash : '';
 $needsAdmin = $action !== '7' && !adminIsOpen($adminuser, $adminhash, $allowopenadmin === true);
 // Pass settings that cannot be used stop a redemption before the code is
 // used up, and the connection check, so the seller's test shows the reason.
-$passes = in_array($action, ['1', '7'], true) ? orderPassSettings($ordersecret, $orderpasshours) : null;
+$passes = in_array($action, ['1', '7'], true) ?
+    orderPassSettings($ordersecret, $orderpasshours) : null;
 try {
     $db = connect($dsn, $hostname, $database, $username, $password);
     if ($needsAdmin) {

@@ -59,17 +59,24 @@ private:
     TCookieManager FCookies;
 };
 
+// A server on the backend's database with `lines` added to its settings.
+std::unique_ptr<TPhpCouponServer> StartServerWith(TBackend& b, const std::string& name,
+                                                  const std::string& lines, int workers = 8) {
+    TServerSettings settings = b.Settings;
+    settings.Script = SettingsScript(settings);
+    settings.Script.insert(settings.Script.rfind("?>"), lines);
+    auto server = std::make_unique<TPhpCouponServer>();
+    server->Start(MakeScratchDir(b.Name + "-" + name), settings, workers);
+    return server;
+}
+
 // A server on the backend's database with order pages protected: the shipped
 // example page and a second step written here, both guarded. `clockShift`
 // moves the clock the guard judges passes by.
 std::unique_ptr<TPhpCouponServer> StartGuardedServer(TBackend& b, int clockShift) {
-    TServerSettings settings = b.Settings;
-    settings.Script = SettingsScript(settings);
-    settings.Script.insert(settings.Script.rfind("?>"), "  $ordersecret=\"" + kSecret +
-                                                            "\";\r\n  $orderclockshift = " +
-                                                            std::to_string(clockShift) + ";\r\n");
-    auto server = std::make_unique<TPhpCouponServer>();
-    server->Start(MakeScratchDir(b.Name + "-guarded-" + std::to_string(clockShift)), settings, 8);
+    auto server = StartServerWith(b, "guarded-" + std::to_string(clockShift),
+                                  "  $ordersecret=\"" + kSecret + "\";\r\n  $orderclockshift = " +
+                                      std::to_string(clockShift) + ";\r\n");
     for (const char* file : {"coupon-guard.php", "example-order-page.php"})
         std::filesystem::copy_file(SourceDir() + "/server/" + file, server->DocRoot() + "/" + file);
     WriteWholeFile(server->DocRoot() + "/order-step2.php",
@@ -225,6 +232,24 @@ TEST_P(OrderGuardE2E, WithoutSecretRedemptionIsUnchanged) {
                               0),
               0u)
         << page.Body;
+}
+
+// A secret that cannot be used stops a redemption, with what to fix, before
+// its one-time code is used up; the seller's connection check shows it too.
+TEST_P(OrderGuardE2E, UnusableSecretStopsRedemptionBeforeTheCodeIsUsed) {
+    Add("KEPT", true);
+    auto weak = StartServerWith(*backend, "weak-secret", "  $ordersecret=\"short\";\r\n", 1);
+    const std::string auth =
+        "Authorization: " +
+        BasicAuthorization(backend->Settings.AdminUser, backend->Settings.AdminPassword) + "\r\n";
+    for (const std::string body : {"coupcode=KEPT&action=7", "action=1"}) {
+        const THttpReply r = HttpPost(weak->Port, kScript, kForm, body, 60000ms, {}, auth);
+        EXPECT_EQ(std::to_string(r.Status) + " " + r.Body.substr(0, 119),
+                  "500 ERROR: order pages cannot be protected: $ordersecret holds 3 bytes, fewer "
+                  "than 32; set $ordersecret in coupsettings.php")
+            << body;
+    }
+    EXPECT_EQ(Redeem(backend->Php, "KEPT").Header("Location"), kOrderPage);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, OrderGuardE2E, ::testing::Values("MariaDB", "SQLite"),
