@@ -300,25 +300,4 @@ TEST(ServerScriptFunctions, PassIsAddedToTheOrderPageQuery) {
     EXPECT_EQ(ScriptFunctionOutput(code), expected);
 }
 
-// The table of used passes the script creates on first use is that of
-// schema.sql.
-TEST(CouponServerSchema, UsedPassesCreatedOnFirstUseMatchSchemaFile) {
-    TBackend& b = Backend("MariaDB");
-    TMariaDbServer& db = *b.Database;
-    db.Sql("CREATE DATABASE IF NOT EXISTS fresh_passes; GRANT ALL ON fresh_passes.* TO '" +
-           db.User + "'@'127.0.0.1';");
-    TServerSettings settings = b.Settings;
-    settings.Database = "fresh_passes";
-    TPhpCouponServer php;
-    php.Start(MakeScratchDir("fresh-passes"), settings, 1);
-    const THttpReply r = HttpPost(
-        php.Port, kScript, kForm, "action=1", 30000ms, {},
-        "Authorization: " + BasicAuthorization(settings.AdminUser, settings.AdminPassword) +
-            "\r\n");
-    ASSERT_EQ(r.Body, "OK");
-    const std::string created = db.Query("SHOW CREATE TABLE used_passes", "fresh_passes");
-    EXPECT_NE(created.find("PRIMARY KEY (`nonce`)"), std::string::npos) << created;
-    EXPECT_EQ(created, db.Query("SHOW CREATE TABLE used_passes", db.Database));
-}
-
 } // namespace
