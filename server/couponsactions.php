@@ -368,9 +368,9 @@ function orderSecretProblem(mixed $secret): ?string
     if (!is_string($secret)) {
         return '$ordersecret is not text';
     }
-    if (preg_match('/^(?:[0-9a-fA-F]{2})+$/', $secret)) {
+    if (preg_match('/^(?:[0-9a-fA-F]{2})+$/D', $secret)) {
         $bytes = (string)hex2bin($secret);
-    } elseif (preg_match('~^[A-Za-z0-9+/_-]+={0,2}$~', $secret)) {
+    } elseif (preg_match('~^[A-Za-z0-9+/_-]+={0,2}$~D', $secret)) {
         $bytes = (string)base64_decode(strtr(rtrim($secret, '='), '-_', '+/'));
     } else {
         return '$ordersecret is neither hex nor base64';
