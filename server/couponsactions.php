@@ -14,6 +14,12 @@
 // address (IPv6 by /64 network); an address that has used up its allowance
 // is refused with 429 for a while. Every query is a prepared statement;
 // values are stored and returned byte for byte.
+//
+// With $ordersecret set, a successful redemption adds a signed pass that
+// expires ($orderpasshours, 2 by default) to the order page's address, and
+// coupon-guard.php, required at the top of an order page, lets in only the
+// browser that redeemed. coupon-guard.php takes its functions from this
+// script, so both read the same settings and database.
 
 declare(strict_types=1);
 
@@ -29,6 +35,13 @@ $dsn = '';
 $adminuser = '';
 $adminhash = '';
 $allowopenadmin = false;
+// Order-page passes: the signing secret (at least 32 random bytes written as
+// hex or base64) and how long a pass lets its customer in.
+$ordersecret = '';
+$orderpasshours = 2;
+// For testing only: seconds coupon-guard.php adds to the clock it judges
+// passes by, so a test can see a pass expire without waiting for it.
+$orderclockshift = 0;
 // For testing only: milliseconds to wait between counting an address's
 // failures and recording its new attempt, which widens the window a
 // simultaneous request would need to slip through. Never set on a live site.
@@ -323,6 +336,144 @@ function releaseAttempt(PDO $db, string $table, string $id): void
 }
 
 // ---------------------------------------------------------------------------
+// Passes to protected order pages.
+//
+// A pass is "ID.CODE.EXPIRES.NONCE.SIGNATURE": the coupon's id, the code as
+// stored (URL-safe base64), the Unix time it stops letting its customer in,
+// 16 random bytes (URL-safe base64) and an HMAC-SHA256 under $ordersecret of
+// everything before it. The guard's cookie has the same shape, signed for
+// another purpose, so neither can stand in for the other.
+
+// The query parameter of the order page's address that carries the pass,
+// and the name of the guard's cookie.
+const ORDER_PASS_NAME = 'couponpass';
+const ORDER_PASS_HOURS_MAX = 720;
+const ORDER_SECRET_HINT = 'set $ordersecret in coupsettings.php to at least 32 random bytes ' .
+    'written as hex or base64, for example the output of ' .
+    'php -r "echo bin2hex(random_bytes(32));"';
+
+function base64Url(string $bytes): string
+{
+    return rtrim(strtr(base64_encode($bytes), '+/', '-_'), '=');
+}
+
+/**
+ * Why `$secret` cannot sign passes, or null when it can. The secret must
+ * decode (as hex, or else as base64 in either alphabet) to at least 32 bytes
+ * that are not a pattern: a short or made-up secret would let anyone who
+ * guesses it write passes of their own.
+ */
+function orderSecretProblem(mixed $secret): ?string
+{
+    if (!is_string($secret)) {
+        return '$ordersecret is not text';
+    }
+    if (preg_match('/^(?:[0-9a-fA-F]{2})+$/D', $secret)) {
+        $bytes = (string)hex2bin($secret);
+    } elseif (preg_match('~^[A-Za-z0-9+/_-]+={0,2}$~D', $secret)) {
+        $bytes = (string)base64_decode(strtr(rtrim($secret, '='), '-_', '+/'));
+    } else {
+        return '$ordersecret is neither hex nor base64';
+    }
+    if (strlen($bytes) < 32) {
+        return '$ordersecret holds ' . strlen($bytes) . ' bytes, fewer than 32';
+    }
+    // 32 random bytes have about 30 different values; fewer than 16 is a
+    // pattern ("0000...", "abababab..."), not a random secret.
+    if (count(count_chars($bytes, 1)) < 16) {
+        return '$ordersecret is not random: it repeats a few bytes';
+    }
+    return null;
+}
+
+/**
+ * The pass settings: null when $ordersecret is unset (order pages are not
+ * protected), else the secret and a pass's lifetime in seconds. Settings that
+ * cannot be used end the request with status 500 and what to do: a mistake
+ * never leaves order pages open while the seller believes them protected.
+ */
+function orderPassSettings(mixed $secret, mixed $hours): ?array
+{
+    if ($secret === '' || $secret === null) {
+        return null;
+    }
+    $problem = orderSecretProblem($secret);
+    if ($problem !== null) {
+        fail('order pages cannot be protected: ' . $problem . '; ' . ORDER_SECRET_HINT);
+    }
+    if (!is_int($hours) && !is_float($hours) && !(is_string($hours) && is_numeric($hours))) {
+        $hours = -1;
+    }
+    if ((float)$hours <= 0 || (float)$hours > ORDER_PASS_HOURS_MAX) {
+        fail('order pages cannot be protected: $orderpasshours in coupsettings.php must be ' .
+            'a number of hours above 0 and at most ' . ORDER_PASS_HOURS_MAX);
+    }
+    return ['secret' => $secret, 'seconds' => max(1, (int)round((float)$hours * 3600))];
+}
+
+function orderPassSignature(string $secret, string $purpose, string $body): string
+{
+    return base64Url(hash_hmac('sha256', $purpose . "\n" . $body, $secret, true));
+}
+
+/** `$body` ("ID.CODE.EXPIRES.NONCE") with its signature for `$purpose` ("pass" or "cookie"). */
+function signOrderPass(string $secret, string $purpose, string $body): string
+{
+    return $body . '.' . orderPassSignature($secret, $purpose, $body);
+}
+
+/** A fresh pass for coupon `$id` stored with `$code`, valid from `$now`. */
+function makeOrderPass(array $settings, string $id, string $code, int $now): string
+{
+    $body = $id . '.' . base64Url($code) . '.' . ($now + $settings['seconds']) . '.' .
+        base64Url(random_bytes(16));
+    return signOrderPass($settings['secret'], 'pass', $body);
+}
+
+/**
+ * The fields of a pass (or cookie) signed for `$purpose`, or null when it is
+ * malformed or its signature does not hold. The signature is compared in
+ * constant time; the expiry is the caller's to judge.
+ */
+function readOrderPass(string $secret, string $purpose, string $text): ?array
+{
+    if (strlen($text) > 1024 || !preg_match('/^([0-9]{1,10})\.([A-Za-z0-9_-]*)\.([0-9]{1,12})\.' .
+        '([A-Za-z0-9_-]{22})\.([A-Za-z0-9_-]{43})$/D', $text, $m)) {
+        return null;
+    }
+    $body = substr($text, 0, strrpos($text, '.'));
+    if (!hash_equals(orderPassSignature($secret, $purpose, $body), $m[5])) {
+        return null;
+    }
+    $code = base64_decode(strtr($m[2], '-_', '+/'), true);
+    if ($code === false) {
+        return null;
+    }
+    return ['id' => $m[1], 'code' => $code, 'expires' => (int)$m[3], 'nonce' => $m[4],
+        'body' => $body];
+}
+
+/**
+ * `$address` with the pass added as one more query parameter: after any query
+ * the page already has, before any fragment. Relative addresses stay
+ * relative, so the browser resolves them as before.
+ */
+function withOrderPass(string $address, string $pass): string
+{
+    $hash = strpos($address, '#');
+    $fragment = $hash === false ? '' : substr($address, $hash);
+    $base = $hash === false ? $address : substr($address, 0, $hash);
+    if (!str_contains($base, '?')) {
+        $separator = '?';
+    } elseif (str_ends_with($base, '?') || str_ends_with($base, '&')) {
+        $separator = '';
+    } else {
+        $separator = '&';
+    }
+    return $base . $separator . ORDER_PASS_NAME . '=' . $pass . $fragment;
+}
+
+// ---------------------------------------------------------------------------
 // Order pages.
 
 /**
@@ -388,8 +539,13 @@ function mysqlDsn(string $hostname, string $database): string
     return $out;
 }
 
+/**
+ * The database, its tables created when missing. `$withPasses`: the table of
+ * used order-page passes is needed too (only protected order pages use it, so
+ * a site that does not protect them never needs to create it).
+ */
 function connect(string $dsn, string $hostname, string $database, string $username,
-                 string $password): PDO
+                 string $password, bool $withPasses = false): PDO
 {
     if ($dsn === '') {
         if ($hostname === '' && $database === '') {
@@ -422,7 +578,7 @@ function connect(string $dsn, string $hostname, string $database, string $userna
         $db->exec("SET NAMES binary");
         $db->exec("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
     }
-    ensureSchema($db, $driver);
+    ensureSchema($db, $driver, $withPasses);
     return $db;
 }
 
@@ -432,13 +588,16 @@ function isSqlite(PDO $db): bool
 }
 
 /** Creates the tables on first use. */
-function ensureSchema(PDO $db, string $driver): void
+function ensureSchema(PDO $db, string $driver, bool $withPasses): void
 {
     try {
         $db->query('SELECT 1 FROM coupons WHERE 1 = 0');
         $db->query('SELECT 1 FROM redemptions WHERE 1 = 0');
         $db->query('SELECT 1 FROM redemption_failures WHERE 1 = 0');
         $db->query('SELECT 1 FROM login_failures WHERE 1 = 0');
+        if ($withPasses) {
+            $db->query('SELECT 1 FROM used_passes WHERE 1 = 0');
+        }
         return;
     } catch (PDOException $e) {
         // Missing: create below.
@@ -480,6 +639,10 @@ function ensureSchema(PDO $db, string $driver): void
                 failed_at INTEGER NOT NULL)',
             'CREATE INDEX IF NOT EXISTS login_failures_ip ON login_failures (ip, failed_at)',
             'CREATE INDEX IF NOT EXISTS login_failures_time ON login_failures (failed_at)',
+            'CREATE TABLE IF NOT EXISTS used_passes (
+                nonce TEXT NOT NULL PRIMARY KEY,
+                expires_at INTEGER NOT NULL)',
+            'CREATE INDEX IF NOT EXISTS used_passes_time ON used_passes (expires_at)',
         ];
     } else {
         // The same tables as schema.sql.
@@ -520,6 +683,11 @@ function ensureSchema(PDO $db, string $driver): void
                 failed_at BIGINT NOT NULL,
                 KEY login_failures_ip (ip, failed_at),
                 KEY login_failures_time (failed_at)
+            ) ENGINE=InnoDB',
+            'CREATE TABLE IF NOT EXISTS used_passes (
+                nonce VARBINARY(32) NOT NULL PRIMARY KEY,
+                expires_at BIGINT NOT NULL,
+                KEY used_passes_time (expires_at)
             ) ENGINE=InnoDB',
         ];
     }
@@ -830,7 +998,7 @@ function isCurrent(array $c, DateTimeImmutable $today): bool
  */
 function findCoupon(PDO $db, string $code): array|false
 {
-    $columns = 'id, expired, expirtype, expirdays, expirdate, orderurl, createdate';
+    $columns = 'id, code, expired, expirtype, expirdays, expirdate, orderurl, createdate';
     $key = codeKey($code);
     $stmt = $db->prepare("SELECT $columns FROM coupons WHERE code_key = ?");
     $stmt->execute([$key]);
@@ -873,7 +1041,11 @@ function tryLaterPage(int $seconds): never
     exit;
 }
 
-function actionRedeem(PDO $db, string $invalidpage): never
+/**
+ * A customer redeeming a code. `$passes` are the order-page pass settings
+ * (orderPassSettings), null when order pages are not protected.
+ */
+function actionRedeem(PDO $db, string $invalidpage, ?array $passes): never
 {
     $typed = trimCode(field('coupcode'));
     $ip = clientAddress();
@@ -926,7 +1098,11 @@ function actionRedeem(PDO $db, string $invalidpage): never
         }
         throw $e;
     }
-    redirectTo($row['orderurl']);
+    if ($passes === null) {
+        redirectTo($row['orderurl']);
+    }
+    redirectTo(withOrderPass($row['orderurl'],
+        makeOrderPass($passes, (string)$row['id'], (string)$row['code'], time())));
 }
 
 // ---------------------------------------------------------------------------
@@ -946,6 +1122,10 @@ $adminuser = is_string($adminuser) ? $adminuser : '';
 $adminhash = is_string($adminhash) ? $adminhash : '';
 // The settings are checked before anything else, the database included.
 $needsAdmin = $action !== '7' && !adminIsOpen($adminuser, $adminhash, $allowopenadmin === true);
+// Pass settings that cannot be used stop a redemption before the code is
+// used up, and the connection check, so the seller's test shows the reason.
+$passes = in_array($action, ['1', '7'], true) ?
+    orderPassSettings($ordersecret, $orderpasshours) : null;
 try {
     $db = connect($dsn, $hostname, $database, $username, $password);
     if ($needsAdmin) {
@@ -958,7 +1138,7 @@ try {
         '4' => actionDelete($db),
         '5' => actionList($db),
         '6' => actionStatistics($db),
-        '7' => actionRedeem($db, $invalidpage),
+        '7' => actionRedeem($db, $invalidpage, $passes),
         '8' => actionCodeExists($db),
         '9' => actionGet($db),
         default => fail('unknown action', 400),

@@ -59,3 +59,13 @@ CREATE TABLE IF NOT EXISTS login_failures (
     KEY login_failures_ip (ip, failed_at),
     KEY login_failures_time (failed_at)
 ) ENGINE=InnoDB;
+
+-- Passes of one-time coupons that have let their customer in, when order
+-- pages are protected ($ordersecret in coupsettings.php): a pass's random
+-- nonce is taken once, by the first browser to open the order page with it.
+-- Rows are removed once their pass has expired (Unix seconds).
+CREATE TABLE IF NOT EXISTS used_passes (
+    nonce VARBINARY(32) NOT NULL PRIMARY KEY,
+    expires_at BIGINT NOT NULL,
+    KEY used_passes_time (expires_at)
+) ENGINE=InnoDB;

@@ -305,7 +305,8 @@ TEST(CouponServerSchema, TablesCreatedOnFirstUseMatchSchemaFile) {
     const std::string site = php.SiteURL();
     TCouponService service(http, [&] { return site; });
     ASSERT_TRUE(service.CheckService()) << service.LastReply();
-    for (const char* table : {"coupons", "redemptions", "redemption_failures", "login_failures"}) {
+    for (const char* table :
+         {"coupons", "redemptions", "redemption_failures", "login_failures", "used_passes"}) {
         const std::string show = std::string("SHOW CREATE TABLE ") + table;
         auto definition = [&](const std::string& database) {
             // The AUTO_INCREMENT counter differs with the rows added so far.
