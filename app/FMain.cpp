@@ -15,7 +15,6 @@
 #include "windows/RequestGuard.h"
 #include "http/URI.h"
 #include "platform/FileSystem.h"
-#include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinStyle.h"
@@ -42,8 +41,6 @@ namespace quillory {
 TfrmMain* frmMain = nullptr;
 
 namespace {
-const char* const kSettingsFile = "settings.dat";
-const char* const kSettingsSection = "Settings";
 const char* const kHelpAddress = "http://www.quillory.com/help/";
 const char* const kAffiliateBaseAddress = "http://www.quillory.com/affiliates/";
 
@@ -93,7 +90,7 @@ template <typename Work> void RunAside(Work&& work) {
 TfrmMain::TfrmMain(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::frmMain>()),
       FCouponService(
-          HTTP1, [this] { return FWebServer; }, [this] { return FScriptName; }),
+          HTTP1, [this] { return WebServer(); }, [this] { return ScriptName(); }),
       FUpdateChecker(HTTP1, msgMain, [this] { close(); }) {
     frmMain = this;
     // Every window of the program takes its look from SkinData1, which starts
@@ -221,22 +218,8 @@ void TfrmMain::RunStartupStep() {
 }
 
 void TfrmMain::ShowStartupFailure(bool serviceChecked) {
-    const std::string site = RedactURLPassword(FWebServer);
-    // The last line of the error says what happened ("Connection refused.");
-    // the lines before it are the error's number. A refusal (a wrong user
-    // name or password) is said in the service's own words.
-    std::string reason = FCouponService.LastRefusal();
-    if (reason.empty()) {
-        reason = FCouponService.LastError();
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-            reason.pop_back();
-        const std::size_t lineStart = reason.find_last_of("\r\n");
-        if (lineStart != std::string::npos)
-            reason.erase(0, lineStart + 1);
-    }
-    for (char& c : reason)
-        if (c == '\r' || c == '\n')
-            c = ' ';
+    const std::string site = RedactURLPassword(WebServer());
+    std::string reason = BriefFailureReason(FCouponService.LastFailure());
     while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
     std::string hint;
@@ -378,11 +361,11 @@ void TfrmMain::SkinButton6Click() {
     const TListReplyView fields(std::move(record), 0, kCouponRecordFields + 1);
     if (fields.RecordCount() == 0)
         throw EListReplyError("The coupon's record is empty.", 0);
-    const TCouponRecord coupon = CouponRecordFromView(fields, 0);
+    const TCoupon coupon = CouponFromView(fields, 0);
     RunCouponEditor(&coupon);
 }
 
-void TfrmMain::RunCouponEditor(const TCouponRecord* coupon) {
+void TfrmMain::RunCouponEditor(const TCoupon* coupon) {
     // The editor is destroyed however the command ends.
     auto editor =
         std::make_unique<TfrmCoupon>(FCouponService, msgMain, nullptr,
@@ -412,57 +395,24 @@ void TfrmMain::SkinButton8Click() {
 }
 
 void TfrmMain::LoadSettings() {
-    // The file is read once; a missing, odd or oversized file reads as no
-    // file. Only values that were read (or a file that is not there at all)
-    // may be written back: a file that exists but could not be read is left
-    // as it is.
-    FScriptName = "couponsactions.php";
-    const TRegularFileRead file =
-        ReadRegularFileChecked(ProgramFolder() + kSettingsFile, kMaxProfileFileSize);
-    FSettingsLoaded = file.Bytes.has_value() || file.Refusal == TFileRefusal::Missing;
-    if (const auto& text = file.Bytes) {
-        auto read = [&](const char* key) {
-            return ReadProfileStringFromText(*text, kSettingsSection, key);
-        };
-        FWebServer = read("webserver");
-        FDbHostName = read("dbhostname");
-        FDbDatabase = read("dbdatabase");
-        FDbUserName = read("dbusername");
-        FDbPassword = read("dbpassword");
-        FInvalidPage = read("invalidpage");
-    }
+    FSettings.Load();
 }
 
 void TfrmMain::SaveSettings() {
-    // Values that were never loaded are not the seller's: never store them.
-    if (!FSettingsLoaded)
-        return;
-    const std::string path = ProgramFolder() + kSettingsFile;
-    WriteProfileString(path, kSettingsSection, "webserver", FWebServer);
-    WriteProfileString(path, kSettingsSection, "dbhostname", FDbHostName);
-    WriteProfileString(path, kSettingsSection, "dbdatabase", FDbDatabase);
-    WriteProfileString(path, kSettingsSection, "dbusername", FDbUserName);
-    WriteProfileString(path, kSettingsSection, "dbpassword", FDbPassword);
-    WriteProfileString(path, kSettingsSection, "invalidpage", FInvalidPage);
+    FSettings.Save();
 }
 
 void TfrmMain::SkinButton7Click() {
     // The dialog is destroyed however the command ends.
-    std::unique_ptr<TfrmSettings> dialog = std::make_unique<TfrmSettings>();
+    std::unique_ptr<TfrmSettings> dialog = std::make_unique<TfrmSettings>(FSettings.Values());
     frmSettings = dialog.get();
     struct Clear {
         ~Clear() { frmSettings = nullptr; }
     } clear;
-    dialog->edtSite()->setText(QString::fromLocal8Bit(FWebServer));
-    dialog->edtHostname()->setText(QString::fromLocal8Bit(FDbHostName));
-    dialog->edtDatabase()->setText(QString::fromLocal8Bit(FDbDatabase));
-    dialog->edtUsername()->setText(QString::fromLocal8Bit(FDbUserName));
-    dialog->edtPassword()->setText(QString::fromLocal8Bit(FDbPassword));
-    dialog->edtInvalid()->setText(QString::fromLocal8Bit(FInvalidPage));
     // OK makes the dialog's values the ones in force, whether or not the
     // file could be read at start-up.
     if (dialog->exec() == 1)
-        FSettingsLoaded = true;
+        FSettings.Accept(dialog->AppliedValues());
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
 }
@@ -486,7 +436,7 @@ void TfrmMain::btnStatsClick() {
 }
 
 void TfrmMain::btnLoadClick() {
-    TfrmFormCode dialog(FWebServer, FScriptName);
+    TfrmFormCode dialog(WebServer(), ScriptName());
     dialog.exec();
 }
 

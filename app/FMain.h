@@ -2,6 +2,7 @@
 // The main window: the coupon list, the command buttons, the banner panel,
 // and the objects every window of the program shares.
 #include "coupons/CouponService.h"
+#include "coupons/LocalSettings.h"
 #include "http/AntiFreeze.h"
 #include "http/HTTPClient.h"
 #include "ui/SkinData.h"
@@ -20,9 +21,8 @@ class frmMain;
 
 namespace quillory {
 
-class TfrmSettings;
 class TCouponListView;
-struct TCouponRecord;
+struct TCoupon;
 
 class TfrmMain : public QWidget {
 public:
@@ -42,15 +42,15 @@ public:
     // Settings dialog's OK set the values.
     void LoadSettings();
     void SaveSettings();
-    bool SettingsLoaded() const { return FSettingsLoaded; }
+    bool SettingsLoaded() const { return FSettings.Loaded(); }
 
-    const std::string& WebServer() const { return FWebServer; }
-    const std::string& ScriptName() const { return FScriptName; }
-    const std::string& DbHostName() const { return FDbHostName; }
-    const std::string& DbDatabase() const { return FDbDatabase; }
-    const std::string& DbUserName() const { return FDbUserName; }
-    const std::string& DbPassword() const { return FDbPassword; }
-    const std::string& InvalidPage() const { return FInvalidPage; }
+    const std::string& WebServer() const { return FSettings.Values().WebServer; }
+    const std::string& ScriptName() const { return FSettings.ScriptName(); }
+    const std::string& DbHostName() const { return FSettings.Values().DbHostName; }
+    const std::string& DbDatabase() const { return FSettings.Values().DbDatabase; }
+    const std::string& DbUserName() const { return FSettings.Values().DbUserName; }
+    const std::string& DbPassword() const { return FSettings.Values().DbPassword; }
+    const std::string& InvalidPage() const { return FSettings.Values().InvalidPage; }
 
     QTimer& StartupTimer() { return Timer1; }
 
@@ -87,8 +87,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    friend class TfrmSettings;
-
     void FormCreate();
     void FormResize();
     void FormShow();
@@ -103,7 +101,7 @@ private:
     void SkinButton6Click();
     void SkinButton8Click();
     void DeleteAndReload(const std::string& ids);
-    void RunCouponEditor(const TCouponRecord* coupon);
+    void RunCouponEditor(const TCoupon* coupon);
     // The quiet line in the empty list after a failed start-up step.
     void ShowStartupFailure(bool serviceChecked);
     void PlaceListColumns();
@@ -139,14 +137,9 @@ private:
     std::string FLink1Name;
     std::string FLink2Name;
     std::string FIconPath;
-    std::string FWebServer;
-    std::string FScriptName;
-    std::string FDbHostName;
-    std::string FDbDatabase;
-    std::string FDbUserName;
-    std::string FDbPassword;
-    std::string FInvalidPage;
-    bool FSettingsLoaded = false;
+    // settings.dat and the values in force: the site address (read at every
+    // request), the script name and the values of the server settings script.
+    TLocalSettings FSettings;
 };
 
 // The one main window of the program, set while it exists.
