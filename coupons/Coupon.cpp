@@ -84,9 +84,7 @@ std::string WireText(const std::string& kept, const T& value, TRead read, std::s
 } // namespace
 
 std::string TCoupon::ExpiredText() const {
-    if (!Texts.Expired.empty() && ExpiredFromText(Texts.Expired) == Expired)
-        return Texts.Expired;
-    return Expired ? "1" : "0";
+    return WireText(Texts.Expired, Expired, ExpiredFromText, Expired ? "1" : "0");
 }
 
 std::string TCoupon::ExpiryText() const {

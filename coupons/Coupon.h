@@ -29,11 +29,12 @@ namespace quillory {
 // other text is kept as it came (Other).
 enum class TExpiryKind { None, OneTimeUse, ByDays, ByDate, Other };
 
-// The texts the typed fields were read from (empty when set in the program).
+// The texts the typed fields were read from; a new coupon starts with the
+// texts of its default values.
 struct TCouponTexts {
-    std::string Expired;
-    std::string Expiry;
-    std::string Days;
+    std::string Expired = "0";
+    std::string Expiry = "1";
+    std::string Days = "1";
     std::string ExpiryDate;
 };
 
