@@ -11,29 +11,26 @@ bool ExpiredFromText(std::string_view text) {
     return TrimText(RemoveQuotes(text)) == "1";
 }
 
+namespace {
+// The expiry kinds and their wire texts.
+constexpr std::pair<TExpiryKind, std::string_view> kExpiryTexts[] = {{TExpiryKind::None, ""},
+                                                                     {TExpiryKind::OneTimeUse, "1"},
+                                                                     {TExpiryKind::ByDays, "2"},
+                                                                     {TExpiryKind::ByDate, "3"}};
+} // namespace
+
 TExpiryKind ExpiryFromText(std::string_view text) {
-    if (text.empty())
-        return TExpiryKind::None;
-    if (text == "1")
-        return TExpiryKind::OneTimeUse;
-    if (text == "2")
-        return TExpiryKind::ByDays;
-    if (text == "3")
-        return TExpiryKind::ByDate;
+    for (const auto& [kind, wire] : kExpiryTexts)
+        if (wire == text)
+            return kind;
     return TExpiryKind::Other;
 }
 
-const char* ExpiryKindText(TExpiryKind kind) {
-    switch (kind) {
-    case TExpiryKind::OneTimeUse:
-        return "1";
-    case TExpiryKind::ByDays:
-        return "2";
-    case TExpiryKind::ByDate:
-        return "3";
-    default:
-        return "";
-    }
+std::string_view ExpiryKindText(TExpiryKind kind) {
+    for (const auto& [known, wire] : kExpiryTexts)
+        if (known == kind)
+            return wire;
+    return {};
 }
 
 std::optional<int> DaysFromText(std::string_view text) {
@@ -44,6 +41,15 @@ std::optional<int> DaysFromText(std::string_view text) {
     int value = 0;
     auto [end, error] = std::from_chars(first, last, value);
     if (text.empty() || error != std::errc() || end != last)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<long long> CountFromText(std::string_view text) {
+    long long value = 0;
+    const char* last = text.data() + text.size();
+    auto [end, error] = std::from_chars(text.data(), last, value);
+    if (text.empty() || text.size() > 18 || text[0] == '-' || error != std::errc() || end != last)
         return std::nullopt;
     return value;
 }
@@ -88,7 +94,7 @@ std::string TCoupon::ExpiredText() const {
 }
 
 std::string TCoupon::ExpiryText() const {
-    return WireText(Texts.Expiry, Expiry, ExpiryFromText, ExpiryKindText(Expiry));
+    return WireText(Texts.Expiry, Expiry, ExpiryFromText, std::string(ExpiryKindText(Expiry)));
 }
 
 std::string TCoupon::DaysText() const {
@@ -100,24 +106,8 @@ std::string TCoupon::ExpiryDateText() const {
                     ExpiryDate ? FormatDateYMD(*ExpiryDate) : Texts.ExpiryDate);
 }
 
-void TCoupon::SetExpiredText(std::string text) {
-    Expired = ExpiredFromText(text);
-    Texts.Expired = std::move(text);
-}
-
-void TCoupon::SetExpiryText(std::string text) {
-    Expiry = ExpiryFromText(text);
-    Texts.Expiry = std::move(text);
-}
-
-void TCoupon::SetDaysText(std::string text) {
-    Days = DaysFromText(text);
-    Texts.Days = std::move(text);
-}
-
-void TCoupon::SetExpiryDateText(std::string text) {
-    ExpiryDate = DateFromText(text);
-    Texts.ExpiryDate = std::move(text);
+std::string TCoupon::UsesText() const {
+    return WireText(Texts.Uses, Uses, CountFromText, Uses ? std::to_string(*Uses) : Texts.Uses);
 }
 
 std::vector<std::pair<std::string, std::string>> CouponRequestFields(const TCoupon& c) {
@@ -134,11 +124,6 @@ std::vector<std::pair<std::string, std::string>> CouponRequestFields(const TCoup
 }
 
 namespace {
-
-bool IsDecimalText(std::string_view text) {
-    return !text.empty() && text.size() <= 18 &&
-           text.find_first_not_of("0123456789") == std::string_view::npos;
-}
 
 bool IsStatus(std::string_view text) {
     return text == kStatusActive || text == kStatusUsedUp || text == kStatusExpired;
@@ -169,8 +154,8 @@ void FillCoupon(TCoupon& c, std::size_t count, bool details, TField&& field) {
     std::size_t own = count;
     if (details && count >= kCouponRecordFields + 2) {
         const std::string_view uses = field(count - 2), status = field(count - 1);
-        if (IsDecimalText(uses) && IsStatus(status)) {
-            c.Uses = std::stoll(std::string(uses));
+        if (CountFromText(uses) && IsStatus(status)) {
+            c.SetUsesText(std::string(uses));
             c.Status = status;
             own = count - 2;
         }

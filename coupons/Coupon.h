@@ -29,6 +29,20 @@ namespace quillory {
 // other text is kept as it came (Other).
 enum class TExpiryKind { None, OneTimeUse, ByDays, ByDate, Other };
 
+// The field readers of the codec.
+// The expired flag is set when, quotes and surrounding blanks removed, it is "1".
+bool ExpiredFromText(std::string_view text);
+TExpiryKind ExpiryFromText(std::string_view text);
+// A whole decimal number (a "+" allowed before it), or nothing.
+std::optional<int> DaysFromText(std::string_view text);
+// A use count: decimal digits only (at most 18), or nothing.
+std::optional<long long> CountFromText(std::string_view text);
+// "yyyy-m-d": split at every "-" (a "-" at the end adds no part), the first
+// three parts read as year, month and day (leading zeros allowed), or nothing.
+std::optional<TDateTime> DateFromText(std::string_view text);
+// The wire text of an expiry kind other than Other.
+std::string_view ExpiryKindText(TExpiryKind kind);
+
 // The texts the typed fields were read from; a new coupon starts with the
 // texts of its default values.
 struct TCouponTexts {
@@ -36,6 +50,7 @@ struct TCouponTexts {
     std::string Expiry = "1";
     std::string Days = "1";
     std::string ExpiryDate;
+    std::string Uses;
 };
 
 struct TCoupon {
@@ -64,25 +79,23 @@ struct TCoupon {
     std::string ExpiryText() const;
     std::string DaysText() const;
     std::string ExpiryDateText() const;
+    std::string UsesText() const; // empty: no use count
 
     // Each sets the typed field from a wire text and keeps the text.
-    void SetExpiredText(std::string text);
-    void SetExpiryText(std::string text);
-    void SetDaysText(std::string text);
-    void SetExpiryDateText(std::string text);
-};
+    void SetExpiredText(std::string text) { Expired = ExpiredFromText(Kept(Texts.Expired, text)); }
+    void SetExpiryText(std::string text) { Expiry = ExpiryFromText(Kept(Texts.Expiry, text)); }
+    void SetDaysText(std::string text) { Days = DaysFromText(Kept(Texts.Days, text)); }
+    void SetUsesText(std::string text) { Uses = CountFromText(Kept(Texts.Uses, text)); }
+    void SetExpiryDateText(std::string text) {
+        ExpiryDate = DateFromText(Kept(Texts.ExpiryDate, text));
+    }
 
-// The field readers of the codec.
-// The expired flag is set when, quotes and surrounding blanks removed, it is "1".
-bool ExpiredFromText(std::string_view text);
-TExpiryKind ExpiryFromText(std::string_view text);
-// A whole decimal number (a "+" allowed before it), or nothing.
-std::optional<int> DaysFromText(std::string_view text);
-// "yyyy-m-d": split at every "-" (a "-" at the end adds no part), the first
-// three parts read as year, month and day (leading zeros allowed), or nothing.
-std::optional<TDateTime> DateFromText(std::string_view text);
-// The wire text of an expiry kind other than Other.
-const char* ExpiryKindText(TExpiryKind kind);
+private:
+    static const std::string& Kept(std::string& kept, std::string& text) {
+        kept = std::move(text);
+        return kept;
+    }
+};
 
 // The request fields of actions 2 and 3, in order: coupid, coupcode,
 // coupname, coupexpired, coupexpirtype, coupexpirdays, coupexpirdate,

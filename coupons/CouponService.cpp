@@ -9,34 +9,6 @@
 
 namespace quillory {
 
-namespace {
-
-TFailureKind FailureKindOf(TNetFailureKind kind) {
-    switch (kind) {
-    case TNetFailureKind::Refused:
-        return TFailureKind::Refused;
-    case TNetFailureKind::TimedOut:
-        return TFailureKind::TimedOut;
-    case TNetFailureKind::UnknownHost:
-        return TFailureKind::UnknownHost;
-    case TNetFailureKind::Unreachable:
-        return TFailureKind::Unreachable;
-    case TNetFailureKind::TLSCertificate:
-        return TFailureKind::TLSCertificate;
-    case TNetFailureKind::TLSHandshake:
-        return TFailureKind::TLSHandshake;
-    case TNetFailureKind::HTTPStatus:
-        return TFailureKind::HTTPStatus;
-    case TNetFailureKind::CutShort:
-        return TFailureKind::CutShort;
-    case TNetFailureKind::Other:
-        break;
-    }
-    return TFailureKind::Other;
-}
-
-} // namespace
-
 bool ReplyContainsOK(const std::string& reply) {
     return reply.find(kReplyOK) != std::string::npos;
 }
@@ -64,7 +36,7 @@ void TCouponService::NoteFailure(std::exception_ptr error) {
             f.Kind = TFailureKind::ServiceRefusal;
     } catch (const ENetException& e) {
         f.Detail = e.what();
-        f.Kind = FailureKindOf(e.Kind());
+        f.Kind = static_cast<TFailureKind>(e.Kind());
         f.SocketError = e.SocketError();
     } catch (const EListReplyError& e) {
         f.Detail = e.what();
@@ -198,7 +170,7 @@ bool TCouponService::CheckService() {
 }
 
 TCouponResult TCouponService::CouponResult(const std::string& reply, const char* secondToken,
-                                          TCouponResult second) {
+                                           TCouponResult second) {
     if (reply == kReplyOK)
         return TCouponResult::Done;
     return reply == secondToken ? second : TCouponResult::Failed;
@@ -206,8 +178,8 @@ TCouponResult TCouponService::CouponResult(const std::string& reply, const char*
 
 TCouponResult TCouponService::AddCoupon(const TCoupon& coupon) {
     TFields fields = CouponRequestFields(coupon);
-    if (coupon.Uses)
-        fields.emplace_back("coupuses", std::to_string(*coupon.Uses));
+    if (const std::string uses = coupon.UsesText(); !uses.empty())
+        fields.emplace_back("coupuses", uses);
     return CouponResult(ReplyOr("2", fields, kReplyFailed), kReplyExistRecord,
                         TCouponResult::CodeExists);
 }

@@ -42,9 +42,10 @@ enum class TCouponResult {
     Failed,       // any other reply, or a failed exchange (see LastFailure)
 };
 
-// Why an operation failed.
+// Why an operation failed: the transport's kinds (in their order, so one
+// converts to the other), then the service's own.
 enum class TFailureKind {
-    None,           // no failure; or the server sent a reply of its own
+    Other,          // anything else (a refused redirect, a reply too large, ...)
     Refused,        // nothing listens at the site's host and port
     TimedOut,       // connect, read or the whole exchange ran out of time
     UnknownHost,    // the site's host name is not known
@@ -52,17 +53,20 @@ enum class TFailureKind {
     TLSCertificate, // the site's certificate was not accepted
     TLSHandshake,   // no secure connection could be set up otherwise
     HTTPStatus,     // an error status (other than a refusal)
-    ServiceRefusal, // 401 (user name or password) or 403 (with the server's words)
     CutShort,       // the reply ended before it was complete
+    None,           // no failure; or the server sent a reply of its own
+    ServiceRefusal, // 401 (user name or password) or 403 (with the server's words)
     NotAList,       // a list was asked for and something else came
     BadRecord,      // a record of the reply could not be read
-    Other,          // anything else (a refused redirect, a reply too large, ...)
 };
+static_assert(static_cast<int>(TFailureKind::CutShort) ==
+                  static_cast<int>(TNetFailureKind::CutShort),
+              "the transport's kinds come first, in their order");
 
 struct TServiceFailure {
     TFailureKind Kind = TFailureKind::None;
-    int StatusCode = 0;  // the error reply's status (400, 401, 500, ...), or 0
-    int SocketError = 0; // 10061, 10060, 11001, ..., or 0
+    int StatusCode = 0;     // the error reply's status (400, 401, 500, ...), or 0
+    int SocketError = 0;    // 10061, 10060, 11001, ..., or 0
     std::string ServerText; // the body of the error reply, trimmed
     std::string Detail;     // the error's own message, as the user may see it
 };

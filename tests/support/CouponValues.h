@@ -23,8 +23,7 @@ inline TCoupon CouponOf(std::string id, std::string code, std::string name, std:
     c.OrderPage = std::move(orderPage);
     c.Comments = std::move(comments);
     c.CreateDate = std::move(createDate);
-    if (!uses.empty())
-        c.Uses = std::stoll(uses);
+    c.SetUsesText(uses);
     return c;
 }
 
