@@ -40,7 +40,7 @@ TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
     ui->edtPassword->setEchoMode(QLineEdit::Password);
     connect(ui->edtSite, &QLineEdit::textChanged, this, [this] { edtSiteChange(); });
     const std::pair<QLineEdit*, const std::string*> shown[] = {
-        {ui->edtSite, &values.WebServer},     {ui->edtHostname, &values.DbHostName},
+        {ui->edtSite, &values.WebServer},      {ui->edtHostname, &values.DbHostName},
         {ui->edtDatabase, &values.DbDatabase}, {ui->edtUsername, &values.DbUserName},
         {ui->edtPassword, &values.DbPassword}, {ui->edtInvalid, &values.InvalidPage}};
     for (const auto& [edit, value] : shown)

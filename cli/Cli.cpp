@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "cli/TerminalText.h"
 #include "coupons/Coupon.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
@@ -7,7 +8,6 @@
 #include "coupons/ListReply.h"
 #include "coupons/LocalSettings.h"
 #include "coupons/OrderPage.h"
-#include "cli/TerminalText.h"
 #include "http/SocketStack.h"
 #include "http/TextUtils.h"
 #include "http/URI.h"
