@@ -28,7 +28,7 @@ TNetFailureKind SocketFailureKind(int errorNumber) {
 }
 
 ESocketError::ESocketError(int errorNumber)
-    : ENetException(TSocketStack::SocketErrorMessage(errorNumber)), LastError(errorNumber) {}
+    : ESocketFailure(TSocketStack::SocketErrorMessage(errorNumber), errorNumber) {}
 
 int EConnectTimeout::SocketError() const {
     return WSAETIMEDOUT;

@@ -40,14 +40,21 @@ public:
 // A failing socket call. LastError holds the Windows Sockets style number
 // (10061 for a refused connection, 11001 for an unknown host, ...); the
 // message is "Socket Error # <number>" CR LF and the text for the number.
-class ESocketError : public ENetException {
+// A failure that carries a socket error number, and the kind it stands for.
+class ESocketFailure : public ENetException {
 public:
-    explicit ESocketError(int errorNumber);
-    ESocketError(int errorNumber, const std::string& message)
+    ESocketFailure(const std::string& message, int errorNumber)
         : ENetException(message), LastError(errorNumber) {}
     TNetFailureKind Kind() const override { return SocketFailureKind(LastError); }
     int SocketError() const override { return LastError; }
     int LastError = 0;
+};
+
+class ESocketError : public ESocketFailure {
+public:
+    explicit ESocketError(int errorNumber);
+    ESocketError(int errorNumber, const std::string& message)
+        : ESocketFailure(message, errorNumber) {}
 };
 
 class ESocketLibraryError : public ENetException {
@@ -73,13 +80,9 @@ public:
 };
 // A connect that failed on the worker thread. The message is the socket error
 // text; LastError keeps its number.
-class EConnectException : public ENetException {
+class EConnectException : public ESocketFailure {
 public:
-    EConnectException(const std::string& message, int errorNumber)
-        : ENetException(message), LastError(errorNumber) {}
-    TNetFailureKind Kind() const override { return SocketFailureKind(LastError); }
-    int SocketError() const override { return LastError; }
-    int LastError = 0;
+    using ESocketFailure::ESocketFailure;
 };
 // A connect that ran out of time; it stands for the socket error 10060.
 class EConnectTimeout : public ENetException {
