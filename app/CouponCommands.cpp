@@ -1,6 +1,7 @@
 #include "CouponCommands.h"
 
 #include "coupons/CouponList.h"
+#include "coupons/Coupon.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
 #include "http/URI.h"
@@ -59,27 +60,13 @@ template <typename Work> void RunAside(Work&& work) {
 
 TCouponCommands::TCouponCommands(TCouponService& service, TCommandDispatcher& dispatcher,
                                  TSkinMessage& messages, TCouponListView& list,
-                                 const std::string& webServer, const std::string& scriptName)
+                                 const TLocalSettings& settings)
     : FCouponService(service), FDispatcher(dispatcher), msgMain(messages), FList(list),
-      FWebServer(webServer), FScriptName(scriptName) {}
+      FSettings(settings) {}
 
 void TCouponCommands::ShowStartupFailure(bool serviceChecked) {
-    const std::string site = RedactURLPassword(FWebServer);
-    // The last line of the error says what happened ("Connection refused.");
-    // the lines before it are the error's number. A refusal (a wrong user
-    // name or password) is said in the service's own words.
-    std::string reason = FCouponService.LastRefusal();
-    if (reason.empty()) {
-        reason = FCouponService.LastError();
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-            reason.pop_back();
-        const std::size_t lineStart = reason.find_last_of("\r\n");
-        if (lineStart != std::string::npos)
-            reason.erase(0, lineStart + 1);
-    }
-    for (char& c : reason)
-        if (c == '\r' || c == '\n')
-            c = ' ';
+    const std::string site = RedactURLPassword(FSettings.Values().WebServer);
+    std::string reason = BriefFailureReason(FCouponService.LastFailure());
     while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
     std::string hint;
@@ -195,11 +182,11 @@ void TCouponCommands::EditCoupon() {
     const TListReplyView fields(std::move(record), 0, kCouponRecordFields + 1);
     if (fields.RecordCount() == 0)
         throw EListReplyError("The coupon's record is empty.", 0);
-    const TCouponRecord coupon = CouponRecordFromView(fields, 0);
+    const TCoupon coupon = CouponFromView(fields, 0);
     RunCouponEditor(&coupon);
 }
 
-void TCouponCommands::RunCouponEditor(const TCouponRecord* coupon) {
+void TCouponCommands::RunCouponEditor(const TCoupon* coupon) {
     // The editor is destroyed however the command ends.
     auto editor = std::make_unique<TfrmCoupon>(
         FCouponService, msgMain, nullptr,
@@ -232,7 +219,7 @@ void TCouponCommands::Statistics() {
 }
 
 void TCouponCommands::FormCode() {
-    TfrmFormCode dialog(FWebServer, FScriptName);
+    TfrmFormCode dialog(FSettings.Values().WebServer, FSettings.ScriptName());
     dialog.exec();
 }
 

@@ -4,6 +4,7 @@
 // the list from a reply, and the quiet line of an empty list after a failed
 // start. Every request runs through the window's command dispatcher.
 #include "coupons/CouponService.h"
+#include "coupons/LocalSettings.h"
 #include "ui/SkinMessage.h"
 #include "windows/CommandDispatcher.h"
 
@@ -12,15 +13,14 @@
 namespace quillory {
 
 class TCouponListView;
-struct TCouponRecord;
+struct TCoupon;
 
 class TCouponCommands {
 public:
-    // `webServer` and `scriptName` are the window's settings values, read
-    // each time a command needs them.
+    // `settings` are the window's settings, read each time a command needs
+    // them.
     TCouponCommands(TCouponService& service, TCommandDispatcher& dispatcher, TSkinMessage& messages,
-                    TCouponListView& list, const std::string& webServer,
-                    const std::string& scriptName);
+                    TCouponListView& list, const TLocalSettings& settings);
 
     // Select All and Clear Selection: the tick boxes only.
     void SelectAll();
@@ -56,14 +56,13 @@ public:
 private:
     TCouponListView* CouponList() const { return &FList; }
     void DeleteAndReload(const std::string& ids);
-    void RunCouponEditor(const TCouponRecord* coupon);
+    void RunCouponEditor(const TCoupon* coupon);
 
     TCouponService& FCouponService;
     TCommandDispatcher& FDispatcher;
     TSkinMessage& msgMain;
     TCouponListView& FList;
-    const std::string& FWebServer;
-    const std::string& FScriptName;
+    const TLocalSettings& FSettings;
 };
 
 } // namespace quillory

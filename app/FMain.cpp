@@ -7,7 +7,6 @@
 #include "UUtils.h"
 #include "UpdateHandOff.h"
 #include "platform/FileSystem.h"
-#include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "ui/SkinStyle.h"
 #include "ui/WindowPlacement.h"
@@ -29,8 +28,6 @@ namespace quillory {
 TfrmMain* frmMain = nullptr;
 
 namespace {
-const char* const kSettingsFile = "settings.dat";
-const char* const kSettingsSection = "Settings";
 const char* const kHelpAddress = "http://www.quillory.com/help/";
 const char* const kAffiliateBaseAddress = "http://www.quillory.com/affiliates/";
 
@@ -47,7 +44,7 @@ constexpr int kPumpIntervalMs = 8;
 TfrmMain::TfrmMain(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::frmMain>()),
       FCouponService(
-          HTTP1, [this] { return FWebServer; }, [this] { return FScriptName; }),
+          HTTP1, [this] { return WebServer(); }, [this] { return ScriptName(); }),
       FDispatcher(FCouponService) {
     frmMain = this;
     // Every window of the program takes its look from SkinData1, which starts
@@ -84,7 +81,7 @@ TfrmMain::TfrmMain(QWidget* parent)
 
     // The units the window coordinates.
     FCommands = std::make_unique<TCouponCommands>(FCouponService, FDispatcher, msgMain,
-                                                  *ui->lvwItems, FWebServer, FScriptName);
+                                                  *ui->lvwItems, FSettings);
     FBranding = std::make_unique<TBrandingView>(*this, *ui, SkinData1);
     FUpdates = std::make_unique<TUpdateHandOff>(HTTP1, msgMain, FDispatcher, *this);
 
@@ -221,57 +218,24 @@ void TfrmMain::FillCouponList(const std::string& reply) {
 }
 
 void TfrmMain::LoadSettings() {
-    // The file is read once; a missing, odd or oversized file reads as no
-    // file. Only values that were read (or a file that is not there at all)
-    // may be written back: a file that exists but could not be read is left
-    // as it is.
-    FScriptName = "couponsactions.php";
-    const TRegularFileRead file =
-        ReadRegularFileChecked(ProgramFolder() + kSettingsFile, kMaxProfileFileSize);
-    FSettingsLoaded = file.Bytes.has_value() || file.Refusal == TFileRefusal::Missing;
-    if (const auto& text = file.Bytes) {
-        auto read = [&](const char* key) {
-            return ReadProfileStringFromText(*text, kSettingsSection, key);
-        };
-        FWebServer = read("webserver");
-        FDbHostName = read("dbhostname");
-        FDbDatabase = read("dbdatabase");
-        FDbUserName = read("dbusername");
-        FDbPassword = read("dbpassword");
-        FInvalidPage = read("invalidpage");
-    }
+    FSettings.Load();
 }
 
 void TfrmMain::SaveSettings() {
-    // Values that were never loaded are not the seller's: never store them.
-    if (!FSettingsLoaded)
-        return;
-    const std::string path = ProgramFolder() + kSettingsFile;
-    WriteProfileString(path, kSettingsSection, "webserver", FWebServer);
-    WriteProfileString(path, kSettingsSection, "dbhostname", FDbHostName);
-    WriteProfileString(path, kSettingsSection, "dbdatabase", FDbDatabase);
-    WriteProfileString(path, kSettingsSection, "dbusername", FDbUserName);
-    WriteProfileString(path, kSettingsSection, "dbpassword", FDbPassword);
-    WriteProfileString(path, kSettingsSection, "invalidpage", FInvalidPage);
+    FSettings.Save();
 }
 
 void TfrmMain::SkinButton7Click() {
     // The dialog is destroyed however the command ends.
-    std::unique_ptr<TfrmSettings> dialog = std::make_unique<TfrmSettings>();
+    std::unique_ptr<TfrmSettings> dialog = std::make_unique<TfrmSettings>(FSettings.Values());
     frmSettings = dialog.get();
     struct Clear {
         ~Clear() { frmSettings = nullptr; }
     } clear;
-    dialog->edtSite()->setText(QString::fromLocal8Bit(FWebServer));
-    dialog->edtHostname()->setText(QString::fromLocal8Bit(FDbHostName));
-    dialog->edtDatabase()->setText(QString::fromLocal8Bit(FDbDatabase));
-    dialog->edtUsername()->setText(QString::fromLocal8Bit(FDbUserName));
-    dialog->edtPassword()->setText(QString::fromLocal8Bit(FDbPassword));
-    dialog->edtInvalid()->setText(QString::fromLocal8Bit(FInvalidPage));
     // OK makes the dialog's values the ones in force, whether or not the
     // file could be read at start-up.
     if (dialog->exec() == 1)
-        FSettingsLoaded = true;
+        FSettings.Accept(dialog->AppliedValues());
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
 }

@@ -6,6 +6,7 @@
 // and wires up, each command through the one command dispatcher.
 #include "app/CouponCommands.h"
 #include "coupons/CouponService.h"
+#include "coupons/LocalSettings.h"
 #include "http/AntiFreeze.h"
 #include "http/HTTPClient.h"
 #include "ui/SkinData.h"
@@ -25,7 +26,6 @@ class frmMain;
 
 namespace quillory {
 
-class TfrmSettings;
 class TCouponListView;
 class TBrandingView;
 class TUpdateHandOff;
@@ -48,15 +48,15 @@ public:
     // Settings dialog's OK set the values.
     void LoadSettings();
     void SaveSettings();
-    bool SettingsLoaded() const { return FSettingsLoaded; }
+    bool SettingsLoaded() const { return FSettings.Loaded(); }
 
-    const std::string& WebServer() const { return FWebServer; }
-    const std::string& ScriptName() const { return FScriptName; }
-    const std::string& DbHostName() const { return FDbHostName; }
-    const std::string& DbDatabase() const { return FDbDatabase; }
-    const std::string& DbUserName() const { return FDbUserName; }
-    const std::string& DbPassword() const { return FDbPassword; }
-    const std::string& InvalidPage() const { return FInvalidPage; }
+    const std::string& WebServer() const { return FSettings.Values().WebServer; }
+    const std::string& ScriptName() const { return FSettings.ScriptName(); }
+    const std::string& DbHostName() const { return FSettings.Values().DbHostName; }
+    const std::string& DbDatabase() const { return FSettings.Values().DbDatabase; }
+    const std::string& DbUserName() const { return FSettings.Values().DbUserName; }
+    const std::string& DbPassword() const { return FSettings.Values().DbPassword; }
+    const std::string& InvalidPage() const { return FSettings.Values().InvalidPage; }
 
     QTimer& StartupTimer() { return Timer1; }
 
@@ -95,8 +95,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    friend class TfrmSettings;
-
     void FormCreate();
     void FormResize();
     void FormShow();
@@ -134,14 +132,9 @@ private:
     std::unique_ptr<TUpdateHandOff> FUpdates;
     bool FCentredOnce = false;
 
-    std::string FWebServer;
-    std::string FScriptName;
-    std::string FDbHostName;
-    std::string FDbDatabase;
-    std::string FDbUserName;
-    std::string FDbPassword;
-    std::string FInvalidPage;
-    bool FSettingsLoaded = false;
+    // settings.dat and the values in force: the site address (read at every
+    // request), the script name and the values of the server settings script.
+    TLocalSettings FSettings;
 };
 
 // The one main window of the program, set while it exists.

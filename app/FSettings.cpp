@@ -1,7 +1,6 @@
 #include "FSettings.h"
 
 #include "ErrorReport.h"
-#include "FMain.h"
 #include "coupons/ServerSettingsScript.h"
 #include "http/URI.h"
 #include "platform/FileSystem.h"
@@ -34,12 +33,18 @@ std::string SiteWithStoredPassword(const std::string& shown, const std::string& 
            shown.substr(prefix.size());
 }
 
-TfrmSettings::TfrmSettings(QWidget* parent)
+TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()) {
     ui->setupUi(this);
     setFixedSize(409, 217);
     ui->edtPassword->setEchoMode(QLineEdit::Password);
     connect(ui->edtSite, &QLineEdit::textChanged, this, [this] { edtSiteChange(); });
+    const std::pair<QLineEdit*, const std::string*> shown[] = {
+        {ui->edtSite, &values.WebServer},      {ui->edtHostname, &values.DbHostName},
+        {ui->edtDatabase, &values.DbDatabase}, {ui->edtUsername, &values.DbUserName},
+        {ui->edtPassword, &values.DbPassword}, {ui->edtInvalid, &values.InvalidPage}};
+    for (const auto& [edit, value] : shown)
+        edit->setText(QString::fromLocal8Bit(*value));
     connect(ui->btnOk, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { btnOkClick(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this,
@@ -103,13 +108,7 @@ void TfrmSettings::ApplySettings() {
     WriteWholeFile(ProgramFolder() + "coupsettings.php", BuildServerSettingsScript(s),
                    kPrivateFileMode);
 
-    TfrmMain* main = frmMain;
-    main->FWebServer = site;
-    main->FDbHostName = s.HostName;
-    main->FDbDatabase = s.Database;
-    main->FDbUserName = s.UserName;
-    main->FDbPassword = s.Password;
-    main->FInvalidPage = s.InvalidPage;
+    FApplied = {site, s.HostName, s.Database, s.UserName, s.Password, s.InvalidPage};
 }
 
 void TfrmSettings::btnOkClick() {

@@ -1,6 +1,8 @@
 #pragma once
 // The settings dialog: the site address and the values of the server
 // settings script coupsettings.php.
+#include "coupons/LocalSettings.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -23,15 +25,19 @@ std::string SiteWithStoredPassword(const std::string& shown, const std::string& 
 
 class TfrmSettings : public QDialog {
 public:
-    explicit TfrmSettings(QWidget* parent = nullptr);
+    // Shows `values` in the edit boxes.
+    explicit TfrmSettings(const TSettingsValues& values = {}, QWidget* parent = nullptr);
     ~TfrmSettings() override;
 
     // Writes coupsettings.php from the edit boxes (with the admin user name
     // and password hash when the site address carries credentials), then
-    // copies the boxes into the main window's settings. Nothing is written or
-    // copied when the credentials cannot be used, and nothing is copied when
-    // the file cannot be written.
+    // copies the boxes into AppliedValues(). Nothing is written or copied
+    // when the credentials cannot be used, and nothing is copied when the
+    // file cannot be written.
     void ApplySettings();
+    // The values OK applied: the ones to put in force when the dialog ends
+    // with OK (1).
+    const TSettingsValues& AppliedValues() const { return FApplied; }
 
     // The site address field. An address put into it from outside is kept
     // and shown with its password as "***"; SiteURL() gives the address to
@@ -54,6 +60,7 @@ private:
 
     std::unique_ptr<Ui::frmSettings> ui;
     std::string FStoredSite; // the address as it came in, password and all
+    TSettingsValues FApplied;
     bool FMaskingSite = false;
 };
 

@@ -1,17 +1,18 @@
 #include "cli/Cli.h"
 
+#include "cli/TerminalText.h"
+#include "coupons/Coupon.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/Csv.h"
 #include "coupons/ListReply.h"
+#include "coupons/LocalSettings.h"
 #include "coupons/OrderPage.h"
-#include "cli/TerminalText.h"
+#include "http/SocketStack.h"
 #include "http/TextUtils.h"
 #include "http/URI.h"
 #include "platform/DateTime.h"
 #include "platform/FileSystem.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -137,13 +138,6 @@ std::string TodayYMD() {
     return FormatDateYMD(Today());
 }
 
-// The values an add or edit request carries.
-struct TCouponInput {
-    std::string Code, Name, Expired = "0", ExpiryType = "1", Days = "1", ExpiryDate, OrderPage,
-                            Comments, CreateDate;
-    std::string Uses; // restored by import; empty: not sent
-};
-
 // A number of days: whole, at most nine digits, perhaps negative (the
 // editor's field allows that, and a backup must restore it).
 bool IsDays(const std::string& text) {
@@ -155,7 +149,7 @@ bool IsDays(const std::string& text) {
 // returns the reason a value is refused, or nothing. The code loses the
 // blanks around it; one with a blank inside is refused unless it is
 // `keptCode`, the code an edited coupon already had.
-std::optional<std::string> CheckInput(TCouponInput& c, const std::string& keptCode = {}) {
+std::optional<std::string> CheckInput(TCoupon& c, const std::string& keptCode = {}) {
     c.Code = TrimCouponCode(c.Code);
     if (c.Name.empty())
         return "Please provide a Coupon Name.";
@@ -174,28 +168,37 @@ std::optional<std::string> CheckInput(TCouponInput& c, const std::string& keptCo
     }
     if (!IsAllowedOrderPage(c.OrderPage))
         return kOrderPageRefused;
-    if (c.Expired != "0" && c.Expired != "1")
-        return "The expired flag must be 0 or 1, not \"" + c.Expired + "\".";
-    if (c.ExpiryType != "" && c.ExpiryType != "1" && c.ExpiryType != "2" && c.ExpiryType != "3")
+    // The texts are checked as given, then sent in their plain form.
+    const std::string expired = c.ExpiredText();
+    if (expired != "0" && expired != "1")
+        return "The expired flag must be 0 or 1, not \"" + expired + "\".";
+    c.SetExpiredText(expired);
+    if (c.Expiry == TExpiryKind::Other)
         return "The expiry type must be one-time, days, date or none (or 1, 2, 3), not \"" +
-               c.ExpiryType + "\".";
-    if (!IsDays(c.Days))
-        return "The number of days must be a whole number, not \"" + c.Days + "\".";
-    c.Days = std::to_string(std::stol(c.Days));
-    auto date = NormalizeDate(c.ExpiryDate);
+               c.ExpiryText() + "\".";
+    const std::string days = c.DaysText();
+    if (!IsDays(days))
+        return "The number of days must be a whole number, not \"" + days + "\".";
+    c.SetDaysText(std::to_string(std::stol(days)));
+    auto date = NormalizeDate(c.ExpiryDateText());
     if (!date)
-        return "The expiry date must be a date written yyyy-m-d, not \"" + c.ExpiryDate + "\".";
-    c.ExpiryDate = *date;
+        return "The expiry date must be a date written yyyy-m-d, not \"" + c.ExpiryDateText() +
+               "\".";
+    c.SetExpiryDateText(*date);
     if (auto created = NormalizeDate(c.CreateDate))
         c.CreateDate = *created;
     else
         c.CreateDate = TodayYMD();
-    if (!c.Uses.empty()) {
-        if (!IsDecimal(c.Uses) || c.Uses.size() > 9)
-            return "The use count must be a whole number from 0 to 999999999, not \"" + c.Uses +
-                   "\".";
-        c.Uses = std::to_string(std::stol(c.Uses));
-    }
+    return std::nullopt;
+}
+
+// A use count to restore: empty (none), or a whole number up to nine digits.
+std::optional<std::string> ReadUses(const std::string& text, std::optional<long long>& uses) {
+    if (text.empty())
+        return std::nullopt;
+    if (!IsDecimal(text) || text.size() > 9)
+        return "The use count must be a whole number from 0 to 999999999, not \"" + text + "\".";
+    uses = std::stoll(text);
     return std::nullopt;
 }
 
@@ -246,7 +249,7 @@ std::string TypeOptionText(const std::string& type) {
                          : "--type none";
 }
 
-void ApplyOptions(const TCommandLine& cl, TCouponInput& c) {
+void ApplyOptions(const TCommandLine& cl, TCoupon& c) {
     if (auto v = cl.Value("code"))
         c.Code = *v;
     if (auto v = cl.Value("name"))
@@ -254,9 +257,9 @@ void ApplyOptions(const TCommandLine& cl, TCouponInput& c) {
     if (cl.Flags.count("expired") && cl.Flags.count("not-expired"))
         throw EUsage("--expired and --not-expired exclude each other.");
     if (cl.Flags.count("expired"))
-        c.Expired = "1";
+        c.SetExpiredText("1");
     if (cl.Flags.count("not-expired"))
-        c.Expired = "0";
+        c.SetExpiredText("0");
     const auto days = cl.Value("days"), date = cl.Value("date");
     if (days && date)
         throw EUsage("--days and --date exclude each other: a coupon expires after a number of "
@@ -269,16 +272,16 @@ void ApplyOptions(const TCommandLine& cl, TCouponInput& c) {
             throw EUsage("--days belongs to --type days, not " + TypeOptionText(type) + ".");
         if (date && type != "3")
             throw EUsage("--date belongs to --type date, not " + TypeOptionText(type) + ".");
-        c.ExpiryType = type;
+        c.SetExpiryText(type);
     } else if (days) {
-        c.ExpiryType = "2";
+        c.Expiry = TExpiryKind::ByDays;
     } else if (date) {
-        c.ExpiryType = "3";
+        c.Expiry = TExpiryKind::ByDate;
     }
     if (days)
-        c.Days = *days;
+        c.SetDaysText(*days);
     if (date)
-        c.ExpiryDate = *date;
+        c.SetExpiryDateText(*date);
     if (auto v = cl.Value("order-page"))
         c.OrderPage = *v;
     if (auto v = cl.Value("comments"))
@@ -294,34 +297,30 @@ void AppendEscapedUnquoted(std::string& out, std::string_view text) {
         AppendEscaped(out, RemoveQuotes(text));
 }
 
-// Whether an expired flag reads as set: "1" once quotes and surrounding
-// blanks are gone.
-bool ExpiredFlagSet(std::string_view flag) {
-    if (flag.size() == 1)
-        return flag[0] == '1';
-    return TrimText(RemoveQuotes(flag)) == "1";
-}
-
 // The expiry column of a listing: `days` and `date` as the record holds them
 // (quotes are removed here, as the record tables say).
 void AppendExpiry(std::string& out, std::string_view type, std::string_view days,
                   std::string_view date) {
-    if (type == "1") {
+    switch (ExpiryFromText(type)) {
+    case TExpiryKind::OneTimeUse:
         out += "one time use";
-    } else if (type == "2") {
+        break;
+    case TExpiryKind::ByDays:
         AppendEscapedUnquoted(out, days);
         out += " day(s)";
-    } else if (type == "3") {
+        break;
+    case TExpiryKind::ByDate:
         out += "until ";
         AppendEscapedUnquoted(out, date);
-    } else {
+        break;
+    default:
         out += "none";
     }
 }
 
-std::string ExpiryText(const TCouponRecord& c) {
+std::string ExpiryText(const TCoupon& c) {
     std::string out;
-    AppendExpiry(out, c.ExpiryType, c.Days, c.ExpiryDate);
+    AppendExpiry(out, c.ExpiryText(), c.DaysText(), c.ExpiryDateText());
     return out;
 }
 
@@ -375,19 +374,31 @@ std::optional<std::string> SiteProblem(const std::string& site, const std::strin
 }
 
 // A failure to connect, as people put it ("connection refused"), from the
-// socket error number of the failed connection; nothing for errors after the
-// connection was made.
-std::optional<std::string> ConnectFailure(int socketError) {
-    static const std::pair<int, const char*> kReasons[] = {
-        {10061, "connection refused"},     {10060, "connection timed out"},
-        {10065, "no route to host"},       {10064, "host is down"},
-        {10051, "network is unreachable"}, {10050, "network is down"},
-        {11001, "host not found"},
-    };
-    for (const auto& [number, reason] : kReasons)
-        if (socketError == number)
-            return std::string(reason);
-    return std::nullopt;
+// kind of the failure; nothing for failures after the connection was made.
+std::optional<std::string> ConnectFailure(const TServiceFailure& failure) {
+    switch (failure.Kind) {
+    case TFailureKind::Refused:
+        return "connection refused";
+    case TFailureKind::UnknownHost:
+        return "host not found";
+    case TFailureKind::TimedOut:
+        // Only a connect stands for a socket error; a read ran out of time
+        // on a connection that was made.
+        if (failure.SocketError != 0)
+            return "connection timed out";
+        return std::nullopt;
+    case TFailureKind::Unreachable: {
+        static const std::pair<int, const char*> kWhere[] = {{WSAEHOSTUNREACH, "no route to host"},
+                                                             {WSAEHOSTDOWN, "host is down"},
+                                                             {WSAENETDOWN, "network is down"}};
+        for (const auto& [number, reason] : kWhere)
+            if (failure.SocketError == number)
+                return std::string(reason);
+        return "network is unreachable";
+    }
+    default:
+        return std::nullopt;
+    }
 }
 
 // A text from the server or the transport on one line: line breaks become
@@ -455,16 +466,15 @@ private:
     std::string ShownURL() const;
     [[noreturn]] void Failed(const std::string& what);
     void NeedArguments(std::size_t min, std::size_t max);
-    std::vector<TCouponRecord> FetchCoupons(bool details = false);
-    TCouponRecord FetchCoupon(const std::string& id);
+    std::vector<TCoupon> FetchCoupons(bool details = false);
+    TCoupon FetchCoupon(const std::string& id);
     // The coupon `ref` names; throws EFailed naming it when there is none.
-    TCouponRecord FindCoupon(const TCouponRef& ref);
+    TCoupon FindCoupon(const TCouponRef& ref);
     // The coupon of `coupons` with the code `code`: the same code, or else
     // the only one equal in any letter case (as redemption matches codes),
     // blanks around stored codes ignored. Nothing when none matches.
-    std::optional<TCouponRecord> FindCode(const std::vector<TCouponRecord>& coupons,
-                                          const std::string& code);
-    int AddOne(TCouponInput c);
+    std::optional<TCoupon> FindCode(const std::vector<TCoupon>& coupons, const std::string& code);
+    int AddOne(TCoupon c);
     bool ConfirmDeleteAll(std::size_t count);
     std::string ReadImportBytes();
 
@@ -498,8 +508,10 @@ void TCli::Connect() {
         if (auto problem = SiteProblem(FSite, "given with --site"))
             throw EUsage(*problem);
     } else {
-        const std::string settings = ProgramFolder() + "settings.dat";
-        FSite = ReadProfileString(settings, "Settings", "webserver");
+        TLocalSettings local;
+        local.Load();
+        const std::string& settings = local.Path();
+        FSite = local.Values().WebServer;
         if (FSite.empty())
             throw EFailed("No site address: give --site URL, or set \"webserver\" in section "
                           "[Settings] of " +
@@ -520,9 +532,10 @@ std::string TCli::ShownURL() const {
 void TCli::Failed(const std::string& what) {
     // 401: the user name or password; 403: the server's own words (for
     // instance that the seller has yet to set credentials in coupsettings.php).
-    if (!FService.LastRefusal().empty())
+    const TServiceFailure& failure = FService.LastFailure();
+    if (failure.Kind == TFailureKind::ServiceRefusal)
         throw EFailed(FService.LastRefusal());
-    if (auto reason = ConnectFailure(FService.LastSocketError())) {
+    if (auto reason = ConnectFailure(failure)) {
         // The host and port the client last tried: after a redirect, those
         // of its target, not the site's.
         const TURI& uri = FHTTP.URL();
@@ -536,17 +549,16 @@ void TCli::Failed(const std::string& what) {
         throw EFailed("Cannot connect to " + uri.Host + (port.empty() ? "" : ":" + port) + ": " +
                       *reason);
     }
-    std::string why = OneLine(FService.LastError());
+    std::string why = OneLine(failure.Detail);
     if (why.empty()) {
         why = "the server replied \"" + OneLine(FService.LastReply()) + "\"";
-    } else if (FService.LastError() == kListEndMissing &&
-               FService.LastReply().find('^') == std::string::npos) {
+    } else if (failure.Kind == TFailureKind::NotAList) {
         // No list at all: what came instead says why.
         why += " The server replied \"" + OneLine(FService.LastReply()) + "\".";
-    } else if (!FService.LastServerText().empty()) {
+    } else if (!failure.ServerText.empty()) {
         // The status line alone rarely says why: the server's reply does
         // ("ERROR: cannot connect to the database").
-        why += ": " + OneLine(FService.LastServerText());
+        why += ": " + OneLine(failure.ServerText);
     }
     throw EFailed(what + " (" + ShownURL() + "): " + why);
 }
@@ -558,18 +570,18 @@ void TCli::NeedArguments(std::size_t min, std::size_t max) {
                      "\"; see quillory-cli --help.");
 }
 
-std::vector<TCouponRecord> TCli::FetchCoupons(bool details) {
-    std::vector<TCouponRecord> coupons;
+std::vector<TCoupon> TCli::FetchCoupons(bool details) {
+    std::vector<TCoupon> coupons;
     if (!FService.RefreshCoupons(
             [&](const std::string& reply) { coupons = DecodeCouponList(reply, details); }, details))
         Failed("Cannot load the coupon list");
     return coupons;
 }
 
-TCouponRecord TCli::FetchCoupon(const std::string& id) {
+TCoupon TCli::FetchCoupon(const std::string& id) {
     std::string record;
     if (!FService.GetCoupon(id, record)) {
-        if (FService.LastError().empty())
+        if (FService.LastFailure().Kind == TFailureKind::None)
             throw EFailed("There is no coupon with id " + id +
                           " (for a code made of digits, write code:" + id + ").");
         Failed("Cannot load coupon " + id);
@@ -584,12 +596,12 @@ TCouponRecord TCli::FetchCoupon(const std::string& id) {
     throw EFailed("The server sent no record for coupon " + id + ".");
 }
 
-std::optional<TCouponRecord> TCli::FindCode(const std::vector<TCouponRecord>& coupons,
-                                            const std::string& code) {
+std::optional<TCoupon> TCli::FindCode(const std::vector<TCoupon>& coupons,
+                                      const std::string& code) {
     for (const auto& c : coupons)
         if (c.Code == code)
             return c;
-    std::vector<const TCouponRecord*> alike;
+    std::vector<const TCoupon*> alike;
     for (const auto& c : coupons)
         if (text::SameText(TrimCouponCode(c.Code), code))
             alike.push_back(&c);
@@ -605,7 +617,7 @@ std::optional<TCouponRecord> TCli::FindCode(const std::vector<TCouponRecord>& co
     return *alike.front();
 }
 
-TCouponRecord TCli::FindCoupon(const TCouponRef& ref) {
+TCoupon TCli::FindCoupon(const TCouponRef& ref) {
     if (ref.ById)
         return FetchCoupon(ref.Text);
     if (auto c = FindCode(FetchCoupons(), ref.Text))
@@ -649,7 +661,7 @@ int TCli::List() {
                                      AppendEscaped(block, f[1]);
                                      block += '\t';
                                      AppendEscaped(block, f[2]);
-                                     block += ExpiredFlagSet(f[3]) ? "\tTrue\t" : "\tFalse\t";
+                                     block += ExpiredFromText(f[3]) ? "\tTrue\t" : "\tFalse\t";
                                      AppendExpiry(block, f[4], f[5], f[6]);
                                      block += '\t';
                                      AppendEscaped(block, f[7]);
@@ -671,25 +683,24 @@ int TCli::List() {
 
 int TCli::Get() {
     NeedArguments(1, 1);
-    const TCouponRecord c = FindCoupon(ParseCouponRef(FLine.Words[1]));
+    const TCoupon c = FindCoupon(ParseCouponRef(FLine.Words[1]));
     auto e = [](const std::string& v) { return EscapeControls(v); };
     FOut << "ID: " << e(c.Id) << "\nCode: " << e(c.Code) << "\nName: " << e(c.Name)
-         << "\nExpired: " << (c.IsExpired() ? "True" : "False") << "\nExpiry: " << ExpiryText(c)
-         << "\nDays: " << e(c.Days) << "\nExpiry date: " << e(c.ExpiryDate)
+         << "\nExpired: " << (c.Expired ? "True" : "False") << "\nExpiry: " << ExpiryText(c)
+         << "\nDays: " << e(c.DaysText()) << "\nExpiry date: " << e(c.ExpiryDateText())
          << "\nOrder page: " << e(c.OrderPage) << "\nCreated: " << e(c.CreateDate)
          << "\nComments: " << e(c.Comments) << "\n";
     return 0;
 }
 
-int TCli::AddOne(TCouponInput c) {
+int TCli::AddOne(TCoupon c) {
     if (auto problem = CheckInput(c))
         throw EFailed(*problem);
-    switch (FService.AddCoupon("", c.Code, c.Name, c.Expired, c.ExpiryType, c.Days, c.ExpiryDate,
-                               c.OrderPage, c.Comments, c.CreateDate)) {
-    case 1:
+    switch (FService.AddCoupon(c)) {
+    case TCouponResult::Done:
         FOut << "Added coupon " << EscapeControls(c.Code) << ".\n";
         return 0;
-    case 2:
+    case TCouponResult::CodeExists:
         throw EFailed("The code " + c.Code + " is already in use; choose another code.");
     default:
         Failed("The coupon was not added");
@@ -698,15 +709,15 @@ int TCli::AddOne(TCouponInput c) {
 
 int TCli::Add() {
     NeedArguments(0, 0);
-    TCouponInput c;
-    c.ExpiryDate = TodayYMD();
+    TCoupon c;
+    c.SetExpiryDateText(TodayYMD());
     ApplyOptions(FLine, c);
     if (!FLine.Value("code")) {
         // No code given: draw a free one as the editor's Generate does.
         if (!FService.CheckService())
             Failed("The coupon service is not ready");
         auto code = GenerateCouponCode(FService, 1000);
-        if (!code || !FService.LastError().empty())
+        if (!code || FService.LastFailure().Kind != TFailureKind::None)
             Failed("No free code could be found");
         c.Code = *code;
     }
@@ -716,26 +727,20 @@ int TCli::Add() {
 int TCli::Edit() {
     NeedArguments(1, 1);
     const TCouponRef ref = ParseCouponRef(FLine.Words[1]);
-    const TCouponRecord old = FindCoupon(ref);
-    const std::string id = old.Id;
-    TCouponInput c;
-    c.Code = old.Code;
-    c.Name = old.Name;
-    c.Expired = old.IsExpired() ? "1" : "0";
-    c.ExpiryType = old.ExpiryType;
-    c.Days = old.Days;
-    c.ExpiryDate = old.ExpiryDate;
-    c.OrderPage = old.OrderPage;
-    c.Comments = old.Comments;
+    TCoupon c = FindCoupon(ref);
+    const std::string id = c.Id;
+    const std::string oldCode = TrimCouponCode(c.Code);
+    // The flag goes back as "1" or "0", whatever form the server keeps it in.
+    c.SetExpiredText(c.Expired ? "1" : "0");
     ApplyOptions(FLine, c);
-    if (auto problem = CheckInput(c, TrimCouponCode(old.Code)))
+    if (auto problem = CheckInput(c, oldCode))
         throw EFailed(*problem);
-    switch (FService.EditCoupon(id, c.Code, c.Name, c.Expired, c.ExpiryType, c.Days, c.ExpiryDate,
-                                c.OrderPage, c.Comments, TodayYMD())) {
-    case 1:
+    c.CreateDate = TodayYMD();
+    switch (FService.EditCoupon(c)) {
+    case TCouponResult::Done:
         FOut << "Saved coupon " << id << " (" << EscapeControls(c.Code) << ").\n";
         return 0;
-    case 2:
+    case TCouponResult::NoSuchCoupon:
         throw EFailed("There is no coupon with id " + id + " any more.");
     default:
         if (FService.LastReply() == kReplyExistRecord)
@@ -810,7 +815,7 @@ int TCli::Delete() {
     const auto coupons = FetchCoupons();
     std::vector<std::string> ids, missing;
     for (const TCouponRef& ref : refs) {
-        std::optional<TCouponRecord> found;
+        std::optional<TCoupon> found;
         if (ref.ById) {
             // "007" names coupon 7.
             const auto digits = [](const std::string& id) {
@@ -848,7 +853,7 @@ int TCli::Exists() {
     NeedArguments(1, 1);
     const std::string& code = FLine.Words[1];
     const bool exists = FService.CouponCodeExists(code);
-    if (!FService.LastError().empty())
+    if (FService.LastFailure().Kind != TFailureKind::None)
         Failed("The code could not be tested");
     FOut << EscapeControls(code) << (exists ? ": in use\n" : ": free\n");
     return 0;
@@ -869,7 +874,7 @@ int TCli::Generate() {
     std::vector<std::string> codes;
     while (static_cast<int>(codes.size()) < count) {
         auto code = GenerateCouponCode(FService, 1000, codes);
-        if (!FService.LastError().empty())
+        if (FService.LastFailure().Kind != TFailureKind::None)
             Failed("A code could not be tested");
         if (!code)
             throw EFailed("No free code found after 1000 attempts.");
@@ -911,11 +916,21 @@ int TCli::Export() {
     std::string text = FormatCsvRow(kCsvColumns);
     std::size_t withoutUses = 0;
     for (const auto& c : coupons) {
-        if (c.Uses.empty())
+        if (!c.Uses)
             ++withoutUses;
-        TCsvRow row = {c.Id,         c.Code,       c.Name,       c.IsExpired() ? "1" : "0",
-                       c.ExpiryType, c.Days,       c.ExpiryDate, c.OrderPage,
-                       c.Comments,   c.CreateDate, c.Uses};
+        // Values the program cannot read (days "abc") are written as the
+        // server sent them.
+        TCsvRow row = {c.Id,
+                       c.Code,
+                       c.Name,
+                       c.Expired ? "1" : "0",
+                       c.ExpiryText(),
+                       c.DaysText(),
+                       c.ExpiryDateText(),
+                       c.OrderPage,
+                       c.Comments,
+                       c.CreateDate,
+                       c.Uses ? std::to_string(*c.Uses) : std::string()};
         // No cell is run as a formula when the file is opened in a
         // spreadsheet; import takes the guard off again.
         for (auto& cell : row)
@@ -1036,50 +1051,52 @@ int TCli::Import() {
             auto v = cell(name);
             return !v || v->empty() ? fallback : *v;
         };
-        TCouponInput c;
+        TCoupon c;
         c.Code = get("code", "");
         c.Name = get("name", "");
         const std::string expired = get("expired", "0");
-        c.Expired = ExpiredFromWord(expired).value_or(expired);
+        c.SetExpiredText(ExpiredFromWord(expired).value_or(expired));
         if (auto type = cell("expiry_type"))
-            c.ExpiryType = ExpiryTypeFromWord(*type).value_or(*type);
-        c.Days = get("days", "1");
-        c.ExpiryDate = get("expiry_date", TodayYMD());
+            c.SetExpiryText(ExpiryTypeFromWord(*type).value_or(*type));
+        c.SetDaysText(get("days", "1"));
+        c.SetExpiryDateText(get("expiry_date", TodayYMD()));
         c.OrderPage = get("order_page", "");
         c.Comments = get("comments", "");
         c.CreateDate = get("create_date", "");
-        c.Uses = TrimText(get("uses", ""));
         const std::string trimmed = TrimCouponCode(c.Code);
         const std::string label = trimmed.empty() ? std::string() : " " + EscapeControls(trimmed);
-        if (auto problem = CheckInput(c)) {
+        auto problem = CheckInput(c);
+        if (!problem)
+            problem = ReadUses(TrimText(get("uses", "")), c.Uses);
+        if (problem) {
             FOut << where << ": refused" << label << ": " << EscapeControls(*problem) << "\n";
             ++refused;
             continue;
         }
-        switch (FService.AddCoupon("", c.Code, c.Name, c.Expired, c.ExpiryType, c.Days,
-                                   c.ExpiryDate, c.OrderPage, c.Comments, c.CreateDate, c.Uses)) {
-        case 1:
+        switch (FService.AddCoupon(c)) {
+        case TCouponResult::Done:
             FOut << where << ": added" << label << "\n";
             ++added;
-            if (!c.Uses.empty() && c.Uses != "0") {
+            if (c.Uses && *c.Uses != 0) {
                 restored.emplace_back(where, c.Code);
-                restoredUses[c.Code] = c.Uses;
+                restoredUses[c.Code] = std::to_string(*c.Uses);
             }
             break;
-        case 2:
+        case TCouponResult::CodeExists:
             FOut << where << ": refused" << label << ": the code is already in use.\n";
             ++refused;
             break;
         default:
             // The server refused this row (status 400 and its reason):
             // the next rows may still go in.
-            if (FService.LastReplyCode() == 400 && !FService.LastServerText().empty()) {
+            if (FService.LastFailure().StatusCode == 400 &&
+                !FService.LastFailure().ServerText.empty()) {
                 FOut << where << ": refused" << label << ": the server replied \""
                      << EscapeControls(OneLine(FService.LastServerText(), 200)) << "\".\n";
                 ++refused;
                 break;
             }
-            if (!FService.LastError().empty()) {
+            if (FService.LastFailure().Kind != TFailureKind::None) {
                 FOut << added << " added, " << refused << " refused before the stop.\n";
                 Failed("Import stopped at " + where);
             }
@@ -1097,8 +1114,8 @@ int TCli::Import() {
     for (const auto& [where, code] : restored) {
         std::string kept;
         for (const auto& c : coupons)
-            if (c.Code == code)
-                kept = c.Uses;
+            if (c.Code == code && c.Uses)
+                kept = std::to_string(*c.Uses);
         if (kept == restoredUses[code])
             continue;
         FOut << where << ": the service did not keep the use count of " << EscapeControls(code)

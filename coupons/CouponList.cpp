@@ -9,17 +9,18 @@ TCouponList::TCouponList(std::string reply)
     : FList(std::move(reply), kCouponListFields, kCouponListFields) {
     FExpired.resize(FList.RecordCount());
     for (std::size_t i = 0; i < FExpired.size(); ++i) {
-        std::string_view flag = FList.Field(i, 3);
-        // The common forms "0" and "1" are decided at once.
-        if (flag.size() == 1)
-            FExpired[i] = flag[0] == '1';
-        else
-            FExpired[i] = TrimText(RemoveQuotes(flag)) == "1";
+        FExpired[i] = ExpiredFromText(FList.Field(i, 3));
     }
 }
 
 std::string TCouponList::Id(std::size_t row) const {
     return TrimText(RemoveQuotes(FList.Field(row, 0)));
+}
+
+TCoupon TCouponList::Coupon(std::size_t row) const {
+    TCoupon c = CouponSummaryFromView(FList, row);
+    c.Id = Id(row);
+    return c;
 }
 
 namespace {

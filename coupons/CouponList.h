@@ -2,6 +2,7 @@
 // The coupon list as the main window shows it: the rows of a list reply
 // (action 5) decoded in place, with what each row needs already worked out.
 // Qt-free, so it can be decoded on any thread and handed to the window.
+#include "coupons/Coupon.h"
 #include "coupons/ListReply.h"
 
 #include <cstdint>
@@ -29,6 +30,10 @@ public:
     bool Expired(std::size_t row) const { return FExpired[row] != 0; }
     // The coupon's id: quotes removed, surrounding blanks trimmed.
     std::string Id(std::size_t row) const;
+    // The coupon of a row as the list holds it: id, code, name and expired
+    // flag (the list keeps only what it shows; the editor fetches the whole
+    // record). The other fields are empty.
+    TCoupon Coupon(std::size_t row) const;
 
     bool Complete() const { return FList.Complete(); }
     const std::string& Error() const { return FList.Error(); }

@@ -2,16 +2,12 @@
 
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
+#include "http/SocketStack.h"
 
 #include <algorithm>
 #include <exception>
 
 namespace quillory {
-
-namespace {
-// The socket error number a connect that ran out of time stands for.
-constexpr int kSocketTimedOut = 10060;
-} // namespace
 
 bool ReplyContainsOK(const std::string& reply) {
     return reply.find(kReplyOK) != std::string::npos;
@@ -25,13 +21,51 @@ std::string TCouponService::ServiceURL() const {
            (FScriptName ? FScriptName() : std::string(kCouponScriptName));
 }
 
+void TCouponService::NoteFailure(std::exception_ptr error) {
+    TServiceFailure f;
+    f.Kind = TFailureKind::Other;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EHTTPProtocolException& e) {
+        f.Detail = e.what();
+        f.Kind = TFailureKind::HTTPStatus;
+        f.StatusCode = e.ReplyCode;
+        f.ServerText = TrimText(e.ReplyBody);
+        // A 403 without words says no more than its status line.
+        if (e.ReplyCode == 401 || (e.ReplyCode == 403 && !f.ServerText.empty()))
+            f.Kind = TFailureKind::ServiceRefusal;
+    } catch (const ENetException& e) {
+        f.Detail = e.what();
+        f.Kind = static_cast<TFailureKind>(e.Kind());
+        f.SocketError = e.SocketError();
+    } catch (const EListReplyError& e) {
+        f.Detail = e.what();
+        f.Kind = TFailureKind::BadRecord;
+    } catch (const std::exception& e) {
+        f.Detail = e.what();
+    } catch (...) {
+        f.Detail = "Unknown error";
+    }
+    FFailure = std::move(f);
+}
+
+void TCouponService::NoteListEndMissing(const std::string& reply) {
+    FFailure = {};
+    // Not one record in it: no list at all (an error page sent as 200).
+    FFailure.Kind =
+        reply.find('^') == std::string::npos ? TFailureKind::NotAList : TFailureKind::CutShort;
+    FFailure.Detail = kListEndMissing;
+}
+
+std::string TCouponService::LastRefusal() const {
+    if (FFailure.Kind != TFailureKind::ServiceRefusal)
+        return {};
+    return FFailure.StatusCode == 401 ? kRefusedCredentials : FFailure.ServerText;
+}
+
 const std::string* TCouponService::Exchange(const std::string& action, const TFields& fields,
                                             const TReplyReader& reader) {
-    FLastError.clear();
-    FLastRefusal.clear();
-    FLastServerText.clear();
-    FLastSocketError = 0;
-    FLastReplyCode = 0;
+    FFailure = {};
     FHTTP.SetReadTimeout(ReadTimeout);
     TMultiPartFormDataStream form;
     form.AddField("action", action);
@@ -45,27 +79,8 @@ const std::string* TCouponService::Exchange(const std::string& action, const TFi
             reader(reply);
         FLastReply = std::move(reply); // a list reply can be large: no copy
         return &FLastReply;
-    } catch (const EHTTPProtocolException& e) {
-        FLastError = e.what();
-        FLastServerText = TrimText(e.ReplyBody);
-        FLastReplyCode = e.ReplyCode;
-        if (e.ReplyCode == 401)
-            FLastRefusal = kRefusedCredentials;
-        else if (e.ReplyCode == 403)
-            FLastRefusal = TrimText(e.ReplyBody);
-    } catch (const EConnectException& e) {
-        FLastError = e.what();
-        FLastSocketError = e.LastError;
-    } catch (const ESocketError& e) {
-        FLastError = e.what();
-        FLastSocketError = e.LastError;
-    } catch (const EConnectTimeout& e) {
-        FLastError = e.what();
-        FLastSocketError = kSocketTimedOut;
-    } catch (const std::exception& e) {
-        FLastError = e.what();
     } catch (...) {
-        FLastError = "Unknown error";
+        NoteFailure(std::current_exception());
     }
     FLastReply = kReplyFailed;
     return nullptr;
@@ -76,9 +91,9 @@ std::string TCouponService::ReplyOr(const std::string& action, const TFields& fi
     try {
         if (auto reply = Exchange(action, fields))
             return *reply;
-    } catch (const std::exception& e) {
+    } catch (...) {
         // Building the form failed: no request went out.
-        FLastError = e.what();
+        NoteFailure(std::current_exception());
     }
     FLastReply = substitute;
     return substitute;
@@ -110,93 +125,68 @@ std::string OneLineReason(const std::string& text, std::size_t limit) {
     return out;
 }
 
-std::string TCouponService::FailureReason() const {
-    if (!FLastRefusal.empty())
-        return OneLineReason(FLastRefusal);
-    // A reply that is no list at all (not one record in it) is better
-    // explained by what came instead than by its missing end marker.
-    const bool notAList =
-        FLastError == kListEndMissing && FLastReply.find('^') == std::string::npos;
-    if (!FLastError.empty() && !notAList) {
-        // An error reply: its status line, then what the server said.
-        const std::string body = OneLineReason(FLastServerText);
-        if (!body.empty())
-            return OneLineReason(FLastError + ": " + body);
-        // A socket error reads "Socket Error # 10061" CR LF "Connection
-        // refused.": one line, the number first.
-        std::string joined;
-        std::size_t at = 0;
-        while (at <= FLastError.size()) {
-            std::size_t end = FLastError.find_first_of("\r\n", at);
-            if (end == std::string::npos)
-                end = FLastError.size();
-            const std::string line = OneLineReason(FLastError.substr(at, end - at));
-            if (!line.empty())
-                joined += (joined.empty() ? "" : ": ") + line;
-            at = end + 1;
-        }
-        return OneLineReason(joined);
-    }
-    // The protocol's own answers are explained by the command's text.
-    if (FLastReply == kReplyFailed || FLastReply == kReplyOK || FLastReply == kReplyExistRecord ||
-        FLastReply == kReplyDontExistRecord)
+namespace {
+
+// What the server sent in place of the expected reply, or nothing for the
+// protocol's own answers (the command's text explains those).
+std::string UnexpectedReply(const std::string& reply) {
+    if (reply == kReplyFailed || reply == kReplyOK || reply == kReplyExistRecord ||
+        reply == kReplyDontExistRecord)
         return {};
-    const std::string reply = OneLineReason(FLastReply);
-    return reply.empty() ? "The server sent an empty reply." : "The server answered: " + reply;
+    const std::string text = OneLineReason(reply);
+    return text.empty() ? "The server sent an empty reply." : "The server answered: " + text;
+}
+
+} // namespace
+
+std::string TCouponService::FailureReason() const {
+    const TServiceFailure& f = FFailure;
+    switch (f.Kind) {
+    case TFailureKind::None:
+    case TFailureKind::NotAList:
+        // What came instead explains it best.
+        return UnexpectedReply(FLastReply);
+    case TFailureKind::ServiceRefusal:
+        return OneLineReason(LastRefusal());
+    case TFailureKind::HTTPStatus: {
+        // The status line, then what the server said.
+        const std::string body = OneLineReason(f.ServerText);
+        return OneLineReason(body.empty() ? f.Detail : f.Detail + ": " + body);
+    }
+    default:
+        break;
+    }
+    if (f.SocketError != 0) {
+        // "Socket Error # 10061: Connection refused.": the number, then its text.
+        const std::string text = TSocketStack::WSTranslateSocketErrorMsg(f.SocketError);
+        const std::string number = "Socket Error # " + std::to_string(f.SocketError);
+        return OneLineReason(text.empty() ? number : number + ": " + text);
+    }
+    return OneLineReason(f.Detail);
 }
 
 bool TCouponService::CheckService() {
     return ReplyOr("1", {}, kReplyFailed) == kReplyOK;
 }
 
-// 1 for "OK", 2 for the operation's second token, 0 for anything else.
-int TCouponService::CouponResult(const std::string& reply, const char* secondToken) {
+TCouponResult TCouponService::CouponResult(const std::string& reply, const char* secondToken,
+                                           TCouponResult second) {
     if (reply == kReplyOK)
-        return 1;
-    return reply == secondToken ? 2 : 0;
+        return TCouponResult::Done;
+    return reply == secondToken ? second : TCouponResult::Failed;
 }
 
-TCouponService::TFields
-TCouponService::CouponFields(const std::string& id, const std::string& code,
-                             const std::string& name, const std::string& expired,
-                             const std::string& expiryType, const std::string& days,
-                             const std::string& expiryDate, const std::string& orderPage,
-                             const std::string& comments, const std::string& createDate) {
-    return {{"coupid", id},
-            {"coupcode", code},
-            {"coupname", name},
-            {"coupexpired", expired},
-            {"coupexpirtype", expiryType},
-            {"coupexpirdays", days},
-            {"coupexpirdate", expiryDate},
-            {"couponorderurl", orderPage},
-            {"couponcomments", comments},
-            {"coupcreatedate", createDate}};
-}
-
-int TCouponService::AddCoupon(const std::string& id, const std::string& code,
-                              const std::string& name, const std::string& expired,
-                              const std::string& expiryType, const std::string& days,
-                              const std::string& expiryDate, const std::string& orderPage,
-                              const std::string& comments, const std::string& createDate,
-                              const std::string& uses) {
-    TFields fields = CouponFields(id, code, name, expired, expiryType, days, expiryDate, orderPage,
-                                  comments, createDate);
-    if (!uses.empty())
+TCouponResult TCouponService::AddCoupon(const TCoupon& coupon) {
+    TFields fields = CouponRequestFields(coupon);
+    if (const std::string uses = coupon.UsesText(); !uses.empty())
         fields.emplace_back("coupuses", uses);
-    return CouponResult(ReplyOr("2", fields, kReplyFailed), kReplyExistRecord);
+    return CouponResult(ReplyOr("2", fields, kReplyFailed), kReplyExistRecord,
+                        TCouponResult::CodeExists);
 }
 
-int TCouponService::EditCoupon(const std::string& id, const std::string& code,
-                               const std::string& name, const std::string& expired,
-                               const std::string& expiryType, const std::string& days,
-                               const std::string& expiryDate, const std::string& orderPage,
-                               const std::string& comments, const std::string& createDate) {
-    return CouponResult(ReplyOr("3",
-                                CouponFields(id, code, name, expired, expiryType, days, expiryDate,
-                                             orderPage, comments, createDate),
-                                kReplyFailed),
-                        kReplyDontExistRecord);
+TCouponResult TCouponService::EditCoupon(const TCoupon& coupon) {
+    return CouponResult(ReplyOr("3", CouponRequestFields(coupon), kReplyFailed),
+                        kReplyDontExistRecord, TCouponResult::NoSuchCoupon);
 }
 
 bool TCouponService::DeleteCoupons(const std::string& ids) {
@@ -214,10 +204,10 @@ bool TCouponService::ReadList(const std::string& action, const TReplyReader& rea
         // A list cut short (or an error page sent as 200) would otherwise
         // read as a complete list with fewer rows. The reply stays for the
         // caller's message.
-        FLastError = kListEndMissing;
+        NoteListEndMissing(*reply);
         return false;
-    } catch (const std::exception& e) {
-        FLastError = e.what();
+    } catch (...) {
+        NoteFailure(std::current_exception());
     }
     FLastReply = kReplyFailed;
     return false;
@@ -241,8 +231,8 @@ bool TCouponService::GetCoupon(const std::string& id, std::string& record) {
     const std::string* reply = nullptr;
     try {
         reply = Exchange("9", {{"coupid", id}});
-    } catch (const std::exception& e) {
-        FLastError = e.what();
+    } catch (...) {
+        NoteFailure(std::current_exception());
     }
     if (!reply) {
         FLastReply = kReplyFailed;
@@ -254,7 +244,7 @@ bool TCouponService::GetCoupon(const std::string& id, std::string& record) {
     if (!ReplyContainsOK(*reply) && !startsRecord)
         return false;
     if (!HasListEnd(*reply)) {
-        FLastError = kListEndMissing;
+        NoteListEndMissing(*reply);
         return false;
     }
     std::string text = RemoveListEnds(*reply);

@@ -7,8 +7,10 @@
 // the caller chooses the message. A failed exchange counts like a negative
 // reply. The site address and script name are read at the moment of each
 // request, so a change of settings applies to the next request at once.
+#include "coupons/Coupon.h"
 #include "http/HTTPClient.h"
 
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -32,6 +34,43 @@ inline constexpr const char* kReplyFailed = "BAD";
 inline constexpr const char* kRefusedCredentials =
     "The coupon service refused the user name or password.";
 
+// What an add or edit request came to.
+enum class TCouponResult {
+    Done,         // "OK"
+    CodeExists,   // add: "EXIST RECORD", the code is taken
+    NoSuchCoupon, // edit: "DON'T EXIST RECORD", the coupon is gone
+    Failed,       // any other reply, or a failed exchange (see LastFailure)
+};
+
+// Why an operation failed: the transport's kinds (in their order, so one
+// converts to the other), then the service's own.
+enum class TFailureKind {
+    Other,          // anything else (a refused redirect, a reply too large, ...)
+    Refused,        // nothing listens at the site's host and port
+    TimedOut,       // connect, read or the whole exchange ran out of time
+    UnknownHost,    // the site's host name is not known
+    Unreachable,    // no route to the host, network or host down
+    TLSCertificate, // the site's certificate was not accepted
+    TLSHandshake,   // no secure connection could be set up otherwise
+    HTTPStatus,     // an error status (other than a refusal)
+    CutShort,       // the reply ended before it was complete
+    None,           // no failure; or the server sent a reply of its own
+    ServiceRefusal, // 401 (user name or password) or 403 (with the server's words)
+    NotAList,       // a list was asked for and something else came
+    BadRecord,      // a record of the reply could not be read
+};
+static_assert(static_cast<int>(TFailureKind::CutShort) ==
+                  static_cast<int>(TNetFailureKind::CutShort),
+              "the transport's kinds come first, in their order");
+
+struct TServiceFailure {
+    TFailureKind Kind = TFailureKind::None;
+    int StatusCode = 0;     // the error reply's status (400, 401, 500, ...), or 0
+    int SocketError = 0;    // 10061, 10060, 11001, ..., or 0
+    std::string ServerText; // the body of the error reply, trimmed
+    std::string Detail;     // the error's own message, as the user may see it
+};
+
 class TCouponService {
 public:
     using TTextSource = std::function<std::string()>;
@@ -47,20 +86,14 @@ public:
 
     // Action 1: true if the reply is exactly "OK".
     bool CheckService();
-    // Action 2: 1 reply "OK", 2 reply "EXIST RECORD", 0 anything else.
-    // `uses`, when not empty, goes out as "coupuses": the new coupon's use
-    // count, which a restored backup carries (the editor never sends it).
-    int AddCoupon(const std::string& id, const std::string& code, const std::string& name,
-                  const std::string& expired, const std::string& expiryType,
-                  const std::string& days, const std::string& expiryDate,
-                  const std::string& orderPage, const std::string& comments,
-                  const std::string& createDate, const std::string& uses = {});
-    // Action 3: 1 reply "OK", 2 reply "DON'T EXIST RECORD", 0 anything else.
-    int EditCoupon(const std::string& id, const std::string& code, const std::string& name,
-                   const std::string& expired, const std::string& expiryType,
-                   const std::string& days, const std::string& expiryDate,
-                   const std::string& orderPage, const std::string& comments,
-                   const std::string& createDate);
+    // Action 2: Done for "OK", CodeExists for "EXIST RECORD", Failed for
+    // anything else. The coupon's id is sent as it is (empty for a new
+    // coupon); a use count, when the coupon has one, goes out as "coupuses"
+    // (a restored backup carries it; the editor never sets one).
+    TCouponResult AddCoupon(const TCoupon& coupon);
+    // Action 3: Done for "OK", NoSuchCoupon for "DON'T EXIST RECORD", Failed
+    // for anything else.
+    TCouponResult EditCoupon(const TCoupon& coupon);
     // Action 4: ids joined by "," without spaces, or "all". True if the
     // reply is exactly "OK".
     bool DeleteCoupons(const std::string& ids);
@@ -85,23 +118,28 @@ public:
 
     // The URL of the next request.
     std::string ServiceURL() const;
-    // The reply text of the last operation ("BAD" after a failed exchange)
-    // and, after a failure, why the exchange or the decoding failed.
+    // The reply text of the last operation ("BAD" after a failed exchange).
     const std::string& LastReply() const { return FLastReply; }
-    const std::string& LastError() const { return FLastError; }
+    // Why the last operation failed: its kind and details. Kind None after a
+    // success and after a reply that is no failure of the exchange (a token,
+    // or a text of the server's own, which FailureReason quotes).
+    const TServiceFailure& LastFailure() const { return FFailure; }
+    // The failure's message: the transport or decoding error, empty when the
+    // exchange itself went well.
+    const std::string& LastError() const { return FFailure.Detail; }
     // Why the server refused the last operation: empty unless its reply had
     // the status 401 (then kRefusedCredentials) or 403 (then the server's
     // reply text, trimmed, which tells the seller what to set up).
-    const std::string& LastRefusal() const { return FLastRefusal; }
+    std::string LastRefusal() const;
     // The body of the last error reply (any status from 400 on), trimmed:
     // the server's own reason, such as "ERROR: cannot connect to the
     // database". Empty when there was none.
-    const std::string& LastServerText() const { return FLastServerText; }
+    const std::string& LastServerText() const { return FFailure.ServerText; }
     // The status of the last error reply (400, 500, ...), or 0.
-    int LastReplyCode() const { return FLastReplyCode; }
+    int LastReplyCode() const { return FFailure.StatusCode; }
     // The socket error number of the last failed connection (10061 refused,
     // 10060 timed out, 11001 unknown host, ...), or 0.
-    int LastSocketError() const { return FLastSocketError; }
+    int LastSocketError() const { return FFailure.SocketError; }
     // Why the last operation failed, in one line a person can read: the
     // refusal when there is one, else the server's own text of an error reply
     // after its status line, else the transport or decoding error, else the
@@ -128,22 +166,18 @@ private:
                         const std::string& substitute);
     bool ReadList(const std::string& action, const TReplyReader& reader,
                   const TFields& fields = {});
-    static int CouponResult(const std::string& reply, const char* secondToken);
-    static TFields CouponFields(const std::string& id, const std::string& code,
-                                const std::string& name, const std::string& expired,
-                                const std::string& expiryType, const std::string& days,
-                                const std::string& expiryDate, const std::string& orderPage,
-                                const std::string& comments, const std::string& createDate);
+    // Records a failed exchange or decoding from the exception in flight.
+    void NoteFailure(std::exception_ptr error);
+    // A list reply without its end marker: cut short, or no list at all.
+    void NoteListEndMissing(const std::string& reply);
+    static TCouponResult CouponResult(const std::string& reply, const char* secondToken,
+                                      TCouponResult second);
 
     THTTPClient& FHTTP;
     TTextSource FWebServer;
     TTextSource FScriptName;
     std::string FLastReply;
-    std::string FLastError;
-    std::string FLastRefusal;
-    std::string FLastServerText;
-    int FLastSocketError = 0;
-    int FLastReplyCode = 0;
+    TServiceFailure FFailure;
 };
 
 // The longest reason FailureReason gives, in bytes.

@@ -7,8 +7,32 @@
 
 namespace quillory {
 
+TNetFailureKind SocketFailureKind(int errorNumber) {
+    switch (errorNumber) {
+    case WSAECONNREFUSED:
+        return TNetFailureKind::Refused;
+    case WSAETIMEDOUT:
+        return TNetFailureKind::TimedOut;
+    case WSAHOST_NOT_FOUND:
+    case WSATRY_AGAIN:
+    case WSANO_DATA:
+        return TNetFailureKind::UnknownHost;
+    case WSAENETDOWN:
+    case WSAENETUNREACH:
+    case WSAEHOSTDOWN:
+    case WSAEHOSTUNREACH:
+        return TNetFailureKind::Unreachable;
+    default:
+        return TNetFailureKind::Other;
+    }
+}
+
 ESocketError::ESocketError(int errorNumber)
-    : ENetException(TSocketStack::SocketErrorMessage(errorNumber)), LastError(errorNumber) {}
+    : ESocketFailure(TSocketStack::SocketErrorMessage(errorNumber), errorNumber) {}
+
+int EConnectTimeout::SocketError() const {
+    return WSAETIMEDOUT;
+}
 
 EExchangeTimeout::EExchangeTimeout(int limitMs)
     : ENetException([limitMs] {

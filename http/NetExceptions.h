@@ -10,9 +10,29 @@
 
 namespace quillory {
 
+// What kind of fault a network failure is, for callers that tell the user
+// why (or decide what to do) without reading the message text.
+enum class TNetFailureKind {
+    Other,
+    Refused,        // the host answered, nothing listens on the port
+    TimedOut,       // connect, read or the whole exchange ran out of time
+    UnknownHost,    // the name lookup failed
+    Unreachable,    // no route, network or host down
+    TLSCertificate, // the server's certificate was not accepted
+    TLSHandshake,   // a secure connection could not be set up otherwise
+    HTTPStatus,     // the server answered with an error status
+    CutShort,       // the reply ended before it was complete
+};
+
+// The kind of a Windows Sockets style error number (10061 refused, ...).
+TNetFailureKind SocketFailureKind(int errorNumber);
+
 class ENetException : public std::runtime_error {
 public:
     explicit ENetException(const std::string& message) : std::runtime_error(MessageText(message)) {}
+    virtual TNetFailureKind Kind() const { return TNetFailureKind::Other; }
+    // The socket error number behind the failure, or 0.
+    virtual int SocketError() const { return 0; }
 };
 
 // --- socket layer -----------------------------------------------------------
@@ -20,12 +40,21 @@ public:
 // A failing socket call. LastError holds the Windows Sockets style number
 // (10061 for a refused connection, 11001 for an unknown host, ...); the
 // message is "Socket Error # <number>" CR LF and the text for the number.
-class ESocketError : public ENetException {
+// A failure that carries a socket error number, and the kind it stands for.
+class ESocketFailure : public ENetException {
+public:
+    ESocketFailure(const std::string& message, int errorNumber)
+        : ENetException(message), LastError(errorNumber) {}
+    TNetFailureKind Kind() const override { return SocketFailureKind(LastError); }
+    int SocketError() const override { return LastError; }
+    int LastError = 0;
+};
+
+class ESocketError : public ESocketFailure {
 public:
     explicit ESocketError(int errorNumber);
     ESocketError(int errorNumber, const std::string& message)
-        : ENetException(message), LastError(errorNumber) {}
-    int LastError = 0;
+        : ESocketFailure(message, errorNumber) {}
 };
 
 class ESocketLibraryError : public ENetException {
@@ -51,23 +80,27 @@ public:
 };
 // A connect that failed on the worker thread. The message is the socket error
 // text; LastError keeps its number.
-class EConnectException : public ENetException {
+class EConnectException : public ESocketFailure {
 public:
-    EConnectException(const std::string& message, int errorNumber)
-        : ENetException(message), LastError(errorNumber) {}
-    int LastError = 0;
+    using ESocketFailure::ESocketFailure;
 };
+// A connect that ran out of time; it stands for the socket error 10060.
 class EConnectTimeout : public ENetException {
 public:
     EConnectTimeout() : ENetException("Connect timed out.") {}
+    TNetFailureKind Kind() const override { return TNetFailureKind::TimedOut; }
+    int SocketError() const override;
 };
 class EReadTimeout : public ENetException {
 public:
     EReadTimeout() : ENetException("Read Timeout") {}
+    TNetFailureKind Kind() const override { return TNetFailureKind::TimedOut; }
 };
+// The server closed the connection where more was expected.
 class EConnClosedGracefully : public ENetException {
 public:
     EConnClosedGracefully() : ENetException("Connection Closed Gracefully.") {}
+    TNetFailureKind Kind() const override { return TNetFailureKind::CutShort; }
 };
 class ENotConnected : public ENetException {
 public:
@@ -116,6 +149,7 @@ class EHTTPProtocolException : public EProtocolReplyError {
 public:
     EHTTPProtocolException(const std::string& statusLine, int replyCode, std::string replyBody)
         : EProtocolReplyError(statusLine, replyCode), ReplyBody(std::move(replyBody)) {}
+    TNetFailureKind Kind() const override { return TNetFailureKind::HTTPStatus; }
     std::string ReplyBody;
 };
 
@@ -135,6 +169,7 @@ class EExchangeTimeout : public ENetException {
 public:
     // `limitMs` is shown in seconds: "The server took too long to answer (300 s)."
     explicit EExchangeTimeout(int limitMs);
+    TNetFailureKind Kind() const override { return TNetFailureKind::TimedOut; }
 };
 // An address holding a control character (CR, LF, NUL, ...): refused before
 // anything is sent, so no one can slip a header line into a request.
@@ -150,6 +185,7 @@ public:
 class EReplyIncomplete : public ENetException {
 public:
     using ENetException::ENetException;
+    TNetFailureKind Kind() const override { return TNetFailureKind::CutShort; }
 };
 // A reply whose framing cannot be read (a chunk size that is not a
 // hexadecimal number, or one too large to be real).

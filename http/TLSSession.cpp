@@ -192,7 +192,7 @@ int TTLSSession::Result(int rc, bool handshake) {
     if (handshake) {
         const long verify = SSL_get_verify_result(FSSL);
         if (verify != X509_V_OK)
-            throw ETLSError(FHost, VerifyReason(verify));
+            throw ETLSError(FHost, VerifyReason(verify), true);
     }
     throw ETLSError(FHost, LastErrorReason());
 }

@@ -19,10 +19,15 @@ namespace quillory {
 // expired.").
 class ETLSError : public ENetException {
 public:
-    ETLSError(const std::string& host, const std::string& reason)
+    // `certificate`: the server's certificate (or its name) was not accepted.
+    ETLSError(const std::string& host, const std::string& reason, bool certificate = false)
         : ENetException("Cannot make a secure connection to " + host + ": " + reason + "."),
-          Reason(reason) {}
+          Reason(reason), Certificate(certificate) {}
+    TNetFailureKind Kind() const override {
+        return Certificate ? TNetFailureKind::TLSCertificate : TNetFailureKind::TLSHandshake;
+    }
     std::string Reason;
+    bool Certificate = false;
 };
 
 class TTLSSession {

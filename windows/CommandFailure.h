@@ -12,4 +12,11 @@ namespace quillory {
 // show. Just `trouble` when the service gives no reason.
 std::string CommandFailureText(const std::string& trouble, const TCouponService& service);
 
+// Why a request failed, briefly, for the quiet line of a failed start-up:
+// a refusal in the service's words, else what a socket error means
+// ("Connection refused."), else the failure's own message on one line.
+// Empty when the exchange went well and only the reply was not the one
+// expected.
+std::string BriefFailureReason(const TServiceFailure& failure);
+
 } // namespace quillory

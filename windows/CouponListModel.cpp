@@ -74,6 +74,12 @@ std::string TCouponListModel::IdAt(int row) const {
     return FList.Id(Source(row));
 }
 
+TCoupon TCouponListModel::CouponAt(int row) const {
+    if (row < 0 || row >= rowCount())
+        return {};
+    return FList.Coupon(Source(row));
+}
+
 int TCouponListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(FList.Count());
 }

@@ -36,6 +36,8 @@ public:
     std::vector<std::string> CheckedIds() const;
     // The id of a shown row.
     std::string IdAt(int row) const;
+    // The coupon of a shown row, as the list holds it (see TCouponList::Coupon).
+    TCoupon CouponAt(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

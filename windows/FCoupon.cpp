@@ -16,7 +16,6 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -41,40 +40,6 @@ const char* const kMsgNoFreeCode =
 
 std::string Text(const QLineEdit* edit) {
     return edit->text().toLocal8Bit().toStdString();
-}
-
-// A whole decimal number, or EConvertError.
-int ReadInteger(const std::string& text) {
-    int value = 0;
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    if (first != last && *first == '+')
-        ++first;
-    auto [end, error] = std::from_chars(first, last, value);
-    if (text.empty() || error != std::errc() || end != last)
-        throw EConvertError("'" + text + "' is not a valid integer value");
-    return value;
-}
-
-// "yyyy-m-d" (leading zeros allowed) as a date, or EConvertError.
-TDateTime ReadServerDate(const std::string& text) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t dash = text.find('-', from);
-        parts.push_back(text.substr(from, dash - from));
-        if (dash == std::string::npos)
-            break;
-        from = dash + 1;
-    }
-    if (!parts.empty() && parts.back().empty())
-        parts.pop_back(); // a "-" at the end adds no part
-    if (parts.size() < 3)
-        throw EConvertError("'" + text + "' is not a valid date");
-    TDateTime date = 0;
-    if (!TryEncodeDate(ReadInteger(parts[0]), ReadInteger(parts[1]), ReadInteger(parts[2]), date))
-        throw EConvertError("'" + text + "' is not a valid date");
-    return date;
 }
 
 // Line breaks of any kind as the memo holds them, and back as CR LF.
@@ -169,49 +134,55 @@ bool TfrmCoupon::EditMode() const {
     return windowTitle() == QLatin1String(kEditCaption);
 }
 
-void TfrmCoupon::LoadCoupon(const TCouponRecord& coupon) {
+void TfrmCoupon::LoadCoupon(const TCoupon& coupon) {
     setWindowTitle(QLatin1String(kEditCaption));
     FCouponID = coupon.Id;
     FLoadedCode = TrimCouponCode(coupon.Code);
     ui->edtCouponCode->setText(QString::fromLocal8Bit(coupon.Code));
     ui->edtCouponName->setText(QString::fromLocal8Bit(coupon.Name));
-    ui->chkEpired->setChecked(coupon.Expired == "1");
+    ui->chkEpired->setChecked(coupon.Expired);
     // With no option matching, all three end up off.
     ui->rbtOneUse->setAutoExclusive(false);
     ui->rbtByDays->setAutoExclusive(false);
     ui->rbtByDate->setAutoExclusive(false);
-    ui->rbtOneUse->setChecked(coupon.ExpiryType == "1");
-    ui->rbtByDays->setChecked(coupon.ExpiryType == "2");
-    ui->rbtByDate->setChecked(coupon.ExpiryType == "3");
+    ui->rbtOneUse->setChecked(coupon.Expiry == TExpiryKind::OneTimeUse);
+    ui->rbtByDays->setChecked(coupon.Expiry == TExpiryKind::ByDays);
+    ui->rbtByDate->setChecked(coupon.Expiry == TExpiryKind::ByDate);
     ui->rbtOneUse->setAutoExclusive(true);
     ui->rbtByDays->setAutoExclusive(true);
     ui->rbtByDate->setAutoExclusive(true);
-    ui->edtDays->SetValue(ReadInteger(coupon.Days));
+    // Days and a date the editor cannot hold stop the command: OK would
+    // otherwise send other values in their place.
+    if (!coupon.Days)
+        throw EConvertError("'" + coupon.DaysText() + "' is not a valid integer value");
+    if (!coupon.ExpiryDate)
+        throw EConvertError("'" + coupon.ExpiryDateText() + "' is not a valid date");
+    ui->edtDays->SetValue(*coupon.Days);
     // The value itself is set (OK sends the value, not the text); the text
     // follows in the user's own date format.
-    ui->edtDate->SetDate(ReadServerDate(coupon.ExpiryDate));
+    ui->edtDate->SetDate(*coupon.ExpiryDate);
     ui->edtURL->setText(QString::fromLocal8Bit(coupon.OrderPage));
     ui->memComments->setPlainText(CommentsForMemo(coupon.Comments));
 }
 
-TfrmCoupon::TRequestValues TfrmCoupon::RequestValues() const {
-    TRequestValues v;
-    v.Id = EditMode() ? FCouponID : std::string();
-    v.Code = TrimCouponCode(Text(ui->edtCouponCode));
-    v.Name = Text(ui->edtCouponName);
-    v.Expired = ui->chkEpired->isChecked() ? "1" : "0";
-    v.ExpiryType = ui->rbtOneUse->isChecked()   ? "1"
-                   : ui->rbtByDays->isChecked() ? "2"
-                   : ui->rbtByDate->isChecked() ? "3"
-                                                : "";
-    v.Days = std::to_string(static_cast<long long>(std::trunc(ui->edtDays->Value())));
-    v.ExpiryDate = FormatDateYMD(ui->edtDate->Date());
+TCoupon TfrmCoupon::RequestValues() const {
+    TCoupon c;
+    c.Id = EditMode() ? FCouponID : std::string();
+    c.Code = TrimCouponCode(Text(ui->edtCouponCode));
+    c.Name = Text(ui->edtCouponName);
+    c.Expired = ui->chkEpired->isChecked();
+    c.Expiry = ui->rbtOneUse->isChecked()   ? TExpiryKind::OneTimeUse
+               : ui->rbtByDays->isChecked() ? TExpiryKind::ByDays
+               : ui->rbtByDate->isChecked() ? TExpiryKind::ByDate
+                                            : TExpiryKind::None;
+    c.Days = static_cast<int>(std::trunc(ui->edtDays->Value()));
+    c.ExpiryDate = DateOf(ui->edtDate->Date());
     QString comments = ui->memComments->toPlainText();
     comments.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    v.Comments = comments.toLocal8Bit().toStdString();
-    v.OrderPage = Text(ui->edtURL);
-    v.CreateDate = FormatDateYMD(Today());
-    return v;
+    c.Comments = comments.toLocal8Bit().toStdString();
+    c.OrderPage = Text(ui->edtURL);
+    c.CreateDate = FormatDateYMD(Today());
+    return c;
 }
 
 void TfrmCoupon::Warn(const std::string& text) {
@@ -238,7 +209,7 @@ void TfrmCoupon::btnOkClick() {
         return Warn(kCodeBlankRefused);
     if (code != Text(ui->edtCouponCode))
         ui->edtCouponCode->setText(QString::fromLocal8Bit(code));
-    const TRequestValues v = RequestValues();
+    const TCoupon v = RequestValues();
     // What the coupon list cannot carry back is refused before anything is sent.
     const std::pair<const std::string*, const char*> checked[] = {
         {&v.Name, "Coupon Name"},
@@ -252,22 +223,23 @@ void TfrmCoupon::btnOkClick() {
         return Warn(kOrderPageRefused);
 
     const bool edit = EditMode();
-    int result = 0;
+    TCouponResult result = TCouponResult::Failed;
     {
         TCommandDispatcher::TRequest request(FDispatcher);
-        result = edit ? FService.EditCoupon(v.Id, v.Code, v.Name, v.Expired, v.ExpiryType, v.Days,
-                                            v.ExpiryDate, v.OrderPage, v.Comments, v.CreateDate)
-                      : FService.AddCoupon(v.Id, v.Code, v.Name, v.Expired, v.ExpiryType, v.Days,
-                                           v.ExpiryDate, v.OrderPage, v.Comments, v.CreateDate);
+        result = edit ? FService.EditCoupon(v) : FService.AddCoupon(v);
     }
-    if (result == 1) {
+    switch (result) {
+    case TCouponResult::Done:
         done(1);
         return;
+    case TCouponResult::CodeExists:
+        return Failure(kMsgCodeExists);
+    case TCouponResult::NoSuchCoupon:
+        return Failure(kMsgCouponGone);
+    case TCouponResult::Failed:
+        break;
     }
-    if (edit)
-        Failure(result == 2 ? kMsgCouponGone : kMsgEditTrouble);
-    else
-        Failure(result == 2 ? kMsgCodeExists : kMsgAddTrouble);
+    Failure(edit ? kMsgEditTrouble : kMsgAddTrouble);
 }
 
 void TfrmCoupon::btnCancelClick() {

@@ -3,6 +3,7 @@
 // existing one. The caption is the mode: exactly "Edit Coupon" sends an edit
 // request, anything else an add request. It is handed the coupon service its
 // requests go through and the message component its messages go through.
+#include "coupons/Coupon.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "platform/FormatSettings.h"
@@ -64,16 +65,13 @@ public:
     // Puts the dialog in edit mode and fills it from `coupon`. Throws
     // EConvertError when the days are not a whole number or the expiry date is
     // not a "yyyy-m-d" date; the dialog is then not fit to be shown.
-    void LoadCoupon(const TCouponRecord& coupon);
+    void LoadCoupon(const TCoupon& coupon);
     // The id of the coupon being edited.
     const std::string& CouponID() const { return FCouponID; }
 
-    // The ten request values built from the dialog (create date = today).
-    struct TRequestValues {
-        std::string Id, Code, Name, Expired, ExpiryType, Days, ExpiryDate, OrderPage, Comments,
-            CreateDate;
-    };
-    TRequestValues RequestValues() const;
+    // The coupon the dialog holds, as OK sends it (create date = today; the
+    // id empty in add mode).
+    TCoupon RequestValues() const;
 
     bool EditMode() const;
 

@@ -2,11 +2,11 @@
 // shows of hostile values, standard input and output as files, the checks
 // of the site address, and the messages that must never hold a password.
 #include "cli/Cli.h"
+#include "cli/TerminalText.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/Csv.h"
 #include "coupons/OrderPage.h"
-#include "cli/TerminalText.h"
 #include "platform/FileSystem.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
@@ -559,6 +559,47 @@ TEST(CliTest, ExportThenImportGivesBackEveryValue) {
     for (std::size_t i = 0; i < coupons.size(); ++i)
         for (std::size_t f = 0; f < std::size(fields); ++f)
             EXPECT_EQ(sent[i].Field(fields[f]), coupons[i][f + 1]) << i << fields[f];
+}
+
+} // namespace
+
+namespace {
+
+// Values the server holds that this program cannot read pass through a
+// listing and an export unchanged; an edit that would have to write them
+// stops with a clear message before anything is sent.
+TEST(CliTest, ValuesTheProgramCannotReadSurviveAndAreNeverRewritten) {
+    TCouponServiceScript shop(TShop{{
+        {"7", "ODD", "Odd", "0", "2", "abc", "2024-02-30", "/o", "", "2020-1-1", "0", "active"},
+        {"8", "TYPE", "Type", "0", "9", "1", "2030-01-05", "/o", "", "2020-1-1", "0", "active"},
+    }});
+    const TRun listed = Cli(OnSite(shop, "list|--no-header"));
+    ASSERT_EQ(listed.Status, 0) << listed.Err;
+    EXPECT_EQ(listed.Out, "7\tODD\tOdd\tFalse\tabc day(s)\t/o\n8\tTYPE\tType\tFalse\tnone\t/o\n");
+
+    const TRun exported = Cli(OnSite(shop, "export|-"));
+    ASSERT_EQ(exported.Status, 0) << exported.Err;
+    const auto rows = ParseCsvFile(exported.Out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].Fields, (TCsvRow{"7", "ODD", "Odd", "0", "2", "abc", "2024-02-30", "/o", "",
+                                       "2020-1-1", "0"}));
+    EXPECT_EQ(rows[2].Fields, (TCsvRow{"8", "TYPE", "Type", "0", "9", "1", "2030-01-05", "/o", "",
+                                       "2020-1-1", "0"}));
+
+    ExpectError(Cli(OnSite(shop, "edit|7|--name|New")), 1,
+                "The number of days must be a whole number, not \"abc\".");
+    ExpectError(Cli(OnSite(shop, "edit|8|--name|New")), 1,
+                "The expiry type must be one-time, days, date or none (or 1, 2, 3), not \"9\".");
+    EXPECT_TRUE(RequestsOf(shop, "3").empty());
+    // Setting the value that could not be read makes the edit go through;
+    // the date with leading zeros goes out in the plain form.
+    const TRun fixed = Cli(OnSite(shop, "edit|8|--type|one-time"));
+    ASSERT_EQ(fixed.Status, 0) << fixed.Err;
+    const auto sent = RequestsOf(shop, "3");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].Field("coupexpirtype"), "1");
+    EXPECT_EQ(sent[0].Field("coupexpirdate"), "2030-1-5");
+    EXPECT_EQ(sent[0].Field("coupexpirdays"), "1");
 }
 
 } // namespace

@@ -3,11 +3,13 @@
 // exchange gives.
 #include "coupons/CouponService.h"
 #include "coupons/CouponRecord.h"
+#include "tests/support/CouponValues.h"
 #include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
 using namespace quillory;
+using quillory::test::CouponOf;
 using quillory::testsupport::TLoopbackServer;
 using quillory::testsupport::TScriptedServer;
 using quillory::testsupport::TServerConnection;
@@ -103,14 +105,14 @@ TEST_F(CouponServiceTest, EachOperationPostsItsFieldsInOrderEndingWithEnd) {
                    {"end", ""}};
     ExpectForm(Exchange("OK",
                         [](auto& s) {
-                            s.AddCoupon("", "CODE", kTricky, "0", "1", "0", "2008-6-30",
-                                        "http://o/?a=%20", "c1\r\nc2", "2026-12-9");
+                            s.AddCoupon(CouponOf("", "CODE", kTricky, "0", "1", "0", "2008-6-30",
+                                                 "http://o/?a=%20", "c1\r\nc2", "2026-12-9"));
                         }),
                add);
     ExpectForm(Exchange("OK",
                         [](auto& s) {
-                            s.EditCoupon("17", " C ", "N", "1", "", "3", "2009-1-2", "", "",
-                                         "2026-12-10");
+                            s.EditCoupon(CouponOf("17", " C ", "N", "1", "", "3", "2009-1-2", "",
+                                                  "", "2026-12-10"));
                         }),
                {{"action", "3"},
                 {"coupid", "17"},
@@ -134,8 +136,8 @@ TEST_F(CouponServiceTest, EachOperationPostsItsFieldsInOrderEndingWithEnd) {
     add.insert(add.end() - 1, {"coupuses", "3"});
     ExpectForm(Exchange("OK",
                         [](auto& s) {
-                            s.AddCoupon("", "CODE", kTricky, "0", "1", "0", "2008-6-30",
-                                        "http://o/?a=%20", "c1\r\nc2", "2026-12-9", "3");
+                            s.AddCoupon(CouponOf("", "CODE", kTricky, "0", "1", "0", "2008-6-30",
+                                                 "http://o/?a=%20", "c1\r\nc2", "2026-12-9", "3"));
                         }),
                add);
     ExpectForm(Exchange("OK", [](auto& s) { s.LoadStatistics([](const std::string&) {}); }),
@@ -182,6 +184,12 @@ struct TOutcome {
     bool cut = false;
 };
 
+// The results as the table writes them: 1 done, 2 the operation's second
+// token, 0 failed.
+int Answer(TCouponResult r) {
+    return r == TCouponResult::Done ? 1 : r == TCouponResult::Failed ? 0 : 2;
+}
+
 std::string Describe(const TOutcome& o) {
     return "check " + std::to_string(o.check) + " add " + std::to_string(o.add) + " edit " +
            std::to_string(o.edit) + " delete " + std::to_string(o.del) + " refresh " +
@@ -227,8 +235,10 @@ TEST_F(CouponServiceTest, ReplyTokensAreTestedExactlyAndListsNeedTheirEndMarker)
         site = SiteOf(server);
         TOutcome got{};
         got.check = Service().CheckService();
-        got.add = Service().AddCoupon("", "C", "N", "0", "1", "1", "2030-1-1", "", "", "");
-        got.edit = Service().EditCoupon("1", "C", "N", "0", "1", "1", "2030-1-1", "", "", "");
+        got.add = Answer(
+            Service().AddCoupon(CouponOf("", "C", "N", "0", "1", "1", "2030-1-1", "", "", "")));
+        got.edit = Answer(
+            Service().EditCoupon(CouponOf("1", "C", "N", "0", "1", "1", "2030-1-1", "", "", "")));
         got.del = Service().DeleteCoupons("1");
         int read = 0;
         got.refresh = Service().RefreshCoupons([&](const std::string& r) {
@@ -275,8 +285,10 @@ TEST_F(CouponServiceTest, AFailedExchangeGivesEveryOperationItsFailureResult) {
     EXPECT_FALSE(s.CheckService());
     EXPECT_EQ(s.LastReply(), "BAD");
     EXPECT_FALSE(s.LastError().empty());
-    EXPECT_EQ(s.AddCoupon("", "C", "N", "0", "1", "1", "2030-1-1", "", "", ""), 0);
-    EXPECT_EQ(s.EditCoupon("1", "C", "N", "0", "1", "1", "2030-1-1", "", "", ""), 0);
+    EXPECT_EQ(s.AddCoupon(CouponOf("", "C", "N", "0", "1", "1", "2030-1-1", "", "", "")),
+              TCouponResult::Failed);
+    EXPECT_EQ(s.EditCoupon(CouponOf("1", "C", "N", "0", "1", "1", "2030-1-1", "", "", "")),
+              TCouponResult::Failed);
     EXPECT_FALSE(s.DeleteCoupons("all"));
     bool read = false;
     EXPECT_FALSE(s.RefreshCoupons([&](const std::string&) { read = true; }));
@@ -332,8 +344,9 @@ TEST_F(CouponServiceTest, RefusalsNameTheCredentialsOrCarryTheServersText) {
     EXPECT_TRUE(s.CheckService());
     EXPECT_EQ(s.LastRefusal() + s.LastServerText(), "");
     EXPECT_EQ(s.LastReplyCode() + s.LastSocketError(), 0);
-    EXPECT_EQ(s.AddCoupon("", "C", "N", "0", "1", "0", "2030-1-1", "https://s/o", "", "2026-1-1"),
-              0);
+    EXPECT_EQ(s.AddCoupon(
+                  CouponOf("", "C", "N", "0", "1", "0", "2030-1-1", "https://s/o", "", "2026-1-1")),
+              TCouponResult::Failed);
     EXPECT_EQ(s.LastRefusal(), "");
     // Other failures keep the server's reason and the reply code.
     EXPECT_EQ(s.LastServerText(), "missing");

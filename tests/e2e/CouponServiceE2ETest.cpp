@@ -4,6 +4,7 @@
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "tests/e2e/E2EBackends.h"
+#include "tests/support/CouponValues.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <thread>
 
 using namespace quillory;
+using quillory::test::CouponOf;
 using namespace quillory::e2e;
 
 namespace {
@@ -21,14 +23,14 @@ const std::string kOrderPage = "http://shop.example/order.php?item=7";
 
 class CouponServiceE2E : public TServiceE2ETest {
 protected:
-    int Add(const std::string& code, const std::string& type = "1", const std::string& days = "0",
-            const std::string& date = "2099-12-31", const std::string& created = ServerDate(),
-            const std::string& expired = "0") {
-        return service->AddCoupon("", code, "Coupon " + code, expired, type, days, date, kOrderPage,
-                                  "", created);
+    TCouponResult Add(const std::string& code, const std::string& type = "1",
+                      const std::string& days = "0", const std::string& date = "2099-12-31",
+                      const std::string& created = ServerDate(), const std::string& expired = "0") {
+        return service->AddCoupon(CouponOf("", code, "Coupon " + code, expired, type, days, date,
+                                           kOrderPage, "", created));
     }
 
-    std::vector<TCouponRecord> List() { return ListCoupons(*service); }
+    std::vector<TCoupon> List() { return ListCoupons(*service); }
 
     std::string IdOf(const std::string& code) {
         for (const auto& c : List())
@@ -69,28 +71,28 @@ TEST_P(CouponServiceE2E, ServiceIsReady) {
 }
 
 TEST_P(CouponServiceE2E, AddedCouponIsListedAndItsCodeCannotBeAddedAgainInAnyCase) {
-    EXPECT_EQ(service->AddCoupon("", "SPRING", "Spring sale", "0", "2", "30", "2030-6-1",
-                                 kOrderPage, "first", "2026-3-4"),
-              1);
-    EXPECT_EQ(Add("SPRING"), 2);
-    EXPECT_EQ(Add("spring"), 2);
+    EXPECT_EQ(service->AddCoupon(CouponOf("", "SPRING", "Spring sale", "0", "2", "30", "2030-6-1",
+                                          kOrderPage, "first", "2026-3-4")),
+              TCouponResult::Done);
+    EXPECT_EQ(Add("SPRING"), TCouponResult::CodeExists);
+    EXPECT_EQ(Add("spring"), TCouponResult::CodeExists);
     const auto list = List();
     ASSERT_EQ(list.size(), 1u);
-    const TCouponRecord& c = list[0];
+    const TCoupon& c = list[0];
     EXPECT_FALSE(c.Id.empty());
     EXPECT_EQ(c.Code, "SPRING");
     EXPECT_EQ(c.Name, "Spring sale");
-    EXPECT_FALSE(c.IsExpired());
-    EXPECT_EQ(c.ExpiryType, "2");
-    EXPECT_EQ(c.Days, "30");
-    EXPECT_EQ(c.ExpiryDate, "2030-6-1");
+    EXPECT_FALSE(c.Expired);
+    EXPECT_EQ(c.ExpiryText(), "2");
+    EXPECT_EQ(c.DaysText(), "30");
+    EXPECT_EQ(c.ExpiryDateText(), "2030-6-1");
     EXPECT_EQ(c.OrderPage, kOrderPage);
     EXPECT_EQ(c.Comments, "first");
     EXPECT_EQ(c.CreateDate, "2026-3-4");
 }
 
 TEST_P(CouponServiceE2E, GetReturnsTheRecordOrNothing) {
-    ASSERT_EQ(Add("GETME", "3", "0", "2031-2-3"), 1);
+    ASSERT_EQ(Add("GETME", "3", "0", "2031-2-3"), TCouponResult::Done);
     const std::string id = IdOf("GETME");
     std::string record;
     ASSERT_TRUE(service->GetCoupon(id, record)) << service->LastReply();
@@ -98,7 +100,7 @@ TEST_P(CouponServiceE2E, GetReturnsTheRecordOrNothing) {
     ASSERT_EQ(coupons.size(), 1u);
     EXPECT_EQ(coupons[0].Id, id);
     EXPECT_EQ(coupons[0].Code, "GETME");
-    EXPECT_EQ(coupons[0].ExpiryDate, "2031-2-3");
+    EXPECT_EQ(coupons[0].ExpiryDateText(), "2031-2-3");
 
     std::string missing = "untouched";
     EXPECT_FALSE(service->GetCoupon("987654", missing));
@@ -106,37 +108,41 @@ TEST_P(CouponServiceE2E, GetReturnsTheRecordOrNothing) {
 }
 
 TEST_P(CouponServiceE2E, EditReplacesTheFieldsAndReportsAMissingCoupon) {
-    ASSERT_EQ(Add("EDITME"), 1);
-    ASSERT_EQ(Add("OTHER"), 1);
+    ASSERT_EQ(Add("EDITME"), TCouponResult::Done);
+    ASSERT_EQ(Add("OTHER"), TCouponResult::Done);
     const std::string id = IdOf("EDITME");
-    EXPECT_EQ(service->EditCoupon(id, "EDITED", "New name", "1", "3", "5", "2032-1-2",
-                                  "http://x.example/", "changed", ServerDate()),
-              1);
+    EXPECT_EQ(service->EditCoupon(CouponOf(id, "EDITED", "New name", "1", "3", "5", "2032-1-2",
+                                           "http://x.example/", "changed", ServerDate())),
+              TCouponResult::Done);
     // The same values again still count as done.
-    EXPECT_EQ(service->EditCoupon(id, "EDITED", "New name", "1", "3", "5", "2032-1-2",
-                                  "http://x.example/", "changed", ServerDate()),
-              1);
+    EXPECT_EQ(service->EditCoupon(CouponOf(id, "EDITED", "New name", "1", "3", "5", "2032-1-2",
+                                           "http://x.example/", "changed", ServerDate())),
+              TCouponResult::Done);
     std::string record;
     ASSERT_TRUE(service->GetCoupon(id, record));
-    const TCouponRecord c = DecodeCouponList(record).at(0);
+    const TCoupon c = DecodeCouponList(record).at(0);
     EXPECT_EQ(c.Code, "EDITED");
     EXPECT_EQ(c.Name, "New name");
-    EXPECT_TRUE(c.IsExpired());
-    EXPECT_EQ(c.ExpiryType, "3");
-    EXPECT_EQ(c.Days, "5");
-    EXPECT_EQ(c.ExpiryDate, "2032-1-2");
+    EXPECT_TRUE(c.Expired);
+    EXPECT_EQ(c.ExpiryText(), "3");
+    EXPECT_EQ(c.DaysText(), "5");
+    EXPECT_EQ(c.ExpiryDateText(), "2032-1-2");
     EXPECT_EQ(c.OrderPage, "http://x.example/");
     EXPECT_EQ(c.Comments, "changed");
 
     // Taking another coupon's code is refused (not done, not "missing").
-    EXPECT_EQ(service->EditCoupon(id, "other", "n", "0", "1", "0", "2032-1-2", "", "", ""), 0);
+    EXPECT_EQ(
+        service->EditCoupon(CouponOf(id, "other", "n", "0", "1", "0", "2032-1-2", "", "", "")),
+        TCouponResult::Failed);
 
     ASSERT_TRUE(service->DeleteCoupons(id));
-    EXPECT_EQ(service->EditCoupon(id, "EDITED", "n", "0", "1", "0", "2032-1-2", "", "", ""), 2);
+    EXPECT_EQ(
+        service->EditCoupon(CouponOf(id, "EDITED", "n", "0", "1", "0", "2032-1-2", "", "", "")),
+        TCouponResult::NoSuchCoupon);
 }
 
 TEST_P(CouponServiceE2E, CodeExistsIgnoresLetterCase) {
-    ASSERT_EQ(Add("TAKEN"), 1);
+    ASSERT_EQ(Add("TAKEN"), TCouponResult::Done);
     EXPECT_TRUE(service->CouponCodeExists("TAKEN"));
     EXPECT_TRUE(service->CouponCodeExists("taken"));
     EXPECT_FALSE(service->CouponCodeExists("FREE"));
@@ -147,9 +153,9 @@ TEST_P(CouponServiceE2E, CodeExistsIgnoresLetterCase) {
 }
 
 TEST_P(CouponServiceE2E, DeleteRemovesTheListedCouponsOrAll) {
-    ASSERT_EQ(Add("ONE"), 1);
-    ASSERT_EQ(Add("TWO"), 1);
-    ASSERT_EQ(Add("THREE"), 1);
+    ASSERT_EQ(Add("ONE"), TCouponResult::Done);
+    ASSERT_EQ(Add("TWO"), TCouponResult::Done);
+    ASSERT_EQ(Add("THREE"), TCouponResult::Done);
     EXPECT_TRUE(service->DeleteCoupons(IdOf("ONE") + "," + IdOf("THREE")));
     auto list = List();
     ASSERT_EQ(list.size(), 1u);
@@ -172,9 +178,9 @@ TEST_P(CouponServiceE2E, ValuesComeBackByteForByte) {
     const std::string comments = "line one\r\nline two, with comma\nthird \"quoted\" line";
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string code = "BYTES" + std::to_string(i) + "'\"%,";
-        ASSERT_EQ(service->AddCoupon("", code, names[i], "0", "1", "0", "2030-1-1",
-                                     kOrderPage + "&q=a%20b,c", comments + names[i], ""),
-                  1)
+        ASSERT_EQ(service->AddCoupon(CouponOf("", code, names[i], "0", "1", "0", "2030-1-1",
+                                              kOrderPage + "&q=a%20b,c", comments + names[i], "")),
+                  TCouponResult::Done)
             << names[i] << " " << service->LastReply();
     }
     const auto list = List();
@@ -194,7 +200,7 @@ TEST_P(CouponServiceE2E, ValuesComeBackByteForByte) {
 }
 
 TEST_P(CouponServiceE2E, RedemptionRedirectsAndIsListedInTheStatistics) {
-    ASSERT_EQ(Add("REDEEM", "3", "0", ServerDate(30)), 1);
+    ASSERT_EQ(Add("REDEEM", "3", "0", ServerDate(30)), TCouponResult::Done);
     const THttpReply r = Redeem("redeem"); // matched without regard to case
     EXPECT_EQ(r.Status, 303);
     EXPECT_EQ(r.Header("Location"), kOrderPage);
@@ -210,13 +216,13 @@ TEST_P(CouponServiceE2E, RedemptionRedirectsAndIsListedInTheStatistics) {
 }
 
 TEST_P(CouponServiceE2E, ExpiryRulesDecideWhetherACodeIsAccepted) {
-    ASSERT_EQ(Add("FLAGGED", "3", "0", ServerDate(30), ServerDate(), "1"), 1);
-    ASSERT_EQ(Add("DATEPAST", "3", "0", ServerDate(-1)), 1);
-    ASSERT_EQ(Add("DATETODAY", "3", "0", ServerDate()), 1);
-    ASSERT_EQ(Add("DAYSLEFT", "2", "3", "", ServerDate(-2)), 1);
-    ASSERT_EQ(Add("DAYSOVER", "2", "3", "", ServerDate(-3)), 1);
-    ASSERT_EQ(Add("DAYSZERO", "2", "0", "", ServerDate()), 1);
-    ASSERT_EQ(Add("NOTYPE", "", "0", ""), 1);
+    ASSERT_EQ(Add("FLAGGED", "3", "0", ServerDate(30), ServerDate(), "1"), TCouponResult::Done);
+    ASSERT_EQ(Add("DATEPAST", "3", "0", ServerDate(-1)), TCouponResult::Done);
+    ASSERT_EQ(Add("DATETODAY", "3", "0", ServerDate()), TCouponResult::Done);
+    ASSERT_EQ(Add("DAYSLEFT", "2", "3", "", ServerDate(-2)), TCouponResult::Done);
+    ASSERT_EQ(Add("DAYSOVER", "2", "3", "", ServerDate(-3)), TCouponResult::Done);
+    ASSERT_EQ(Add("DAYSZERO", "2", "0", "", ServerDate()), TCouponResult::Done);
+    ASSERT_EQ(Add("NOTYPE", "", "0", ""), TCouponResult::Done);
     EXPECT_FALSE(Redeemed("FLAGGED"));
     EXPECT_FALSE(Redeemed("DATEPAST"));
     EXPECT_TRUE(Redeemed("DATETODAY"));
@@ -229,7 +235,7 @@ TEST_P(CouponServiceE2E, ExpiryRulesDecideWhetherACodeIsAccepted) {
 }
 
 TEST_P(CouponServiceE2E, OneTimeUseCodeRedeemedConcurrentlySucceedsExactlyOnce) {
-    ASSERT_EQ(Add("ONCE", "1"), 1);
+    ASSERT_EQ(Add("ONCE", "1"), TCouponResult::Done);
     constexpr int kCustomers = 20;
     std::atomic<int> accepted{0}, refused{0}, other{0};
     std::vector<std::string> outcomes(kCustomers);
@@ -269,8 +275,8 @@ TEST_P(CouponServiceE2E, OneTimeUseCodeRedeemedConcurrentlySucceedsExactlyOnce) 
 }
 
 TEST_P(CouponServiceE2E, DeletingCouponsRemovesTheirRedemptions) {
-    ASSERT_EQ(Add("KEEP", "3", "0", ServerDate(5)), 1);
-    ASSERT_EQ(Add("DROP", "3", "0", ServerDate(5)), 1);
+    ASSERT_EQ(Add("KEEP", "3", "0", ServerDate(5)), TCouponResult::Done);
+    ASSERT_EQ(Add("DROP", "3", "0", ServerDate(5)), TCouponResult::Done);
     ASSERT_TRUE(Redeemed("KEEP"));
     ASSERT_TRUE(Redeemed("DROP"));
     ASSERT_TRUE(Redeemed("DROP"));
@@ -285,9 +291,12 @@ TEST_P(CouponServiceE2E, DeletingCouponsRemovesTheirRedemptions) {
 }
 
 TEST_P(CouponServiceE2E, ValuesTheListCannotCarryAreRefused) {
-    EXPECT_EQ(service->AddCoupon("", "HAT^", "n", "0", "1", "0", "", "", "", ""), 0);
-    EXPECT_EQ(service->AddCoupon("", "SEP", "a\",\"b", "0", "1", "0", "", "", "", ""), 0);
-    EXPECT_EQ(service->AddCoupon("", "", "no code", "0", "1", "0", "", "", "", ""), 0);
+    EXPECT_EQ(service->AddCoupon(CouponOf("", "HAT^", "n", "0", "1", "0", "", "", "", "")),
+              TCouponResult::Failed);
+    EXPECT_EQ(service->AddCoupon(CouponOf("", "SEP", "a\",\"b", "0", "1", "0", "", "", "", "")),
+              TCouponResult::Failed);
+    EXPECT_EQ(service->AddCoupon(CouponOf("", "", "no code", "0", "1", "0", "", "", "", "")),
+              TCouponResult::Failed);
     EXPECT_TRUE(List().empty());
 }
 

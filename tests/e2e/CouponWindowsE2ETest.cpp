@@ -1,10 +1,11 @@
 // The statistics and form code windows against the real server script on
 // SQLite: codes redeemed by posting the generated form the way a customer's
 // browser does, then listed by the statistics window.
-#include "windows/FStatistics.h"
 #include "coupons/FormCode.h"
 #include "http/URI.h"
 #include "tests/e2e/E2EBackends.h"
+#include "tests/support/CouponValues.h"
+#include "windows/FStatistics.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <regex>
 
 using namespace quillory;
+using quillory::test::CouponOf;
 using namespace quillory::e2e;
 
 namespace {
@@ -76,9 +78,9 @@ protected:
     }
 
     void Add(const std::string& code) {
-        ASSERT_EQ(service->AddCoupon("", code, "Coupon " + code, "0", "2", "30", "2099-12-31",
-                                     kOrderPage, "", ServerDate()),
-                  1)
+        ASSERT_EQ(service->AddCoupon(CouponOf("", code, "Coupon " + code, "0", "2", "30",
+                                              "2099-12-31", kOrderPage, "", ServerDate())),
+                  TCouponResult::Done)
             << service->LastReply() << service->LastError();
     }
 

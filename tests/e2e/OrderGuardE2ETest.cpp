@@ -7,6 +7,7 @@
 #include "http/NetExceptions.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
+#include "tests/support/CouponValues.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include <regex>
 
 using namespace quillory;
+using quillory::test::CouponOf;
 using namespace quillory::e2e;
 
 namespace {
@@ -99,9 +101,9 @@ protected:
     }
 
     void Add(const std::string& code, bool oneTime) {
-        ASSERT_EQ(service->AddCoupon("", code, "Coupon " + code, "0", oneTime ? "1" : "3", "0",
-                                     ServerDate(30), kOrderPage, "", ServerDate()),
-                  1)
+        ASSERT_EQ(service->AddCoupon(CouponOf("", code, "Coupon " + code, "0", oneTime ? "1" : "3",
+                                              "0", ServerDate(30), kOrderPage, "", ServerDate())),
+                  TCouponResult::Done)
             << service->LastReply() << service->LastError();
     }
 

@@ -2,18 +2,20 @@
 // actions only with the seller's credentials, redemptions open to customers
 // but not to code guessing, order pages limited to web addresses, and error
 // replies that give nothing away.
-#include "coupons/ServerSettingsScript.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/OrderPage.h"
+#include "coupons/ServerSettingsScript.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
+#include "tests/support/CouponValues.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 using namespace quillory;
+using quillory::test::CouponOf;
 using namespace quillory::e2e;
 
 namespace {
@@ -37,12 +39,13 @@ protected:
         return std::make_unique<TCouponService>(*clients.back(), [text] { return *text; });
     }
 
-    int Add(TCouponService& s, const std::string& code, const std::string& orderPage = kOrderPage) {
-        return s.AddCoupon("", code, "Coupon " + code, "0", "", "0", "", orderPage, "",
-                           ServerDate());
+    TCouponResult Add(TCouponService& s, const std::string& code,
+                      const std::string& orderPage = kOrderPage) {
+        return s.AddCoupon(
+            CouponOf("", code, "Coupon " + code, "0", "", "0", "", orderPage, "", ServerDate()));
     }
 
-    std::vector<TCouponRecord> List() { return ListCoupons(*service); }
+    std::vector<TCoupon> List() { return ListCoupons(*service); }
 
     std::string Authorization(const std::string& user, const std::string& password) const {
         return "Authorization: " + BasicAuthorization(user, password) + "\r\n";
@@ -58,7 +61,7 @@ protected:
         return HttpPost(port ? port : backend->Php.Port, kScript, kForm, body, 10000ms, {}, header,
                         protocol);
     }
-    TCouponRecord Find(const std::string& code) {
+    TCoupon Find(const std::string& code) {
         for (const auto& c : List())
             if (c.Code == code)
                 return c;
@@ -87,7 +90,7 @@ protected:
 } // namespace
 
 TEST_P(ProtectedServiceE2E, AdminActionsWithoutTheRightCredentialsGet401AndChangeNothing) {
-    ASSERT_EQ(Add(*service, "KEEPME"), 1);
+    ASSERT_EQ(Add(*service, "KEEPME"), TCouponResult::Done);
     const std::string id = List().at(0).Id;
     const std::string user = backend->Settings.AdminUser;
     const std::string password = backend->Settings.AdminPassword;
@@ -135,8 +138,10 @@ TEST_P(ProtectedServiceE2E, AdminActionsWithoutTheRightCredentialsGet401AndChang
         auto s = Service(site);
         EXPECT_FALSE(s->CheckService());
         EXPECT_EQ(s->LastRefusal(), kRefusedCredentials);
-        EXPECT_EQ(Add(*s, "INTRUDER"), 0);
-        EXPECT_EQ(s->EditCoupon(id, "HIJACKED", "n", "0", "", "0", "", "", "", ServerDate()), 0);
+        EXPECT_EQ(Add(*s, "INTRUDER"), TCouponResult::Failed);
+        EXPECT_EQ(
+            s->EditCoupon(CouponOf(id, "HIJACKED", "n", "0", "", "0", "", "", "", ServerDate())),
+            TCouponResult::Failed);
         EXPECT_FALSE(s->DeleteCoupons("all"));
         RunSql(*backend, "DELETE FROM login_failures");
         EXPECT_FALSE(s->RefreshCoupons([](const std::string&) { FAIL() << "no list for them"; }));
@@ -163,7 +168,7 @@ TEST_P(ProtectedServiceE2E, WithoutCredentialsSetAdminActionsGet403WithTheHint) 
     settings.AdminUser.clear();
     TPhpCouponServer locked;
     locked.Start(MakeScratchDir(GetParam() + "-locked"), settings, 1);
-    ASSERT_EQ(Add(*service, "CUSTOMER", "/order-page"), 1);
+    ASSERT_EQ(Add(*service, "CUSTOMER", "/order-page"), TCouponResult::Done);
 
     for (const std::string& site : {locked.SiteURL(), locked.PlainSiteURL()}) {
         SCOPED_TRACE(site);
@@ -197,7 +202,7 @@ TEST_P(ProtectedServiceE2E, WithoutCredentialsSetAdminActionsGet403WithTheHint) 
 // Customers redeem without credentials, whatever the case of the code; after
 // twenty wrong codes from one address, the next is refused even when right.
 TEST_P(ProtectedServiceE2E, CustomersRedeemButNotByGuessing) {
-    ASSERT_EQ(Add(*service, "RIGHT"), 1);
+    ASSERT_EQ(Add(*service, "RIGHT"), TCouponResult::Done);
     for (int i = 0; i < 25; ++i) // right codes are never limited
         ASSERT_EQ(RedeemTo(i ? "RIGHT" : "right"), kOrderPage) << i;
     for (int i = 0; i < 20; ++i)
@@ -248,7 +253,7 @@ TEST_P(ProtectedServiceE2E, ServerKeepsTheOrderPageRuleOfTheClient) {
         {"shop//order.php", false}};
     for (std::size_t n = 0; n < addresses.size(); ++n) {
         EXPECT_EQ(Add(*service, "PAGE" + std::to_string(n), addresses[n].first),
-                  addresses[n].second ? 1 : 0)
+                  addresses[n].second ? TCouponResult::Done : TCouponResult::Failed)
             << "order page \"" << addresses[n].first << "\"";
         // The editor and the CLI check with the same rule before sending.
         EXPECT_EQ(IsAllowedOrderPage(addresses[n].first), addresses[n].second)
@@ -270,10 +275,10 @@ TEST_P(ProtectedServiceE2E, ServerKeepsTheOrderPageRuleOfTheClient) {
               std::string::npos)
         << r.Body;
     // Editing to a refused page is refused as well.
-    ASSERT_EQ(Add(*service, "EDITPAGE"), 1);
-    EXPECT_EQ(service->EditCoupon(Find("EDITPAGE").Id, "EDITPAGE", "n", "0", "", "0", "",
-                                  "javascript:alert(1)", "", ServerDate()),
-              0);
+    ASSERT_EQ(Add(*service, "EDITPAGE"), TCouponResult::Done);
+    EXPECT_EQ(service->EditCoupon(CouponOf(Find("EDITPAGE").Id, "EDITPAGE", "n", "0", "", "0", "",
+                                           "javascript:alert(1)", "", ServerDate())),
+              TCouponResult::Failed);
     EXPECT_EQ(Find("EDITPAGE").OrderPage, kOrderPage);
 }
 
@@ -299,7 +304,7 @@ TEST_P(ProtectedServiceE2E, CustomersAreNeverSentToARefusedOrderPage) {
     EXPECT_EQ(Count("redemptions"), "0");
 
     // A javascript: order page is refused on add and so never reached.
-    EXPECT_EQ(Add(*service, "NEWJS", "javascript:alert(1)"), 0);
+    EXPECT_EQ(Add(*service, "NEWJS", "javascript:alert(1)"), TCouponResult::Failed);
     EXPECT_EQ(RedeemTo("NEWJS"), backend->Settings.InvalidPage);
 
     // An invalid page outside the rule is not redirected to either.
@@ -314,7 +319,7 @@ TEST_P(ProtectedServiceE2E, CustomersAreNeverSentToARefusedOrderPage) {
 }
 
 TEST_P(ProtectedServiceE2E, ListAndRecordRepliesAreNeitherCachedNorSniffed) {
-    ASSERT_EQ(Add(*service, "HEADERS"), 1);
+    ASSERT_EQ(Add(*service, "HEADERS"), TCouponResult::Done);
     const std::string id = List().at(0).Id;
     for (const std::string& body :
          std::vector<std::string>{"action=5", "action=6", "action=9&coupid=" + id, "action=1"}) {
@@ -350,12 +355,12 @@ TEST_P(ProtectedServiceE2E, ErrorRepliesGiveNoDriverOrPathDetails) {
 // clients; the client reads them as any other.
 TEST_P(ProtectedServiceE2E, RepliesArriveWholeOverHttp11) {
     for (int i = 0; i < 30; ++i)
-        ASSERT_EQ(Add(*service, "CHUNK" + std::to_string(i)), 1);
+        ASSERT_EQ(Add(*service, "CHUNK" + std::to_string(i)), TCouponResult::Done);
     THTTPClient http11;
     http11.HTTPOptions |= hoKeepOrigProtocol;
     const std::string site = backend->Php.SiteURL();
     TCouponService s(http11, [&] { return site; });
-    std::vector<TCouponRecord> list;
+    std::vector<TCoupon> list;
     ASSERT_TRUE(s.RefreshCoupons([&](const std::string& reply) { list = DecodeCouponList(reply); }))
         << s.LastReply() << s.LastError();
     EXPECT_EQ(list.size(), 30u);
@@ -396,7 +401,7 @@ TEST_P(ProtectedServiceE2E, SettingsScriptOfTheManagerUnlocksTheService) {
 
     auto s = Service(php.SiteURL());
     EXPECT_TRUE(s->CheckService()) << s->LastReply() << s->LastError();
-    EXPECT_EQ(Add(*s, "UNLOCKED"), 1);
+    EXPECT_EQ(Add(*s, "UNLOCKED"), TCouponResult::Done);
     settings.AdminPassword += "!";
     TPhpCouponServer sameScript; // only to form the address with the wrong password
     sameScript.Start(MakeScratchDir(GetParam() + "-manager-settings-2"), settings, 1);

@@ -3,6 +3,7 @@
 #include "coupons/CouponService.h"
 #include "platform/FileSystem.h"
 #include "tests/e2e/E2EBackends.h"
+#include "tests/support/CouponValues.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <map>
 
 using namespace quillory;
+using quillory::test::CouponOf;
 using namespace quillory::e2e;
 
 namespace {
@@ -25,9 +27,9 @@ using TCounts = std::map<std::string, int>;
 
 class ServerThrottleE2E : public TServiceE2ETest {
 protected:
-    int Add(const std::string& code, const std::string& type = "3") {
-        return service->AddCoupon("", code, "Coupon " + code, "0", type, "0", ServerDate(30),
-                                  kOrderPage, "", ServerDate());
+    TCouponResult Add(const std::string& code, const std::string& type = "3") {
+        return service->AddCoupon(CouponOf("", code, "Coupon " + code, "0", type, "0",
+                                           ServerDate(30), kOrderPage, "", ServerDate()));
     }
 
     std::string Auth(bool right) const {
@@ -132,8 +134,8 @@ TEST_P(ServerThrottleE2E, FailedAdminLoginsLockOutTheirAddress) {
 // losers of a one time use race are not counted; a throttled customer gets a
 // page saying when to come back.
 TEST_P(ServerThrottleE2E, SimultaneousRedemptionsCountFailuresAtomically) {
-    ASSERT_EQ(Add("RIGHTCODE"), 1);
-    ASSERT_EQ(Add("ONLYONCE", "1"), 1);
+    ASSERT_EQ(Add("RIGHTCODE"), TCouponResult::Done);
+    ASSERT_EQ(Add("ONLYONCE", "1"), TCouponResult::Done);
     struct Case {
         std::string From;
         int N;
@@ -217,7 +219,7 @@ TEST_P(ServerThrottleE2E, AdminSettingsThatCannotBeCheckedLockTheService) {
 // Typed codes match without blanks around them, also codes stored with
 // blanks earlier; add and edit refuse such codes.
 TEST_P(ServerThrottleE2E, CodesMatchWithoutTheBlanksAroundThem) {
-    ASSERT_EQ(Add("SAVE10"), 1);
+    ASSERT_EQ(Add("SAVE10"), TCouponResult::Done);
     for (const std::string code : {" OLD5 ", "\tTABBED", " 50%OFF", "A_B "})
         RunSql(*backend, "INSERT INTO coupons (code, code_key, name, expired, expirtype, "
                          "expirdays, expirdate, orderurl, comments, createdate, uses) VALUES ('" +

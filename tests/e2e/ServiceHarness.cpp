@@ -807,8 +807,8 @@ std::string TPhpCouponServer::SiteURL() const {
            PercentEncode(FSettings.AdminPassword) + "@" + FHost + ":" + std::to_string(FSitePort);
 }
 
-std::vector<TCouponRecord> ListCoupons(TCouponService& service) {
-    std::vector<TCouponRecord> out;
+std::vector<TCoupon> ListCoupons(TCouponService& service) {
+    std::vector<TCoupon> out;
     EXPECT_TRUE(service.RefreshCoupons([&](const std::string& reply) {
         out = DecodeCouponList(reply);
     })) << service.LastReply()

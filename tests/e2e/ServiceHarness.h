@@ -171,7 +171,7 @@ private:
 
 // Every coupon the service lists, decoded; a failed request fails the
 // calling test (and gives an empty list).
-std::vector<TCouponRecord> ListCoupons(TCouponService& service);
+std::vector<TCoupon> ListCoupons(TCouponService& service);
 
 // A server on a fresh SQLite file in `dir` holding `count` coupons shaped like
 // a real shop's (names with commas, two-line comments, order pages with

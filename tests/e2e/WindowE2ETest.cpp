@@ -3,9 +3,7 @@
 // window's own commands, and after each step the server's list agrees.
 #include "app/ErrorReport.h"
 #include "app/FMain.h"
-#include "windows/CouponListView.h"
 #include "coupons/CouponRecord.h"
-#include "windows/FCoupon.h"
 #include "platform/DateTime.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -14,6 +12,8 @@
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinMessage.h"
 #include "ui/SkinNumericEdit.h"
+#include "windows/CouponListView.h"
+#include "windows/FCoupon.h"
 
 #include <gtest/gtest.h>
 
@@ -53,8 +53,8 @@ protected:
     }
 
     // The coupons as the server lists them now.
-    std::vector<TCouponRecord> ServerList() {
-        std::vector<TCouponRecord> coupons;
+    std::vector<TCoupon> ServerList() {
+        std::vector<TCoupon> coupons;
         EXPECT_TRUE(service->RefreshCoupons(
             [&](const std::string& reply) { coupons = DecodeCouponList(reply); }));
         return coupons;
@@ -106,9 +106,9 @@ TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
     ASSERT_EQ(coupons.size(), 1u);
     EXPECT_EQ(coupons[0].Name, "Summer, half price");
     EXPECT_EQ(coupons[0].Code, "SUMMER50");
-    EXPECT_EQ(coupons[0].ExpiryType, "3");
-    EXPECT_EQ(coupons[0].Days, "14");
-    EXPECT_EQ(coupons[0].ExpiryDate, "2031-7-4");
+    EXPECT_EQ(coupons[0].ExpiryText(), "3");
+    EXPECT_EQ(coupons[0].DaysText(), "14");
+    EXPECT_EQ(coupons[0].ExpiryDateText(), "2031-7-4");
     EXPECT_EQ(coupons[0].OrderPage, "https://shop.example/order.php?sku=1,2");
     EXPECT_EQ(coupons[0].Comments, "For the newsletter, July\r\nSecond line");
     ASSERT_EQ(Rows()->rowCount(), 1); // the window reloaded its list
@@ -131,8 +131,8 @@ TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
     coupons = ServerList();
     ASSERT_EQ(coupons.size(), 1u);
     EXPECT_EQ(coupons[0].Name, "Summer, a third off");
-    EXPECT_TRUE(coupons[0].IsExpired());
-    EXPECT_EQ(coupons[0].ExpiryDate, "2031-7-4"); // untouched, sent back the same
+    EXPECT_TRUE(coupons[0].Expired);
+    EXPECT_EQ(coupons[0].ExpiryDateText(), "2031-7-4"); // untouched, sent back the same
     EXPECT_EQ(coupons[0].Comments, "For the newsletter, July\r\nSecond line");
     ASSERT_EQ(Rows()->rowCount(), 1);
     EXPECT_EQ(Rows()->index(0, 2).data().toString(), "True");
