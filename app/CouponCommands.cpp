@@ -1,7 +1,7 @@
 #include "CouponCommands.h"
 
-#include "coupons/CouponList.h"
 #include "coupons/Coupon.h"
+#include "coupons/CouponList.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
 #include "http/URI.h"

@@ -1,10 +1,10 @@
 #include "windows/FStatistics.h"
 
-#include "windows/CommandFailure.h"
 #include "http/AntiFreeze.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FStatistics.h"
+#include "windows/CommandFailure.h"
 
 #include <QApplication>
 #include <QBarSeries>

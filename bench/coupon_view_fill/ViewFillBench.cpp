@@ -3,8 +3,8 @@
 // Peers, measured in the same run on the same rows: a plain QTreeView over a
 // minimal table model holding the three texts per row, and the item-per-row
 // QTreeWidget the window used before. Offscreen; best of several runs.
-#include "windows/CouponListView.h"
 #include "tests/support/CouponServiceScript.h"
+#include "windows/CouponListView.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

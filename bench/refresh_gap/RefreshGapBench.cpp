@@ -6,11 +6,11 @@
 // POST, the general decoder, and a QTreeWidget with an item per row.
 #include "app/Application.h"
 #include "app/FMain.h"
-#include "windows/CouponListView.h"
 #include "coupons/ListReply.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "tests/support/CouponServiceScript.h"
+#include "windows/CouponListView.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -4,9 +4,9 @@
 // is the plain way: the same exchange, the reply decoded in one go and put
 // into an item-based table (QTableWidget), one item per cell.
 #include "coupons/CouponRecord.h"
-#include "windows/FStatistics.h"
 #include "http/AntiFreeze.h"
 #include "tests/support/LoopbackServer.h"
+#include "windows/FStatistics.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

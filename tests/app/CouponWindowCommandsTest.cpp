@@ -1,12 +1,12 @@
 // The Statistics and Generate HTML Form Code commands of the main window:
 // each opens its window modally with the main window's settings and service.
 #include "AppFixture.h"
-#include "windows/FFormCode.h"
-#include "windows/FStatistics.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
+#include "windows/FFormCode.h"
+#include "windows/FStatistics.h"
 
 #include <QComboBox>
 #include <QPlainTextEdit>

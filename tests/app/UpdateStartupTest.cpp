@@ -1,13 +1,13 @@
 // The update check inside the main window: in the start-up step after the
 // first list, and behind the Check Updates button.
 #include "AppFixture.h"
-#include "windows/CouponListView.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/UpdateFolderServer.h"
 #include "update/UpdateSignature.h"
+#include "windows/CouponListView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

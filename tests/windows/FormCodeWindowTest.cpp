@@ -1,11 +1,11 @@
 // The form code window: its text, "Copy" onto the (offscreen) clipboard with
 // the window left open, "Close", and how it is drawn in the skin (kept as a
 // screenshot).
-#include "windows/FFormCode.h"
 #include "coupons/FormCode.h"
-#include "tests/windows/WindowTestSupport.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/WindowShot.h"
+#include "tests/windows/WindowTestSupport.h"
+#include "windows/FFormCode.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,15 +2,15 @@
 // controls and their filters, the chart and the export, a hundred thousand
 // redemptions, and screenshots for a look by eye.
 #include "coupons/Csv.h"
-#include "windows/FStatistics.h"
 #include "http/AntiFreeze.h"
-#include "tests/windows/WindowTestSupport.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/WindowShot.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinMessage.h"
+#include "windows/FStatistics.h"
 
 #include <QBarSeries>
 #include <QBarSet>
