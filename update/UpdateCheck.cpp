@@ -164,10 +164,10 @@ TUpdateFinding TUpdateService::FindUpdate(bool silent) {
     // Never two exchanges at once: a check asked for during a request is dropped.
     if (FHTTP.Busy())
         return {};
-    const std::string local = ProgramFolder() + UpdateDescriptorName;
+    const std::string local = DataFolder() + UpdateDescriptorName;
     const std::string remote = UpdateBaseAddress() + UpdateDescriptorName;
 
-    const TUpdateFinding noUpdate{silent ? TUpdateTell::Nothing : TUpdateTell::NoUpdate, {}};
+    const TUpdateFinding noUpdate{silent ? TUpdateTell::Nothing : TUpdateTell::NoUpdate, {}, {}};
     // An old copy is never read again, whatever this check finds.
     if (FileExists(local))
         std::remove(local.c_str());
@@ -198,7 +198,7 @@ TUpdateFinding TUpdateService::FindUpdate(bool silent) {
     const float version = DescriptorVersion(versionText, FFormat.DecimalSeparator);
     if (VersionNumber >= version)
         return noUpdate;
-    return {TUpdateTell::Offer, versionText};
+    return {TUpdateTell::Offer, versionText, DescriptorDownloadURL(descriptor)};
 }
 
 bool TUpdateService::UpdaterPresent() const {

@@ -50,6 +50,9 @@ struct TUpdateFinding {
     TUpdateTell Tell = TUpdateTell::Nothing;
     // The descriptor's version as it reads there (Offer only).
     std::string VersionText;
+    // The signed descriptor's download page (Offer only; empty when it names
+    // none or not an https address).
+    std::string DownloadURL;
 };
 
 class TUpdateService {

@@ -34,6 +34,10 @@ public:
 
     TUpdateService& Service() { return FService; }
 
+    // Opens an accepted update's download page when no updater ships with the
+    // program (the main window hands it to the browser).
+    std::function<void(const std::string&)> OnOpenDownloadPage;
+
 private:
     TUpdateService FService;
     TSkinMessage& FMessages;
