@@ -19,7 +19,8 @@ public:
     // `form` is the main window's design, already set up on `window`.
     TBrandingView(QWidget& window, Ui::frmMain& form, TSkinData& skin);
 
-    // Reads the package beside the program (nothing happens without its
+    // Reads the branding package of BrandingFolder() (the user's data folder,
+    // else the system-wide one; nothing happens without its
     // dbconfig.dat) and applies it. A banner, skin or icon that cannot be
     // shown is told once each and left out.
     void LoadBranding();

@@ -191,7 +191,7 @@ TUpdateFinding TUpdateService::FindUpdate(bool silent) {
         LogUpdateCheck(shownRemote + " refused: " + DescribeDescriptorCheck(check));
         return noUpdate;
     }
-    // Only a whole, signed descriptor is kept beside the program.
+    // Only a whole, signed descriptor is kept in the data folder.
     WriteDescriptorFile(local, descriptor);
 
     const std::string versionText = DescriptorVersionText(descriptor);

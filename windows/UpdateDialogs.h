@@ -21,7 +21,7 @@ public:
 
     // Checks for a newer version. With `silent` on, speaks only when there is
     // one. Returns at once while another request runs on the client. An
-    // error creating the descriptor beside the program is thrown.
+    // error creating the descriptor in the data folder is thrown.
     void CheckForUpdates(bool silent);
 
     bool DownloadFile(const std::string& url, const std::string& fileName) {
