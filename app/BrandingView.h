@@ -20,8 +20,8 @@ public:
     TBrandingView(QWidget& window, Ui::frmMain& form, TSkinData& skin);
 
     // Reads the branding package of BrandingFolder() (the user's data folder,
-    // else the system-wide one; nothing happens without its
-    // dbconfig.dat) and applies it. A banner, skin or icon that cannot be
+    // else the system-wide one) and applies it; nothing happens without its
+    // dbconfig.dat. A banner, skin or icon that cannot be
     // shown is told once each and left out.
     void LoadBranding();
 
