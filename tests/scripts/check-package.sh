@@ -103,6 +103,23 @@ cli=("${run_env[@]}" "$root/usr/bin/quillory-cli" --site "$site")
 "${cli[@]}" list | grep -q FIRST10 || fail "the first coupon is not listed"
 [ -s "$try/db/coupons.sqlite" ] || fail "no SQLite database was made"
 
+# The nginx example is a valid site, once its certificate, socket and ports
+# are this machine's (nginx -t only: no server starts).
+ngx="$work/nginx"
+mkdir -p "$ngx/logs"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ngx/key.pem" -out "$ngx/cert.pem" \
+  -subj /CN=shop.example -days 1 2>/dev/null
+sed -e "s|/etc/letsencrypt/live/shop.example/fullchain.pem|$ngx/cert.pem|" \
+    -e "s|/etc/letsencrypt/live/shop.example/privkey.pem|$ngx/key.pem|" \
+    -e "s|snippets/fastcgi-php.conf|/etc/nginx/snippets/fastcgi-php.conf|" \
+    -e "s|listen \[::\]:[0-9]*[^;]*;||" -e "s|listen \([0-9]*\)|listen 127.0.0.1:1\1|" \
+    "$root/usr/share/quillory/server/nginx-site.conf" > "$ngx/site.conf"
+cp /etc/nginx/fastcgi.conf "$ngx/"
+printf 'pid %s/nginx.pid;\nevents {}\nhttp {\n  include %s/site.conf;\n}\n' "$ngx" "$ngx" \
+  > "$ngx/nginx.conf"
+nginx -t -q -e "$ngx/logs/error.log" -p "$ngx" -c "$ngx/nginx.conf" ||
+  fail "nginx-site.conf is not a valid site: $(cat "$ngx/logs/error.log")"
+
 # The validators.
 desktop-file-validate "$root/usr/share/applications/com.quillory.quillory.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/com.quillory.quillory.metainfo.xml" >/dev/null
