@@ -52,7 +52,7 @@ void TBrandingView::gifBannerClick() {
 }
 
 void TBrandingView::LoadBranding() {
-    const std::string folder = ProgramFolder();
+    const std::string folder = BrandingFolder(BrandingConfigName);
     const std::string configPath = folder + BrandingConfigName;
     if (!FileExists(configPath))
         return;

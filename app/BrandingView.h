@@ -19,8 +19,9 @@ public:
     // `form` is the main window's design, already set up on `window`.
     TBrandingView(QWidget& window, Ui::frmMain& form, TSkinData& skin);
 
-    // Reads the package beside the program (nothing happens without its
-    // dbconfig.dat) and applies it. A banner, skin or icon that cannot be
+    // Reads the branding package of BrandingFolder() (the user's data folder,
+    // else the system-wide one) and applies it; nothing happens without its
+    // dbconfig.dat. A banner, skin or icon that cannot be
     // shown is told once each and left out.
     void LoadBranding();
 

@@ -43,7 +43,7 @@ public:
     void CheckForUpdates(bool silent);
     bool DownloadFile(const std::string& url, const std::string& fileName);
 
-    // Local settings (settings.dat in the program folder). SaveSettings
+    // Local settings (settings.dat in the data folder). SaveSettings
     // writes only after LoadSettings read the file (or found none) or the
     // Settings dialog's OK set the values.
     void LoadSettings();

@@ -105,7 +105,7 @@ void TfrmSettings::ApplySettings() {
     if (SiteCredentials(site, s.AdminUser, password))
         s.AdminHash = HashAdminPassword(password);
     // The script holds the database password: a new one is private to its owner.
-    WriteWholeFile(ProgramFolder() + "coupsettings.php", BuildServerSettingsScript(s),
+    WriteWholeFile(DataFolder() + "coupsettings.php", BuildServerSettingsScript(s),
                    kPrivateFileMode);
 
     FApplied = {site, s.HostName, s.Database, s.UserName, s.Password, s.InvalidPage};

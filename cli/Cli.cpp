@@ -1161,7 +1161,8 @@ std::string CliHelpText() {
 
 Manages the coupons of a Quillory coupon service (couponsactions.php on the
 seller's web site). Without --site the site address is read from the key
-"webserver" in section [Settings] of settings.dat in the program's folder.
+"webserver" in section [Settings] of settings.dat in the program's folder
+(or in $XDG_CONFIG_HOME/quillory when that folder cannot be written).
 Requests go to the site address followed by "/couponsactions.php".
 
 Commands:
@@ -1231,6 +1232,7 @@ Options:
   --no-header         list and stats: rows only, no header and no count line.
   --yes               delete all: delete without asking.
   -h, --help          Show this text.
+  --version           Show the program's version.
 
 Exit status: 0 success; 1 the command failed (the message says why);
 2 the command line is wrong. Import exits with 1 when any row was refused.

@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "update/UpdateCheck.h"
 
 #include <iostream>
 #include <malloc.h>
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
     // C stdio piece by piece.
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "quillory-cli " << quillory::VersionText << "\n";
+        return 0;
+    }
     // Confirmations are asked only of a person at a terminal.
     const bool terminal = ::isatty(STDIN_FILENO) == 1;
     const int status = quillory::RunCli(args, std::cin, std::cout, std::cerr, terminal);

@@ -22,7 +22,7 @@ template <class TValues, class TAction> void ForEachKey(TValues& v, TAction&& ac
 } // namespace
 
 std::string TLocalSettings::DefaultPath() {
-    return ProgramFolder() + kSettingsFileName;
+    return DataFolder() + kSettingsFileName;
 }
 
 TLocalSettings::TLocalSettings(std::string path)

@@ -1,5 +1,5 @@
 #pragma once
-// The local settings file settings.dat in the program folder: the site
+// The local settings file settings.dat in the data folder: the site
 // address and the values of the server settings script, section "Settings".
 // Read and written here only, by the main window, its Settings dialog and
 // quillory-cli.
@@ -22,7 +22,8 @@ struct TSettingsValues {
 
 class TLocalSettings {
 public:
-    // settings.dat in the program folder.
+    // settings.dat in the data folder (the program folder, or the user's
+    // config folder when the program folder cannot be written).
     static std::string DefaultPath();
 
     explicit TLocalSettings(std::string path = DefaultPath());

@@ -587,6 +587,72 @@ function isSqlite(PDO $db): bool
     return $db->getAttribute(PDO::ATTR_DRIVER_NAME) === 'sqlite';
 }
 
+/**
+ * The statements of schema.sql, read from beside this script: the one
+ * definition of the tables, written for MySQL/MariaDB. For SQLite each column
+ * takes its SQLite type (INTEGER for the integer types, TEXT for the others),
+ * the AUTO_INCREMENT key becomes INTEGER PRIMARY KEY AUTOINCREMENT, a UNIQUE
+ * KEY a UNIQUE constraint, a KEY an index of its own, and ENGINE is dropped.
+ */
+function schemaStatements(string $driver): array
+{
+    $path = __DIR__ . '/schema.sql';
+    $text = is_file($path) ? file_get_contents($path) : false;
+    if ($text === false) {
+        fail('the tables are missing and schema.sql is not beside couponsactions.php');
+    }
+    $text = preg_replace('/--[^\n]*/', '', $text);
+    $statements = [];
+    foreach (explode(';', $text) as $sql) {
+        $sql = trim($sql);
+        if ($sql === '') {
+            continue;
+        }
+        if ($driver !== 'sqlite') {
+            $statements[] = $sql;
+            continue;
+        }
+        foreach (sqliteTable($sql) as $statement) {
+            $statements[] = $statement;
+        }
+    }
+    return $statements;
+}
+
+/** One CREATE TABLE of schema.sql as SQLite statements (see schemaStatements). */
+function sqliteTable(string $sql): array
+{
+    if (!preg_match('/^CREATE TABLE IF NOT EXISTS (\w+) \((.*)\)[^)]*$/s', $sql, $m)) {
+        fail('schema.sql holds a statement this script cannot read', 500, $sql);
+    }
+    [, $table, $body] = $m;
+    $parts = [];
+    $indexes = [];
+    // Columns and keys end at a comma closing a line (a key's column list
+    // has commas of its own).
+    foreach (preg_split('/,\s*\n/', $body) as $line) {
+        $line = trim(preg_replace('/\s+/', ' ', $line));
+        if (preg_match('/^UNIQUE KEY \w+ \(([^)]*)\)$/i', $line, $k)) {
+            $parts[] = 'UNIQUE (' . $k[1] . ')';
+        } elseif (preg_match('/^KEY (\w+) \(([^)]*)\)$/i', $line, $k)) {
+            $indexes[] = "CREATE INDEX IF NOT EXISTS {$k[1]} ON $table ({$k[2]})";
+        } elseif (preg_match('/^(\w+) \w+(?:\(\d+\))?(?: UNSIGNED)?(.*)$/i', $line, $c)) {
+            [, $name, $rest] = $c;
+            if (stripos($rest, 'AUTO_INCREMENT') !== false) {
+                $parts[] = "$name INTEGER PRIMARY KEY AUTOINCREMENT";
+                continue;
+            }
+            $type = preg_match('/^\w+ (?:TINYINT|SMALLINT|INT|INTEGER|BIGINT)\b/i', $line)
+                ? 'INTEGER' : 'TEXT';
+            $parts[] = $name . ' ' . $type . $rest;
+        } else {
+            fail('schema.sql holds a column this script cannot read', 500, $line);
+        }
+    }
+    return array_merge(["CREATE TABLE IF NOT EXISTS $table (" . implode(', ', $parts) . ')'],
+                       $indexes);
+}
+
 /** Creates the tables on first use. */
 function ensureSchema(PDO $db, string $driver, bool $withPasses): void
 {
@@ -604,93 +670,8 @@ function ensureSchema(PDO $db, string $driver, bool $withPasses): void
     }
     if ($driver === 'sqlite') {
         $db->exec('PRAGMA journal_mode = WAL');
-        $statements = [
-            'CREATE TABLE IF NOT EXISTS coupons (
-                id INTEGER PRIMARY KEY AUTOINCREMENT,
-                code TEXT NOT NULL,
-                code_key TEXT NOT NULL UNIQUE,
-                name TEXT NOT NULL,
-                expired TEXT NOT NULL,
-                expirtype TEXT NOT NULL,
-                expirdays TEXT NOT NULL,
-                expirdate TEXT NOT NULL,
-                orderurl TEXT NOT NULL,
-                comments TEXT NOT NULL,
-                createdate TEXT NOT NULL,
-                uses INTEGER NOT NULL DEFAULT 0)',
-            'CREATE TABLE IF NOT EXISTS redemptions (
-                id INTEGER PRIMARY KEY AUTOINCREMENT,
-                coupon_id INTEGER NOT NULL,
-                code TEXT NOT NULL,
-                dateused TEXT NOT NULL,
-                ip TEXT NOT NULL)',
-            'CREATE INDEX IF NOT EXISTS redemptions_coupon ON redemptions (coupon_id)',
-            'CREATE TABLE IF NOT EXISTS redemption_failures (
-                id INTEGER PRIMARY KEY AUTOINCREMENT,
-                ip TEXT NOT NULL,
-                failed_at INTEGER NOT NULL)',
-            'CREATE INDEX IF NOT EXISTS redemption_failures_ip
-                ON redemption_failures (ip, failed_at)',
-            'CREATE INDEX IF NOT EXISTS redemption_failures_time
-                ON redemption_failures (failed_at)',
-            'CREATE TABLE IF NOT EXISTS login_failures (
-                id INTEGER PRIMARY KEY AUTOINCREMENT,
-                ip TEXT NOT NULL,
-                failed_at INTEGER NOT NULL)',
-            'CREATE INDEX IF NOT EXISTS login_failures_ip ON login_failures (ip, failed_at)',
-            'CREATE INDEX IF NOT EXISTS login_failures_time ON login_failures (failed_at)',
-            'CREATE TABLE IF NOT EXISTS used_passes (
-                nonce TEXT NOT NULL PRIMARY KEY,
-                expires_at INTEGER NOT NULL)',
-            'CREATE INDEX IF NOT EXISTS used_passes_time ON used_passes (expires_at)',
-        ];
-    } else {
-        // The same tables as schema.sql.
-        $statements = [
-            'CREATE TABLE IF NOT EXISTS coupons (
-                id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
-                code VARBINARY(255) NOT NULL,
-                code_key VARBINARY(255) NOT NULL,
-                name BLOB NOT NULL,
-                expired VARBINARY(255) NOT NULL,
-                expirtype VARBINARY(255) NOT NULL,
-                expirdays VARBINARY(255) NOT NULL,
-                expirdate VARBINARY(255) NOT NULL,
-                orderurl BLOB NOT NULL,
-                comments MEDIUMBLOB NOT NULL,
-                createdate VARBINARY(10) NOT NULL,
-                uses INT UNSIGNED NOT NULL DEFAULT 0,
-                UNIQUE KEY coupons_code_key (code_key)
-            ) ENGINE=InnoDB',
-            'CREATE TABLE IF NOT EXISTS redemptions (
-                id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
-                coupon_id INT UNSIGNED NOT NULL,
-                code VARBINARY(255) NOT NULL,
-                dateused CHAR(19) NOT NULL,
-                ip VARBINARY(64) NOT NULL,
-                KEY redemptions_coupon (coupon_id)
-            ) ENGINE=InnoDB',
-            'CREATE TABLE IF NOT EXISTS redemption_failures (
-                id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
-                ip VARBINARY(64) NOT NULL,
-                failed_at BIGINT NOT NULL,
-                KEY redemption_failures_ip (ip, failed_at),
-                KEY redemption_failures_time (failed_at)
-            ) ENGINE=InnoDB',
-            'CREATE TABLE IF NOT EXISTS login_failures (
-                id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
-                ip VARBINARY(64) NOT NULL,
-                failed_at BIGINT NOT NULL,
-                KEY login_failures_ip (ip, failed_at),
-                KEY login_failures_time (failed_at)
-            ) ENGINE=InnoDB',
-            'CREATE TABLE IF NOT EXISTS used_passes (
-                nonce VARBINARY(32) NOT NULL PRIMARY KEY,
-                expires_at BIGINT NOT NULL,
-                KEY used_passes_time (expires_at)
-            ) ENGINE=InnoDB',
-        ];
     }
+    $statements = schemaStatements($driver);
     foreach ($statements as $sql) {
         $db->exec($sql);
     }

@@ -1,6 +1,7 @@
--- Tables of the Quillory coupon service (MySQL / MariaDB).
--- couponsactions.php creates them itself on first use; run this file instead
--- when the database user may not create tables:
+-- Tables of the Quillory coupon service (MySQL / MariaDB): the one definition.
+-- couponsactions.php reads this file from beside itself and creates the tables
+-- on first use (for SQLite it turns each type into its SQLite one), so upload
+-- both. Run this file yourself when the database user may not create tables:
 --   mysql -u USER -p DATABASE < schema.sql
 -- Text columns are binary: values are kept byte for byte, whatever their
 -- character set.

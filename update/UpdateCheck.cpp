@@ -164,10 +164,10 @@ TUpdateFinding TUpdateService::FindUpdate(bool silent) {
     // Never two exchanges at once: a check asked for during a request is dropped.
     if (FHTTP.Busy())
         return {};
-    const std::string local = ProgramFolder() + UpdateDescriptorName;
+    const std::string local = DataFolder() + UpdateDescriptorName;
     const std::string remote = UpdateBaseAddress() + UpdateDescriptorName;
 
-    const TUpdateFinding noUpdate{silent ? TUpdateTell::Nothing : TUpdateTell::NoUpdate, {}};
+    const TUpdateFinding noUpdate{silent ? TUpdateTell::Nothing : TUpdateTell::NoUpdate, {}, {}};
     // An old copy is never read again, whatever this check finds.
     if (FileExists(local))
         std::remove(local.c_str());
@@ -191,14 +191,14 @@ TUpdateFinding TUpdateService::FindUpdate(bool silent) {
         LogUpdateCheck(shownRemote + " refused: " + DescribeDescriptorCheck(check));
         return noUpdate;
     }
-    // Only a whole, signed descriptor is kept beside the program.
+    // Only a whole, signed descriptor is kept in the data folder.
     WriteDescriptorFile(local, descriptor);
 
     const std::string versionText = DescriptorVersionText(descriptor);
     const float version = DescriptorVersion(versionText, FFormat.DecimalSeparator);
     if (VersionNumber >= version)
         return noUpdate;
-    return {TUpdateTell::Offer, versionText};
+    return {TUpdateTell::Offer, versionText, DescriptorDownloadURL(descriptor)};
 }
 
 bool TUpdateService::UpdaterPresent() const {

@@ -50,6 +50,9 @@ struct TUpdateFinding {
     TUpdateTell Tell = TUpdateTell::Nothing;
     // The descriptor's version as it reads there (Offer only).
     std::string VersionText;
+    // The signed descriptor's download page (Offer only; empty when it names
+    // none or not an https address).
+    std::string DownloadURL;
 };
 
 class TUpdateService {
@@ -62,7 +65,7 @@ public:
     // nothing at once while another request runs on the client. A descriptor
     // that is missing, unsigned, badly signed or over
     // kMaxUpdateDescriptorSize counts as no update (a line on stderr says
-    // why). A signed descriptor is written to the program folder; when it
+    // why). A signed descriptor is written to the data folder (DataFolder()); when it
     // cannot be created there, that error is thrown. An old copy is deleted
     // first, whatever the check finds.
     TUpdateFinding FindUpdate(bool silent);

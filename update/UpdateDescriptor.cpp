@@ -69,6 +69,44 @@ std::string DescriptorVersionText(const std::string& descriptor) {
     return ReadProfileStringFromText(descriptor, "APPLICATION", "Version");
 }
 
+std::string DescriptorDownloadURL(const std::string& descriptor) {
+    std::string url = ReadProfileStringFromText(descriptor, "APPLICATION", "DownloadURL");
+    while (!url.empty() && (url.back() == ' ' || url.back() == '\t' || url.back() == '\r'))
+        url.pop_back();
+    std::size_t start = 0;
+    while (start < url.size() && (url[start] == ' ' || url[start] == '\t'))
+        ++start;
+    url.erase(0, start);
+    static const std::string scheme = "https://";
+    if (url.size() <= scheme.size())
+        return {};
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+        char c = url[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != scheme[i])
+            return {};
+    }
+    // A host must follow: not a path, a query or a user part alone.
+    const char first = url[scheme.size()];
+    if (first == '/' || first == '?' || first == '#' || first == '@' || first == ':')
+        return {};
+    for (const char c : url) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7f || c == '\\')
+            return {};
+    }
+    return url;
+}
+
+TUpdateRoute ChooseUpdateRoute(bool updaterPresent, const std::string& downloadURL) {
+    if (updaterPresent)
+        return TUpdateRoute::Updater;
+    if (!downloadURL.empty())
+        return TUpdateRoute::DownloadPage;
+    return TUpdateRoute::UpdaterMissing;
+}
+
 float DescriptorVersion(const std::string& versionText, char decimalSeparator) {
     double parsed = 0;
     if (!TextToFloat(versionText, decimalSeparator, parsed))

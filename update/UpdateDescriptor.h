@@ -21,4 +21,19 @@ std::string DescriptorVersionText(const std::string& descriptor);
 // the user's notation.
 float DescriptorVersion(const std::string& versionText, char decimalSeparator);
 
+// The "DownloadURL" of section "APPLICATION": the page an installed program
+// (one without the updater beside it) opens in the browser to offer the new
+// version. Only an absolute https address with a host and without blanks or
+// control characters is returned; anything else gives empty text. Read it only
+// from a descriptor whose signature has been checked.
+std::string DescriptorDownloadURL(const std::string& descriptor);
+
+// How an accepted update is taken: by the updater beside the program, by the
+// download page in the browser, or not at all (the updater is missing).
+enum class TUpdateRoute { Updater, DownloadPage, UpdaterMissing };
+
+// The updater wins when it is there (a build tree or a copied program keeps
+// its behaviour); else the download page when the descriptor names one.
+TUpdateRoute ChooseUpdateRoute(bool updaterPresent, const std::string& downloadURL);
+
 } // namespace quillory

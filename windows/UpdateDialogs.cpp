@@ -35,7 +35,15 @@ void TUpdateChecker::CheckForUpdates(bool silent) {
     if (FMessages.ShowMessageDialog(NewUpdateOfferText(finding.VersionText), dkInformation,
                                     {dbOK, dbCancel}, 0) != mrOk)
         return;
-    if (!FService.UpdaterPresent()) {
+    const TUpdateRoute route = ChooseUpdateRoute(
+        FService.UpdaterPresent(), OnOpenDownloadPage ? finding.DownloadURL : std::string());
+    if (route == TUpdateRoute::DownloadPage) {
+        // An installed program is updated by its package: the maker's page
+        // says how; the program stays open.
+        OnOpenDownloadPage(finding.DownloadURL);
+        return;
+    }
+    if (route == TUpdateRoute::UpdaterMissing) {
         FMessages.ShowMessageDialog(UpdaterMissingText, dkWarning, {dbOK}, 0);
         return;
     }

@@ -21,7 +21,7 @@ public:
 
     // Checks for a newer version. With `silent` on, speaks only when there is
     // one. Returns at once while another request runs on the client. An
-    // error creating the descriptor beside the program is thrown.
+    // error creating the descriptor in the data folder is thrown.
     void CheckForUpdates(bool silent);
 
     bool DownloadFile(const std::string& url, const std::string& fileName) {
@@ -33,6 +33,10 @@ public:
     void SetFormatSettings(const TFormatSettings& fs) { FService.SetFormatSettings(fs); }
 
     TUpdateService& Service() { return FService; }
+
+    // Opens an accepted update's download page when no updater ships with the
+    // program (the main window hands it to the browser).
+    std::function<void(const std::string&)> OnOpenDownloadPage;
 
 private:
     TUpdateService FService;

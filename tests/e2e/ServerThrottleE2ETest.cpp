@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <latch>
 #include <map>
+#include <regex>
+#include <sstream>
 
 using namespace quillory;
 using quillory::test::CouponOf;
@@ -269,4 +272,69 @@ TEST(ServerScriptFunctions, ThrottleKeyGroupsIPv6ByNetwork) {
                             {SourceDir() + "/server/couponsactions.php", address}),
                   expected)
             << address;
+}
+
+// On SQLite the script makes its tables from schema.sql, the one definition:
+// every table with its columns in order and every key as an index; codes stay
+// unique. Without schema.sql beside it the script says so.
+TEST(ServerScriptFunctions, SqliteTablesFollowTheSchemaFile) {
+    // What schema.sql defines, read from the file itself.
+    const std::string schema = ReadWholeFile(SourceDir() + "/server/schema.sql");
+    std::map<std::string, std::string> tables;
+    std::vector<std::string> indexes;
+    std::string table;
+    std::istringstream lines(std::regex_replace(schema, std::regex("--[^\n]*"), ""));
+    std::smatch m;
+    for (std::string line; std::getline(lines, line);) {
+        if (std::regex_search(line, m, std::regex("^CREATE TABLE IF NOT EXISTS (\\w+)")))
+            tables[table = m[1]];
+        else if (std::regex_search(line, m, std::regex("^\\s+KEY (\\w+)")))
+            indexes.push_back(m[1]);
+        else if (std::regex_search(line, m, std::regex("^\\s+(\\w+) [A-Z]")) && m[1] != "UNIQUE" &&
+                 m[1] != "KEY")
+            tables[table] += (tables[table].empty() ? "" : " ") + m[1].str();
+    }
+    ASSERT_EQ(tables.size(), 5u);
+    std::sort(indexes.begin(), indexes.end());
+    std::string expected;
+    for (const auto& [name, columns] : tables)
+        expected += name + ": " + columns + "\n";
+    for (const auto& index : indexes)
+        expected += index + " ";
+    expected += "\nduplicate code refused\n";
+
+    const std::string run =
+        "define('COUPONS_FUNCTIONS_ONLY', true); include $argv[1];"
+        "$db = new PDO('sqlite::memory:', null, null,"
+        "              [PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION]);"
+        "foreach (schemaStatements('sqlite') as $sql) { $db->exec($sql); }"
+        "$names = fn($type) => $db->query(\"SELECT name FROM sqlite_master WHERE type = '$type'"
+        "    AND name NOT LIKE 'sqlite_%' ORDER BY name\")->fetchAll(PDO::FETCH_COLUMN);"
+        "foreach ($names('table') as $t) {"
+        "    $info = $db->query(\"PRAGMA table_info($t)\")->fetchAll(PDO::FETCH_ASSOC);"
+        "    echo $t, ': ', implode(' ', array_column($info, 'name')), \"\\n\";"
+        "}"
+        "foreach ($names('index') as $i) { echo $i, ' '; }"
+        "echo \"\\n\";"
+        "$add = \"INSERT INTO coupons (code, code_key, name, expired, expirtype, expirdays,"
+        "    expirdate, orderurl, comments, createdate) VALUES ('a', 'A', '', '', '', '', '', '',"
+        "    '', '')\";"
+        "$db->exec($add);"
+        "try { $db->exec($add); echo \"duplicate code kept\\n\"; }"
+        "catch (PDOException $e) { echo \"duplicate code refused\\n\"; }";
+    EXPECT_EQ(PhpOutput(run, {SourceDir() + "/server/couponsactions.php"}), expected);
+
+    // The script alone, without schema.sql beside it: the reply (after the
+    // line PHP's error log writes to the console) says what is missing.
+    const std::string alone = MakeScratchDir("script-alone");
+    std::filesystem::copy_file(SourceDir() + "/server/couponsactions.php",
+                               alone + "/couponsactions.php",
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string reply = PhpOutput("define('COUPONS_FUNCTIONS_ONLY', true); include $argv[1];"
+                                        "schemaStatements('sqlite'); echo 'went on';",
+                                        {alone + "/couponsactions.php"});
+    const std::string said =
+        "\nERROR: the tables are missing and schema.sql is not beside couponsactions.php";
+    ASSERT_GE(reply.size(), said.size()) << reply;
+    EXPECT_EQ(reply.substr(reply.size() - said.size()), said) << reply;
 }

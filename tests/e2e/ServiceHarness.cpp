@@ -538,8 +538,10 @@ void TPhpCouponServer::Start(const std::string& dir, const TServerSettings& sett
     FSettings = settings;
     FDocRoot = dir + "/www";
     fs::create_directories(FDocRoot);
-    fs::copy_file(SourceDir() + "/server/couponsactions.php", FDocRoot + "/couponsactions.php",
-                  fs::copy_options::overwrite_existing);
+    // The script creates its tables from schema.sql beside it.
+    for (const char* file : {"couponsactions.php", "schema.sql"})
+        fs::copy_file(SourceDir() + "/server/" + file, FDocRoot + "/" + file,
+                      fs::copy_options::overwrite_existing);
     WriteWholeFile(FDocRoot + "/coupsettings.php",
                    settings.Script.empty() ? SettingsScript(settings) : settings.Script);
     FScheme = "http";

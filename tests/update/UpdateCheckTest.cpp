@@ -224,6 +224,27 @@ TEST_F(UpdateCheckTest, HandOffStartsTheUpdaterAndClosesTheProgram) {
     EXPECT_EQ(Args(), folderURL + "\n1.00999999046326\nA\n");
 }
 
+TEST_F(UpdateCheckTest, InstalledProgramOpensTheDownloadPageInstead) {
+    const std::string withPage =
+        Reply("200 OK", DescriptorText("2") + "DownloadURL=https://q.example/get\r\n");
+    std::vector<std::string> opened;
+    checker.OnOpenDownloadPage = [&](const std::string& url) { opened.push_back(url); };
+    // No updater: the offer, then the page; the program stays open.
+    EXPECT_EQ(Check(withPage, false, {mrOk}), std::vector<std::string>{NewUpdateOfferText("2")});
+    EXPECT_EQ(opened, std::vector<std::string>{"https://q.example/get"});
+    // Declined: nothing opens.
+    EXPECT_EQ(Check(withPage, false, {mrCancel}).size(), 1u);
+    EXPECT_EQ(opened.size(), 1u);
+    // No page named: the updater is missing, as before.
+    EXPECT_EQ(Check(Descriptor("2"), false, {mrOk, mrOk}).at(1), UpdaterMissingText);
+    // An updater beside the program is still used.
+    InstallUpdater();
+    EXPECT_EQ(Check(withPage, false, {mrOk, mrOk}).size(), 2u);
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_EQ(closed, 1);
+    EXPECT_NE(Args(), "<not started>");
+}
+
 TEST_F(UpdateCheckTest, DescriptorThatCannotBeCreatedReachesTheCaller) {
     // A folder in the descriptor's place: the file cannot be created.
     std::filesystem::create_directories(folder / "mainappupdate.inf" / "keep");

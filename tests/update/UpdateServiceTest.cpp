@@ -131,3 +131,74 @@ TEST_F(UpdateServiceTest, HandOffStartsTheUpdaterWithFolderVersionAndTag) {
 }
 
 } // namespace
+
+TEST(UpdateRoute, DownloadPageOnlyFromAnHttpsAddressAndWithoutUpdater) {
+    struct {
+        const char* Name;
+        std::string Descriptor;
+        bool UpdaterPresent;
+        std::string URL; // what the descriptor yields
+        TUpdateRoute Route;
+    } cases[] = {
+        {"updater wins", "[APPLICATION]\r\nDownloadURL=https://q.example/get\r\n", true,
+         "https://q.example/get", TUpdateRoute::Updater},
+        {"page without updater", "[APPLICATION]\r\nDownloadURL=https://q.example/get\r\n", false,
+         "https://q.example/get", TUpdateRoute::DownloadPage},
+        {"blanks around", "[APPLICATION]\r\nDownloadURL=  HTTPS://q.example/a?b=1  \r\n", false,
+         "HTTPS://q.example/a?b=1", TUpdateRoute::DownloadPage},
+        {"no key", "[APPLICATION]\r\nVersion=2\r\n", false, "", TUpdateRoute::UpdaterMissing},
+        {"other section", "[OTHER]\r\nDownloadURL=https://q.example/\r\n", false, "",
+         TUpdateRoute::UpdaterMissing},
+        {"plain http", "[APPLICATION]\r\nDownloadURL=http://q.example/get\r\n", false, "",
+         TUpdateRoute::UpdaterMissing},
+        {"file", "[APPLICATION]\r\nDownloadURL=file:///etc/passwd\r\n", false, "",
+         TUpdateRoute::UpdaterMissing},
+        {"option-like", "[APPLICATION]\r\nDownloadURL=--new-window\r\n", false, "",
+         TUpdateRoute::UpdaterMissing},
+        {"no host", "[APPLICATION]\r\nDownloadURL=https:///path\r\n", false, "",
+         TUpdateRoute::UpdaterMissing},
+        {"scheme only", "[APPLICATION]\r\nDownloadURL=https://\r\n", false, "",
+         TUpdateRoute::UpdaterMissing},
+        {"blank inside", "[APPLICATION]\r\nDownloadURL=https://q.example/a b\r\n", false, "",
+         TUpdateRoute::UpdaterMissing},
+        {"no key, updater", "[APPLICATION]\r\nVersion=2\r\n", true, "", TUpdateRoute::Updater},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string url = DescriptorDownloadURL(c.Descriptor);
+        EXPECT_EQ(url, c.URL);
+        EXPECT_EQ(ChooseUpdateRoute(c.UpdaterPresent, url), c.Route);
+    }
+}
+
+TEST_F(UpdateServiceTest, DownloadPageComesOnlyFromASignedDescriptor) {
+    using A = TUpdateFolderServer;
+    const std::string text = DescriptorText("3") + "DownloadURL=https://q.example/get\r\n";
+    struct {
+        const char* Name;
+        std::map<std::string, A::TAnswer> Files;
+        TUpdateTell Tell;
+        std::string URL;
+    } cases[] = {
+        {"signed",
+         {{"mainappupdate.inf", A::Reply("200 OK", text)},
+          {"mainappupdate.inf.sig",
+           A::Reply("200 OK", SignUpdateDescriptor(TestKeys().PrivatePem, text))}},
+         TUpdateTell::Offer,
+         "https://q.example/get"},
+        {"signature of another text",
+         {{"mainappupdate.inf", A::Reply("200 OK", text)},
+          {"mainappupdate.inf.sig",
+           A::Reply("200 OK", SignUpdateDescriptor(TestKeys().PrivatePem, DescriptorText("3")))}},
+         TUpdateTell::NoUpdate,
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TUpdateFolderServer server(c.Files);
+        ::setenv("QUILLORY_UPDATE_URL", server.Folder().c_str(), 1);
+        const TUpdateFinding finding = service.FindUpdate(false);
+        EXPECT_EQ(finding.Tell, c.Tell);
+        EXPECT_EQ(finding.DownloadURL, c.URL);
+    }
+}
