@@ -39,7 +39,7 @@ std::string SiteWithStoredPassword(const std::string& shown, const std::string& 
 TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()) {
     ui->setupUi(this);
-    setFixedSize(409, 261);
+    setFixedSize(409, 285);
     ui->edtPassword->setEchoMode(QLineEdit::Password);
     connect(ui->edtSite, &QLineEdit::textChanged, this, [this] { edtSiteChange(); });
     const std::pair<QLineEdit*, const std::string*> shown[] = {
