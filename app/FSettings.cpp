@@ -7,6 +7,9 @@
 #include "platform/ProgramFolder.h"
 #include "ui_FSettings.h"
 
+#include <QCheckBox>
+#include <QLabel>
+
 namespace quillory {
 
 TfrmSettings* frmSettings = nullptr;
@@ -36,7 +39,7 @@ std::string SiteWithStoredPassword(const std::string& shown, const std::string& 
 TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()) {
     ui->setupUi(this);
-    setFixedSize(409, 217);
+    setFixedSize(409, 285);
     ui->edtPassword->setEchoMode(QLineEdit::Password);
     connect(ui->edtSite, &QLineEdit::textChanged, this, [this] { edtSiteChange(); });
     const std::pair<QLineEdit*, const std::string*> shown[] = {
@@ -45,6 +48,13 @@ TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
         {ui->edtPassword, &values.DbPassword}, {ui->edtInvalid, &values.InvalidPage}};
     for (const auto& [edit, value] : shown)
         edit->setText(QString::fromLocal8Bit(*value));
+    FStoredSecret = values.OrderSecret;
+    const bool isProtected = !FStoredSecret.empty();
+    ui->lblOrderPages->setText(isProtected ? "Order pages are protected."
+                                           : "Order pages are not protected.");
+    ui->chkProtectOrders->setChecked(isProtected);
+    connect(ui->chkProtectOrders, &QCheckBox::toggled, this, [this] { chkProtectOrdersChange(); });
+    chkProtectOrdersChange();
     connect(ui->btnOk, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { btnOkClick(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this,
@@ -91,6 +101,25 @@ QLineEdit* TfrmSettings::edtInvalid() const {
     return ui->edtInvalid;
 }
 
+QCheckBox* TfrmSettings::chkProtectOrders() const {
+    return ui->chkProtectOrders;
+}
+QCheckBox* TfrmSettings::chkNewSecret() const {
+    return ui->chkNewSecret;
+}
+QLabel* TfrmSettings::lblOrderPages() const {
+    return ui->lblOrderPages;
+}
+
+void TfrmSettings::chkProtectOrdersChange() {
+    // A new secret only means something for a protection already in force:
+    // turning protection on always makes one.
+    const bool canRenew = ui->chkProtectOrders->isChecked() && !FStoredSecret.empty();
+    ui->chkNewSecret->setEnabled(canRenew);
+    if (!canRenew)
+        ui->chkNewSecret->setChecked(false);
+}
+
 void TfrmSettings::ApplySettings() {
     TServerSettings s;
     s.HostName = Text(ui->edtHostname);
@@ -104,11 +133,16 @@ void TfrmSettings::ApplySettings() {
     const std::string site = SiteURL();
     if (SiteCredentials(site, s.AdminUser, password))
         s.AdminHash = HashAdminPassword(password);
+    // One secret for as long as the seller keeps order pages protected:
+    // passes already handed out stay good until they expire.
+    if (ui->chkProtectOrders->isChecked())
+        s.OrderSecret = FStoredSecret.empty() || ui->chkNewSecret->isChecked() ? NewOrderSecret()
+                                                                               : FStoredSecret;
     // The script holds the database password: a new one is private to its owner.
     WriteWholeFile(DataFolder() + "coupsettings.php", BuildServerSettingsScript(s),
                    kPrivateFileMode);
 
-    FApplied = {site, s.HostName, s.Database, s.UserName, s.Password, s.InvalidPage};
+    FApplied = {site, s.HostName, s.Database, s.UserName, s.Password, s.InvalidPage, s.OrderSecret};
 }
 
 void TfrmSettings::btnOkClick() {

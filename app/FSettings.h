@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace Ui {
@@ -30,7 +32,9 @@ public:
     ~TfrmSettings() override;
 
     // Writes coupsettings.php from the edit boxes (with the admin user name
-    // and password hash when the site address carries credentials), then
+    // and password hash when the site address carries credentials, and with
+    // the order-page secret when order pages are protected: the stored one,
+    // or a fresh one when there is none or a new one was asked for), then
     // copies the boxes into AppliedValues(). Nothing is written or copied
     // when the credentials cannot be used, and nothing is copied when the
     // file cannot be written.
@@ -49,6 +53,13 @@ public:
     QLineEdit* edtUsername() const;
     QLineEdit* edtPassword() const;
     QLineEdit* edtInvalid() const;
+    // Whether coupsettings.php protects order pages with signed passes, and
+    // whether OK replaces the stored secret with a fresh one. The secret
+    // itself is never shown.
+    QCheckBox* chkProtectOrders() const;
+    QCheckBox* chkNewSecret() const;
+    // Says whether order pages are protected by the settings in force.
+    QLabel* lblOrderPages() const;
 
     // Closing the dialog in any way but OK ends it with the result Cancel (2).
     void reject() override;
@@ -57,9 +68,11 @@ private:
     void btnOkClick();
     void btnCancelClick();
     void edtSiteChange();
+    void chkProtectOrdersChange();
 
     std::unique_ptr<Ui::frmSettings> ui;
-    std::string FStoredSite; // the address as it came in, password and all
+    std::string FStoredSite;   // the address as it came in, password and all
+    std::string FStoredSecret; // the order-page secret in force, or empty
     TSettingsValues FApplied;
     bool FMaskingSite = false;
 };

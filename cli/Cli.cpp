@@ -627,9 +627,16 @@ TCoupon TCli::FindCoupon(const TCouponRef& ref) {
 
 int TCli::Check() {
     NeedArguments(0, 0);
-    if (!FService.CheckService())
+    TOrderPages orders = TOrderPages::Unknown;
+    if (!FService.CheckServiceDetails(orders))
         Failed("The coupon service is not ready");
     FOut << "The coupon service at " << ShownURL() << " is ready.\n";
+    // A server from before protected order pages does not say, and
+    // neither does the check then.
+    if (orders == TOrderPages::Protected)
+        FOut << kReplyOrdersProtected << "\n";
+    else if (orders == TOrderPages::NotProtected)
+        FOut << kReplyOrdersNotProtected << "\n";
     return 0;
 }
 
@@ -1166,7 +1173,8 @@ seller's web site). Without --site the site address is read from the key
 Requests go to the site address followed by "/couponsactions.php".
 
 Commands:
-  check               Test that the coupon service answers.
+  check               Test that the coupon service answers, and say whether its
+                      order pages are protected.
   list                List every coupon: id, code, name, expired, expiry, order page.
   get COUPON          Show every field of one coupon.
   add [OPTIONS]       Add a coupon. Without --code a free code is generated.

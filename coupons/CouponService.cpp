@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <string_view>
 
 namespace quillory {
 
@@ -167,6 +168,27 @@ std::string TCouponService::FailureReason() const {
 
 bool TCouponService::CheckService() {
     return ReplyOr("1", {}, kReplyFailed) == kReplyOK;
+}
+
+bool TCouponService::CheckServiceDetails(TOrderPages& orders) {
+    orders = TOrderPages::Unknown;
+    const std::string reply = ReplyOr("1", {{"details", "1"}}, kReplyFailed);
+    std::string_view first = reply, rest;
+    if (const auto end = reply.find('\n'); end != std::string::npos) {
+        first = std::string_view(reply).substr(0, end);
+        rest = std::string_view(reply).substr(end + 1);
+    }
+    if (!first.empty() && first.back() == '\r')
+        first.remove_suffix(1);
+    if (first != kReplyOK)
+        return false;
+    while (!rest.empty() && (rest.back() == '\n' || rest.back() == '\r'))
+        rest.remove_suffix(1);
+    if (rest == kReplyOrdersProtected)
+        orders = TOrderPages::Protected;
+    else if (rest == kReplyOrdersNotProtected)
+        orders = TOrderPages::NotProtected;
+    return true;
 }
 
 TCouponResult TCouponService::CouponResult(const std::string& reply, const char* secondToken,

@@ -63,6 +63,12 @@ static_assert(static_cast<int>(TFailureKind::CutShort) ==
                   static_cast<int>(TNetFailureKind::CutShort),
               "the transport's kinds come first, in their order");
 
+// Whether the server protects its order pages with signed passes, as its
+// connection check says.
+enum class TOrderPages { Unknown, Protected, NotProtected };
+inline constexpr const char* kReplyOrdersProtected = "order pages protected";
+inline constexpr const char* kReplyOrdersNotProtected = "order pages not protected";
+
 struct TServiceFailure {
     TFailureKind Kind = TFailureKind::None;
     int StatusCode = 0;     // the error reply's status (400, 401, 500, ...), or 0
@@ -86,6 +92,11 @@ public:
 
     // Action 1: true if the reply is exactly "OK".
     bool CheckService();
+    // Action 1 with "details" = "1": true if the reply's first line is
+    // exactly "OK". A server that knows the field adds a line saying whether
+    // its order pages are protected; one that ignores it answers "OK" alone,
+    // and `orders` is then Unknown.
+    bool CheckServiceDetails(TOrderPages& orders);
     // Action 2: Done for "OK", CodeExists for "EXIST RECORD", Failed for
     // anything else. The coupon's id is sent as it is (empty for a new
     // coupon); a use count, when the coupon has one, goes out as "coupuses"

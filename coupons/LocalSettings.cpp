@@ -19,6 +19,8 @@ template <class TValues, class TAction> void ForEachKey(TValues& v, TAction&& ac
     action("invalidpage", v.InvalidPage);
 }
 
+const char* const kSecretKey = "ordersecret";
+
 } // namespace
 
 std::string TLocalSettings::DefaultPath() {
@@ -35,6 +37,8 @@ void TLocalSettings::Load() {
         ForEachKey(FValues, [&](const char* key, std::string& value) {
             value = ReadProfileStringFromText(*text, kSettingsSection, key);
         });
+        FValues.OrderSecret = ReadProfileStringFromText(*text, kSettingsSection, kSecretKey);
+        FSecretKnown = FSecretKnown || !FValues.OrderSecret.empty();
     }
 }
 
@@ -45,11 +49,15 @@ void TLocalSettings::Save() const {
     ForEachKey(FValues, [&](const char* key, const std::string& value) {
         WriteProfileString(FPath, kSettingsSection, key, value);
     });
+    // A seller who never protected order pages keeps the six keys alone.
+    if (FSecretKnown)
+        WriteProfileString(FPath, kSettingsSection, kSecretKey, FValues.OrderSecret);
 }
 
 void TLocalSettings::Accept(const TSettingsValues& values) {
     FValues = values;
     FLoaded = true;
+    FSecretKnown = FSecretKnown || !FValues.OrderSecret.empty();
 }
 
 } // namespace quillory

@@ -10,7 +10,8 @@ namespace quillory {
 inline constexpr const char* kSettingsFileName = "settings.dat";
 inline constexpr const char* kSettingsSection = "Settings";
 
-// The six values, as typed: nothing is trimmed or checked.
+// The six values, as typed: nothing is trimmed or checked; and the secret
+// that signs passes to order pages.
 struct TSettingsValues {
     std::string WebServer;   // "webserver": the folder of the coupon script
     std::string DbHostName;  // "dbhostname"
@@ -18,6 +19,10 @@ struct TSettingsValues {
     std::string DbUserName;  // "dbusername"
     std::string DbPassword;  // "dbpassword"
     std::string InvalidPage; // "invalidpage"
+    // "ordersecret": the $ordersecret written into coupsettings.php, kept so
+    // the next OK writes the same one; empty while order pages are not
+    // protected.
+    std::string OrderSecret;
 };
 
 class TLocalSettings {
@@ -33,10 +38,11 @@ public:
     // unreadable) is read as no file and is never written over afterwards.
     void Load();
     // Writes the six keys in their order, each key in place, other sections
-    // and keys kept; a new file is created private to its owner (it holds a
-    // password). Only values that were loaded, or accepted with Accept, are
-    // written: otherwise nothing happens. Throws when the file cannot be
-    // written ("Unable to write to <path>").
+    // and keys kept, then "ordersecret" once a secret was ever read or
+    // accepted (an emptied secret is written empty, not left behind); a new file is created private
+    // to its owner (it holds a password). Only values that were loaded, or accepted with Accept,
+    // are written: otherwise nothing happens. Throws when the file cannot be written ("Unable to
+    // write to <path>").
     void Save() const;
     // Makes `values` the ones in force (the Settings dialog's OK), whether or
     // not the file could be read at start-up.
@@ -55,6 +61,7 @@ private:
     TSettingsValues FValues;
     std::string FScriptName;
     bool FLoaded = false;
+    bool FSecretKnown = false; // a secret was read or accepted
 };
 
 } // namespace quillory

@@ -2,8 +2,10 @@
 
 #include "http/URI.h"
 
+#include <cerrno>
 #include <crypt.h>
 #include <memory>
+#include <sys/random.h>
 
 namespace quillory {
 
@@ -47,6 +49,28 @@ std::string HashAdminPassword(const std::string& password) {
     return hash;
 }
 
+std::string NewOrderSecret() {
+    unsigned char bytes[kOrderSecretBytes];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw std::runtime_error("Cannot make a secret for the order pages: the system "
+                                     "gives no random bytes.");
+        got += static_cast<std::size_t>(n);
+    }
+    static const char* const digits = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * sizeof bytes);
+    for (const unsigned char b : bytes) {
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+    }
+    return hex;
+}
+
 std::string BuildServerSettingsScript(const TServerSettings& s) {
     auto line = [](const char* name, const std::string& v) {
         return std::string("  $") + name + "=\"" + EscapePhpDoubleQuoted(v) + "\";\r\n";
@@ -56,6 +80,8 @@ std::string BuildServerSettingsScript(const TServerSettings& s) {
                       line("invalidpage", s.InvalidPage);
     if (!s.AdminUser.empty())
         out += line("adminuser", s.AdminUser) + line("adminhash", s.AdminHash);
+    if (!s.OrderSecret.empty())
+        out += line("ordersecret", s.OrderSecret);
     return out + "?>\r\n";
 }
 

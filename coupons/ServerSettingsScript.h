@@ -16,6 +16,9 @@ struct TServerSettings {
     // lines are written only when the user name is not empty.
     std::string AdminUser;
     std::string AdminHash;
+    // The key that signs the passes to discounted order pages; its line is
+    // written only when it is not empty (order pages protected).
+    std::string OrderSecret;
 };
 
 // bcrypt work factor of the admin hash: 2^10 rounds, about 50 ms on the web
@@ -48,9 +51,18 @@ bool SiteCredentials(const std::string& site, std::string& user, std::string& pa
 // system cannot make one.
 std::string HashAdminPassword(const std::string& password);
 
+// Bytes of a fresh order-page secret.
+inline constexpr std::size_t kOrderSecretBytes = 32;
+
+// A fresh order-page secret: kOrderSecretBytes from the system's random
+// source (getrandom), as lower-case hex. Throws std::runtime_error when the
+// system gives none.
+std::string NewOrderSecret();
+
 // The seven lines of coupsettings.php, each ended by CR LF, no byte-order
 // mark; with admin credentials, their two lines stand right before the
-// closing "?>", so PHP reads them as well.
+// closing "?>", so PHP reads them as well, and after them the order-page
+// secret's line when there is one.
 std::string BuildServerSettingsScript(const TServerSettings& s);
 
 } // namespace quillory

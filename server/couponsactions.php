@@ -782,8 +782,13 @@ const COUPON_COLUMNS =
 // ---------------------------------------------------------------------------
 // Actions of the manager.
 
-function actionCheck(PDO $db): never
+function actionCheck(PDO $db, ?array $passes): never
 {
+    // With "details" = "1" a second line says whether order pages are
+    // protected; without it the reply stays the bare token.
+    if (field('details') === '1') {
+        reply("OK\n" . ($passes !== null ? 'order pages protected' : 'order pages not protected'));
+    }
     reply('OK');
 }
 
@@ -1113,7 +1118,7 @@ try {
         requireAdmin($db, $adminuser, $adminhash);
     }
     match ($action) {
-        '1' => actionCheck($db),
+        '1' => actionCheck($db, $passes),
         '2' => actionAdd($db),
         '3' => actionEdit($db),
         '4' => actionDelete($db),

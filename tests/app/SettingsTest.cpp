@@ -5,6 +5,9 @@
 #include "platform/ProfileFile.h"
 #include "tests/support/ModalHelper.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -241,5 +244,77 @@ TEST_F(SettingsTest, FilesHoldingPasswordsAreCreatedPrivate) {
         EXPECT_EQ(main.DbPassword(), "db-secret");
     }
     ::umask(oldMask);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+// "Protect order pages" writes a random secret into coupsettings.php and
+// keeps it in settings.dat: the same one at every later OK, across restarts,
+// until a new one is asked for; turning it off drops the line. The dialog
+// says whether order pages are protected and never shows the secret.
+TEST_F(SettingsTest, OrderPageSecretIsKeptRenewedOnRequestAndNeverShown) {
+    enum TSecret { None, Fresh, Same };
+    const struct {
+        const char* Name;
+        bool WasProtected; // as the dialog shows it when it opens
+        bool Protect, NewSecret, Ok;
+        bool NewSecretEnabled; // once the boxes are set
+        TSecret Secret;
+    } steps[] = {
+        {"first OK", false, false, false, true, false, None},
+        {"turned on", false, true, false, true, false, Fresh},
+        {"OK again", true, true, false, true, true, Same},
+        {"new secret", true, true, true, true, true, Fresh},
+        {"new secret cancelled", true, true, true, false, true, Same},
+        {"OK after restart", true, true, false, true, true, Same},
+        {"turned off", true, false, false, true, false, None},
+        {"on again", false, true, false, true, false, Fresh},
+    };
+    std::string secret;
+    auto shownTexts = [](const TfrmSettings* d) {
+        QStringList texts{d->windowTitle()};
+        for (const QLineEdit* e : d->findChildren<QLineEdit*>())
+            texts << e->text() << e->displayText() << e->placeholderText();
+        for (const QLabel* l : d->findChildren<QLabel*>())
+            texts << l->text();
+        for (const QAbstractButton* b : d->findChildren<QAbstractButton*>())
+            texts << b->text();
+        for (const QWidget* w : d->findChildren<QWidget*>())
+            texts << w->toolTip();
+        return texts.join('\n').toStdString();
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Name);
+        QuietMain main;
+        RunSettingsCommand(main, [&](TfrmSettings* d) {
+            EXPECT_EQ(d->lblOrderPages()->text().toStdString(),
+                      step.WasProtected ? "Order pages are protected."
+                                        : "Order pages are not protected.");
+            EXPECT_EQ(d->chkProtectOrders()->text(), "Protect order pages");
+            EXPECT_EQ(d->chkProtectOrders()->isChecked(), step.WasProtected);
+            EXPECT_FALSE(d->chkNewSecret()->isChecked());
+            d->chkProtectOrders()->setChecked(step.Protect);
+            if (step.NewSecretEnabled)
+                d->chkNewSecret()->setChecked(step.NewSecret);
+            EXPECT_EQ(d->chkNewSecret()->isEnabled(), step.NewSecretEnabled);
+            if (!secret.empty()) {
+                EXPECT_EQ(shownTexts(d).find(secret), std::string::npos);
+            }
+            Click(d, step.Ok ? "btnOk" : "btnCancel");
+        });
+        const std::string script = ReadWholeFile(File("coupsettings.php"));
+        const std::string stored =
+            ReadProfileString(File("settings.dat"), "Settings", "ordersecret");
+        if (step.Secret == None) {
+            EXPECT_EQ(script.find("ordersecret"), std::string::npos) << script;
+            EXPECT_EQ(stored, "");
+        } else {
+            EXPECT_EQ(stored.size(), 64u);
+            EXPECT_EQ(stored.find_first_not_of("0123456789abcdef"), std::string::npos);
+            EXPECT_EQ(stored == secret, step.Secret == Same) << stored;
+            const std::string tail = "  $ordersecret=\"" + stored + "\";\r\n?>\r\n";
+            EXPECT_EQ(script.substr(script.size() - std::min(script.size(), tail.size())), tail);
+        }
+        secret = stored;
+    }
     EXPECT_TRUE(errors.isEmpty());
 }

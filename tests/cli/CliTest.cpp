@@ -435,6 +435,40 @@ TEST(CliTest, CommandLinesAreRefusedOrCarriedOutWithTheRightStatus) {
     }
 }
 
+// "check" asks for the order pages' protection too: a server that answers
+// with the extra line has it said, one that ignores the field (a bare "OK")
+// still passes the check, and anything but "OK" on the first line fails it.
+TEST(CliTest, CheckSaysWhetherOrderPagesAreProtected) {
+    const struct {
+        const char* Reply;
+        int Status;
+        std::string Said; // after the ready line, or in the error
+    } cases[] = {
+        {"OK\norder pages protected", 0, "order pages protected\n"},
+        {"OK\r\norder pages not protected\r\n", 0, "order pages not protected\n"},
+        {"OK", 0, ""},
+        {"OK\nsomething newer", 0, ""},
+        {"OK\norder pages protected\nmore", 0, ""},
+        {"OK order pages protected", 1, "The coupon service is not ready"},
+        {"\nOK\norder pages protected", 1, "The coupon service is not ready"},
+        {"ERROR: order pages cannot be protected: $ordersecret holds 3 bytes", 1,
+         "$ordersecret holds 3 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Reply);
+        TCouponServiceScript service([&](const TCouponRequest&) { return std::string(c.Reply); });
+        const TRun r = Cli(OnSite(service, "check"));
+        EXPECT_EQ(r.Status, c.Status) << r.Err;
+        if (c.Status == 0)
+            EXPECT_EQ(r.Out, "The coupon service at " + service.SiteURL() +
+                                 "/couponsactions.php is ready.\n" + c.Said);
+        else
+            EXPECT_NE(r.Err.find(c.Said), std::string::npos) << r.Err;
+        ASSERT_EQ(service.Requests().size(), 1u);
+        EXPECT_EQ(FieldsOf(service.Requests()[0], "action;details"), "action=1;details=1");
+    }
+}
+
 TEST(CliTest, DeleteAllAsksAPersonAtATerminal) {
     TCouponServiceScript service(TShop{{ShopCoupon("3", "A"), ShopCoupon("4", "B")}});
     const std::pair<std::string, bool> cases[] = {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <unistd.h>
 
 using namespace quillory;
@@ -175,6 +176,61 @@ TEST(ServerSettingsScriptTest, PhpPasswordVerifyAcceptsTheHash) {
                file);
     fs::remove_all(dir);
     EXPECT_EQ(out, "24656c6c65722773 " + s.AdminHash + " true false false");
+}
+
+// The secret's line follows everything else, admin lines included, and PHP
+// reads it back; fresh secrets are 32 random bytes in hex, never repeated.
+TEST(ServerSettingsScriptTest, OrderSecretLineComesLastAndOnlyWhenSet) {
+    const std::string head = "<?php\r\n  $hostname=\"h\";\r\n  $database=\"\";\r\n"
+                             "  $username=\"\";\r\n  $password=\"\";\r\n  $invalidpage=\"\";\r\n";
+    const std::string secret = NewOrderSecret();
+    const struct {
+        const char* Name;
+        std::string AdminUser, OrderSecret, Tail;
+    } cases[] = {
+        {"neither", "", "", "?>\r\n"},
+        {"secret", "", secret, "  $ordersecret=\"" + secret + "\";\r\n?>\r\n"},
+        {"admin and secret", "ann", secret,
+         "  $adminuser=\"ann\";\r\n  $adminhash=\"\\$2b\";\r\n  $ordersecret=\"" + secret +
+             "\";\r\n?>\r\n"},
+        // Whatever is stored is escaped like every other value.
+        {"hand-edited secret", "", "a\"$b", "  $ordersecret=\"a\\\"\\$b\";\r\n?>\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TServerSettings s;
+        s.HostName = "h";
+        s.AdminUser = c.AdminUser;
+        s.AdminHash = c.AdminUser.empty() ? "" : "$2b";
+        s.OrderSecret = c.OrderSecret;
+        EXPECT_EQ(BuildServerSettingsScript(s), head + c.Tail);
+    }
+
+    std::set<std::string> seen;
+    for (int i = 0; i < 20; ++i) {
+        const std::string s = NewOrderSecret();
+        EXPECT_EQ(s.size(), 2 * kOrderSecretBytes);
+        EXPECT_EQ(s.find_first_not_of("0123456789abcdef"), std::string::npos) << s;
+        // 32 random bytes have about 30 different values; the server
+        // refuses a secret of fewer than 16 as a pattern.
+        std::set<std::string> bytes;
+        for (std::size_t at = 0; at + 1 < s.size(); at += 2)
+            bytes.insert(s.substr(at, 2));
+        EXPECT_GE(bytes.size(), 16u) << s;
+        EXPECT_TRUE(seen.insert(s).second) << s;
+    }
+
+    if (FindExecutable("php").empty())
+        GTEST_SKIP() << "php is not installed";
+    TServerSettings s;
+    s.OrderSecret = secret;
+    fs::path dir = fs::temp_directory_path() / ("quillory-secret-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "coupsettings.php").string();
+    WriteWholeFile(file, BuildServerSettingsScript(s));
+    const std::string out = RunPhp("include $argv[1]; echo strlen(hex2bin($ordersecret));", file);
+    fs::remove_all(dir);
+    EXPECT_EQ(out, "32");
 }
 
 } // namespace

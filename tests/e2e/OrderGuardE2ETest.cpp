@@ -2,6 +2,7 @@
 // $ordersecret leads to the order page with a signed pass, and the page's
 // coupon-guard.php lets in only the browser that redeemed. Each "browser" is
 // our HTTP client with a cookie store of its own.
+#include "coupons/ServerSettingsScript.h"
 #include "http/CookieManager.h"
 #include "http/HTTPClient.h"
 #include "http/NetExceptions.h"
@@ -64,7 +65,7 @@ private:
 // A server on the backend's database with `lines` added to its settings.
 std::unique_ptr<TPhpCouponServer> StartServerWith(TBackend& b, const std::string& name,
                                                   const std::string& lines, int workers = 8) {
-    TServerSettings settings = b.Settings;
+    e2e::TServerSettings settings = b.Settings;
     settings.Script = SettingsScript(settings);
     settings.Script.insert(settings.Script.rfind("?>"), lines);
     auto server = std::make_unique<TPhpCouponServer>();
@@ -252,6 +253,51 @@ TEST_P(OrderGuardE2E, UnusableSecretStopsRedemptionBeforeTheCodeIsUsed) {
             << body;
     }
     EXPECT_EQ(Redeem(backend->Php, "KEPT").Header("Location"), kOrderPage);
+}
+
+// The coupsettings.php the manager writes with "Protect order pages" ticked
+// turns the protection on: the server says so to the connection check that
+// asks, and a redemption leads to the order page with a pass that opens it.
+TEST_P(OrderGuardE2E, SettingsScriptOfTheManagerProtectsOrderPages) {
+    const e2e::TServerSettings& b = backend->Settings;
+    quillory::TServerSettings written;
+    written.HostName = b.Hostname;
+    written.Database = b.Database;
+    written.UserName = b.Username;
+    written.Password = b.Password;
+    written.InvalidPage = b.InvalidPage;
+    written.AdminUser = b.AdminUser;
+    written.AdminHash = HashAdminPassword(b.AdminPassword);
+    written.OrderSecret = NewOrderSecret();
+    e2e::TServerSettings settings = b;
+    settings.Script = BuildServerSettingsScript(written);
+    if (!settings.Dsn.empty()) // added by hand for SQLite, as the README says
+        settings.Script.insert(settings.Script.rfind("?>"),
+                               "  $dsn=" + PhpString(settings.Dsn) + ";\r\n");
+    TPhpCouponServer php;
+    php.Start(MakeScratchDir(GetParam() + "-manager-protects"), settings, 2);
+    for (const char* file : {"coupon-guard.php", "example-order-page.php"})
+        std::filesystem::copy_file(SourceDir() + "/server/" + file, php.DocRoot() + "/" + file);
+
+    // The backend's own server has no secret.
+    TOrderPages orders = TOrderPages::Protected;
+    EXPECT_TRUE(service->CheckServiceDetails(orders)) << service->LastReply();
+    EXPECT_EQ(orders, TOrderPages::NotProtected);
+    site = php.SiteURL();
+    EXPECT_TRUE(service->CheckService()) << service->LastReply() << service->LastError();
+    EXPECT_TRUE(service->CheckServiceDetails(orders)) << service->LastReply();
+    EXPECT_EQ(orders, TOrderPages::Protected);
+
+    Add("WRITTEN", true);
+    const THttpReply r = Redeem(php, "WRITTEN");
+    EXPECT_EQ(r.Status, 303) << r.Head << r.Body;
+    const std::string to = r.Header("Location");
+    ASSERT_TRUE(std::regex_match(
+        to, std::regex(R"(example-order-page\.php\?item=7&couponpass=[A-Za-z0-9_.-]+#top)")))
+        << to;
+    const TPage page = TBrowser().Open(php.PlainSiteURL() + "/" + to.substr(0, to.find('#')));
+    EXPECT_EQ(page.Status, 200) << page.Body;
+    EXPECT_NE(page.Body.find("<strong>WRITTEN</strong>"), std::string::npos) << page.Body;
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, OrderGuardE2E, ::testing::Values("MariaDB", "SQLite"),
