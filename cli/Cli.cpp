@@ -45,7 +45,7 @@ public:
 // was redeemed, so a restored backup keeps used one-time coupons used.
 const std::vector<std::string> kCsvColumns = {
     "id",          "code",       "name",     "expired",     "expiry_type", "days",
-    "expiry_date", "order_page", "comments", "create_date", "uses", "status"};
+    "expiry_date", "order_page", "comments", "create_date", "uses",        "status"};
 // The largest file import reads.
 constexpr std::size_t kMaxImportBytes = 256 * 1024 * 1024;
 
@@ -658,37 +658,37 @@ int TCli::List() {
     std::size_t count = 0;
     const bool listed = FService.RefreshCoupons(
         [&](const std::string& reply) {
-        if (header)
-            block = "ID\tCode\tName\tExpired\tExpiry\tOrder page\tUses\tStatus\n";
-        // The fields are read where they stand in the reply and each row is
-        // formatted while its record is still in the cache: no copy of the
-        // reply, no allocation per record or field.
-        ForEachListRecordInPlace(reply, kCouponRecordFields, kListedFields,
-                                 [&](const std::string_view* f, std::size_t n) {
-                                     AppendEscapedUnquoted(block, f[0]);
-                                     block += '\t';
-                                     AppendEscaped(block, f[1]);
-                                     block += '\t';
-                                     AppendEscaped(block, f[2]);
-                                     block += ExpiredFromText(f[3]) ? "\tTrue\t" : "\tFalse\t";
-                                     AppendExpiry(block, f[4], f[5], f[6]);
-                                     block += '\t';
-                                     AppendEscaped(block, f[7]);
-                                     // Empty cells when the server sent no
-                                     // details for the record.
-                                     block += '\t';
-                                     if (HasDetails(f, n)) {
-                                         block.append(f[n - 2]);
+            if (header)
+                block = "ID\tCode\tName\tExpired\tExpiry\tOrder page\tUses\tStatus\n";
+            // The fields are read where they stand in the reply and each row is
+            // formatted while its record is still in the cache: no copy of the
+            // reply, no allocation per record or field.
+            ForEachListRecordInPlace(reply, kCouponRecordFields, kListedFields,
+                                     [&](const std::string_view* f, std::size_t n) {
+                                         AppendEscapedUnquoted(block, f[0]);
                                          block += '\t';
-                                         block.append(f[n - 1]);
-                                     } else {
+                                         AppendEscaped(block, f[1]);
                                          block += '\t';
-                                     }
-                                     block += '\n';
-                                     ++count;
-                                     if (block.size() >= kOutputBlock)
-                                         write();
-                                 });
+                                         AppendEscaped(block, f[2]);
+                                         block += ExpiredFromText(f[3]) ? "\tTrue\t" : "\tFalse\t";
+                                         AppendExpiry(block, f[4], f[5], f[6]);
+                                         block += '\t';
+                                         AppendEscaped(block, f[7]);
+                                         // Empty cells when the server sent no
+                                         // details for the record.
+                                         block += '\t';
+                                         if (HasDetails(f, n)) {
+                                             block.append(f[n - 2]);
+                                             block += '\t';
+                                             block.append(f[n - 1]);
+                                         } else {
+                                             block += '\t';
+                                         }
+                                         block += '\n';
+                                         ++count;
+                                         if (block.size() >= kOutputBlock)
+                                             write();
+                                     });
         },
         true);
     if (!listed) {

@@ -80,8 +80,8 @@ void TCouponList::ReadDetails() {
         const std::string_view expired = FList.Field(row, 3);
         const char* from = expired.data() + expired.size();
         const void* hat = std::memchr(from, '^', static_cast<std::size_t>(stop - from));
-        std::string_view rest(from, static_cast<std::size_t>(
-                                        (hat ? static_cast<const char*>(hat) : stop) - from));
+        std::string_view rest(
+            from, static_cast<std::size_t>((hat ? static_cast<const char*>(hat) : stop) - from));
         if (!rest.empty() && rest.back() == '"')
             rest.remove_suffix(1);
         const std::size_t last = rest.rfind(kSeparator);

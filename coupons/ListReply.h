@@ -100,7 +100,7 @@ private:
     std::string FBytes;
     const char* FBorrowed = nullptr; // the reply read in place, when not owned
     std::size_t FKept = 0;
-    std::size_t FEnd = 0;      // where the records end
+    std::size_t FEnd = 0;                    // where the records end
     std::vector<TSpan> FSpans;               // RecordCount() * FKept
     std::vector<std::uint32_t> FFieldCounts; // per record
     std::string FError;

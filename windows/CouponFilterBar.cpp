@@ -2,10 +2,10 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QKeyEvent>
 
 namespace quillory {
 

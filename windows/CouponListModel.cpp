@@ -44,8 +44,8 @@ void TCouponListModel::SetFilter(const std::string& text, TCouponStatus status) 
     if (FFiltered && folded == FFilterText && status == FFilterStatus)
         return;
     // A longer text matches only rows the shorter one matched.
-    const bool narrowing = FFiltered && status == FFilterStatus &&
-                           folded.find(FFilterText) != std::string::npos;
+    const bool narrowing =
+        FFiltered && status == FFilterStatus && folded.find(FFilterText) != std::string::npos;
     beginResetModel();
     FMatches = FList.Matching(folded, status, narrowing ? &FMatches : nullptr);
     FFiltered = true;
@@ -182,8 +182,9 @@ QVariant TCouponListModel::data(const QModelIndex& index, int role) const {
         case ccUses: // empty for a row the server sent no count for
             return FList.Uses(row) < 0 ? QString() : QString::number(FList.Uses(row));
         case ccStatus:
-            return QLatin1String(CouponStatusText(FList.Status(row)).data(),
-                                 static_cast<qsizetype>(CouponStatusText(FList.Status(row)).size()));
+            return QLatin1String(
+                CouponStatusText(FList.Status(row)).data(),
+                static_cast<qsizetype>(CouponStatusText(FList.Status(row)).size()));
         }
         break;
     case Qt::TextAlignmentRole:

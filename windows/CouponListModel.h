@@ -83,7 +83,7 @@ private:
     TCouponStatus FFilterStatus = TCouponStatus::None;
     std::vector<std::uint32_t> FMatches; // list rows matching the filter, ascending
     std::vector<std::uint32_t> FShown;   // shown row -> list row while filtered
-    std::vector<char> FChecked;        // per list row
+    std::vector<char> FChecked;          // per list row
     int FSortColumn = -1;
     bool FSortDescending = false;
 };

@@ -74,8 +74,7 @@ int main(int argc, char** argv) {
     double oursWorst = 0, oursSum = 0, peerSum = 0, oursPeerKeys = 0;
     int keys = 0;
     for (const char* text : kTyped) {
-        const double a =
-            Time(ours, [&] { ours.SetFilter(text, TCouponStatus::None); });
+        const double a = Time(ours, [&] { ours.SetFilter(text, TCouponStatus::None); });
         const int rows = ours.CouponModel()->rowCount();
         double b = -1;
         if (keys < kPeerKeys) {

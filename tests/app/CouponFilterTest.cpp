@@ -30,9 +30,8 @@ namespace {
 using TRecord = std::vector<std::string>;
 
 TRecord Coupon(const std::string& id, const std::string& code, const std::string& name,
-               const std::string& uses, const std::string& status,
-               const std::string& type = "1") {
-    return {id,           code, name, "0", type, "5", "2030-1-1", "http://shop.example/order",
+               const std::string& uses, const std::string& status, const std::string& type = "1") {
+    return {id, code,       name, "0",   type, "5", "2030-1-1", "http://shop.example/order",
             "", "2026-1-1", uses, status};
 }
 
@@ -238,11 +237,10 @@ TEST_F(CouponFilterTest, NoLimitRoundTripsThroughTheEditor) {
         const char* choose; // the option to turn on, or nullptr
         std::string sent;
     } cases[] = {
-        {3, true, nullptr, ""},            // FREE: no limit
-        {0, false, "rbtNoLimit", ""},      // SAVE10: one time use made unlimited
-        {4, false, nullptr, "7"},          // ODD: kept
-        {3, true, "rbtByDays", "2"},
-        {-1, false, "rbtNoLimit", ""},
+        {3, true, nullptr, ""},       // FREE: no limit
+        {0, false, "rbtNoLimit", ""}, // SAVE10: one time use made unlimited
+        {4, false, nullptr, "7"},     // ODD: kept
+        {3, true, "rbtByDays", "2"},  {-1, false, "rbtNoLimit", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);

@@ -30,9 +30,9 @@ TEST(CouponListDetails, UseCountAndStatusComeFromTheLastTwoFieldsOnlyWhenTheyRea
         Record("1", "A", "One", {"0", "active"}),
         Record("2", "B", "Two", {"1", "used up"}),
         Record("3", "C", "Three", {"12", "expired"}),
-        Record("4", "D", "Four", {"x", "active"}),    // no count: no details
-        Record("5", "E", "Five", {"3", "sleeping"}),  // unknown status
-        {"6", "F", "Six, short", "1"},                // four fields only
+        Record("4", "D", "Four", {"x", "active"}),        // no count: no details
+        Record("5", "E", "Five", {"3", "sleeping"}),      // unknown status
+        {"6", "F", "Six, short", "1"},                    // four fields only
         Record("7", "G", "Seven\",\"x", {"4", "active"}), // a name that splits
     }));
     ASSERT_EQ(detailed.Count(), 7u);
@@ -70,13 +70,13 @@ TEST(CouponListFilter, TextMatchesCodeOrNameInAnyCaseAndStatusNarrows) {
         TRows rows;
     } cases[] = {
         {"", TCouponStatus::None, {0, 1, 2, 3, 4}},
-        {"save", TCouponStatus::None, {0, 1, 2}},   // code or name, any case
+        {"save", TCouponStatus::None, {0, 1, 2}}, // code or name, any case
         {"SAVE", TCouponStatus::Active, {0}},
         {"save", TCouponStatus::UsedUp, {1}},
         {"", TCouponStatus::Expired, {2}},
-        {"ä", TCouponStatus::None, {2, 3}},          // UTF-8 capitals fold too
+        {"ä", TCouponStatus::None, {2, 3}}, // UTF-8 capitals fold too
         {"sale", TCouponStatus::None, {0}},
-        {"bc", TCouponStatus::None, {}},             // never across code and name
+        {"bc", TCouponStatus::None, {}}, // never across code and name
         {"nothing", TCouponStatus::None, {}},
     };
     for (const auto& c : cases) {

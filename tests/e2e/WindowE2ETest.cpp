@@ -168,18 +168,19 @@ TEST_F(WindowE2E, UsesAndStatusFollowRedemptionAndTheFilterFindsThem) {
         ASSERT_EQ(service->AddCoupon(c), TCouponResult::Done) << service->LastError();
     }
     for (const char* code : {"ONCE", "OPEN", "OPEN"}) {
-        const THttpReply r = HttpPost(backend->Php.Port, "/couponsactions.php",
-                                      "application/x-www-form-urlencoded",
-                                      std::string("coupcode=") + code + "&action=7&send=Submit");
+        const THttpReply r =
+            HttpPost(backend->Php.Port, "/couponsactions.php", "application/x-www-form-urlencoded",
+                     std::string("coupcode=") + code + "&action=7&send=Submit");
         ASSERT_EQ(r.Header("Location"), "https://shop.example/order.php") << code;
     }
     StartWindow();
     ASSERT_EQ(Rows()->rowCount(), 3);
     ASSERT_EQ(Rows()->columnCount(), 5);
     auto cells = [&](int row) {
-        return std::vector<std::string>{Rows()->index(row, ccCode).data().toString().toStdString(),
-                                        Rows()->index(row, ccUses).data().toString().toStdString(),
-                                        Rows()->index(row, ccStatus).data().toString().toStdString()};
+        return std::vector<std::string>{
+            Rows()->index(row, ccCode).data().toString().toStdString(),
+            Rows()->index(row, ccUses).data().toString().toStdString(),
+            Rows()->index(row, ccStatus).data().toString().toStdString()};
     };
     EXPECT_EQ(cells(0), (std::vector<std::string>{"ONCE", "1", "used up"}));
     EXPECT_EQ(cells(1), (std::vector<std::string>{"PAST", "0", "expired"}));
