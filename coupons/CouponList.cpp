@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string.h> // memmem
 
 namespace quillory {
 
@@ -152,9 +153,16 @@ std::vector<std::uint32_t> TCouponList::Matching(std::string_view text, TCouponS
     }
     // One pass over the whole folded text; each hit is mapped to its row by
     // walking the row starts forward, and the search goes on at the next row.
+    // (memmem skips ahead by pairs of bytes, far faster than a search that
+    // stops at every byte equal to the needle's first.)
     std::size_t row = 0;
     std::size_t pos = 0;
-    while ((pos = all.find(needle, pos)) != std::string_view::npos) {
+    while (pos < all.size()) {
+        const void* hit =
+            ::memmem(all.data() + pos, all.size() - pos, needle.data(), needle.size());
+        if (!hit)
+            break;
+        pos = static_cast<std::size_t>(static_cast<const char*>(hit) - all.data());
         while (FSearchStart[row + 1] <= pos)
             ++row;
         if (statusFits(row))

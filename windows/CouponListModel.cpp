@@ -43,9 +43,12 @@ void TCouponListModel::SetFilter(const std::string& text, TCouponStatus status) 
     }
     if (FFiltered && folded == FFilterText && status == FFilterStatus)
         return;
-    // A longer text matches only rows the shorter one matched.
-    const bool narrowing =
-        FFiltered && status == FFilterStatus && folded.find(FFilterText) != std::string::npos;
+    // A longer text matches only rows the shorter one matched; looking at
+    // those alone pays while they are a small part of the list (otherwise
+    // one pass over the whole search text is quicker).
+    const bool narrowing = FFiltered && status == FFilterStatus &&
+                           folded.find(FFilterText) != std::string::npos &&
+                           FMatches.size() < FList.Count() / 4;
     beginResetModel();
     FMatches = FList.Matching(folded, status, narrowing ? &FMatches : nullptr);
     FFiltered = true;

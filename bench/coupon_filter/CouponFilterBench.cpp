@@ -53,6 +53,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the reply did not decode\n");
         return 1;
     }
+    // The search alone, without the view: one full pass per text.
+    std::printf("The search alone (TCouponList::Matching, one full pass):\n");
+    for (const char* text : {"c", "c0012", "spring", "zzz"}) {
+        QElapsedTimer t;
+        t.start();
+        const auto rows = list.Matching(text, TCouponStatus::None);
+        std::printf("  \"%s\": %zu rows, %.1f ms\n", text, rows.size(),
+                    static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
     TCouponListView ours;
     ours.CouponModel()->SetList(std::move(list));
     Prepare(ours);

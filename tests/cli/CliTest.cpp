@@ -577,16 +577,17 @@ TEST(CliTest, ValuesTheProgramCannotReadSurviveAndAreNeverRewritten) {
     }});
     const TRun listed = Cli(OnSite(shop, "list|--no-header"));
     ASSERT_EQ(listed.Status, 0) << listed.Err;
-    EXPECT_EQ(listed.Out, "7\tODD\tOdd\tFalse\tabc day(s)\t/o\n8\tTYPE\tType\tFalse\tnone\t/o\n");
+    EXPECT_EQ(listed.Out, "7\tODD\tOdd\tFalse\tabc day(s)\t/o\t0\tactive\n"
+                          "8\tTYPE\tType\tFalse\tnone\t/o\t0\tactive\n");
 
     const TRun exported = Cli(OnSite(shop, "export|-"));
     ASSERT_EQ(exported.Status, 0) << exported.Err;
     const auto rows = ParseCsvFile(exported.Out);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1].Fields, (TCsvRow{"7", "ODD", "Odd", "0", "2", "abc", "2024-02-30", "/o", "",
-                                       "2020-1-1", "0"}));
+                                       "2020-1-1", "0", "active"}));
     EXPECT_EQ(rows[2].Fields, (TCsvRow{"8", "TYPE", "Type", "0", "9", "1", "2030-01-05", "/o", "",
-                                       "2020-1-1", "0"}));
+                                       "2020-1-1", "0", "active"}));
 
     ExpectError(Cli(OnSite(shop, "edit|7|--name|New")), 1,
                 "The number of days must be a whole number, not \"abc\".");
