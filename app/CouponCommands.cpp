@@ -91,8 +91,10 @@ bool TCouponCommands::CheckService() {
 }
 
 bool TCouponCommands::RefreshCoupons() {
-    const bool ok =
-        FCouponService.RefreshCoupons([this](const std::string& reply) { FillCouponList(reply); });
+    // With the use count and status of each coupon; a server that does not
+    // know the request sends the coupons without them.
+    const bool ok = FCouponService.RefreshCoupons(
+        [this](const std::string& reply) { FillCouponList(reply); }, true);
     if (ok)
         CouponList()->SetEmptyHint({});
     return ok;
@@ -104,7 +106,8 @@ void TCouponCommands::FillCouponList(const std::string& reply) {
     const bool descending = model->SortDescending();
     TCouponList list;
     std::vector<std::uint32_t> order;
-    // Each row: name, code, "True"/"False"; the coupon's id rides along unseen.
+    // Each row: name, code, "True"/"False", and the use count and status when
+    // the reply has them; the coupon's id rides along unseen.
     auto decode = [&] {
         list = TCouponList(reply);
         if (sortColumn >= 0)

@@ -11,6 +11,7 @@
 #include "ui/SkinStyle.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FMain.h"
+#include "windows/CouponFilterBar.h"
 #include "windows/CouponListView.h"
 
 #include <QElapsedTimer>
@@ -31,9 +32,10 @@ namespace {
 const char* const kHelpAddress = "http://www.quillory.com/help/";
 const char* const kAffiliateBaseAddress = "http://www.quillory.com/affiliates/";
 
-// The designed widths of the list's columns; the last one takes what the
+// The designed widths of the list's columns, and of the use count and the
+// status a list with details adds; the last column shown takes what the
 // window gains beyond its designed width.
-constexpr int kColumnWidths[] = {200, 132, 150};
+constexpr int kColumnWidths[] = {200, 132, 150, 70, 110};
 constexpr int kDesignedWidth = 775;
 
 // While a reply streams in, the message pump runs at most this often.
@@ -74,7 +76,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     QFont listFont(QStringLiteral("Arial"));
     listFont.setPixelSize(14);
     ui->lvwItems->setFont(listFont);
-    for (int c = 0; c < 3; ++c)
+    for (int c = 0; c < kCouponColumnCount; ++c)
         ui->lvwItems->setColumnWidth(c, kColumnWidths[c]);
     ui->lvwItems->header()->setSectionsMovable(false);
     ui->lvwItems->header()->setStretchLastSection(false);
@@ -112,6 +114,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     }
     connect(ui->lvwItems, &QAbstractItemView::activated, this,
             [this] { RunGuarded([this] { FDispatcher.Run([this] { SkinButton6Click(); }); }); });
+    CreateFilterBar();
     ConnectCommand("btnStats", [this] { btnStatsClick(); });
     ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
@@ -262,7 +265,51 @@ void TfrmMain::FormResize() {
 
 void TfrmMain::PlaceListColumns() {
     // The designed widths; the last column takes what the window gains.
-    ui->lvwItems->setColumnWidth(2, kColumnWidths[2] + std::max(0, width() - kDesignedWidth));
+    const int columns = ui->lvwItems->CouponModel()->columnCount();
+    for (int c = 0; c < columns - 1; ++c)
+        if (FPlacedColumns != columns)
+            ui->lvwItems->setColumnWidth(c, kColumnWidths[c]);
+    ui->lvwItems->setColumnWidth(columns - 1, kColumnWidths[columns - 1] +
+                                                  std::max(0, width() - kDesignedWidth));
+    FPlacedColumns = columns;
+}
+
+void TfrmMain::CreateFilterBar() {
+    // Above the list, hidden until Ctrl+F or the Find button opens it.
+    FFilterBar = new TCouponFilterBar(this);
+    ui->layMain->insertWidget(ui->layMain->indexOf(ui->lvwItems), FFilterBar);
+    auto* find = new QPushButton(QStringLiteral("Find"), ui->SkinPanel1);
+    find->setObjectName(QStringLiteral("btnFind"));
+    find->setGeometry(708, 6, 62, 20);
+    find->setCursor(Qt::PointingHandCursor);
+    find->setFocusPolicy(Qt::NoFocus);
+    find->setToolTip(QStringLiteral("Find coupons by code, name or status (Ctrl+F)"));
+    auto open = [this] { RunGuarded([this] { FFilterBar->Open(); }); };
+    connect(find, &QPushButton::clicked, this, open);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
+            open);
+    // Escape closes the bar wherever the focus is in the window.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            [this] { RunGuarded([this] { FFilterBar->Close(); }); });
+    TCouponListView* list = ui->lvwItems;
+    connect(FFilterBar, &TCouponFilterBar::FilterChanged, this, [this, list] {
+        RunGuarded([&] { list->SetFilter(FFilterBar->Text(), FFilterBar->Status()); });
+    });
+    connect(FFilterBar, &TCouponFilterBar::Closed, this, [this, list] {
+        RunGuarded([&] {
+            list->ClearFilter();
+            list->setFocus();
+        });
+    });
+    // After every change of the rows: the count in the bar, and the columns
+    // placed again when a list with details (or without) came.
+    connect(list->CouponModel(), &QAbstractItemModel::modelReset, this, [this, list] {
+        const TCouponListModel* model = list->CouponModel();
+        FFilterBar->ShowCount(model->rowCount(), static_cast<int>(model->List().Count()),
+                              model->Filtered());
+        if (model->columnCount() != FPlacedColumns)
+            PlaceListColumns();
+    });
 }
 
 void TfrmMain::FormShow() {

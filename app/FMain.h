@@ -27,6 +27,7 @@ class frmMain;
 namespace quillory {
 
 class TCouponListView;
+class TCouponFilterBar;
 class TBrandingView;
 class TUpdateHandOff;
 
@@ -72,6 +73,9 @@ public:
 
     // The coupon list (lvwItems).
     TCouponListView* CouponList() const;
+    // The filter bar above the list (Ctrl+F or the Find button open it,
+    // Escape closes it).
+    TCouponFilterBar* FilterBar() const { return FFilterBar; }
 
     // Every failure message of the coupon commands goes through here: `text`
     // on the first line, why the last coupon operation failed on the next.
@@ -110,6 +114,7 @@ private:
     void SkinButton6Click() { FCommands->EditCoupon(); }
     void SkinButton8Click() { FCommands->Refresh(); }
     void PlaceListColumns();
+    void CreateFilterBar();
     void btnStatsClick();
     void btnLoadClick();
     void btnUpdateClick();
@@ -131,6 +136,8 @@ private:
     std::unique_ptr<TBrandingView> FBranding;
     std::unique_ptr<TUpdateHandOff> FUpdates;
     bool FCentredOnce = false;
+    TCouponFilterBar* FFilterBar = nullptr;
+    int FPlacedColumns = 0;
 
     // settings.dat and the values in force: the site address (read at every
     // request), the script name and the values of the server settings script.

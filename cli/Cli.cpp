@@ -45,7 +45,7 @@ public:
 // was redeemed, so a restored backup keeps used one-time coupons used.
 const std::vector<std::string> kCsvColumns = {
     "id",          "code",       "name",     "expired",     "expiry_type", "days",
-    "expiry_date", "order_page", "comments", "create_date", "uses"};
+    "expiry_date", "order_page", "comments", "create_date", "uses",        "status"};
 // The largest file import reads.
 constexpr std::size_t kMaxImportBytes = 256 * 1024 * 1024;
 
@@ -56,9 +56,10 @@ const std::set<std::string> kFlagOptions = {"expired", "not-expired", "no-header
 // Output blocks written at once: big enough that a long listing costs a few
 // writes, small enough to stay in the cache.
 constexpr std::size_t kOutputBlock = 256 * 1024;
-// The fields a listing shows: id, code, name, expired, the three of the
-// expiry, and the order page.
-constexpr std::size_t kListedFields = 8;
+// The fields a listing reads: id, code, name, expired, the three of the
+// expiry, the order page, and up to the use count and status of a list with
+// details (the last two of its twelve fields).
+constexpr std::size_t kListedFields = kDetailedRecordFields;
 // The file name that stands for standard input or output.
 const std::string kStandardStream = "-";
 
@@ -290,6 +291,13 @@ void ApplyOptions(const TCommandLine& cl, TCoupon& c) {
 
 // `text` with its double quotes removed, escaped for the terminal. Values
 // rarely hold a quote: those are escaped in place, without a copy.
+// Whether a record read in place (n fields, the first kListedFields kept)
+// ends in a use count and a status.
+bool HasDetails(const std::string_view* f, std::size_t n) {
+    return n >= kCouponRecordFields + 2 && n <= kListedFields && CountFromText(f[n - 2]) &&
+           (f[n - 1] == kStatusActive || f[n - 1] == kStatusUsedUp || f[n - 1] == kStatusExpired);
+}
+
 void AppendEscapedUnquoted(std::string& out, std::string_view text) {
     if (text.find('"') == std::string_view::npos)
         AppendEscaped(out, text);
@@ -655,29 +663,41 @@ int TCli::List() {
         block.clear();
     };
     std::size_t count = 0;
-    const bool listed = FService.RefreshCoupons([&](const std::string& reply) {
-        if (header)
-            block = "ID\tCode\tName\tExpired\tExpiry\tOrder page\n";
-        // The fields are read where they stand in the reply and each row is
-        // formatted while its record is still in the cache: no copy of the
-        // reply, no allocation per record or field.
-        ForEachListRecordInPlace(reply, kCouponRecordFields, kListedFields,
-                                 [&](const std::string_view* f, std::size_t) {
-                                     AppendEscapedUnquoted(block, f[0]);
-                                     block += '\t';
-                                     AppendEscaped(block, f[1]);
-                                     block += '\t';
-                                     AppendEscaped(block, f[2]);
-                                     block += ExpiredFromText(f[3]) ? "\tTrue\t" : "\tFalse\t";
-                                     AppendExpiry(block, f[4], f[5], f[6]);
-                                     block += '\t';
-                                     AppendEscaped(block, f[7]);
-                                     block += '\n';
-                                     ++count;
-                                     if (block.size() >= kOutputBlock)
-                                         write();
-                                 });
-    });
+    const bool listed = FService.RefreshCoupons(
+        [&](const std::string& reply) {
+            if (header)
+                block = "ID\tCode\tName\tExpired\tExpiry\tOrder page\tUses\tStatus\n";
+            // The fields are read where they stand in the reply and each row is
+            // formatted while its record is still in the cache: no copy of the
+            // reply, no allocation per record or field.
+            ForEachListRecordInPlace(reply, kCouponRecordFields, kListedFields,
+                                     [&](const std::string_view* f, std::size_t n) {
+                                         AppendEscapedUnquoted(block, f[0]);
+                                         block += '\t';
+                                         AppendEscaped(block, f[1]);
+                                         block += '\t';
+                                         AppendEscaped(block, f[2]);
+                                         block += ExpiredFromText(f[3]) ? "\tTrue\t" : "\tFalse\t";
+                                         AppendExpiry(block, f[4], f[5], f[6]);
+                                         block += '\t';
+                                         AppendEscaped(block, f[7]);
+                                         // Empty cells when the server sent no
+                                         // details for the record.
+                                         block += '\t';
+                                         if (HasDetails(f, n)) {
+                                             block.append(f[n - 2]);
+                                             block += '\t';
+                                             block.append(f[n - 1]);
+                                         } else {
+                                             block += '\t';
+                                         }
+                                         block += '\n';
+                                         ++count;
+                                         if (block.size() >= kOutputBlock)
+                                             write();
+                                     });
+        },
+        true);
     if (!listed) {
         write();
         Failed("Cannot load the coupon list");
@@ -690,13 +710,37 @@ int TCli::List() {
 
 int TCli::Get() {
     NeedArguments(1, 1);
-    const TCoupon c = FindCoupon(ParseCouponRef(FLine.Words[1]));
+    const TCouponRef ref = ParseCouponRef(FLine.Words[1]);
+    TCoupon c;
+    if (ref.ById) {
+        c = FetchCoupon(ref.Text);
+        // A single coupon's record has no details: they come from the list.
+        FService.RefreshCoupons(
+            [&](const std::string& reply) {
+                ForEachListRecordInPlace(reply, kCouponRecordFields, kListedFields,
+                                         [&](const std::string_view* f, std::size_t n) {
+                                             if (HasDetails(f, n) &&
+                                                 TrimText(RemoveQuotes(f[0])) == c.Id) {
+                                                 c.SetUsesText(std::string(f[n - 2]));
+                                                 c.Status = f[n - 1];
+                                             }
+                                         });
+            },
+            true);
+    } else if (auto found = FindCode(FetchCoupons(true), ref.Text)) {
+        c = *found;
+    } else {
+        throw EFailed("There is no coupon with the code " + ref.Text + ".");
+    }
     auto e = [](const std::string& v) { return EscapeControls(v); };
     FOut << "ID: " << e(c.Id) << "\nCode: " << e(c.Code) << "\nName: " << e(c.Name)
          << "\nExpired: " << (c.Expired ? "True" : "False") << "\nExpiry: " << ExpiryText(c)
          << "\nDays: " << e(c.DaysText()) << "\nExpiry date: " << e(c.ExpiryDateText())
          << "\nOrder page: " << e(c.OrderPage) << "\nCreated: " << e(c.CreateDate)
          << "\nComments: " << e(c.Comments) << "\n";
+    // Only from a server that sends them.
+    if (c.Uses)
+        FOut << "Uses: " << *c.Uses << "\nStatus: " << e(c.Status) << "\n";
     return 0;
 }
 
@@ -937,7 +981,8 @@ int TCli::Export() {
                        c.OrderPage,
                        c.Comments,
                        c.CreateDate,
-                       c.Uses ? std::to_string(*c.Uses) : std::string()};
+                       c.Uses ? std::to_string(*c.Uses) : std::string(),
+                       c.Status};
         // No cell is run as a formula when the file is opened in a
         // spreadsheet; import takes the guard off again.
         for (auto& cell : row)
@@ -1024,7 +1069,7 @@ int TCli::Import() {
             throw EFailed("Unknown column \"" + name +
                           "\" in the header row; known columns: "
                           "id, code, name, expired, expiry_type, days, expiry_date, "
-                          "order_page, comments, create_date, uses.");
+                          "order_page, comments, create_date, uses, status.");
         if (!column.emplace(name, i).second)
             throw EFailed("The column \"" + name + "\" appears twice in the header row.");
     }
@@ -1175,8 +1220,10 @@ Requests go to the site address followed by "/couponsactions.php".
 Commands:
   check               Test that the coupon service answers, and say whether its
                       order pages are protected.
-  list                List every coupon: id, code, name, expired, expiry, order page.
-  get COUPON          Show every field of one coupon.
+  list                List every coupon: id, code, name, expired, expiry, order
+                      page, uses and status (active, used up or expired; both
+                      empty when the server does not send them).
+  get COUPON          Show every field of one coupon, with its uses and status.
   add [OPTIONS]       Add a coupon. Without --code a free code is generated.
   edit COUPON [OPTIONS]
                       Change a coupon; fields without an option keep their value.
@@ -1219,7 +1266,8 @@ Values may not contain "^" or the sequence "," (quote, comma, quote).
 
 CSV columns: id, code, name, expired (1 or 0), expiry_type (one-time, days,
 date, none, or 1, 2, 3, empty for none), days, expiry_date (yyyy-m-d),
-order_page, comments, create_date, uses (how often the code was redeemed).
+order_page, comments, create_date, uses (how often the code was redeemed),
+status (active, used up or expired; written by export, ignored by import).
 Import needs code and name; the others take the defaults above; the id
 column is ignored (the service assigns ids). Import reads files with a UTF-8
 byte order mark and with commas, semicolons or tabs between the fields (as

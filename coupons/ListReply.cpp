@@ -199,6 +199,7 @@ void TListReplyView::Prepare(std::string_view b, std::size_t minFields) {
 
 void TListReplyView::Decode(std::size_t end, std::size_t minFields) {
     const char* const base = Bytes();
+    FEnd = end;
     const std::string_view body(base, end);
     if (body.empty() || body == "OK")
         return;

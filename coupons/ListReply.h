@@ -84,6 +84,9 @@ public:
     bool Complete() const { return FError.empty(); }
     const std::string& Error() const { return FError; }
     std::size_t KeptFields() const { return FKept; }
+    // The decoded records' bytes, from the first record to the end of the
+    // last (the end marker left out).
+    std::string_view Body() const { return std::string_view(Bytes(), FEnd); }
 
 private:
     struct TSpan {
@@ -97,6 +100,7 @@ private:
     std::string FBytes;
     const char* FBorrowed = nullptr; // the reply read in place, when not owned
     std::size_t FKept = 0;
+    std::size_t FEnd = 0;                    // where the records end
     std::vector<TSpan> FSpans;               // RecordCount() * FKept
     std::vector<std::uint32_t> FFieldCounts; // per record
     std::string FError;

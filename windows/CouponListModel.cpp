@@ -1,5 +1,7 @@
 #include "windows/CouponListModel.h"
 
+#include <algorithm>
+
 namespace quillory {
 
 TCouponListModel::TCouponListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -11,7 +13,69 @@ void TCouponListModel::SetList(TCouponList list, std::vector<std::uint32_t> orde
     if (!FOrder.empty() && FOrder.size() != FList.Count())
         FOrder.clear();
     FChecked.assign(FList.Count(), 0);
+    if (FFiltered) {
+        FMatches = FList.Matching(FFilterText, FFilterStatus);
+        ShowMatches();
+    }
     endResetModel();
+}
+
+void TCouponListModel::ShowMatches() {
+    FShown.clear();
+    if (FOrder.empty()) {
+        FShown = FMatches;
+        return;
+    }
+    std::vector<char> match(FList.Count(), 0);
+    for (std::uint32_t row : FMatches)
+        match[row] = 1;
+    FShown.reserve(FMatches.size());
+    for (std::uint32_t row : FOrder)
+        if (match[row])
+            FShown.push_back(row);
+}
+
+void TCouponListModel::SetFilter(const std::string& text, TCouponStatus status) {
+    std::string folded = FoldCase(text);
+    if (folded.empty() && status == TCouponStatus::None) {
+        ClearFilter();
+        return;
+    }
+    if (FFiltered && folded == FFilterText && status == FFilterStatus)
+        return;
+    // A longer text matches only rows the shorter one matched; looking at
+    // those alone pays while they are a small part of the list (otherwise
+    // one pass over the whole search text is quicker).
+    const bool narrowing = FFiltered && status == FFilterStatus &&
+                           folded.find(FFilterText) != std::string::npos &&
+                           FMatches.size() < FList.Count() / 4;
+    beginResetModel();
+    FMatches = FList.Matching(folded, status, narrowing ? &FMatches : nullptr);
+    FFiltered = true;
+    FFilterText = std::move(folded);
+    FFilterStatus = status;
+    ShowMatches();
+    endResetModel();
+}
+
+void TCouponListModel::ClearFilter() {
+    if (!FFiltered)
+        return;
+    beginResetModel();
+    FFiltered = false;
+    FFilterText.clear();
+    FFilterStatus = TCouponStatus::None;
+    FMatches = {};
+    FShown = {};
+    endResetModel();
+}
+
+int TCouponListModel::ShownRow(std::size_t listRow) const {
+    if (!FFiltered && FOrder.empty())
+        return listRow < FList.Count() ? static_cast<int>(listRow) : -1;
+    const std::vector<std::uint32_t>& shown = FFiltered ? FShown : FOrder;
+    const auto it = std::find(shown.begin(), shown.end(), static_cast<std::uint32_t>(listRow));
+    return it == shown.end() ? -1 : static_cast<int>(it - shown.begin());
 }
 
 void TCouponListModel::Clear() {
@@ -29,10 +93,12 @@ void TCouponListModel::SetSortOrder(int column, bool descending) {
     for (const QModelIndex& i : before)
         sources.push_back(Source(i.row()));
     FOrder = column < 0 ? std::vector<std::uint32_t>() : FList.SortedOrder(column, descending);
+    if (FFiltered)
+        ShowMatches();
     if (!before.isEmpty()) {
-        std::vector<int> shownRow(FList.Count());
-        for (std::size_t r = 0; r < shownRow.size(); ++r)
-            shownRow[Source(static_cast<int>(r))] = static_cast<int>(r);
+        std::vector<int> shownRow(FList.Count(), -1);
+        for (int r = 0; r < rowCount(); ++r)
+            shownRow[Source(r)] = r;
         QModelIndexList after;
         for (int k = 0; k < before.size(); ++k)
             after << index(shownRow[sources[k]], before[k].column());
@@ -54,9 +120,13 @@ void TCouponListModel::SetChecked(int row, bool checked) {
 }
 
 void TCouponListModel::SetAllChecked(bool checked) {
-    if (FChecked.empty())
+    if (rowCount() == 0)
         return;
-    std::fill(FChecked.begin(), FChecked.end(), static_cast<char>(checked));
+    if (FFiltered)
+        for (std::uint32_t row : FShown)
+            FChecked[row] = checked;
+    else
+        std::fill(FChecked.begin(), FChecked.end(), static_cast<char>(checked));
     emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
 }
 
@@ -81,11 +151,15 @@ TCoupon TCouponListModel::CouponAt(int row) const {
 }
 
 int TCouponListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(FList.Count());
+    if (parent.isValid())
+        return 0;
+    return static_cast<int>(FFiltered ? FShown.size() : FList.Count());
 }
 
 int TCouponListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kCouponColumnCount;
+    if (parent.isValid())
+        return 0;
+    return FList.HasDetails() ? kDetailedColumnCount : kCouponColumnCount;
 }
 
 namespace {
@@ -108,7 +182,17 @@ QVariant TCouponListModel::data(const QModelIndex& index, int role) const {
             return Local(FList.Code(row));
         case ccExpired:
             return FList.Expired(row) ? QStringLiteral("True") : QStringLiteral("False");
+        case ccUses: // empty for a row the server sent no count for
+            return FList.Uses(row) < 0 ? QString() : QString::number(FList.Uses(row));
+        case ccStatus:
+            return QLatin1String(
+                CouponStatusText(FList.Status(row)).data(),
+                static_cast<qsizetype>(CouponStatusText(FList.Status(row)).size()));
         }
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == ccUses)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         break;
     case Qt::CheckStateRole:
         if (index.column() == ccName)
@@ -148,6 +232,10 @@ QVariant TCouponListModel::headerData(int section, Qt::Orientation orientation, 
         return QStringLiteral("Code");
     case ccExpired:
         return QStringLiteral("Expired");
+    case ccUses:
+        return QStringLiteral("Uses");
+    case ccStatus:
+        return QStringLiteral("Status");
     }
     return {};
 }

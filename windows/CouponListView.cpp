@@ -48,6 +48,27 @@ void TCouponListView::CycleSort(int column) {
         scrollTo(currentIndex());
 }
 
+template <class TChange> void TCouponListView::KeepingHighlight(TChange change) {
+    const int before = HighlightedRow();
+    const std::size_t coupon = before >= 0 ? FModel->ListRow(before) : 0;
+    change();
+    if (before < 0)
+        return;
+    const int after = FModel->ShownRow(coupon);
+    if (after >= 0) {
+        setCurrentIndex(FModel->index(after, 0));
+        scrollTo(currentIndex());
+    }
+}
+
+void TCouponListView::SetFilter(const std::string& text, TCouponStatus status) {
+    KeepingHighlight([&] { FModel->SetFilter(text, status); });
+}
+
+void TCouponListView::ClearFilter() {
+    KeepingHighlight([&] { FModel->ClearFilter(); });
+}
+
 void TCouponListView::ShowSortIndicator() {
     const int column = FModel->SortColumn();
     header()->setSortIndicatorShown(column >= 0);

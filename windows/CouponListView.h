@@ -29,6 +29,11 @@ public:
     // A header click: sort by `column`, reverse, then back to reply order.
     void CycleSort(int column);
 
+    // Filters the rows (see TCouponListModel::SetFilter); the highlighted
+    // coupon stays highlighted while it is shown.
+    void SetFilter(const std::string& text, TCouponStatus status);
+    void ClearFilter();
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -37,6 +42,8 @@ protected:
 
 private:
     void ShowSortIndicator();
+    // Runs `change` and highlights again the coupon highlighted before it.
+    template <class TChange> void KeepingHighlight(TChange change);
 
     TCouponListModel* FModel;
     QString FEmptyHint;

@@ -117,6 +117,9 @@ QRadioButton* TfrmCoupon::rbtByDays() const {
 QRadioButton* TfrmCoupon::rbtByDate() const {
     return ui->rbtByDate;
 }
+QRadioButton* TfrmCoupon::rbtNoLimit() const {
+    return ui->rbtNoLimit;
+}
 TSkinNumericEdit* TfrmCoupon::edtDays() const {
     return ui->edtDays;
 }
@@ -141,16 +144,20 @@ void TfrmCoupon::LoadCoupon(const TCoupon& coupon) {
     ui->edtCouponCode->setText(QString::fromLocal8Bit(coupon.Code));
     ui->edtCouponName->setText(QString::fromLocal8Bit(coupon.Name));
     ui->chkEpired->setChecked(coupon.Expired);
-    // With no option matching, all three end up off.
-    ui->rbtOneUse->setAutoExclusive(false);
-    ui->rbtByDays->setAutoExclusive(false);
-    ui->rbtByDate->setAutoExclusive(false);
-    ui->rbtOneUse->setChecked(coupon.Expiry == TExpiryKind::OneTimeUse);
-    ui->rbtByDays->setChecked(coupon.Expiry == TExpiryKind::ByDays);
-    ui->rbtByDate->setChecked(coupon.Expiry == TExpiryKind::ByDate);
-    ui->rbtOneUse->setAutoExclusive(true);
-    ui->rbtByDays->setAutoExclusive(true);
-    ui->rbtByDate->setAutoExclusive(true);
+    // With no option matching (an expiry type this program does not know),
+    // all four end up off and OK sends the type back as it came.
+    FLoadedExpiry = coupon.ExpiryText();
+    const std::pair<QRadioButton*, TExpiryKind> options[] = {
+        {ui->rbtNoLimit, TExpiryKind::None},
+        {ui->rbtOneUse, TExpiryKind::OneTimeUse},
+        {ui->rbtByDays, TExpiryKind::ByDays},
+        {ui->rbtByDate, TExpiryKind::ByDate}};
+    for (const auto& [option, kind] : options)
+        option->setAutoExclusive(false);
+    for (const auto& [option, kind] : options)
+        option->setChecked(coupon.Expiry == kind);
+    for (const auto& [option, kind] : options)
+        option->setAutoExclusive(true);
     // Days and a date the editor cannot hold stop the command: OK would
     // otherwise send other values in their place.
     if (!coupon.Days)
@@ -171,10 +178,16 @@ TCoupon TfrmCoupon::RequestValues() const {
     c.Code = TrimCouponCode(Text(ui->edtCouponCode));
     c.Name = Text(ui->edtCouponName);
     c.Expired = ui->chkEpired->isChecked();
-    c.Expiry = ui->rbtOneUse->isChecked()   ? TExpiryKind::OneTimeUse
-               : ui->rbtByDays->isChecked() ? TExpiryKind::ByDays
-               : ui->rbtByDate->isChecked() ? TExpiryKind::ByDate
-                                            : TExpiryKind::None;
+    if (ui->rbtOneUse->isChecked())
+        c.Expiry = TExpiryKind::OneTimeUse;
+    else if (ui->rbtByDays->isChecked())
+        c.Expiry = TExpiryKind::ByDays;
+    else if (ui->rbtByDate->isChecked())
+        c.Expiry = TExpiryKind::ByDate;
+    else if (ui->rbtNoLimit->isChecked() || !EditMode())
+        c.Expiry = TExpiryKind::None;
+    else
+        c.SetExpiryText(FLoadedExpiry); // a type the dialog does not offer
     c.Days = static_cast<int>(std::trunc(ui->edtDays->Value()));
     c.ExpiryDate = DateOf(ui->edtDate->Date());
     QString comments = ui->memComments->toPlainText();

@@ -81,6 +81,8 @@ public:
     QRadioButton* rbtOneUse() const;
     QRadioButton* rbtByDays() const;
     QRadioButton* rbtByDate() const;
+    // The fourth expiry choice: no limit (the empty expiry type).
+    QRadioButton* rbtNoLimit() const;
     TSkinNumericEdit* edtDays() const;
     TSkinDateEdit* edtDate() const;
     QLineEdit* edtURL() const;
@@ -110,6 +112,9 @@ private:
     // The code the edited coupon had: a code stored before blanks inside one
     // were refused may be kept as it is.
     std::string FLoadedCode;
+    // The expiry type the edited coupon had, sent back unchanged when it is
+    // none the dialog offers (no option on).
+    std::string FLoadedExpiry;
     bool FCentred = false;
 };
 

@@ -110,17 +110,19 @@ TEST(CliTest, HostileValuesAreShownEscapedOnOneLine) {
     const std::string record = Record({"7", "CODE\x1b[8m", kHostileName, "0", "2", "14", "2030-1-2",
                                        "/order\tpage", "comment\r\nsecond line", "2026-1-1"});
     TScriptedServer server(TScriptedServer::OnePerConnection(
-        {Reply(record + "OK"), Reply(record + "OK"), Reply(record + "OK"),
+        {Reply(record + "OK"), Reply(record + "OK"), Reply(record + "OK"), Reply(record + "OK"),
          Reply(Record({"1", "C\x1b[1m", "2026-01-02 03:04:05", "127.0.0.1"}) + "OK"),
          Reply("Fatal\x1b[2J error")}));
     const std::string site = SiteOf(server);
     const std::string row =
-        "7\tCODE\\x1b[8m\t" + kHostileNameShown + "\tFalse\t14 day(s)\t/order\\tpage\n";
+        "7\tCODE\\x1b[8m\t" + kHostileNameShown + "\tFalse\t14 day(s)\t/order\\tpage\t\t\n";
 
     TRun r = Cli({"--site", site, "list"});
     ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(r.Out, "ID\tCode\tName\tExpired\tExpiry\tOrder page\n" + row + "1 coupon(s)\n");
-    // For scripts: rows only, and every row has its six columns.
+    EXPECT_EQ(r.Out, "ID\tCode\tName\tExpired\tExpiry\tOrder page\tUses\tStatus\n" + row +
+                         "1 coupon(s)\n");
+    // For scripts: rows only, and every row has its eight columns (the last
+    // two empty from a server that sends no details).
     r = Cli({"--site", site, "list", "--no-header"});
     EXPECT_EQ(r.Out, row);
 
@@ -147,8 +149,8 @@ TEST(CliTest, ExportToStandardOutputKeepsEveryByteAndImportReadsStandardInput) {
     TRun r = Cli({"--site", SiteOf(server), "export", "-"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "id,code,name,expired,expiry_type,days,expiry_date,order_page,comments,"
-                     "create_date,uses\r\n3,RAW,tab\there \x1b[0m,1,3,1,2030-02-03,"
-                     "https://shop.example/o,,2026-1-1,1\r\n");
+                     "create_date,uses,status\r\n3,RAW,tab\there \x1b[0m,1,3,1,2030-02-03,"
+                     "https://shop.example/o,,2026-1-1,1,used up\r\n");
     EXPECT_EQ(r.Err, "Exported 1 coupon(s).\n");
 
     r = Cli({"--site", SiteOf(server), "import", "-"},
@@ -294,8 +296,8 @@ TEST(CliTest, ListKeepsTheRowsBeforeARecordThatCannotBeRead) {
         Record({"1", "A", "First", "0", "1", "1", "2030-1-1", "/o", "", "2026-1-1"});
     TScriptedServer server(TScriptedServer::OnePerConnection({Reply(good + "\"2\",\"B^OK")}));
     TRun r = Cli({"--site", SiteOf(server), "list"});
-    EXPECT_EQ(r.Out, "ID\tCode\tName\tExpired\tExpiry\tOrder page\n1\tA\tFirst\tFalse\tone time "
-                     "use\t/o\n");
+    EXPECT_EQ(r.Out, "ID\tCode\tName\tExpired\tExpiry\tOrder page\tUses\tStatus\n1\tA\tFirst\t"
+                     "False\tone time use\t/o\t\t\n");
     ExpectError(r, 1, "Cannot load the coupon list");
 }
 
@@ -609,16 +611,17 @@ TEST(CliTest, ValuesTheProgramCannotReadSurviveAndAreNeverRewritten) {
     }});
     const TRun listed = Cli(OnSite(shop, "list|--no-header"));
     ASSERT_EQ(listed.Status, 0) << listed.Err;
-    EXPECT_EQ(listed.Out, "7\tODD\tOdd\tFalse\tabc day(s)\t/o\n8\tTYPE\tType\tFalse\tnone\t/o\n");
+    EXPECT_EQ(listed.Out, "7\tODD\tOdd\tFalse\tabc day(s)\t/o\t0\tactive\n"
+                          "8\tTYPE\tType\tFalse\tnone\t/o\t0\tactive\n");
 
     const TRun exported = Cli(OnSite(shop, "export|-"));
     ASSERT_EQ(exported.Status, 0) << exported.Err;
     const auto rows = ParseCsvFile(exported.Out);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1].Fields, (TCsvRow{"7", "ODD", "Odd", "0", "2", "abc", "2024-02-30", "/o", "",
-                                       "2020-1-1", "0"}));
+                                       "2020-1-1", "0", "active"}));
     EXPECT_EQ(rows[2].Fields, (TCsvRow{"8", "TYPE", "Type", "0", "9", "1", "2030-01-05", "/o", "",
-                                       "2020-1-1", "0"}));
+                                       "2020-1-1", "0", "active"}));
 
     ExpectError(Cli(OnSite(shop, "edit|7|--name|New")), 1,
                 "The number of days must be a whole number, not \"abc\".");
@@ -637,3 +640,28 @@ TEST(CliTest, ValuesTheProgramCannotReadSurviveAndAreNeverRewritten) {
 }
 
 } // namespace
+
+TEST(CliTest, ListAndGetShowUsesAndStatusFromAServerThatSendsThem) {
+    const std::string once = Record(
+        {"1", "ONCE", "One", "0", "1", "1", "2030-1-1", "/o", "", "2026-1-1", "1", "used up"});
+    const std::string past = Record(
+        {"2", "PAST", "Two", "0", "3", "1", "2001-1-1", "/o", "", "2026-1-1", "0", "expired"});
+    const std::string plain = Record({"2", "PAST", "Two", "0", "3", "1", "2001-1-1", "/o", "", ""});
+    TScriptedServer server(
+        TScriptedServer::OnePerConnection({Reply(once + past + "OK"), Reply(once + past + "OK"),
+                                           Reply(plain + "OK"), Reply(once + past + "OK")}));
+    const std::string site = SiteOf(server);
+    TRun r = Cli({"--site", site, "list", "--no-header"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "1\tONCE\tOne\tFalse\tone time use\t/o\t1\tused up\n"
+                     "2\tPAST\tTwo\tFalse\tuntil 2001-1-1\t/o\t0\texpired\n");
+    r = Cli({"--site", site, "get", "once"}); // by code: from the list
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("\nUses: 1\nStatus: used up\n"), std::string::npos) << r.Out;
+    r = Cli({"--site", site, "get", "2"}); // by id: the record, then the list's details
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("\nUses: 0\nStatus: expired\n"), std::string::npos) << r.Out;
+    ASSERT_TRUE(server.WaitForHandlers(4));
+    for (int i : {0, 1, 3})
+        EXPECT_NE(server.Received(i).find("name=\"details\"\r\n\r\n1\r\n"), std::string::npos);
+}

@@ -262,9 +262,9 @@ TEST_P(CliBackupE2E, ExportAndImportKeepUsedOneTimeCouponsUsed) {
     EXPECT_NE(r.Output.find("Exported 3 coupon(s)"), std::string::npos) << r.Output;
     EXPECT_EQ(r.Output.find("no use count"), std::string::npos) << r.Output;
     const std::string backup = ReadWholeFile(csv);
-    // The use counts are the last column.
-    for (const char* row :
-         {"\n\\d+,USED1,Used,0,1,[^\r]*,1\r\n", "\n\\d+,FRESH1,Fresh,0,1,[^\r]*,0\r\n"})
+    // The use counts and the statuses are the last two columns.
+    for (const char* row : {"\n\\d+,USED1,Used,0,1,[^\r]*,1,used up\r\n",
+                            "\n\\d+,FRESH1,Fresh,0,1,[^\r]*,0,active\r\n"})
         EXPECT_TRUE(std::regex_search(backup, std::regex(row))) << row << backup;
     // The code went in without its blanks; the name, a formula, is guarded.
     EXPECT_NE(backup.find(",TRIM1,'=1+2,"), std::string::npos) << backup;

@@ -146,4 +146,54 @@ TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
+// What redemption decided shows in the list: a redeemed one-time coupon has
+// 1 use and is "used up", a date in the past is "expired", the others are
+// "active"; the filter's status choice finds each.
+TEST_F(WindowE2E, UsesAndStatusFollowRedemptionAndTheFilterFindsThem) {
+    const struct {
+        const char* code;
+        TExpiryKind kind;
+        std::string date;
+    } added[] = {{"ONCE", TExpiryKind::OneTimeUse, "2031-1-1"},
+                 {"PAST", TExpiryKind::ByDate, "2001-1-1"},
+                 {"OPEN", TExpiryKind::None, "2001-1-1"}};
+    for (const auto& a : added) {
+        TCoupon c;
+        c.Code = a.code;
+        c.Name = std::string("Coupon ") + a.code;
+        c.Expiry = a.kind;
+        c.SetExpiryDateText(a.date);
+        c.OrderPage = "https://shop.example/order.php";
+        c.CreateDate = FormatDateYMD(Today());
+        ASSERT_EQ(service->AddCoupon(c), TCouponResult::Done) << service->LastError();
+    }
+    for (const char* code : {"ONCE", "OPEN", "OPEN"}) {
+        const THttpReply r =
+            HttpPost(backend->Php.Port, "/couponsactions.php", "application/x-www-form-urlencoded",
+                     std::string("coupcode=") + code + "&action=7&send=Submit");
+        ASSERT_EQ(r.Header("Location"), "https://shop.example/order.php") << code;
+    }
+    StartWindow();
+    ASSERT_EQ(Rows()->rowCount(), 3);
+    ASSERT_EQ(Rows()->columnCount(), 5);
+    auto cells = [&](int row) {
+        return std::vector<std::string>{
+            Rows()->index(row, ccCode).data().toString().toStdString(),
+            Rows()->index(row, ccUses).data().toString().toStdString(),
+            Rows()->index(row, ccStatus).data().toString().toStdString()};
+    };
+    EXPECT_EQ(cells(0), (std::vector<std::string>{"ONCE", "1", "used up"}));
+    EXPECT_EQ(cells(1), (std::vector<std::string>{"PAST", "0", "expired"}));
+    EXPECT_EQ(cells(2), (std::vector<std::string>{"OPEN", "2", "active"}));
+    const std::pair<TCouponStatus, const char*> filters[] = {{TCouponStatus::UsedUp, "ONCE"},
+                                                             {TCouponStatus::Expired, "PAST"},
+                                                             {TCouponStatus::Active, "OPEN"}};
+    for (const auto& [status, code] : filters) {
+        main->CouponList()->SetFilter("", status);
+        ASSERT_EQ(Rows()->rowCount(), 1);
+        EXPECT_EQ(cells(0)[0], code);
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
 } // namespace
