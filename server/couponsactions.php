@@ -886,9 +886,10 @@ function actionBulkAdd(PDO $db): never
     }
     $today = (new DateTimeImmutable('today'))->format('Y-n-j');
     $answers = [];
-    $stmt = $db->prepare('INSERT INTO coupons (code, code_key, name, expired, expirtype,
+    $insert = 'INSERT INTO coupons (code, code_key, name, expired, expirtype,
         expirdays, expirdate, orderurl, comments, createdate, uses)
-        VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)');
+        VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)';
+    $stmt = $db->prepare($insert);
     $sqlite = isSqlite($db);
     $sqlite ? $db->exec('BEGIN IMMEDIATE') : $db->beginTransaction();
     try {
@@ -918,6 +919,8 @@ function actionBulkAdd(PDO $db): never
                     $created === null ? $today : $created->format('Y-n-j'), (int)$uses]);
                 $answers[] = 'ADDED ' . $db->lastInsertId();
             } catch (PDOException $e) {
+                // SQLite cannot run a statement again after it failed: a new one.
+                $stmt = $db->prepare($insert);
                 if (isDuplicate($e)) {
                     $answers[] = 'EXIST RECORD';
                 } elseif (str_starts_with((string)$e->getCode(), '22')) {
