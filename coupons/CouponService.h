@@ -83,9 +83,10 @@ struct TBulkRowResult {
 using TBulkProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 // The most coupons one bulk request carries, and the most bytes of rows (a
-// larger batch goes in several requests).
+// larger batch goes in several requests). The bytes stay below the 1 MB a
+// request body may have under nginx's default client_max_body_size.
 inline constexpr std::size_t kBulkMaxRows = 10000;
-inline constexpr std::size_t kBulkMaxBytes = 4 * 1024 * 1024;
+inline constexpr std::size_t kBulkMaxBytes = 768 * 1024;
 
 struct TServiceFailure {
     TFailureKind Kind = TFailureKind::None;

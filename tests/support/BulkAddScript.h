@@ -77,6 +77,17 @@ private:
                 return BadRequest("ERROR: " + answer.substr(8));
             return answer.rfind("ADDED", 0) == 0 ? "OK" : answer;
         }
+        if (r.Action() == "1")
+            return "OK";
+        if (r.Action() == "5") {
+            std::vector<std::vector<std::string>> records;
+            for (std::size_t i = 0; i < Stored.size(); ++i) {
+                std::vector<std::string> record = {std::to_string(i + 1)};
+                record.insert(record.end(), Stored[i].begin(), Stored[i].begin() + 9);
+                records.push_back(std::move(record));
+            }
+            return ListReplyOf(records);
+        }
         return BadRequest("ERROR: unknown action");
     }
 
