@@ -3,9 +3,11 @@
 #include "coupons/CouponRecord.h"
 #include "coupons/ListReply.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <random>
+#include <stdexcept>
 
 namespace quillory {
 
@@ -82,7 +84,13 @@ std::vector<std::string> DrawCouponCodes(const TCodeRules& rules, int count,
     std::uniform_int_distribution<std::size_t> pick(0, symbols.size() - 1);
     std::vector<std::string> codes;
     codes.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    // Rules CodeRulesProblem accepts leave room for ten times the codes; a
+    // caller that skipped it gets an error instead of an endless draw.
+    long long attempts = 0;
+    const long long limit = 1000LL * std::max(count, 1) + 100000;
     while (static_cast<int>(codes.size()) < count) {
+        if (++attempts > limit)
+            throw std::runtime_error("No more distinct codes can be drawn by these rules.");
         std::string code = rules.Prefix;
         for (int i = 0; i < rules.Length; ++i)
             code += symbols[pick(source)];

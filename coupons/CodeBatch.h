@@ -40,7 +40,8 @@ std::optional<std::string> CodeRulesProblem(const TCodeRules& rules);
 // Draws codes by `rules` (which CodeRulesProblem accepts) from the system's
 // random source. `taken` holds the upper-case forms of codes not to draw
 // (the service matches codes in any letter case); each code drawn joins it.
-// Returns `count` codes, all different.
+// Returns `count` codes, all different; throws std::runtime_error when the
+// rules leave no room for them.
 std::vector<std::string> DrawCouponCodes(const TCodeRules& rules, int count,
                                          std::set<std::string>& taken);
 std::string CodeKey(const std::string& code);

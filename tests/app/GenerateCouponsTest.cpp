@@ -162,17 +162,13 @@ TEST_F(GenerateCouponsTest, WithoutTheBulkActionEachIsAddedAloneAndCancelStops) 
             d->Count()->setValue(2000);
             d->CouponName()->setText("Old server");
         },
-        [&service](QProgressDialog* progress) {
-            // Stop once some coupons went in.
-            QElapsedTimer t;
-            t.start();
-            while (service.Actions().size() < 5 && t.elapsed() < 10000)
-                QTest::qWait(5);
+        [](QProgressDialog* progress) {
+            // The dialog shows once a coupon went in; Cancel stops the rest.
             progress->cancel();
         });
     EXPECT_TRUE(said.contains("Stopped by you.")) << said.toStdString();
     const std::size_t added = service.Stored.size();
-    EXPECT_GE(added, 3u);
+    EXPECT_GE(added, 1u);
     EXPECT_LT(added, 2000u);
     EXPECT_TRUE(said.contains(QString::number(added) + " of 2000 coupon(s) added."))
         << said.toStdString();

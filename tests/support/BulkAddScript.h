@@ -84,6 +84,10 @@ private:
             for (std::size_t i = 0; i < Stored.size(); ++i) {
                 std::vector<std::string> record = {std::to_string(i + 1)};
                 record.insert(record.end(), Stored[i].begin(), Stored[i].begin() + 9);
+                if (r.Field("details") == "1") {
+                    record.push_back(Stored[i][9].empty() ? "0" : Stored[i][9]);
+                    record.push_back("active");
+                }
                 records.push_back(std::move(record));
             }
             return ListReplyOf(records);
