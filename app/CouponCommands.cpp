@@ -10,12 +10,16 @@
 #include "windows/CouponListView.h"
 #include "windows/FCoupon.h"
 #include "windows/FFormCode.h"
+#include "windows/FGenerateCoupons.h"
 #include "windows/FStatistics.h"
 
+#include <QApplication>
 #include <QEventLoop>
+#include <QProgressDialog>
 
 #include <exception>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 namespace quillory {
@@ -224,6 +228,52 @@ void TCouponCommands::Statistics() {
 void TCouponCommands::FormCode() {
     TfrmFormCode dialog(FSettings.Values().WebServer, FSettings.ScriptName());
     dialog.exec();
+}
+
+void TCouponCommands::GenerateCoupons() {
+    TfrmGenerateCoupons dialog(msgMain);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const TCodeRules rules = dialog.Rules();
+    const TCoupon pattern = dialog.Pattern();
+    QProgressDialog progress(QStringLiteral("Adding coupons..."), QStringLiteral("Cancel"), 0,
+                             rules.Count);
+    progress.setWindowTitle(QStringLiteral("Generate coupons"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    TBatchResult result;
+    {
+        TCommandDispatcher::TRequest request(FDispatcher);
+        result = AddCouponBatch(FCouponService, pattern, rules,
+                                [&progress](std::size_t done, std::size_t) {
+                                    progress.setValue(static_cast<int>(done));
+                                    QApplication::processEvents();
+                                    return !progress.wasCanceled();
+                                });
+        progress.close();
+        RefreshCoupons(); // a failed reload shows nothing
+    }
+    std::ostringstream text;
+    text << result.Added.size() << " of " << rules.Count << " coupon(s) added.";
+    if (result.Cancelled)
+        text << " Stopped by you.";
+    std::size_t shown = 0;
+    for (const auto& [coupon, row] : result.NotAdded) {
+        if (row.State == TBulkRowState::NotSent)
+            continue;
+        if (++shown > 20) {
+            text << "\n...";
+            break;
+        }
+        text << "\n" << coupon.Code << ": " << row.Reason;
+    }
+    if (!result.NotAdded.empty() && !result.Cancelled &&
+        FCouponService.LastFailure().Kind != TFailureKind::None) {
+        ShowCommandFailure(text.str());
+        return;
+    }
+    msgMain.ShowMessageDialog(text.str(), result.NotAdded.empty() ? dkInformation : dkWarning,
+                              {dbOK});
 }
 
 } // namespace quillory

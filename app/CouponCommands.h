@@ -38,6 +38,10 @@ public:
     void Statistics();
     // The HTML form code window for the site in the settings.
     void FormCode();
+    // Generate coupons…: many coupons with drawn codes, added at once (one
+    // request a coupon, with a progress dialog that can stop it, on a server
+    // without the bulk add); then the list is reloaded and the outcome told.
+    void GenerateCoupons();
 
     // The coupon operations; none shows a message.
     bool CheckService();

@@ -14,6 +14,7 @@
 #include "windows/CouponFilterBar.h"
 #include "windows/CouponListView.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHeaderView>
@@ -102,7 +103,8 @@ TfrmMain::TfrmMain(QWidget* parent)
     const std::pair<QKeySequence, void (TfrmMain::*)()> keys[] = {
         {QKeySequence(Qt::Key_F5), &TfrmMain::SkinButton8Click},
         {QKeySequence(Qt::Key_Delete), &TfrmMain::SkinButton3Click},
-        {QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::SkinButton5Click}};
+        {QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::SkinButton5Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_G), &TfrmMain::GenerateCouponsClick}};
     for (const auto& entry : keys) {
         // A named copy, not a structured binding: clang before 16 cannot capture those.
         const auto command = entry.second;
@@ -116,6 +118,15 @@ TfrmMain::TfrmMain(QWidget* parent)
             [this] { RunGuarded([this] { FDispatcher.Run([this] { SkinButton6Click(); }); }); });
     CreateFilterBar();
     ConnectCommand("btnStats", [this] { btnStatsClick(); });
+    // Generate coupons… (also Ctrl+G) on the list's right-click menu.
+    auto* generate = new QAction(QStringLiteral("Generate coupons\u2026"), ui->lvwItems);
+    generate->setObjectName(QStringLiteral("actGenerateCoupons"));
+    ui->lvwItems->addAction(generate);
+    if (ui->lvwItems->contextMenuPolicy() == Qt::DefaultContextMenu)
+        ui->lvwItems->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(generate, &QAction::triggered, this, [this] {
+        RunGuarded([this] { FDispatcher.Run([this] { GenerateCouponsClick(); }); });
+    });
     ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
     // The affiliate id is a value inside the address, never more of it.

@@ -113,6 +113,7 @@ private:
     void SkinButton5Click() { FCommands->AddCoupon(); }
     void SkinButton6Click() { FCommands->EditCoupon(); }
     void SkinButton8Click() { FCommands->Refresh(); }
+    void GenerateCouponsClick() { FCommands->GenerateCoupons(); }
     void PlaceListColumns();
     void CreateFilterBar();
     void btnStatsClick();

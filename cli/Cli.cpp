@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/TerminalText.h"
+#include "coupons/CodeBatch.h"
 #include "coupons/Coupon.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
@@ -50,8 +51,11 @@ const std::vector<std::string> kCsvColumns = {
 constexpr std::size_t kMaxImportBytes = 256 * 1024 * 1024;
 
 // Options that take a value, and flags, of the add and edit commands.
-const std::set<std::string> kValueOptions = {"site", "code", "name",       "type",
-                                             "days", "date", "order-page", "comments"};
+const std::set<std::string> kValueOptions = {"site",   "code",   "name",       "type",
+                                             "days",   "date",   "order-page", "comments",
+                                             "prefix", "suffix", "length",     "alphabet"};
+// The options of generate-coupons alone: how its codes are drawn.
+const std::set<std::string> kCodeRuleOptions = {"prefix", "suffix", "length", "alphabet"};
 const std::set<std::string> kFlagOptions = {"expired", "not-expired", "no-header", "yes", "help"};
 // Output blocks written at once: big enough that a long listing costs a few
 // writes, small enough to stay in the cache.
@@ -494,6 +498,7 @@ private:
     int Delete();
     int Exists();
     int Generate();
+    int GenerateCoupons();
     int Stats();
     int Export();
     int Import();
@@ -936,6 +941,53 @@ int TCli::Generate() {
     return 0;
 }
 
+int TCli::GenerateCoupons() {
+    NeedArguments(1, 1);
+    TCodeRules rules;
+    const std::string& n = FLine.Words[1];
+    if (!IsDecimal(n) || n.size() > 5 || std::stoi(n) < 1 || std::stoi(n) > kMaxBatchCoupons)
+        throw EUsage("generate-coupons takes a count from 1 to " +
+                     std::to_string(kMaxBatchCoupons) + ".");
+    rules.Count = std::stoi(n);
+    if (auto v = FLine.Value("length")) {
+        if (!IsDecimal(*v) || v->size() > 3)
+            throw EUsage("--length takes a whole number from " + std::to_string(kMinCodeLength) +
+                         " to " + std::to_string(kMaxCodeLength) + ".");
+        rules.Length = std::stoi(*v);
+    }
+    if (auto v = FLine.Value("alphabet")) {
+        auto alphabet = CodeAlphabetFromWord(*v);
+        if (!alphabet)
+            throw EUsage("--alphabet must be letters, digits or both, not \"" + *v + "\".");
+        rules.Alphabet = *alphabet;
+    }
+    rules.Prefix = FLine.Value("prefix").value_or("");
+    rules.Suffix = FLine.Value("suffix").value_or("");
+    if (auto problem = CodeRulesProblem(rules))
+        throw EUsage(*problem);
+    TCoupon pattern;
+    pattern.SetExpiryDateText(TodayYMD());
+    ApplyOptions(FLine, pattern);
+    // The values are checked once, with a code like those to be drawn.
+    pattern.Code =
+        rules.Prefix + std::string(static_cast<std::size_t>(rules.Length), 'A') + rules.Suffix;
+    if (auto problem = CheckInput(pattern))
+        throw EFailed(*problem);
+    const TBatchResult result = AddCouponBatch(FService, pattern, rules);
+    for (const auto& c : result.Added)
+        FOut << EscapeControls(c.Code) << '\n';
+    if (result.NotAdded.empty())
+        return 0;
+    FErr << result.Added.size() << " of " << rules.Count << " coupon(s) added.\n";
+    for (const auto& [c, row] : result.NotAdded)
+        if (row.State != TBulkRowState::NotSent)
+            FErr << "Not added " << EscapeControls(c.Code) << ": " << EscapeControls(row.Reason)
+                 << "\n";
+    if (FService.LastFailure().Kind != TFailureKind::None)
+        Failed("Generating coupons stopped");
+    throw EFailed(std::to_string(result.NotAdded.size()) + " coupon(s) were not added.");
+}
+
 int TCli::Stats() {
     NeedArguments(0, 0);
     std::vector<TRedemptionRecord> uses;
@@ -1076,20 +1128,24 @@ int TCli::Import() {
     if (!column.count("code") || !column.count("name"))
         throw EFailed("The header row needs the columns \"code\" and \"name\".");
 
-    int added = 0, refused = 0;
-    // The added coupons that bring a use count, with their lines: a server
-    // that does not take the count would make used coupons usable again.
-    std::vector<std::pair<std::string, std::string>> restored; // line, code
-    std::map<std::string, std::string> restoredUses;           // code, count
+    // Every row's line and what became of it: a problem found here, or the
+    // coupon sent (all of them go in one bulk add, answered row by row).
+    struct TImportRow {
+        std::string Where, Label, Problem;
+        std::size_t Sent = 0; // index into `coupons` when Problem is empty
+    };
+    std::vector<TImportRow> report;
+    std::vector<TCoupon> coupons;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const TCsvRecord& row = rows[r];
         const std::string where = "line " + std::to_string(row.Line);
         if (row.Fields.size() == 1 && row.Fields[0].empty())
             continue; // a blank line
         if (row.Fields.size() != rows[0].Fields.size()) {
-            FOut << where << ": refused: it has " << row.Fields.size() << " fields, the header row "
-                 << rows[0].Fields.size() << ".\n";
-            ++refused;
+            report.push_back({where, "",
+                              "it has " + std::to_string(row.Fields.size()) +
+                                  " fields, the header row " +
+                                  std::to_string(rows[0].Fields.size()) + "."});
             continue;
         }
         // A cell as it was before export guarded it against formulas.
@@ -1121,40 +1177,49 @@ int TCli::Import() {
         if (!problem)
             problem = ReadUses(TrimText(get("uses", "")), c.Uses);
         if (problem) {
-            FOut << where << ": refused" << label << ": " << EscapeControls(*problem) << "\n";
+            report.push_back({where, label, EscapeControls(*problem)});
+            continue;
+        }
+        report.push_back({where, label, "", coupons.size()});
+        coupons.push_back(std::move(c));
+    }
+
+    const std::vector<TBulkRowResult> results = FService.AddCoupons(coupons);
+    int added = 0, refused = 0;
+    // The added coupons that bring a use count, with their lines: a server
+    // that does not take the count would make used coupons usable again.
+    std::vector<std::pair<std::string, std::string>> restored; // line, code
+    std::map<std::string, std::string> restoredUses;           // code, count
+    for (const TImportRow& row : report) {
+        if (!row.Problem.empty()) {
+            FOut << row.Where << ": refused" << row.Label << ": " << row.Problem << "\n";
             ++refused;
             continue;
         }
-        switch (FService.AddCoupon(c)) {
-        case TCouponResult::Done:
-            FOut << where << ": added" << label << "\n";
+        const TCoupon& c = coupons[row.Sent];
+        const TBulkRowResult& result = results[row.Sent];
+        switch (result.State) {
+        case TBulkRowState::Added:
+            FOut << row.Where << ": added" << row.Label << "\n";
             ++added;
             if (c.Uses && *c.Uses != 0) {
-                restored.emplace_back(where, c.Code);
+                restored.emplace_back(row.Where, c.Code);
                 restoredUses[c.Code] = std::to_string(*c.Uses);
             }
             break;
-        case TCouponResult::CodeExists:
-            FOut << where << ": refused" << label << ": the code is already in use.\n";
+        case TBulkRowState::CodeExists:
+            FOut << row.Where << ": refused" << row.Label << ": the code is already in use.\n";
+            ++refused;
+            break;
+        case TBulkRowState::Refused:
+            // The server refused this row with its reason: the others may still go in.
+            FOut << row.Where << ": refused" << row.Label << ": the server replied \""
+                 << EscapeControls(OneLine(result.Reason, 200)) << "\".\n";
             ++refused;
             break;
         default:
-            // The server refused this row (status 400 and its reason):
-            // the next rows may still go in.
-            if (FService.LastFailure().StatusCode == 400 &&
-                !FService.LastFailure().ServerText.empty()) {
-                FOut << where << ": refused" << label << ": the server replied \""
-                     << EscapeControls(OneLine(FService.LastServerText(), 200)) << "\".\n";
-                ++refused;
-                break;
-            }
-            if (FService.LastFailure().Kind != TFailureKind::None) {
-                FOut << added << " added, " << refused << " refused before the stop.\n";
-                Failed("Import stopped at " + where);
-            }
-            FOut << where << ": refused" << label << ": the server replied \""
-                 << EscapeControls(OneLine(FService.LastReply(), 200)) << "\".\n";
-            ++refused;
+            FOut << added << " added, " << refused << " refused before the stop.\n";
+            Failed("Import stopped at " + row.Where);
         }
     }
     FOut << added << " added, " << refused << " refused.\n";
@@ -1162,10 +1227,10 @@ int TCli::Import() {
         return refused == 0 ? 0 : 1;
     // Read the counts back: only the service can tell whether it kept them.
     int lost = 0;
-    const auto coupons = FetchCoupons(true);
+    const auto stored = FetchCoupons(true);
     for (const auto& [where, code] : restored) {
         std::string kept;
-        for (const auto& c : coupons)
+        for (const auto& c : stored)
             if (c.Code == code && c.Uses)
                 kept = std::to_string(*c.Uses);
         if (kept == restoredUses[code])
@@ -1187,17 +1252,29 @@ int TCli::Run() {
         throw EUsage("No command given; see quillory-cli --help.");
     const std::string& command = FLine.Words[0];
     static const std::map<std::string, int (TCli::*)()> commands = {
-        {"check", &TCli::Check},   {"list", &TCli::List},         {"get", &TCli::Get},
-        {"add", &TCli::Add},       {"edit", &TCli::Edit},         {"delete", &TCli::Delete},
-        {"exists", &TCli::Exists}, {"generate", &TCli::Generate}, {"stats", &TCli::Stats},
-        {"export", &TCli::Export}, {"import", &TCli::Import}};
+        {"check", &TCli::Check},   {"list", &TCli::List},
+        {"get", &TCli::Get},       {"add", &TCli::Add},
+        {"edit", &TCli::Edit},     {"delete", &TCli::Delete},
+        {"exists", &TCli::Exists}, {"generate", &TCli::Generate},
+        {"stats", &TCli::Stats},   {"export", &TCli::Export},
+        {"import", &TCli::Import}, {"generate-coupons", &TCli::GenerateCoupons}};
     auto it = commands.find(command);
     if (it == commands.end())
         throw EUsage("Unknown command \"" + command + "\"; see quillory-cli --help.");
-    const bool couponOptions = command == "add" || command == "edit";
+    const bool couponOptions =
+        command == "add" || command == "edit" || command == "generate-coupons";
+    std::size_t codeRuleOptions = 0;
+    for (const auto& name : kCodeRuleOptions)
+        codeRuleOptions += FLine.Values.count(name);
+    if (codeRuleOptions > 0 && command != "generate-coupons")
+        throw EUsage("--prefix, --suffix, --length and --alphabet belong to "
+                     "\"generate-coupons\" only.");
+    if (command == "generate-coupons" && FLine.Values.count("code"))
+        throw EUsage("generate-coupons draws the codes: --code does not go with it.");
     if (!couponOptions && (FLine.Values.size() > FLine.Values.count("site") ||
                            FLine.Flags.count("expired") || FLine.Flags.count("not-expired")))
-        throw EUsage("Coupon field options belong to \"add\" and \"edit\" only.");
+        throw EUsage("Coupon field options belong to \"add\", \"edit\" and "
+                     "\"generate-coupons\" only.");
     if (FLine.Flags.count("no-header") && command != "list" && command != "stats")
         throw EUsage("--no-header belongs to \"list\" and \"stats\" only.");
     if (FLine.Flags.count("yes") && command != "delete")
@@ -1235,19 +1312,30 @@ Commands:
   exists CODE         Tell whether a code is in use ("in use" or "free").
   generate [N]        Print N (default 1, at most 1000) unique codes of six
                       letters, each confirmed free by the service.
+  generate-coupons N [OPTIONS]
+                      Add N coupons (at most 10000) with codes drawn at random,
+                      all sharing the coupon options below, and print their
+                      codes. A code found taken is drawn anew. Code options:
+    --prefix TEXT       Put TEXT before every code.
+    --suffix TEXT       Put TEXT after every code.
+    --length N          Draw N characters between them (4 to 32; default 8).
+    --alphabet SET      letters, digits or both (default). Characters that
+                        look alike are left out: 0, O, 1, I and L always, and
+                        in codes of both also 2, 5 and 8 (Z, S, B).
   stats               List every redemption: code, date and time, computer IP.
   export FILE.csv     Write every coupon, with its use count, to a CSV file
                       (RFC 4180, header row); "-" writes it to standard output.
   import FILE.csv     Add the coupons of a CSV file ("-": standard input);
                       reports for every row whether it was added or refused,
-                      and why.
+                      and why. The coupons go in one request (a service
+                      older than this program gets one request a coupon).
 
 COUPON names one coupon by id or by code: an argument made of digits only is
 an id (7); anything else is a code (SAVE10), matched in any letter case as
 customers' codes are. For a code made of digits, write code: before it
 (code:2024). delete also takes ids joined by commas (3,7,9).
 
-Coupon options (add and edit):
+Coupon options (add and edit; generate-coupons takes all but --code):
   --code CODE         The coupon code. Blanks around it are dropped; a code
                       with a blank inside is refused.
   --name NAME         The coupon name.

@@ -69,6 +69,31 @@ enum class TOrderPages { Unknown, Protected, NotProtected };
 inline constexpr const char* kReplyOrdersProtected = "order pages protected";
 inline constexpr const char* kReplyOrdersNotProtected = "order pages not protected";
 
+// How one coupon of a bulk add came out.
+enum class TBulkRowState {
+    Added,      // stored; Id is its id when the server said it
+    CodeExists, // the code is taken (also by an earlier coupon of the batch)
+    Refused,    // the server refused the values; Reason says why
+    Failed,     // the request failed (Reason says why): it may or may not be stored
+    NotSent,    // cancelled, or not sent after a failed request
+};
+
+struct TBulkRowResult {
+    TBulkRowState State = TBulkRowState::NotSent;
+    std::string Id;
+    std::string Reason;
+};
+
+// Reports a bulk add's progress: coupons done, coupons in all. Returning
+// false stops it before its next request (the coupons not sent stay NotSent).
+using TBulkProgress = std::function<bool(std::size_t done, std::size_t total)>;
+
+// The most coupons one bulk request carries, and the most bytes of rows (a
+// larger batch goes in several requests). The bytes stay below the 1 MB a
+// request body may have under nginx's default client_max_body_size.
+inline constexpr std::size_t kBulkMaxRows = 10000;
+inline constexpr std::size_t kBulkMaxBytes = 768 * 1024;
+
 struct TServiceFailure {
     TFailureKind Kind = TFailureKind::None;
     int StatusCode = 0;     // the error reply's status (400, 401, 500, ...), or 0
@@ -102,6 +127,15 @@ public:
     // coupon); a use count, when the coupon has one, goes out as "coupuses"
     // (a restored backup carries it; the editor never sets one).
     TCouponResult AddCoupon(const TCoupon& coupon);
+    // Action 10: adds `coupons` in as few requests as the limits above allow,
+    // each request one transaction on the server, and answers for every
+    // coupon in order. A server without the action (400 "unknown action")
+    // gets one action 2 per coupon instead, `progress` being asked after
+    // each; LastBulkFellBack() then says so. A failed request ends the add:
+    // its coupons are Failed, the later ones NotSent (LastFailure() says why).
+    std::vector<TBulkRowResult> AddCoupons(const std::vector<TCoupon>& coupons,
+                                           const TBulkProgress& progress = {});
+    bool LastBulkFellBack() const { return FBulkFellBack; }
     // Action 3: Done for "OK", NoSuchCoupon for "DON'T EXIST RECORD", Failed
     // for anything else.
     TCouponResult EditCoupon(const TCoupon& coupon);
@@ -184,7 +218,14 @@ private:
     static TCouponResult CouponResult(const std::string& reply, const char* secondToken,
                                       TCouponResult second);
 
+    // One request of AddCoupons: `results` gets the rows [first, last). False
+    // when the server does not know the action (nothing was stored).
+    bool AddBulkChunk(const std::vector<TCoupon>& coupons, std::size_t first, std::size_t last,
+                      std::vector<TBulkRowResult>& results);
+    TBulkRowResult AddOneOfBulk(const TCoupon& coupon);
+
     THTTPClient& FHTTP;
+    bool FBulkFellBack = false;
     TTextSource FWebServer;
     TTextSource FScriptName;
     std::string FLastReply;

@@ -709,12 +709,13 @@ function isDuplicate(PDOException $e): bool
  * (or ending so that it would form one with the next separator) would break
  * every list that contains it, so such values are refused.
  */
-function checkListSafe(string $label, string $value): void
+function listSafeProblem(string $label, string $value): ?string
 {
     if (str_contains($value, RECORD_END) || str_contains($value, FIELD_SEP) ||
         str_ends_with($value, '",')) {
-        fail("the $label contains ^ or \",\" which the coupon list cannot carry", 400);
+        return "the $label contains ^ or \",\" which the coupon list cannot carry";
     }
+    return null;
 }
 
 function isDecimal(string $text): bool
@@ -735,6 +736,38 @@ function parseYmd(string $text): ?DateTimeImmutable
     return (new DateTimeImmutable('today'))->setDate($y, $mo, $d);
 }
 
+/**
+ * Why the values of a coupon cannot be stored, or null when they can: the
+ * rules of the add and edit requests.
+ */
+function couponValuesProblem(array $f): ?string
+{
+    if ($f['code'] === '') {
+        return 'the coupon code is empty';
+    }
+    // Customers' typed codes are trimmed, so a stored code never holds blanks
+    // at its ends (the manager trims them before sending).
+    if (trimCode($f['code']) !== $f['code']) {
+        return 'the coupon code begins or ends with a blank (a space, tab or line break)';
+    }
+    if ($f['name'] === '') {
+        return 'the coupon name is empty';
+    }
+    if (strlen($f['code']) > 255) {
+        return 'the coupon code is longer than 255 bytes';
+    }
+    foreach ($f as $label => $value) {
+        $problem = listSafeProblem($label, $value);
+        if ($problem !== null) {
+            return $problem;
+        }
+    }
+    if (!isAllowedOrderPage($f['orderurl'])) {
+        return ORDER_PAGE_RULE;
+    }
+    return null;
+}
+
 /** The coupon fields of an add or edit request, checked. */
 function couponFields(): array
 {
@@ -748,25 +781,9 @@ function couponFields(): array
         'orderurl' => field('couponorderurl'),
         'comments' => field('couponcomments'),
     ];
-    if ($f['code'] === '') {
-        fail('the coupon code is empty', 400);
-    }
-    // Customers' typed codes are trimmed, so a stored code never holds blanks
-    // at its ends (the manager trims them before sending).
-    if (trimCode($f['code']) !== $f['code']) {
-        fail('the coupon code begins or ends with a blank (a space, tab or line break)', 400);
-    }
-    if ($f['name'] === '') {
-        fail('the coupon name is empty', 400);
-    }
-    if (strlen($f['code']) > 255) {
-        fail('the coupon code is longer than 255 bytes', 400);
-    }
-    foreach ($f as $label => $value) {
-        checkListSafe($label, $value);
-    }
-    if (!isAllowedOrderPage($f['orderurl'])) {
-        fail(ORDER_PAGE_RULE, 400);
+    $problem = couponValuesProblem($f);
+    if ($problem !== null) {
+        fail($problem, 400);
     }
     return $f;
 }
@@ -819,6 +836,101 @@ function actionAdd(PDO $db): never
         throw $e;
     }
     reply('OK');
+}
+
+// The most coupons, and the most bytes of coupon rows, one bulk add takes.
+const BULK_MAX_ROWS = 10000;
+const BULK_MAX_BYTES = 32 * 1024 * 1024;
+// The fields of a bulk row, in order; each is percent-encoded (rawurlencode's
+// %XX, only "%", tab, CR, LF and NUL need it) and the fields are joined by
+// tabs, the rows by line feeds.
+const BULK_FIELDS = ['code', 'name', 'expired', 'expirtype', 'expirdays', 'expirdate',
+    'orderurl', 'comments', 'createdate', 'uses'];
+
+/**
+ * Adds many coupons in one request and one transaction ("coupbulk": the
+ * rows, "coupcount": how many there are, so a body cut short is noticed).
+ * The reply has one line per row, in order: "ADDED id", "EXIST RECORD" (the
+ * code is taken, also by an earlier row) or "REFUSED reason"; then "END".
+ * A refused row takes nothing else with it; the added rows are committed
+ * together.
+ */
+function actionBulkAdd(PDO $db): never
+{
+    $text = field('coupbulk');
+    $count = field('coupcount');
+    if (!isDecimal($count) || strlen($count) > 6 || (int)$count < 1 ||
+        (int)$count > BULK_MAX_ROWS) {
+        fail('coupcount must be a whole number from 1 to ' . BULK_MAX_ROWS, 400);
+    }
+    if (strlen($text) > BULK_MAX_BYTES) {
+        fail('the coupon rows are larger than ' . BULK_MAX_BYTES . ' bytes', 400);
+    }
+    $lines = explode("\n", $text);
+    if (count($lines) !== (int)$count) {
+        fail('coupbulk holds ' . count($lines) . ' rows, coupcount says ' . $count, 400);
+    }
+    $today = (new DateTimeImmutable('today'))->format('Y-n-j');
+    $answers = [];
+    $insert = 'INSERT INTO coupons (code, code_key, name, expired, expirtype,
+        expirdays, expirdate, orderurl, comments, createdate, uses)
+        VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)';
+    $stmt = $db->prepare($insert);
+    $sqlite = isSqlite($db);
+    $sqlite ? $db->exec('BEGIN IMMEDIATE') : $db->beginTransaction();
+    try {
+        foreach ($lines as $line) {
+            $parts = explode("\t", $line);
+            if (count($parts) !== count(BULK_FIELDS)) {
+                $answers[] = 'REFUSED the row has ' . count($parts) . ' fields, not ' .
+                    count(BULK_FIELDS);
+                continue;
+            }
+            $row = array_combine(BULK_FIELDS, array_map('rawurldecode', $parts));
+            $uses = $row['uses'] === '' ? '0' : $row['uses'];
+            $created = parseYmd($row['createdate']);
+            unset($row['uses'], $row['createdate']);
+            $problem = couponValuesProblem($row);
+            if ($problem === null && (!isDecimal($uses) || strlen($uses) > 9)) {
+                $problem = 'coupuses must be a whole number from 0 to 999999999';
+            }
+            if ($problem !== null) {
+                $answers[] = 'REFUSED ' . $problem;
+                continue;
+            }
+            try {
+                $stmt->execute([$row['code'], codeKey($row['code']), $row['name'],
+                    $row['expired'], $row['expirtype'], $row['expirdays'], $row['expirdate'],
+                    $row['orderurl'], $row['comments'],
+                    $created === null ? $today : $created->format('Y-n-j'), (int)$uses]);
+                $answers[] = 'ADDED ' . $db->lastInsertId();
+            } catch (PDOException $e) {
+                // SQLite cannot run a statement again after it failed: a new one.
+                $stmt = $db->prepare($insert);
+                if (isDuplicate($e)) {
+                    $answers[] = 'EXIST RECORD';
+                } elseif (str_starts_with((string)$e->getCode(), '22')) {
+                    // A value the column cannot hold (strict mode): only this row.
+                    $answers[] = 'REFUSED a value is too long for the database';
+                } else {
+                    throw $e;
+                }
+            }
+        }
+        $sqlite ? $db->exec('COMMIT') : $db->commit();
+    } catch (Throwable $e) {
+        if ($sqlite) {
+            $db->exec('ROLLBACK');
+        } elseif ($db->inTransaction()) {
+            $db->rollBack();
+        }
+        throw $e;
+    }
+    // The reasons are ours and never hold a line break; "OK" is avoided as
+    // in every error text.
+    $answers = array_map(fn($a) => str_replace(['OK', "\n", "\r"], ['Ok', ' ', ' '], $a),
+        $answers);
+    reply(implode("\n", $answers) . "\nEND");
 }
 
 function actionEdit(PDO $db): never
@@ -1127,6 +1239,7 @@ try {
         '7' => actionRedeem($db, $invalidpage, $passes),
         '8' => actionCodeExists($db),
         '9' => actionGet($db),
+        '10' => actionBulkAdd($db),
         default => fail('unknown action', 400),
     };
 } catch (PDOException $e) {

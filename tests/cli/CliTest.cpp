@@ -8,6 +8,7 @@
 #include "coupons/Csv.h"
 #include "coupons/OrderPage.h"
 #include "platform/FileSystem.h"
+#include "tests/support/BulkAddScript.h"
 #include "tests/support/CouponServiceScript.h"
 #include "tests/support/LoopbackServer.h"
 
@@ -144,8 +145,10 @@ TEST(CliTest, HostileValuesAreShownEscapedOnOneLine) {
 TEST(CliTest, ExportToStandardOutputKeepsEveryByteAndImportReadsStandardInput) {
     const std::string record = Record({"3", "RAW", "tab\there \x1b[0m", "1", "3", "1", "2030-02-03",
                                        "https://shop.example/o", "", "2026-1-1", "1", "used up"});
+    // A service without the bulk add: import adds one coupon a request.
     TScriptedServer server(TScriptedServer::OnePerConnection(
-        {Reply(record + "OK"), Reply("OK"), Reply("EXIST RECORD")}));
+        {Reply(record + "OK"), Reply("ERROR: unknown action", "400 Bad Request"), Reply("OK"),
+         Reply("EXIST RECORD")}));
     TRun r = Cli({"--site", SiteOf(server), "export", "-"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "id,code,name,expired,expiry_type,days,expiry_date,order_page,comments,"
@@ -158,8 +161,8 @@ TEST(CliTest, ExportToStandardOutputKeepsEveryByteAndImportReadsStandardInput) {
     EXPECT_EQ(r.Status, 1) << r.Err;
     EXPECT_EQ(r.Out, "line 2: added NEW1\nline 3: refused NEW2: the code is already in use.\n"
                      "1 added, 1 refused.\n");
-    ASSERT_TRUE(server.WaitForHandlers(3));
-    EXPECT_NE(server.Received(1).find("\r\n\r\nFrom\tstdin\r\n"), std::string::npos);
+    ASSERT_TRUE(server.WaitForHandlers(4));
+    EXPECT_NE(server.Received(2).find("\r\n\r\nFrom\tstdin\r\n"), std::string::npos);
 
     ExpectError(Cli({"--site", SiteOf(server), "import", "-"}, ""), 1,
                 "The standard input is empty");
@@ -330,6 +333,9 @@ struct TShop {
             }
         if (r.Action() == "8")
             return "DON'T EXIST RECORD";
+        if (r.Action() == "10") // a service that knows only the single add
+            return "HTTP/1.1 400 Bad Request\r\nContent-Length: 21\r\nConnection: close\r\n"
+                   "\r\nERROR: unknown action";
         if (r.Action() == "2") {
             const std::string uses = r.Field("coupuses");
             Coupons.push_back(ShopCoupon(std::to_string(100 + Coupons.size()), r.Field("coupcode"),
@@ -665,3 +671,86 @@ TEST(CliTest, ListAndGetShowUsesAndStatusFromAServerThatSendsThem) {
     for (int i : {0, 1, 3})
         EXPECT_NE(server.Received(i).find("name=\"details\"\r\n\r\n1\r\n"), std::string::npos);
 }
+
+namespace {
+
+using quillory::testsupport::TBulkAddServer;
+
+// generate-coupons: its options, what it refuses, and the coupons it adds
+// through the bulk action or, on an older service, one at a time.
+TEST(CliTest, GenerateCouponsAddsCodesByItsRulesOrRefusesTheLine) {
+    const struct {
+        std::string Args;
+        int Status;
+        std::string Said; // in the error, when refused
+    } refused[] = {
+        {"generate-coupons|0|--name|x", 2, "a count from 1 to 10000"},
+        {"generate-coupons|10001|--name|x", 2, "a count from 1 to 10000"},
+        {"generate-coupons|--name|x", 2, "Wrong number of arguments"},
+        {"generate-coupons|5|--name|x|--alphabet|hex", 2, "letters, digits or both"},
+        {"generate-coupons|5|--name|x|--length|3", 2, "length must be from 4 to 32"},
+        {"generate-coupons|5000|--name|x|--length|4|--alphabet|digits", 2, "too few different"},
+        {"generate-coupons|5|--name|x|--prefix|A B", 2, "prefix cannot contain blanks"},
+        {"generate-coupons|5|--name|x|--code|C", 2, "--code does not go with it"},
+        {"add|--name|x|--prefix|P", 2, "belong to \"generate-coupons\" only"},
+        {"generate-coupons|5", 1, "Please provide a Coupon Name."},
+        {"generate-coupons|5|--name|x|--order-page|javascript:x", 1, kOrderPageRefused},
+    };
+    for (const auto& c : refused) {
+        TBulkAddServer server(true);
+        std::vector<std::string> line = {"--site", server.SiteURL()};
+        std::istringstream words(c.Args);
+        for (std::string word; std::getline(words, word, '|');)
+            line.push_back(word);
+        ExpectError(Cli(line), c.Status, c.Said);
+        EXPECT_TRUE(server.Actions().empty()) << c.Args;
+    }
+
+    for (const bool withBulk : {true, false}) {
+        TBulkAddServer server(withBulk);
+        const TRun r = Cli({"--site", server.SiteURL(), "generate-coupons", "40", "--prefix", "SP-",
+                            "--suffix", "-x", "--length", "6", "--alphabet", "digits", "--name",
+                            "Spring", "--days", "30", "--order-page", "order.php"});
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        std::istringstream out(r.Out);
+        std::set<std::string> codes;
+        for (std::string code; std::getline(out, code);) {
+            EXPECT_EQ(code.size(), 11u) << code;
+            EXPECT_EQ(code.rfind("SP-", 0), 0u) << code;
+            EXPECT_EQ(code.substr(3, 6).find_first_not_of("23456789"), std::string::npos) << code;
+            codes.insert(code);
+        }
+        EXPECT_EQ(codes.size(), 40u);
+        ASSERT_EQ(server.Stored.size(), 40u);
+        EXPECT_EQ(server.Actions().size(), withBulk ? 1u : 41u);
+        if (withBulk) {
+            const auto& row = server.Stored[0];
+            EXPECT_EQ(
+                std::vector<std::string>(row.begin() + 1, row.begin() + 8),
+                (std::vector<std::string>{"Spring", "0", "2", "30", row[5], "order.php", ""}));
+        }
+    }
+}
+
+// Import through the bulk action: one request, every row answered in file
+// order, a row the service refuses reported with its reason, use counts sent.
+TEST(CliTest, ImportSendsItsRowsInOneBulkAddAndReportsEachRow) {
+    TBulkAddServer server(true, [](const std::vector<std::string>& f) {
+        return f[0] == "R3" ? std::string("the coupon name is not allowed") : std::string();
+    });
+    server.Taken.insert("TAKEN");
+    const TRun r = Cli({"--site", server.SiteURL(), "import", "-"},
+                       "code,name,uses\nR1,one,0\nTAKEN,two,\nR3,three,\nR4,,\nR5,five,7\n");
+    EXPECT_EQ(r.Status, 1);
+    // The use count is read back: kept, so nothing more is said.
+    EXPECT_EQ(r.Out, "line 2: added R1\nline 3: refused TAKEN: the code is already in use.\n"
+                     "line 4: refused R3: the server replied \"the coupon name is not allowed\".\n"
+                     "line 5: refused R4: Please provide a Coupon Name.\nline 6: added R5\n"
+                     "2 added, 3 refused.\n");
+    EXPECT_EQ(server.Actions(), (std::vector<std::string>{"10", "5"}));
+    EXPECT_EQ(server.Requests()[0].Field("coupcount"), "4");
+    ASSERT_EQ(server.Stored.size(), 2u);
+    EXPECT_EQ(server.Stored[1][9], "7");
+}
+
+} // namespace
