@@ -24,6 +24,14 @@
 
 namespace quillory {
 
+#include <chrono>
+#include <cstdio>
+static void TM(const char* w) {
+    std::fprintf(stderr, "MARK %s %.3f\n", w,
+                 std::chrono::duration<double, std::milli>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+                     .count());
+}
 namespace {
 
 // Messages of the coupon list commands (the confirmations break with LF CR).
@@ -98,13 +106,15 @@ bool TCouponCommands::RefreshCoupons() {
     // With the use count and status of each coupon; a server that does not
     // know the request sends the coupons without them.
     const bool ok = FCouponService.RefreshCoupons(
-        [this](const std::string& reply) { FillCouponList(reply); }, true);
+        [this](std::string& reply) { FillCouponList(std::move(reply)); }, true);
+    TM("refresh-returned");
     if (ok)
         CouponList()->SetEmptyHint({});
     return ok;
 }
 
-void TCouponCommands::FillCouponList(const std::string& reply) {
+void TCouponCommands::FillCouponList(std::string reply) {
+    TM("fill-start");
     TCouponListModel* model = CouponList()->CouponModel();
     const int sortColumn = model->SortColumn();
     const bool descending = model->SortDescending();
@@ -113,7 +123,7 @@ void TCouponCommands::FillCouponList(const std::string& reply) {
     // Each row: name, code, "True"/"False", and the use count and status when
     // the reply has them; the coupon's id rides along unseen.
     auto decode = [&] {
-        list = TCouponList(reply);
+        list = TCouponList(std::move(reply));
         if (sortColumn >= 0)
             order = list.SortedOrder(sortColumn, descending);
     };
@@ -125,7 +135,9 @@ void TCouponCommands::FillCouponList(const std::string& reply) {
         TCommandDispatcher::TRequest decoding(FDispatcher, false);
         RunAside(decode);
     }
+    TM("decoded");
     model->SetList(std::move(list), std::move(order));
+    TM("setlist-done");
     if (!model->List().Complete())
         throw EListReplyError(model->List().Error(), model->List().Count());
 }

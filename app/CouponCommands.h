@@ -50,7 +50,7 @@ public:
     // read ends the fill with an error; the rows before it stay. A large reply
     // is decoded off the GUI thread while the window keeps handling events
     // (commands are refused meanwhile).
-    void FillCouponList(const std::string& reply);
+    void FillCouponList(std::string reply);
 
     // `text` on the first line, why the last coupon operation failed on the next.
     void ShowCommandFailure(const std::string& text);

@@ -64,8 +64,11 @@ TfrmMain::TfrmMain(QWidget* parent)
     HTTP1.SetReadTimeout(0);
     // While a request waits, the window keeps repainting and taking clicks;
     // while a long reply streams in, it is also pumped between reads, at
-    // most every few milliseconds.
+    // most every few milliseconds. Waits are cut into slices of the same
+    // length: with slices of a quarter second, a server that takes its time
+    // to answer would hold the window still for up to a quarter second.
     AntiFreeze1.OnlyWhenIdle = false;
+    AntiFreeze1.IdleTimeOut = kPumpIntervalMs;
     TAntiFreeze::SetHook([](bool) {
         static QElapsedTimer last;
         if (last.isValid() && last.elapsed() < kPumpIntervalMs)

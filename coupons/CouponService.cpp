@@ -218,10 +218,17 @@ bool TCouponService::DeleteCoupons(const std::string& ids) {
 bool TCouponService::ReadList(const std::string& action, const TReplyReader& reader,
                               const TFields& fields) {
     try {
-        auto reply = Exchange(action, fields, reader);
+        // The reader runs only for a reply with its end marker, and may take
+        // the reply over: whether it ran is what says the list was whole.
+        bool ended = false;
+        auto reply = Exchange(action, fields, [&](std::string& bytes) {
+            ended = true;
+            if (reader)
+                reader(bytes);
+        });
         if (!reply)
             return false;
-        if (HasListEnd(*reply))
+        if (ended)
             return true;
         // A list cut short (or an error page sent as 200) would otherwise
         // read as a complete list with fewer rows. The reply stays for the

@@ -106,8 +106,9 @@ class TCouponService {
 public:
     using TTextSource = std::function<std::string()>;
     // Receives a list reply that ends with its end marker; an exception it throws makes
-    // the operation fail (the rows it added before stay with the caller).
-    using TReplyReader = std::function<void(const std::string& reply)>;
+    // the operation fail (the rows it added before stay with the caller). The reader
+    // may take the bytes over (a list can be hundreds of megabytes: no second copy).
+    using TReplyReader = std::function<void(std::string& reply)>;
 
     // `webServer` and `scriptName` are asked at every request. The client is
     // shared: every operation sets its read time-out.

@@ -4,18 +4,27 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QTextOption>
+
+#include <algorithm>
 
 namespace quillory {
 
 TCouponListView::TCouponListView(QWidget* parent)
-    : QTreeView(parent), FModel(new TCouponListModel(this)) {
+    : QTableView(parent), FModel(new TCouponListModel(this)) {
     setModel(FModel);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
     setSortingEnabled(false);
+    setShowGrid(false); // drawn in paintEvent, under each row and between the columns
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    FitRowHeight();
+    header()->setHighlightSections(false);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     header()->setSectionsMovable(false);
@@ -86,11 +95,25 @@ void TCouponListView::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
-    QTreeView::keyPressEvent(e);
+    QTableView::keyPressEvent(e);
+}
+
+void TCouponListView::FitRowHeight() {
+    // Room for the text and the tick box, as a report list spaces its rows.
+    const int box = style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), box) + 4);
+}
+
+void TCouponListView::changeEvent(QEvent* e) {
+    QTableView::changeEvent(e);
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
+        FitRowHeight();
 }
 
 void TCouponListView::paintEvent(QPaintEvent* e) {
-    QTreeView::paintEvent(e);
+    QTableView::paintEvent(e);
+    DrawGrid();
     if (FModel->rowCount() == 0 && !FEmptyHint.isEmpty()) {
         QPainter p(viewport());
         p.setPen(palette().color(QPalette::Disabled, QPalette::Text));
@@ -108,20 +131,32 @@ void TCouponListView::paintEvent(QPaintEvent* e) {
     }
 }
 
-void TCouponListView::drawRow(QPainter* p, const QStyleOptionViewItem& option,
-                              const QModelIndex& index) const {
-    QTreeView::drawRow(p, option, index);
-    // Grid lines: under each row and between the columns.
-    p->save();
-    p->setPen(palette().color(QPalette::Midlight).darker(110));
-    const QRect r = option.rect;
-    p->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-    for (int c = 0; c < header()->count(); ++c) {
-        const int x = header()->sectionViewportPosition(c) + header()->sectionSize(c) - 1;
-        if (x >= r.left() && x <= r.right())
-            p->drawLine(x, r.top(), x, r.bottom());
+void TCouponListView::DrawGrid() {
+    // A line under each row shown and one at the right of each column, as far
+    // down as there are rows.
+    const int rows = FModel->rowCount();
+    if (rows == 0)
+        return;
+    QPainter p(viewport());
+    p.setPen(palette().color(QPalette::Midlight).darker(110));
+    const QRect area = viewport()->rect();
+    const int first = std::max(0, rowAt(area.top()));
+    int last = rowAt(area.bottom());
+    if (last < 0)
+        last = rows - 1;
+    int bottom = area.top();
+    for (int r = first; r <= last; ++r) {
+        bottom = rowViewportPosition(r) + rowHeight(r) - 1;
+        p.drawLine(area.left(), bottom, area.right(), bottom);
     }
-    p->restore();
+    const int width = header()->length() - header()->offset();
+    for (int c = 0; c < header()->count(); ++c) {
+        if (isColumnHidden(c))
+            continue;
+        const int x = columnViewportPosition(c) + columnWidth(c) - 1;
+        if (x >= area.left() && x <= std::min(area.right(), width))
+            p.drawLine(x, area.top(), x, bottom);
+    }
 }
 
 } // namespace quillory

@@ -1,20 +1,26 @@
 #pragma once
 // The view of the coupon list: report style with tick boxes and grid lines,
-// one highlighted row selected as a whole, no tree decoration. Clicking a
+// one highlighted row selected as a whole. A table view with rows of one
+// height: a new list of a million rows is shown without laying out each row
+// (a tree view builds an item per row on every reset). Clicking a
 // column header sorts by that column, a second click reverses the order and a
 // third returns to the server's order. Space ticks or unticks the highlighted
 // row. While the list is empty, a hint (why it is empty) is drawn in the
 // middle of the view.
 #include "windows/CouponListModel.h"
 
-#include <QTreeView>
+#include <QHeaderView>
+#include <QTableView>
 
 namespace quillory {
 
-class TCouponListView : public QTreeView {
+class TCouponListView : public QTableView {
     Q_OBJECT
 public:
     explicit TCouponListView(QWidget* parent = nullptr);
+
+    // The column header.
+    QHeaderView* header() const { return horizontalHeader(); }
 
     // The view keeps its own model.
     TCouponListModel* CouponModel() const { return FModel; }
@@ -37,11 +43,13 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
-    void drawRow(QPainter* p, const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override;
+    void changeEvent(QEvent* e) override;
 
 private:
     void ShowSortIndicator();
+    // Every row is one line of the view's font high.
+    void FitRowHeight();
+    void DrawGrid();
     // Runs `change` and highlights again the coupon highlighted before it.
     template <class TChange> void KeepingHighlight(TChange change);
 
