@@ -99,10 +99,10 @@ void TCouponListView::keyPressEvent(QKeyEvent* e) {
 }
 
 void TCouponListView::FitRowHeight() {
-    // Room for the text and the tick box, as a report list spaces its rows.
+    // Room for a line of text and the tick box, as tight as a report list.
     const int box = style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this);
     verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), box) + 4);
+    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), box + 2));
 }
 
 void TCouponListView::changeEvent(QEvent* e) {
