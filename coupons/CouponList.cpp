@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-#include <string.h> // memmem
 
 namespace quillory {
 
@@ -133,42 +132,25 @@ std::vector<std::uint32_t> TCouponList::Matching(std::string_view text, TCouponS
     auto statusFits = [&](std::size_t row) {
         return status == TCouponStatus::None || Status(row) == status;
     };
+    // Each row's own folded text, searched on its own: rows are short, so a
+    // search that starts afresh in each row costs little more than one pass
+    // over the whole text, and a text that every row holds (a word of the
+    // names) costs no more than one that few hold.
     const std::string_view all(FSearchText);
+    auto holds = [&](std::size_t row) {
+        const std::string_view own =
+            all.substr(FSearchStart[row], FSearchStart[row + 1] - FSearchStart[row]);
+        return own.find(needle) != std::string_view::npos;
+    };
     if (within) {
-        for (std::uint32_t row : *within) {
-            if (row >= Count() || !statusFits(row))
-                continue;
-            const std::string_view own =
-                all.substr(FSearchStart[row], FSearchStart[row + 1] - FSearchStart[row]);
-            if (own.find(needle) != std::string_view::npos)
+        for (std::uint32_t row : *within)
+            if (row < Count() && statusFits(row) && holds(row))
                 rows.push_back(row);
-        }
         return rows;
     }
-    if (needle.empty()) {
-        for (std::size_t row = 0; row < Count(); ++row)
-            if (statusFits(row))
-                rows.push_back(static_cast<std::uint32_t>(row));
-        return rows;
-    }
-    // One pass over the whole folded text; each hit is mapped to its row by
-    // walking the row starts forward, and the search goes on at the next row.
-    // (memmem skips ahead by pairs of bytes, far faster than a search that
-    // stops at every byte equal to the needle's first.)
-    std::size_t row = 0;
-    std::size_t pos = 0;
-    while (pos < all.size()) {
-        const void* hit =
-            ::memmem(all.data() + pos, all.size() - pos, needle.data(), needle.size());
-        if (!hit)
-            break;
-        pos = static_cast<std::size_t>(static_cast<const char*>(hit) - all.data());
-        while (FSearchStart[row + 1] <= pos)
-            ++row;
-        if (statusFits(row))
+    for (std::size_t row = 0; row < Count(); ++row)
+        if (statusFits(row) && (needle.empty() || holds(row)))
             rows.push_back(static_cast<std::uint32_t>(row));
-        pos = FSearchStart[row + 1];
-    }
     return rows;
 }
 

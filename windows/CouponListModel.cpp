@@ -43,12 +43,10 @@ void TCouponListModel::SetFilter(const std::string& text, TCouponStatus status) 
     }
     if (FFiltered && folded == FFilterText && status == FFilterStatus)
         return;
-    // A longer text matches only rows the shorter one matched; looking at
-    // those alone pays while they are a small part of the list (otherwise
-    // one pass over the whole search text is quicker).
-    const bool narrowing = FFiltered && status == FFilterStatus &&
-                           folded.find(FFilterText) != std::string::npos &&
-                           FMatches.size() < FList.Count() / 4;
+    // A text that holds the one before matches only rows that one matched:
+    // only those are looked at.
+    const bool narrowing =
+        FFiltered && status == FFilterStatus && folded.find(FFilterText) != std::string::npos;
     beginResetModel();
     FMatches = FList.Matching(folded, status, narrowing ? &FMatches : nullptr);
     FFiltered = true;

@@ -245,7 +245,11 @@ TEST_F(CouponServiceTest, ReplyTokensAreTestedExactlyAndListsNeedTheirEndMarker)
             EXPECT_EQ(r, body);
             ++read;
         });
-        got.stats = Service().LoadStatistics([&](const std::string&) { ++read; });
+        // This reader takes the reply over, as the window's does with a large list.
+        got.stats = Service().LoadStatistics([&](std::string& r) {
+            const std::string taken = std::move(r);
+            ++read;
+        });
         got.exists = Service().CouponCodeExists("C");
         std::string got9;
         got.get = Service().GetCoupon("1", got9);
