@@ -24,14 +24,6 @@
 
 namespace quillory {
 
-#include <chrono>
-#include <cstdio>
-static void TM(const char* w) {
-    std::fprintf(stderr, "MARK %s %.3f\n", w,
-                 std::chrono::duration<double, std::milli>(
-                     std::chrono::steady_clock::now().time_since_epoch())
-                     .count());
-}
 namespace {
 
 // Messages of the coupon list commands (the confirmations break with LF CR).
@@ -107,14 +99,12 @@ bool TCouponCommands::RefreshCoupons() {
     // know the request sends the coupons without them.
     const bool ok = FCouponService.RefreshCoupons(
         [this](std::string& reply) { FillCouponList(std::move(reply)); }, true);
-    TM("refresh-returned");
     if (ok)
         CouponList()->SetEmptyHint({});
     return ok;
 }
 
 void TCouponCommands::FillCouponList(std::string reply) {
-    TM("fill-start");
     TCouponListModel* model = CouponList()->CouponModel();
     const int sortColumn = model->SortColumn();
     const bool descending = model->SortDescending();
@@ -135,9 +125,7 @@ void TCouponCommands::FillCouponList(std::string reply) {
         TCommandDispatcher::TRequest decoding(FDispatcher, false);
         RunAside(decode);
     }
-    TM("decoded");
     model->SetList(std::move(list), std::move(order));
-    TM("setlist-done");
     if (!model->List().Complete())
         throw EListReplyError(model->List().Error(), model->List().Count());
 }

@@ -19,7 +19,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,14 +81,8 @@ TGap Measure(const std::function<void()>& refresh) {
     ticker.setInterval(0);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        if (measuring) {
+        if (measuring)
             gap.Longest = std::max(gap.Longest, static_cast<double>(now - last) / 1e6);
-            if (now - last > 8000000)
-                std::fprintf(stderr, "GAP %.1f ms ending %.3f\n", (now - last) / 1e6,
-                             std::chrono::duration<double, std::milli>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count());
-        }
         last = now;
     });
     QEventLoop loop;
@@ -97,16 +90,8 @@ TGap Measure(const std::function<void()>& refresh) {
         clock.start();
         last = 0;
         measuring = true;
-        std::fprintf(stderr, "MARK click %.3f\n",
-                     std::chrono::duration<double, std::milli>(
-                         std::chrono::steady_clock::now().time_since_epoch())
-                         .count());
         refresh();
-        QCoreApplication::processEvents();
-        std::fprintf(stderr, "MARK painted %.3f\n",
-                     std::chrono::duration<double, std::milli>(
-                         std::chrono::steady_clock::now().time_since_epoch())
-                         .count()); // the layout and the first paint
+        QCoreApplication::processEvents(); // the layout and the first paint
         gap.Total = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         QTimer::singleShot(300, [&] {
             measuring = false;
