@@ -248,10 +248,14 @@ void TfrmMain::SkinButton7Click() {
     } clear;
     // OK makes the dialog's values the ones in force, whether or not the
     // file could be read at start-up.
-    if (dialog->exec() == 1)
+    const bool applied = dialog->exec() == 1;
+    if (applied)
         FSettings.Accept(dialog->AppliedValues());
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
+    // The seller still has to upload what OK wrote: say where it is.
+    if (applied)
+        OfferServerScriptFolder(msgMain, TfrmSettings::ScriptPath());
 }
 
 void TfrmMain::btnStatsClick() {
