@@ -506,3 +506,61 @@ TEST_F(SettingsTest, TestChecksTheTypedSiteAndSaysInOneLineWhatItFound) {
 }
 
 } // namespace
+
+namespace {
+
+// A dialog closed while its Test waits for a reply still counts as a request
+// in flight: the Settings command (or any other) clicked meanwhile does
+// nothing, and the command ends once the reply came.
+TEST_F(SettingsTest, ClosingTheDialogDuringATestHoldsOtherCommandsUntilItEnds) {
+    std::atomic<bool> released{false};
+    TCouponServiceScript server([&](const TCouponRequest&) -> std::string {
+        for (int i = 0; !released && i < 500; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return "OK";
+    });
+    WriteProfileString(File("settings.dat"), "Settings", "webserver", server.SiteURL());
+    QuietMain main;
+    int dialogs = 0;
+    bool refusedWhileWaiting = false;
+    QTimer during;
+    during.setInterval(10);
+    // Any second dialog, opened while the test waited, is counted and closed
+    // (a timer of its own: the counter's is busy with the first dialog).
+    QWidget* first = nullptr;
+    QTimer second;
+    second.setInterval(10);
+    QObject::connect(&second, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (first && modal && modal != first && modal->isVisible()) {
+            ++dialogs;
+            static_cast<QDialog*>(modal)->reject();
+        }
+    });
+    second.start();
+    TModalCounter modals([&](QWidget* w) {
+        auto* d = dynamic_cast<TfrmSettings*>(w);
+        ASSERT_NE(d, nullptr);
+        first = d;
+        ++dialogs;
+        QObject::connect(&during, &QTimer::timeout, [&, d] {
+            during.stop();
+            Click(d, "btnCancel");
+            EXPECT_FALSE(d->isVisible());
+            refusedWhileWaiting = main.Dispatcher().InFlight();
+            main.findChild<QPushButton*>("SkinButton7")->click();
+            released = true;
+        });
+        during.start();
+        Click(d, "btnTest");
+    });
+    main.findChild<QPushButton*>("SkinButton7")->click();
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(refusedWhileWaiting);
+    EXPECT_FALSE(main.Dispatcher().InFlight());
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_EQ(ReadProfileString(File("settings.dat"), "Settings", "webserver"), server.SiteURL());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
+}
+
+} // namespace
