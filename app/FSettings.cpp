@@ -74,6 +74,11 @@ TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
     FTestService.ReadTimeout = kSiteTestReadTimeout;
     connect(ui->btnTest, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { btnTestClick(); }); });
+    // A result speaks of the address it tested: an edited one has none yet.
+    connect(ui->edtSite, &QLineEdit::textEdited, this, [this] {
+        if (!FTestDispatcher.InFlight())
+            ui->lblTest->clear();
+    });
 }
 
 TfrmSettings::~TfrmSettings() = default;
