@@ -49,6 +49,19 @@ protected:
 // PHP-FPM's user on Debian, owner of the database folder.
 const char* const kWebUser = "www-data";
 
+// Whether every folder from the root down to `path` lets other users pass,
+// so PHP-FPM's user can reach the site's files below the build tree.
+bool OthersCanReach(const fs::path& path) {
+    for (fs::path p = path; !p.empty(); p = p.parent_path()) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0)
+            return false;
+        if (p == p.root_path())
+            break;
+    }
+    return true;
+}
+
 class SettingsDeployE2E : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -109,13 +122,13 @@ TEST_F(SettingsDeployE2E, TheDialogsTestReportsTheDeployedServiceAndWhatIsWrong)
     const std::string dbFolder = dir + "/db";
     fs::create_directories(dbFolder);
     fs::permissions(dbFolder, fs::perms::owner_all);
-    if (::geteuid() == 0 && (web = ::getpwnam(kWebUser)) != nullptr) {
+    if (::geteuid() == 0 && OthersCanReach(dir) && (web = ::getpwnam(kWebUser)) != nullptr) {
         // As the README says: the folder of the database belongs to PHP's user.
         ASSERT_EQ(::chown(dbFolder.c_str(), web->pw_uid, web->pw_gid), 0);
     } else {
         std::cout << "[ NOTE     ] not running as root (or no " << kWebUser
-                  << " user): PHP-FPM runs as the test's user and the database folder stays "
-                     "the test's own\n";
+                  << " user, or the build tree is closed to other users): PHP-FPM runs as the "
+                     "test's user and the database folder stays the test's own\n";
     }
     const std::string database = dbFolder + "/coupons.sqlite";
     TServerSettings settings;
