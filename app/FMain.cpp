@@ -94,7 +94,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
 
-    ConnectClick("SkinButton7", [this] { SkinButton7Click(); });
+    ConnectCommand("SkinButton7", [this] { SkinButton7Click(); });
     ConnectClick("SkinButton1", [this] { SkinButton1Click(); });
     ConnectClick("SkinButton2", [this] { SkinButton2Click(); });
     ConnectCommand("SkinButton3", [this] { SkinButton3Click(); });
@@ -251,10 +251,16 @@ void TfrmMain::SkinButton7Click() {
     } clear;
     // OK makes the dialog's values the ones in force, whether or not the
     // file could be read at start-up.
-    if (dialog->exec() == 1)
+    // Its Test may still be waiting for a reply after the dialog was closed:
+    // until it ends, the dialog counts as a request in flight.
+    const bool applied = FDispatcher.RunMarked([&] { return dialog->exec() == 1; });
+    if (applied)
         FSettings.Accept(dialog->AppliedValues());
     // settings.dat is rewritten after every use of the dialog, Cancel included.
     SaveSettings();
+    // The seller still has to upload what OK wrote: say where it is.
+    if (applied)
+        OfferServerScriptFolder(msgMain, TfrmSettings::ScriptPath());
 }
 
 void TfrmMain::btnStatsClick() {

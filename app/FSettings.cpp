@@ -5,10 +5,13 @@
 #include "http/URI.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Shell.h"
+#include "ui/SkinMessage.h"
 #include "ui_FSettings.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QRadioButton>
 
 namespace quillory {
 
@@ -37,9 +40,10 @@ std::string SiteWithStoredPassword(const std::string& shown, const std::string& 
 }
 
 TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()) {
+    : QDialog(parent), ui(std::make_unique<Ui::frmSettings>()),
+      FTestService(FTestHTTP, [this] { return SiteURL(); }), FTestDispatcher(FTestService) {
     ui->setupUi(this);
-    setFixedSize(409, 285);
+    setFixedSize(690, 285);
     ui->edtPassword->setEchoMode(QLineEdit::Password);
     connect(ui->edtSite, &QLineEdit::textChanged, this, [this] { edtSiteChange(); });
     const std::pair<QLineEdit*, const std::string*> shown[] = {
@@ -59,6 +63,22 @@ TfrmSettings::TfrmSettings(const TSettingsValues& values, QWidget* parent)
             [this] { RunGuarded([this] { btnOkClick(); }); });
     connect(ui->btnCancel, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { btnCancelClick(); }); });
+
+    (values.DbKind == TDatabaseKind::SQLite ? ui->rbtSQLite : ui->rbtMySQL)->setChecked(true);
+    ui->edtSQLitePath->setText(QString::fromLocal8Bit(values.SQLitePath));
+    connect(ui->rbtSQLite, &QRadioButton::toggled, this, [this] { DatabaseChoiceChange(); });
+    DatabaseChoiceChange();
+    // The Test's client behaves as the main window's does.
+    FTestHTTP.HandleRedirects = true;
+    FTestHTTP.AllowCookies = true;
+    FTestService.ReadTimeout = kSiteTestReadTimeout;
+    connect(ui->btnTest, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { btnTestClick(); }); });
+    // A result speaks of the address it tested: an edited one has none yet.
+    connect(ui->edtSite, &QLineEdit::textEdited, this, [this] {
+        if (!FTestDispatcher.InFlight())
+            ui->lblTest->clear();
+    });
 }
 
 TfrmSettings::~TfrmSettings() = default;
@@ -127,22 +147,37 @@ void TfrmSettings::ApplySettings() {
     s.UserName = Text(ui->edtUsername);
     s.Password = Text(ui->edtPassword);
     s.InvalidPage = Text(ui->edtInvalid);
+    // An SQLite file: its $dsn replaces the MySQL values, which stay in the
+    // boxes (and settings.dat) but never reach a file meant for the server.
+    const bool sqlite = ui->rbtSQLite->isChecked();
+    const std::string sqlitePath = Text(ui->edtSQLitePath);
+    TServerSettings written = s;
+    if (sqlite) {
+        written.Dsn = SQLiteDsn(sqlitePath);
+        written.HostName.clear();
+        written.Database.clear();
+        written.UserName.clear();
+        written.Password.clear();
+    }
     // Credentials in the site address lock the server's admin actions to
     // them: the script gets the user name and a hash of the password.
     std::string password;
     const std::string site = SiteURL();
-    if (SiteCredentials(site, s.AdminUser, password))
-        s.AdminHash = HashAdminPassword(password);
+    if (SiteCredentials(site, written.AdminUser, password))
+        written.AdminHash = HashAdminPassword(password);
     // One secret for as long as the seller keeps order pages protected:
     // passes already handed out stay good until they expire.
     if (ui->chkProtectOrders->isChecked())
-        s.OrderSecret = FStoredSecret.empty() || ui->chkNewSecret->isChecked() ? NewOrderSecret()
-                                                                               : FStoredSecret;
+        written.OrderSecret = FStoredSecret.empty() || ui->chkNewSecret->isChecked()
+                                  ? NewOrderSecret()
+                                  : FStoredSecret;
     // The script holds the database password: a new one is private to its owner.
-    WriteWholeFile(DataFolder() + "coupsettings.php", BuildServerSettingsScript(s),
-                   kPrivateFileMode);
+    WriteWholeFile(ScriptPath(), BuildServerSettingsScript(written), kPrivateFileMode);
 
-    FApplied = {site, s.HostName, s.Database, s.UserName, s.Password, s.InvalidPage, s.OrderSecret};
+    FApplied = {site,       s.HostName,    s.Database,         s.UserName,
+                s.Password, s.InvalidPage, written.OrderSecret};
+    FApplied.DbKind = sqlite ? TDatabaseKind::SQLite : TDatabaseKind::MySQL;
+    FApplied.SQLitePath = sqlitePath;
 }
 
 void TfrmSettings::btnOkClick() {
@@ -158,4 +193,56 @@ void TfrmSettings::reject() {
     done(2);
 }
 
+QRadioButton* TfrmSettings::rbtMySQL() const {
+    return ui->rbtMySQL;
+}
+QRadioButton* TfrmSettings::rbtSQLite() const {
+    return ui->rbtSQLite;
+}
+QLineEdit* TfrmSettings::edtSQLitePath() const {
+    return ui->edtSQLitePath;
+}
+QPushButton* TfrmSettings::btnTest() const {
+    return ui->btnTest;
+}
+QLabel* TfrmSettings::lblTest() const {
+    return ui->lblTest;
+}
+
+std::string TfrmSettings::ScriptPath() {
+    return DataFolder() + "coupsettings.php";
+}
+
+void TfrmSettings::DatabaseChoiceChange() {
+    const bool sqlite = ui->rbtSQLite->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->lblHostname, ui->edtHostname, ui->lblDatabase, ui->edtDatabase, ui->lblUsername,
+             ui->edtUsername, ui->lblPassword, ui->edtPassword})
+        w->setEnabled(!sqlite);
+    ui->edtSQLitePath->setEnabled(sqlite);
+}
+
+void TfrmSettings::btnTestClick() {
+    // One test at a time: a click while one runs (the window stays usable
+    // while it waits) is refused without a word.
+    FTestDispatcher.Run([this] {
+        ui->lblTest->setText(QStringLiteral("Testing the Site URL\u2026"));
+        FLastTest = FTestDispatcher.Request([this] { return TestSiteConnection(FTestService); });
+        ui->lblTest->setText(QString::fromLocal8Bit(FLastTest.Line));
+    });
+}
+
+void OfferServerScriptFolder(TSkinMessage& messages, const std::string& scriptPath) {
+    const std::string folder = scriptPath.substr(0, scriptPath.rfind('/') + 1);
+    const std::string text = "The server settings were written to\n\r" + scriptPath +
+                             "\n\rUpload this file into the folder of couponsactions.php on "
+                             "your web site.\n\r\n\rOpen its folder now?";
+    if (messages.ShowMessageDialog(text, dkInformation, {dbYes, dbNo}) != mrYes)
+        return;
+    if (!OpenFolder(folder))
+        messages.ShowMessageDialog("The folder could not be opened (no xdg-open was found, or "
+                                   "the folder is gone):\n\r" +
+                                       folder,
+                                   dkWarning, {dbOK});
+}
 } // namespace quillory

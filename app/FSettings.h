@@ -1,7 +1,11 @@
 #pragma once
 // The settings dialog: the site address and the values of the server
 // settings script coupsettings.php.
+#include "coupons/CouponService.h"
 #include "coupons/LocalSettings.h"
+#include "coupons/SiteTest.h"
+#include "http/HTTPClient.h"
+#include "windows/CommandDispatcher.h"
 
 #include <QDialog>
 
@@ -11,12 +15,16 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace Ui {
 class frmSettings;
 }
 
 namespace quillory {
+
+class TSkinMessage;
 
 // The site address the settings dialog stores when it shows `shown` in place
 // of `stored`: where the shown address still has "***" for its password and
@@ -64,6 +72,23 @@ public:
     // Closing the dialog in any way but OK ends it with the result Cancel (2).
     void reject() override;
 
+    // The database coupsettings.php points the script at: MySQL/MariaDB
+    // (the four boxes on the left) or an SQLite file at a path on the server
+    // (its $dsn). The boxes of the choice not taken keep their text but are
+    // greyed out.
+    QRadioButton* rbtMySQL() const;
+    QRadioButton* rbtSQLite() const;
+    QLineEdit* edtSQLitePath() const;
+    // "Test": asks the service at the Site URL as typed (not the stored one)
+    // whether it works, on a client of the dialog's own, and says in
+    // lblTest what works or what is wrong. A click while a test runs does
+    // nothing; the dialog stays open and usable meanwhile.
+    QPushButton* btnTest() const;
+    QLabel* lblTest() const;
+    const TSiteTestResult& LastTest() const { return FLastTest; }
+    // The full path of the coupsettings.php OK writes (in the data folder).
+    static std::string ScriptPath();
+
 private:
     void btnOkClick();
     void btnCancelClick();
@@ -75,7 +100,23 @@ private:
     std::string FStoredSecret; // the order-page secret in force, or empty
     TSettingsValues FApplied;
     bool FMaskingSite = false;
+
+    void DatabaseChoiceChange();
+    void btnTestClick();
+    // The Test's own client: what it does never touches the main window's.
+    THTTPClient FTestHTTP;
+    TCouponService FTestService;
+    TCommandDispatcher FTestDispatcher;
+    TSiteTestResult FLastTest;
 };
+
+// How long a Test waits for each reply, in milliseconds.
+inline constexpr int kSiteTestReadTimeout = 30000;
+
+// After OK: names the coupsettings.php at `scriptPath` that was written,
+// reminds the seller to upload it, and offers to open its folder (Yes opens
+// it in the file manager; a folder that cannot be opened is said so).
+void OfferServerScriptFolder(TSkinMessage& messages, const std::string& scriptPath);
 
 extern TfrmSettings* frmSettings;
 

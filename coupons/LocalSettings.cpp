@@ -5,6 +5,8 @@
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 
+#include <cctype>
+
 namespace quillory {
 
 namespace {
@@ -20,6 +22,21 @@ template <class TValues, class TAction> void ForEachKey(TValues& v, TAction&& ac
 }
 
 const char* const kSecretKey = "ordersecret";
+const char* const kDbTypeKey = "dbtype";
+const char* const kSQLiteFileKey = "sqlitefile";
+
+bool SaysSQLite(const std::string& value) {
+    if (value.size() != 6)
+        return false;
+    for (std::size_t i = 0; i < value.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(value[i])) != kDbTypeSQLite[i])
+            return false;
+    return true;
+}
+
+bool ChoosesDatabase(const TSettingsValues& v) {
+    return v.DbKind == TDatabaseKind::SQLite || !v.SQLitePath.empty();
+}
 
 } // namespace
 
@@ -39,6 +56,10 @@ void TLocalSettings::Load() {
         });
         FValues.OrderSecret = ReadProfileStringFromText(*text, kSettingsSection, kSecretKey);
         FSecretKnown = FSecretKnown || !FValues.OrderSecret.empty();
+        const std::string type = ReadProfileStringFromText(*text, kSettingsSection, kDbTypeKey);
+        FValues.DbKind = SaysSQLite(type) ? TDatabaseKind::SQLite : TDatabaseKind::MySQL;
+        FValues.SQLitePath = ReadProfileStringFromText(*text, kSettingsSection, kSQLiteFileKey);
+        FDatabaseKnown = FDatabaseKnown || !type.empty() || ChoosesDatabase(FValues);
     }
 }
 
@@ -52,12 +73,19 @@ void TLocalSettings::Save() const {
     // A seller who never protected order pages keeps the six keys alone.
     if (FSecretKnown)
         WriteProfileString(FPath, kSettingsSection, kSecretKey, FValues.OrderSecret);
+    // Likewise a seller who only ever used MySQL keeps the file as it was.
+    if (FDatabaseKnown) {
+        WriteProfileString(FPath, kSettingsSection, kDbTypeKey,
+                           FValues.DbKind == TDatabaseKind::SQLite ? kDbTypeSQLite : kDbTypeMySQL);
+        WriteProfileString(FPath, kSettingsSection, kSQLiteFileKey, FValues.SQLitePath);
+    }
 }
 
 void TLocalSettings::Accept(const TSettingsValues& values) {
     FValues = values;
     FLoaded = true;
     FSecretKnown = FSecretKnown || !FValues.OrderSecret.empty();
+    FDatabaseKnown = FDatabaseKnown || ChoosesDatabase(FValues);
 }
 
 } // namespace quillory

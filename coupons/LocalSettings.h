@@ -10,8 +10,13 @@ namespace quillory {
 inline constexpr const char* kSettingsFileName = "settings.dat";
 inline constexpr const char* kSettingsSection = "Settings";
 
-// The six values, as typed: nothing is trimmed or checked; and the secret
-// that signs passes to order pages.
+// The database coupsettings.php points the script at: MySQL/MariaDB through
+// the host, database, user and password, or an SQLite file on the server
+// through $dsn.
+enum class TDatabaseKind { MySQL, SQLite };
+
+// The six values, as typed: nothing is trimmed or checked; the secret
+// that signs passes to order pages; and the database choice.
 struct TSettingsValues {
     std::string WebServer;   // "webserver": the folder of the coupon script
     std::string DbHostName;  // "dbhostname"
@@ -23,7 +28,15 @@ struct TSettingsValues {
     // the next OK writes the same one; empty while order pages are not
     // protected.
     std::string OrderSecret;
+    // "dbtype" ("mysql" or "sqlite") and "sqlitefile": the database choice
+    // and the path of the SQLite file on the server. The path is kept while
+    // MySQL is chosen, so switching back and forth loses nothing.
+    TDatabaseKind DbKind = TDatabaseKind::MySQL;
+    std::string SQLitePath{};
 };
+
+inline constexpr const char* kDbTypeMySQL = "mysql";
+inline constexpr const char* kDbTypeSQLite = "sqlite";
 
 class TLocalSettings {
 public:
@@ -39,7 +52,9 @@ public:
     void Load();
     // Writes the six keys in their order, each key in place, other sections
     // and keys kept, then "ordersecret" once a secret was ever read or
-    // accepted (an emptied secret is written empty, not left behind); a new file is created private
+    // accepted (an emptied secret is written empty, not left behind), then "dbtype" and
+    // "sqlitefile" once an SQLite choice was ever read or accepted (a seller who only ever
+    // used MySQL keeps the six keys); a new file is created private
     // to its owner (it holds a password). Only values that were loaded, or accepted with Accept,
     // are written: otherwise nothing happens. Throws when the file cannot be written ("Unable to
     // write to <path>").
@@ -62,6 +77,8 @@ private:
     std::string FScriptName;
     bool FLoaded = false;
     bool FSecretKnown = false; // a secret was read or accepted
+    // The database choice was read from the file or SQLite was accepted.
+    bool FDatabaseKnown = false;
 };
 
 } // namespace quillory

@@ -2,6 +2,7 @@
 
 #include "http/URI.h"
 
+#include <cctype>
 #include <cerrno>
 #include <crypt.h>
 #include <memory>
@@ -71,6 +72,26 @@ std::string NewOrderSecret() {
     return hex;
 }
 
+std::string SQLiteDsn(const std::string& path) {
+    if (path.empty())
+        throw EDatabaseChoice("Enter the path of the SQLite file on the server.");
+    for (const char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            throw EDatabaseChoice(
+                "The path of the SQLite file cannot contain line breaks or control characters.");
+    // "/..." on Unix, "C:\..." or "C:/..." and "\\server\..." on Windows hosts.
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool absolute = path[0] == '/' || path.rfind("\\\\", 0) == 0 || drive;
+    if (!absolute)
+        throw EDatabaseChoice("The path of the SQLite file must be a full path on the server, "
+                              "such as /var/lib/quillory/coupons.sqlite.");
+    if (path.back() == '/' || path.back() == '\\')
+        throw EDatabaseChoice("The path of the SQLite file names a folder: add the file's name, "
+                              "such as coupons.sqlite.");
+    return "sqlite:" + path;
+}
+
 std::string BuildServerSettingsScript(const TServerSettings& s) {
     auto line = [](const char* name, const std::string& v) {
         return std::string("  $") + name + "=\"" + EscapePhpDoubleQuoted(v) + "\";\r\n";
@@ -78,6 +99,8 @@ std::string BuildServerSettingsScript(const TServerSettings& s) {
     std::string out = "<?php\r\n" + line("hostname", s.HostName) + line("database", s.Database) +
                       line("username", s.UserName) + line("password", s.Password) +
                       line("invalidpage", s.InvalidPage);
+    if (!s.Dsn.empty())
+        out += line("dsn", s.Dsn);
     if (!s.AdminUser.empty())
         out += line("adminuser", s.AdminUser) + line("adminhash", s.AdminHash);
     if (!s.OrderSecret.empty())

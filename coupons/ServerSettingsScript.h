@@ -19,6 +19,10 @@ struct TServerSettings {
     // The key that signs the passes to discounted order pages; its line is
     // written only when it is not empty (order pages protected).
     std::string OrderSecret;
+    // A PDO data source name that overrides host and database (an SQLite
+    // file: "sqlite:/var/lib/quillory/coupons.sqlite"); its line is written
+    // only when it is not empty.
+    std::string Dsn;
 };
 
 // bcrypt work factor of the admin hash: 2^10 rounds, about 50 ms on the web
@@ -59,10 +63,22 @@ inline constexpr std::size_t kOrderSecretBytes = 32;
 // system gives none.
 std::string NewOrderSecret();
 
+// A database choice that cannot be written, with a message that says why.
+class EDatabaseChoice : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The $dsn of an SQLite file at `path` on the server: "sqlite:" and the path
+// as typed. Throws EDatabaseChoice for a path the script could not use as
+// meant: empty, not absolute (PHP would take it from whatever folder it runs
+// in), naming a folder, or holding control characters.
+std::string SQLiteDsn(const std::string& path);
+
 // The seven lines of coupsettings.php, each ended by CR LF, no byte-order
-// mark; with admin credentials, their two lines stand right before the
-// closing "?>", so PHP reads them as well, and after them the order-page
-// secret's line when there is one.
+// mark; then the $dsn line when there is one; with admin credentials, their
+// two lines stand right before the closing "?>", so PHP reads them as well,
+// and after them the order-page secret's line when there is one.
 std::string BuildServerSettingsScript(const TServerSettings& s);
 
 } // namespace quillory

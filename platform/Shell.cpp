@@ -1,5 +1,6 @@
 #include "Shell.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -160,6 +161,34 @@ bool StartProgramWithArguments(const std::string& program, const std::vector<std
     while (::waitpid(mid, &status, 0) < 0 && errno == EINTR) {
     }
     return n == 1 && ok == 1;
+}
+
+} // namespace quillory
+
+namespace quillory {
+
+std::string FileURL(const std::string& path) {
+    static const char* const digits = "0123456789ABCDEF";
+    std::string out = "file://";
+    for (const char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += c;
+        } else {
+            out += '%';
+            out += digits[b >> 4];
+            out += digits[b & 15];
+        }
+    }
+    return out;
+}
+
+bool OpenFolder(const std::string& folder) {
+    struct stat st {};
+    if (folder.empty() || folder[0] != '/' || ::stat(folder.c_str(), &st) != 0 ||
+        !S_ISDIR(st.st_mode))
+        return false;
+    return StartProgramWithArguments("xdg-open", {FileURL(folder)});
 }
 
 } // namespace quillory

@@ -38,3 +38,16 @@ std::vector<std::string> BrowserArguments(const std::string& launcher, const std
 std::string FindExecutable(const std::string& name);
 
 } // namespace quillory
+
+namespace quillory {
+
+// The file:// address of the absolute local path `path`: every byte but
+// letters, digits and "-._~/" percent-encoded.
+std::string FileURL(const std::string& path);
+
+// Opens the local folder `folder` in the user's file manager (xdg-open with
+// its file:// address) and returns at once. False when `folder` is not the
+// absolute path of an existing folder or no xdg-open can be found.
+bool OpenFolder(const std::string& folder);
+
+} // namespace quillory

@@ -3,30 +3,51 @@
 #include "app/FSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
+#include "platform/Shell.h"
+#include "tests/support/CouponServiceScript.h"
 #include "tests/support/ModalHelper.h"
+#include "ui/SkinMessage.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <sys/stat.h>
 
 using namespace quillory;
 using namespace quillory::test;
+using namespace quillory::testsupport;
 
 namespace {
 
 class SettingsTest : public AppFixture {
 protected:
     // Runs the Settings command; `answer` acts on the dialog while it is open.
-    void RunSettingsCommand(TfrmMain& main, std::function<void(TfrmSettings*)> answer) {
-        AnswerNextModal([answer](QWidget* w) { answer(static_cast<TfrmSettings*>(w)); });
+    // The notice that follows an OK (where coupsettings.php went) is kept in
+    // `notices` and answered with `noticeButton`.
+    void RunSettingsCommand(TfrmMain& main, std::function<void(TfrmSettings*)> answer,
+                            const char* noticeButton = "No") {
+        TModalCounter modals([&](QWidget* w) {
+            if (auto* dialog = dynamic_cast<TfrmSettings*>(w)) {
+                answer(dialog);
+                return;
+            }
+            notices << w->findChild<TSkinStdLabel*>("Message")->Caption();
+            QTest::mouseClick(w->findChild<QPushButton*>(noticeButton), Qt::LeftButton);
+        });
         main.findChild<QPushButton*>("SkinButton7")->click();
     }
+    QStringList notices;
     static void Click(TfrmSettings* d, const char* name) {
         QTest::mouseClick(d->findChild<QPushButton*>(name), Qt::LeftButton);
     }
@@ -318,3 +339,229 @@ TEST_F(SettingsTest, OrderPageSecretIsKeptRenewedOnRequestAndNeverShown) {
     }
     EXPECT_TRUE(errors.isEmpty());
 }
+
+namespace {
+
+// The database choice: an SQLite file writes its $dsn (and no MySQL values)
+// into coupsettings.php, is kept in settings.dat and shown again at the next
+// start; a path the script could not use keeps the dialog open and writes
+// nothing; back on MySQL the file is the usual one. After each OK a notice
+// names the full path of the file written.
+TEST_F(SettingsTest, DatabaseChoiceWritesTheDsnAndComesBackAtTheNextStart) {
+    WriteProfileString(File("settings.dat"), "Settings", "dbhostname", "db.example");
+    WriteProfileString(File("settings.dat"), "Settings", "dbpassword", "db-secret");
+    const std::string kSeven = "<?php\r\n  $hostname=\"db.example\";\r\n  $database=\"\";\r\n"
+                               "  $username=\"\";\r\n  $password=\"db-secret\";\r\n"
+                               "  $invalidpage=\"\";\r\n?>\r\n";
+    const struct {
+        const char* Name;
+        bool WasSQLite; // as the dialog shows it when it opens
+        std::string WasPath;
+        bool SQLite;
+        std::string Path;
+        std::string Script; // coupsettings.php afterwards; empty: not written
+        const char* Error;  // the message of a refused OK
+    } steps[] = {
+        {"MySQL as before", false, "", false, "", kSeven, nullptr},
+        {"SQLite without a path", false, "", true, "", "", "Enter the path of the SQLite file"},
+        {"relative path", false, "", true, "db/c.sqlite", "", "must be a full path"},
+        {"SQLite", false, "", true, "/srv/shop db/c.sqlite",
+         "<?php\r\n  $hostname=\"\";\r\n  $database=\"\";\r\n  $username=\"\";\r\n"
+         "  $password=\"\";\r\n  $invalidpage=\"\";\r\n  $dsn=\"sqlite:/srv/shop db/c.sqlite\";"
+         "\r\n?>\r\n",
+         nullptr},
+        {"back to MySQL", true, "/srv/shop db/c.sqlite", false, "/srv/shop db/c.sqlite", kSeven,
+         nullptr},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Name);
+        std::filesystem::remove(File("coupsettings.php"));
+        errors.clear();
+        notices.clear();
+        QuietMain main;
+        bool stillOpen = false;
+        RunSettingsCommand(main, [&](TfrmSettings* d) {
+            EXPECT_EQ(d->rbtSQLite()->isChecked(), step.WasSQLite);
+            EXPECT_EQ(d->rbtMySQL()->isChecked(), !step.WasSQLite);
+            EXPECT_EQ(d->edtSQLitePath()->text().toStdString(), step.WasPath);
+            // The choice not taken is greyed out, its text kept.
+            EXPECT_EQ(d->edtHostname()->isEnabled(), !step.WasSQLite);
+            EXPECT_EQ(d->edtSQLitePath()->isEnabled(), step.WasSQLite);
+            EXPECT_EQ(d->edtHostname()->text(), "db.example");
+            (step.SQLite ? d->rbtSQLite() : d->rbtMySQL())->setChecked(true);
+            EXPECT_EQ(d->edtPassword()->isEnabled(), !step.SQLite);
+            d->edtSQLitePath()->setText(QString::fromStdString(step.Path));
+            Click(d, "btnOk");
+            stillOpen = d->isVisible();
+            if (stillOpen)
+                d->reject();
+        });
+        EXPECT_EQ(stillOpen, step.Error != nullptr);
+        if (step.Error) {
+            ASSERT_EQ(errors.size(), 1);
+            EXPECT_TRUE(errors[0].contains(step.Error)) << errors[0].toStdString();
+            EXPECT_FALSE(FileExists(File("coupsettings.php")));
+            EXPECT_TRUE(notices.isEmpty());
+            continue;
+        }
+        EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
+        EXPECT_EQ(ReadWholeFile(File("coupsettings.php")), step.Script);
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains(QString::fromStdString(File("coupsettings.php"))))
+            << notices[0].toStdString();
+        // The MySQL values stay in force (and in settings.dat) either way.
+        EXPECT_EQ(main.DbPassword(), "db-secret");
+        EXPECT_EQ(ReadProfileString(File("settings.dat"), "Settings", "dbpassword"), "db-secret");
+    }
+}
+
+// "Yes" in the notice opens the data folder through xdg-open.
+TEST_F(SettingsTest, TheNoticeOpensTheFolderOfTheWrittenScript) {
+    const std::filesystem::path bin = folder / "bin";
+    std::filesystem::create_directories(bin);
+    const std::string out = (folder / "opened.txt").string();
+    WriteWholeFile((bin / "xdg-open").string(), "#!/bin/sh\nprintf '%s' \"$1\" > '" + out +
+                                                    ".part'\nmv '" + out + ".part' '" + out +
+                                                    "'\n");
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    QuietMain main;
+    RunSettingsCommand(
+        main, [&](TfrmSettings* d) { Click(d, "btnOk"); }, "Yes");
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FileExists(out); }, 5000));
+    EXPECT_EQ(ReadWholeFile(out), FileURL(folder.string() + "/"));
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+// Test asks the service at the Site URL as typed, with the stored password
+// where the box shows "***", on the dialog's own client; it says in one line
+// what works or what is wrong, never the password; a click while a test runs
+// does nothing; and nothing typed is stored by it.
+TEST_F(SettingsTest, TestChecksTheTypedSiteAndSaysInOneLineWhatItFound) {
+    std::atomic<bool> hold{false};
+    std::atomic<bool> released{false};
+    TCouponServiceScript server([&](const TCouponRequest& r) -> std::string {
+        if (r.Raw.find("Authorization: Basic " +
+                       QByteArray("seller:stored-pw").toBase64().toStdString()) ==
+            std::string::npos)
+            return "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"c\"\r\n"
+                   "Content-Length: 0\r\nConnection: close\r\n\r\n";
+        // Held until the test has clicked again (at most 5 s).
+        for (int i = 0; hold && !released && i < 500; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return r.Action() == "1" ? "OK" : "\"1\",\"A\",\"a\",\"0\",\"1\",\"0\",\"\",\"\",\"\"^OK";
+    });
+    std::string stored = server.SiteURL();
+    stored.insert(stored.find("://") + 3, "seller:stored-pw@");
+    WriteProfileString(File("settings.dat"), "Settings", "webserver", stored);
+    QuietMain main;
+    std::vector<std::string> lines;
+    QString whileRunning, afterSecondClick;
+    RunSettingsCommand(main, [&](TfrmSettings* d) {
+        EXPECT_EQ(d->lblTest()->text(), "");
+        // As stored, the password shown as "***".
+        Click(d, "btnTest");
+        lines.push_back(d->lblTest()->text().toStdString());
+        // Typed over, not saved: the typed password is refused.
+        d->edtSite()->selectAll();
+        QTest::keyClicks(
+            d->edtSite(),
+            QString::fromStdString(server.SiteURL()).replace("://", "://seller:typed-pw@"));
+        EXPECT_EQ(d->lblTest()->text(), ""); // the last result spoke of another address
+        Click(d, "btnTest");
+        lines.push_back(d->lblTest()->text().toStdString());
+        // A second click while a test waits for its reply.
+        d->edtSite()->setText(QString::fromStdString(stored));
+        server.ClearRequests();
+        hold = true;
+        QTimer again;
+        again.setInterval(10);
+        QObject::connect(&again, &QTimer::timeout, [&] {
+            again.stop();
+            whileRunning = d->lblTest()->text();
+            Click(d, "btnTest");
+            afterSecondClick = d->lblTest()->text();
+            released = true;
+        });
+        again.start();
+        Click(d, "btnTest");
+        lines.push_back(d->lblTest()->text().toStdString());
+        EXPECT_EQ(d->LastTest().Kind, TSiteTestKind::Works);
+        EXPECT_TRUE(d->isVisible());
+        Click(d, "btnCancel");
+    });
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "The coupon service answers and lists 1 coupon.");
+    EXPECT_EQ(lines[1], kRefusedCredentials);
+    EXPECT_EQ(lines[2], "The coupon service answers and lists 1 coupon.");
+    EXPECT_EQ(whileRunning.toStdString(), "Testing the Site URL\u2026");
+    EXPECT_EQ(afterSecondClick.toStdString(), whileRunning.toStdString());
+    EXPECT_EQ(server.Actions(), (std::vector<std::string>{"1", "5"}));
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find("-pw"), std::string::npos) << line;
+    EXPECT_EQ(ReadProfileString(File("settings.dat"), "Settings", "webserver"), stored);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// A dialog closed while its Test waits for a reply still counts as a request
+// in flight: the Settings command (or any other) clicked meanwhile does
+// nothing, and the command ends once the reply came.
+TEST_F(SettingsTest, ClosingTheDialogDuringATestHoldsOtherCommandsUntilItEnds) {
+    std::atomic<bool> released{false};
+    TCouponServiceScript server([&](const TCouponRequest&) -> std::string {
+        for (int i = 0; !released && i < 500; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return "OK";
+    });
+    WriteProfileString(File("settings.dat"), "Settings", "webserver", server.SiteURL());
+    QuietMain main;
+    int dialogs = 0;
+    bool refusedWhileWaiting = false;
+    QTimer during;
+    during.setInterval(10);
+    // Any second dialog, opened while the test waited, is counted and closed
+    // (a timer of its own: the counter's is busy with the first dialog).
+    QWidget* first = nullptr;
+    QTimer second;
+    second.setInterval(10);
+    QObject::connect(&second, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (first && modal && modal != first && modal->isVisible()) {
+            ++dialogs;
+            static_cast<QDialog*>(modal)->reject();
+        }
+    });
+    second.start();
+    TModalCounter modals([&](QWidget* w) {
+        auto* d = dynamic_cast<TfrmSettings*>(w);
+        ASSERT_NE(d, nullptr);
+        first = d;
+        ++dialogs;
+        QObject::connect(&during, &QTimer::timeout, [&, d] {
+            during.stop();
+            Click(d, "btnCancel");
+            EXPECT_FALSE(d->isVisible());
+            refusedWhileWaiting = main.Dispatcher().InFlight();
+            main.findChild<QPushButton*>("SkinButton7")->click();
+            released = true;
+        });
+        during.start();
+        Click(d, "btnTest");
+    });
+    main.findChild<QPushButton*>("SkinButton7")->click();
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(refusedWhileWaiting);
+    EXPECT_FALSE(main.Dispatcher().InFlight());
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_EQ(ReadProfileString(File("settings.dat"), "Settings", "webserver"), server.SiteURL());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
+}
+
+} // namespace

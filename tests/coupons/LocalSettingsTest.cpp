@@ -106,3 +106,49 @@ TEST_F(LocalSettingsTest, AcceptedValuesThatCannotBeStoredAreAnError) {
     EXPECT_THROW(settings.Save(), std::exception);
     EXPECT_EQ(ReadWholeFile(path), big);
 }
+
+// The database choice lives in two keys of its own, written only once SQLite
+// was ever chosen (or the keys were in the file), so a MySQL seller's file
+// keeps its six keys; the SQLite path survives a switch back to MySQL.
+TEST_F(LocalSettingsTest, DatabaseChoiceIsKeptInKeysOfItsOwn) {
+    const std::string six = "[Settings]\r\nwebserver=w\r\ndbhostname=\r\ndbdatabase=\r\n"
+                            "dbusername=\r\ndbpassword=\r\ninvalidpage=\r\n";
+    const struct {
+        const char* Name;
+        std::string File;     // before; empty: no file
+        TDatabaseKind Accept; // then accepted with this choice
+        std::string Path;     // and this path
+        TDatabaseKind ReadKind;
+        std::string Tail; // what the file ends with after Save
+    } cases[] = {
+        {"never chosen", "", TDatabaseKind::MySQL, "", TDatabaseKind::MySQL, "invalidpage=\r\n"},
+        {"SQLite chosen", "", TDatabaseKind::SQLite, "/srv/c.sqlite", TDatabaseKind::SQLite,
+         "invalidpage=\r\ndbtype=sqlite\r\nsqlitefile=/srv/c.sqlite\r\n"},
+        {"back to MySQL", six + "dbtype=SQLite\r\nsqlitefile=/srv/c.sqlite\r\n",
+         TDatabaseKind::MySQL, "/srv/c.sqlite", TDatabaseKind::SQLite,
+         "invalidpage=\r\ndbtype=mysql\r\nsqlitefile=/srv/c.sqlite\r\n"},
+        {"odd type reads as MySQL", six + "dbtype=postgres\r\n", TDatabaseKind::MySQL, "",
+         TDatabaseKind::MySQL, "invalidpage=\r\ndbtype=mysql\r\nsqlitefile=\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(path);
+        if (!c.File.empty())
+            Write(c.File);
+        TLocalSettings settings(path);
+        settings.Load();
+        EXPECT_EQ(settings.Values().DbKind, c.File.empty() ? TDatabaseKind::MySQL : c.ReadKind);
+        TSettingsValues values = settings.Values();
+        values.WebServer = "w";
+        values.DbKind = c.Accept;
+        values.SQLitePath = c.Path;
+        settings.Accept(values);
+        settings.Save();
+        const std::string text = ReadWholeFile(path);
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), c.Tail.size())), c.Tail) << text;
+        TLocalSettings again(path);
+        again.Load();
+        EXPECT_EQ(again.Values().DbKind, c.Accept);
+        EXPECT_EQ(again.Values().SQLitePath, c.Path);
+    }
+}

@@ -234,3 +234,46 @@ TEST(ServerSettingsScriptTest, OrderSecretLineComesLastAndOnlyWhenSet) {
 }
 
 } // namespace
+
+// An SQLite choice adds one $dsn line after the seven value lines (the e2e
+// deployment runs it); paths the script could not use as meant are refused.
+TEST(ServerSettingsScriptTest, SQLitePathsBecomeADsnLineOrAreRefused) {
+    const struct {
+        const char* Path;
+        const char* Refusal; // nullptr: accepted
+    } cases[] = {
+        {"/var/lib/quillory/coupons.sqlite", nullptr},
+        {"/home/shop/private/my \"$coupons\".sqlite", nullptr},
+        {"C:\\data\\coupons.sqlite", nullptr},
+        {"D:/data/coupons.sqlite", nullptr},
+        {"\\\\server\\share\\coupons.sqlite", nullptr},
+        {"", "Enter the path of the SQLite file on the server."},
+        {"coupons.sqlite", "must be a full path on the server"},
+        {":memory:", "must be a full path on the server"},
+        {" /var/lib/coupons.sqlite", "must be a full path on the server"},
+        {"/var/lib/quillory/", "names a folder"},
+        {"/var/lib/a.sqlite\n$x=1;", "cannot contain line breaks"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        if (c.Refusal) {
+            try {
+                SQLiteDsn(c.Path);
+                ADD_FAILURE() << "accepted";
+            } catch (const EDatabaseChoice& e) {
+                EXPECT_NE(std::string(e.what()).find(c.Refusal), std::string::npos) << e.what();
+            }
+            continue;
+        }
+        TServerSettings s;
+        s.InvalidPage = "/invalid.html";
+        s.Dsn = SQLiteDsn(c.Path);
+        EXPECT_EQ(s.Dsn, std::string("sqlite:") + c.Path);
+        const std::string script = BuildServerSettingsScript(s);
+        const std::string head = "<?php\r\n  $hostname=\"\";\r\n  $database=\"\";\r\n"
+                                 "  $username=\"\";\r\n  $password=\"\";\r\n"
+                                 "  $invalidpage=\"/invalid.html\";\r\n  $dsn=\"sqlite:";
+        EXPECT_EQ(script.substr(0, head.size()), head) << script;
+        EXPECT_EQ(script.substr(script.size() - 6), "\r\n?>\r\n");
+    }
+}

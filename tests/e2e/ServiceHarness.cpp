@@ -19,6 +19,7 @@
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <set>
 #include <stdexcept>
 #include <strings.h>
@@ -695,8 +696,18 @@ void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
                       dir +
                       "/php-errors.log\n"
                       "php_admin_flag[log_errors] = on\n";
-    if (root)
+    if (root && !FSettings.FpmUser.empty()) {
+        // The workers may still log where the run keeps its logs.
+        const passwd* user = ::getpwnam(FSettings.FpmUser.c_str());
+        if (user == nullptr)
+            Fail("no such user for PHP-FPM: " + FSettings.FpmUser);
+        WriteWholeFile(dir + "/php-errors.log", "");
+        if (::chown((dir + "/php-errors.log").c_str(), user->pw_uid, user->pw_gid) != 0)
+            Fail("cannot hand the PHP error log to " + FSettings.FpmUser);
+        fpm += "user = " + FSettings.FpmUser + "\n";
+    } else if (root) {
         fpm += "user = root\ngroup = root\n";
+    }
     WriteWholeFile(dir + "/php-fpm.conf", fpm);
     std::vector<std::string> fpmArgv = {SystemProgram({"php-fpm8.2", "php-fpm"}),
                                         "--nodaemonize",

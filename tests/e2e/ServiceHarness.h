@@ -132,6 +132,10 @@ struct TServerSettings {
     bool AllowOpenAdmin = false; // writes $allowopenadmin = true;
     // When not empty, the whole coupsettings.php instead of the text above.
     std::string Script;
+    // The nginx front only, and only when the tests run as root: the system
+    // user PHP-FPM's workers run as (and its group), as on a real server.
+    // Empty: the user running the tests.
+    std::string FpmUser;
 };
 
 // The coupon server script with its settings under `php -S`.

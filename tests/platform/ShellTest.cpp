@@ -110,3 +110,37 @@ TEST(ShellTest, ArgumentsGivenOneByOneArriveUnchanged) {
 }
 
 } // namespace
+
+namespace {
+
+// Folders open through xdg-open with their file:// address, and only folders
+// of this machine that exist.
+TEST(ShellTest, OnlyExistingLocalFoldersOpenAsFileAddresses) {
+    EXPECT_EQ(FileURL("/home/ann/.config/quillory/"), "file:///home/ann/.config/quillory/");
+    EXPECT_EQ(FileURL("/srv/my shop/50%#?"), "file:///srv/my%20shop/50%25%23%3F");
+
+    fs::path dir = fs::temp_directory_path() / ("quillory-open-" + std::to_string(::getpid()));
+    fs::path folder = dir / "data folder";
+    fs::create_directories(folder);
+    fs::path out = dir / "args.txt";
+    WriteWholeFile((dir / "xdg-open").string(),
+                   "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > '" + out.string() +
+                       ".part'\nmv '" + out.string() + ".part' '" + out.string() + "'\n");
+    fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+    WriteWholeFile((dir / "a file").string(), "");
+    const char* old = std::getenv("PATH");
+    const std::string saved = old ? old : "";
+    ::setenv("PATH", (dir.string() + ":" + saved).c_str(), 1);
+    for (const std::string& refused : {std::string(), std::string("data folder"),
+                                       (dir / "missing").string(), (dir / "a file").string()})
+        EXPECT_FALSE(OpenFolder(refused)) << refused;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_TRUE(OpenFolder(folder.string()));
+    ::setenv("PATH", saved.c_str(), 1);
+    for (int i = 0; i < 500 && !fs::exists(out); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(ReadWholeFile(out.string()), "[" + FileURL(folder.string()) + "]");
+    fs::remove_all(dir);
+}
+
+} // namespace
