@@ -611,7 +611,7 @@ TEST_F(CouponCommandsTest, TheListTheEditorAndTheEmptyHintAsDrawn) {
                            std::to_string(testsupport::TLoopbackServer::UnusedPort()) + "/shop");
     main = std::make_unique<TfrmMain>();
     main->show();
-    QTest::qWaitFor([&] { return !main->CouponList()->EmptyHint().isEmpty(); }, 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !main->CouponList()->EmptyHint().isEmpty(); }, 30000));
     QTest::qWait(50);
     // The empty list says why in its own area, without the password.
     const QString hint = main->CouponList()->EmptyHint();

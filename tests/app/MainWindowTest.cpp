@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, StartupStepRunsExactlyOnceHoweverLongItTakes) {
     main.show();
     // However slow the machine: once the step has run to its end, further
     // ticks of the timer's 100 ms would have had their chance to start it.
-    QTest::qWaitFor([&] { return main.runs > 0 && !main.inside; }, 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.runs > 0 && !main.inside; }, 30000));
     QTest::qWait(300);
     EXPECT_EQ(main.runs, 1);
     EXPECT_FALSE(main.reentered);
