@@ -1,6 +1,7 @@
-// The coupon manager's window against the real server script on SQLite: a
-// coupon is added with the editor, edited, ticked and deleted through the
-// window's own commands, and after each step the server's list agrees.
+// The coupon manager's window against the real server script on MariaDB and
+// on SQLite: a coupon is added with the editor, edited, ticked and deleted
+// through the window's own commands, and after each step the server's list
+// agrees.
 #include "app/ErrorReport.h"
 #include "app/FMain.h"
 #include "coupons/CouponRecord.h"
@@ -33,10 +34,10 @@ using quillory::test::AnswerNextModal;
 
 namespace {
 
-class WindowE2E : public ::testing::Test {
+class WindowE2E : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        backend = &Backend("SQLite");
+        backend = &Backend(GetParam());
         site = backend->Php.SiteURL();
         folder = MakeScratchDir("window");
         SetProgramFolder(folder + "/");
@@ -83,7 +84,7 @@ protected:
     QStringList errors;
 };
 
-TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
+TEST_P(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
     StartWindow();
     EXPECT_EQ(Rows()->rowCount(), 0);
     EXPECT_TRUE(main->CouponList()->EmptyHint().isEmpty()); // the service answered
@@ -125,6 +126,7 @@ TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
         EXPECT_EQ(FormatDateYMD(editor->edtDate()->Date()), "2031-7-4");
         editor->edtCouponName()->setText("Summer, a third off");
         editor->chkEpired()->setChecked(true);
+        editor->rbtNoLimit()->setChecked(true);
         QTest::mouseClick(editor->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
     });
     Click("SkinButton6");
@@ -132,10 +134,23 @@ TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
     ASSERT_EQ(coupons.size(), 1u);
     EXPECT_EQ(coupons[0].Name, "Summer, a third off");
     EXPECT_TRUE(coupons[0].Expired);
+    EXPECT_EQ(coupons[0].Expiry, TExpiryKind::None);
     EXPECT_EQ(coupons[0].ExpiryDateText(), "2031-7-4"); // untouched, sent back the same
     EXPECT_EQ(coupons[0].Comments, "For the newsletter, July\r\nSecond line");
     ASSERT_EQ(Rows()->rowCount(), 1);
     EXPECT_EQ(Rows()->index(0, 2).data().toString(), "True");
+    // Opened again, the coupon without a limit has that choice selected.
+    bool reopened = false;
+    main->CouponList()->setCurrentIndex(Rows()->index(0, 1));
+    AnswerNextModal([&](QWidget* w) {
+        auto* editor = qobject_cast<TfrmCoupon*>(w);
+        ASSERT_NE(editor, nullptr);
+        reopened = true;
+        EXPECT_TRUE(editor->rbtNoLimit()->isChecked());
+        editor->reject();
+    });
+    Click("SkinButton6");
+    EXPECT_TRUE(reopened);
 
     // Tick and delete.
     Rows()->SetChecked(0, true);
@@ -149,7 +164,7 @@ TEST_F(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
 // What redemption decided shows in the list: a redeemed one-time coupon has
 // 1 use and is "used up", a date in the past is "expired", the others are
 // "active"; the filter's status choice finds each.
-TEST_F(WindowE2E, UsesAndStatusFollowRedemptionAndTheFilterFindsThem) {
+TEST_P(WindowE2E, UsesAndStatusFollowRedemptionAndTheFilterFindsThem) {
     const struct {
         const char* code;
         TExpiryKind kind;
@@ -195,5 +210,8 @@ TEST_F(WindowE2E, UsesAndStatusFollowRedemptionAndTheFilterFindsThem) {
     }
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Databases, WindowE2E, ::testing::Values("MariaDB", "SQLite"),
+                         [](const auto& info) { return info.param; });
 
 } // namespace
