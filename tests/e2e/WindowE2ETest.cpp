@@ -15,6 +15,7 @@
 #include "ui/SkinNumericEdit.h"
 #include "windows/CouponListView.h"
 #include "windows/FCoupon.h"
+#include "windows/FGenerateCoupons.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include <filesystem>
+#include <set>
 
 using namespace quillory;
 using namespace quillory::e2e;
@@ -208,6 +211,48 @@ TEST_P(WindowE2E, UsesAndStatusFollowRedemptionAndTheFilterFindsThem) {
         ASSERT_EQ(Rows()->rowCount(), 1);
         EXPECT_EQ(cells(0)[0], code);
     }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
+// Generate coupons… (Ctrl+G): a thousand one-time codes made in the window
+// reach the server, all different, and redeem once.
+TEST_P(WindowE2E, AThousandCouponsGeneratedInTheWindowAreDistinctAndRedeemOnce) {
+    StartWindow();
+    const std::string page = "https://shop.example/order.php";
+    AnswerNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<TfrmGenerateCoupons*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->Count()->setValue(1000);
+        dialog->Prefix()->setText("GEN-");
+        dialog->Length()->setValue(8);
+        dialog->CouponName()->setText("Autumn");
+        dialog->OneUse()->setChecked(true);
+        dialog->OrderPage()->setText(QString::fromStdString(page));
+        AnswerNextModal(
+            [](QWidget* m) { static_cast<TSkinMessageForm*>(m)->SetModalResult(mrOk); });
+        dialog->accept();
+    });
+    QTest::keyClick(main.get(), Qt::Key_G, Qt::ControlModifier);
+    ASSERT_EQ(Rows()->rowCount(), 1000);
+    std::set<std::string> codes;
+    for (int r = 0; r < Rows()->rowCount(); ++r)
+        codes.insert(Rows()->index(r, ccCode).data().toString().toStdString());
+    ASSERT_EQ(codes.size(), 1000u);
+    auto redeem = [&](const std::string& code) {
+        return HttpPost(backend->Php.Port, "/couponsactions.php",
+                        "application/x-www-form-urlencoded",
+                        "coupcode=" + code + "&action=7&send=Submit")
+            .Header("Location");
+    };
+    // Every code has the prefix; every 50th is redeemed here (the service's
+    // own end-to-end test redeems a whole batch).
+    int n = 0;
+    for (const std::string& code : codes) {
+        ASSERT_EQ(code.rfind("GEN-", 0), 0u) << code;
+        if (n++ % 50 == 0)
+            ASSERT_EQ(redeem(code), page) << code;
+    }
+    EXPECT_NE(redeem(*codes.begin()), page); // one time use
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
