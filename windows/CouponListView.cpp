@@ -1,8 +1,10 @@
 #include "windows/CouponListView.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QTextOption>
 
@@ -87,6 +89,19 @@ void TCouponListView::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QTreeView::keyPressEvent(e);
+}
+
+void TCouponListView::contextMenuEvent(QContextMenuEvent* e) {
+    if (!FContextMenu) {
+        QTreeView::contextMenuEvent(e);
+        return;
+    }
+    // From the keyboard the menu opens at the highlighted row.
+    QPoint at = e->globalPos();
+    if (e->reason() == QContextMenuEvent::Keyboard && currentIndex().isValid())
+        at = viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft());
+    FContextMenu->popup(at);
+    e->accept();
 }
 
 void TCouponListView::paintEvent(QPaintEvent* e) {

@@ -3,11 +3,14 @@
 // one highlighted row selected as a whole, no tree decoration. Clicking a
 // column header sorts by that column, a second click reverses the order and a
 // third returns to the server's order. Space ticks or unticks the highlighted
-// row. While the list is empty, a hint (why it is empty) is drawn in the
+// row, and the context menu key or a right-click opens the list's menu.
+// While the list is empty, a hint (why it is empty) is drawn in the
 // middle of the view.
 #include "windows/CouponListModel.h"
 
 #include <QTreeView>
+
+class QMenu;
 
 namespace quillory {
 
@@ -29,6 +32,11 @@ public:
     // A header click: sort by `column`, reverse, then back to reply order.
     void CycleSort(int column);
 
+    // The menu a right-click on the list (or the context menu key) opens;
+    // nothing while none is set. The view does not own it.
+    void SetContextMenu(QMenu* menu) { FContextMenu = menu; }
+    QMenu* ContextMenu() const { return FContextMenu; }
+
     // Filters the rows (see TCouponListModel::SetFilter); the highlighted
     // coupon stays highlighted while it is shown.
     void SetFilter(const std::string& text, TCouponStatus status);
@@ -36,6 +44,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void drawRow(QPainter* p, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
@@ -47,6 +56,7 @@ private:
 
     TCouponListModel* FModel;
     QString FEmptyHint;
+    QMenu* FContextMenu = nullptr;
 };
 
 } // namespace quillory
