@@ -3,10 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/LoopbackServer.h"
+
 #include <cstdlib>
+#include <string>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The start-up step's update check asks a loopback port where nothing
+    // listens, never the real update server.
+    const std::string nowhere =
+        "http://127.0.0.1:" + std::to_string(quillory::testsupport::TLoopbackServer::UnusedPort()) +
+        "/";
+    setenv("QUILLORY_UPDATE_URL", nowhere.c_str(), 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
