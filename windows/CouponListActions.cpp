@@ -15,8 +15,6 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 
-#include <map>
-#include <memory>
 #include <sstream>
 #include <unordered_map>
 
@@ -118,8 +116,6 @@ void TCouponListActions::TellOutcome(const std::string& done, const TTicked& tic
         else if (named == kNamedAtMost + 1)
             text << "\n...";
     };
-    for (const auto& line : extra)
-        name(line);
     for (std::size_t i = 0; i < out.Results.size(); ++i) {
         const TChangeResult& r = out.Results[i];
         const std::string code = Shown(ticked.Codes[i]);
@@ -135,9 +131,11 @@ void TCouponListActions::TellOutcome(const std::string& done, const TTicked& tic
             break;
         }
     }
+    for (const auto& line : extra)
+        name(line);
     if (const std::size_t notSent = out.Count(TChangeState::NotSent); notSent > 0)
         text << "\n"
-             << CouponCount(notSent) << " not changed: "
+             << CouponCount(notSent) << " left out: "
              << (out.Cancelled ? "stopped by you." : "the service failed before them.");
     const bool clean =
         out.Count(TChangeState::Done) + out.Count(TChangeState::Unchanged) == out.Results.size();

@@ -67,8 +67,8 @@ private:
     void Change(const TCouponChange& change, const char* caption, const std::string& question,
                 const std::string& working, const std::string& done);
     // Tells what an action on the ticked coupons came to in one message:
-    // `done` first, then how many already were so, the lines of `extra`,
-    // and each coupon that was not done with why.
+    // `done` first, then how many already were so, each coupon that was not
+    // done with why, the lines of `extra`, and how many were left out.
     void TellOutcome(const std::string& done, const TTicked& ticked, const TCouponsOutcome& out,
                      const std::vector<std::string>& extra = {});
 
