@@ -177,6 +177,18 @@ TEST_F(ListActionsTest, EachActionAsksWithTheTickedCountShownOrSaysNoneIsTicked)
         EXPECT_EQ(a.DateDialogs, std::string(c.Action) == "actSetExpiryDate" && !c.Ticks.empty());
     }
     EXPECT_EQ(service.Requests().size(), requests); // nothing sent
+
+    // While a request is in flight every entry does nothing, without a word.
+    Tick({0, 1});
+    main->CouponList()->ClearFilter();
+    {
+        TModalCounter anyWindow([](QWidget* w) { w->close(); });
+        TCommandDispatcher::TRequest busy(main->Dispatcher(), false);
+        for (QAction* a : menu->actions())
+            a->trigger();
+        EXPECT_EQ(anyWindow.Count(), 0);
+    }
+    EXPECT_EQ(service.Requests().size(), requests);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
