@@ -303,7 +303,10 @@ void TCouponListActions::ImportCoupons() {
     const std::string name = FileName(QFileInfo(path).fileName());
     std::vector<TCouponCsvRow> rows;
     try {
-        rows = ReadCouponCsv(ReadCouponCsvFile(FileName(path)), name);
+        // A file may be large: read and checked off the GUI thread, no
+        // command starting meanwhile.
+        TCommandDispatcher::TRequest reading(FDispatcher);
+        RunAside([&] { rows = ReadCouponCsv(ReadCouponCsvFile(FileName(path)), name); });
     } catch (const std::exception& e) {
         msgMain.ShowMessageDialog(e.what(), dkWarning, {dbOK});
         return;
