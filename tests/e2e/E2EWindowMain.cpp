@@ -1,17 +1,17 @@
 // Window end-to-end tests run offscreen with one application object.
+#include "tests/support/LoopbackServer.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
-
-#include "tests/support/LoopbackServer.h"
 
 #include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // The start-up step's update check asks a loopback port where nothing
-    // listens, never the real update server.
+    // The main window's start-up update check asks a loopback port where
+    // nothing listens, never the real update server.
     const std::string nowhere =
         "http://127.0.0.1:" + std::to_string(quillory::testsupport::TLoopbackServer::UnusedPort()) +
         "/";
