@@ -7,11 +7,13 @@
 #include "http/URI.h"
 #include "ui/SkinDateEdit.h"
 #include "windows/CommandFailure.h"
+#include "windows/CouponListActions.h"
 #include "windows/CouponListView.h"
 #include "windows/FCoupon.h"
 #include "windows/FFormCode.h"
 #include "windows/FGenerateCoupons.h"
 #include "windows/FStatistics.h"
+#include "windows/RunAside.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -40,33 +42,17 @@ const char* const kRefreshTrouble = "There is a trouble adding coupons, please c
 // Replies from this size on are decoded off the GUI thread.
 constexpr std::size_t kDecodeAsideFrom = 256 * 1024;
 
-// Runs `work` on a worker thread while the GUI thread keeps turning its event
-// loop; rethrows what `work` threw.
-template <typename Work> void RunAside(Work&& work) {
-    QEventLoop loop;
-    std::exception_ptr error;
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
-    if (error)
-        std::rethrow_exception(error);
-}
-
 } // namespace
 
 TCouponCommands::TCouponCommands(TCouponService& service, TCommandDispatcher& dispatcher,
                                  TSkinMessage& messages, TCouponListView& list,
                                  const TLocalSettings& settings)
     : FCouponService(service), FDispatcher(dispatcher), msgMain(messages), FList(list),
-      FSettings(settings) {}
+      FSettings(settings),
+      FListActions(std::make_unique<TCouponListActions>(service, dispatcher, messages, list,
+                                                        [this] { return RefreshCoupons(); })) {}
+
+TCouponCommands::~TCouponCommands() = default;
 
 void TCouponCommands::ShowStartupFailure(bool serviceChecked) {
     const std::string site = RedactURLPassword(FSettings.Values().WebServer);
@@ -274,6 +260,30 @@ void TCouponCommands::GenerateCoupons() {
     }
     msgMain.ShowMessageDialog(text.str(), result.NotAdded.empty() ? dkInformation : dkWarning,
                               {dbOK});
+}
+
+void TCouponCommands::ExportCoupons() {
+    FListActions->ExportCoupons();
+}
+
+void TCouponCommands::ImportCoupons() {
+    FListActions->ImportCoupons();
+}
+
+void TCouponCommands::MarkExpired() {
+    FListActions->MarkExpired();
+}
+
+void TCouponCommands::ClearExpired() {
+    FListActions->ClearExpired();
+}
+
+void TCouponCommands::SetExpiryDate() {
+    FListActions->SetExpiryDate();
+}
+
+void TCouponCommands::DuplicateCoupons() {
+    FListActions->DuplicateCoupons();
 }
 
 } // namespace quillory

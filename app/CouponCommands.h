@@ -8,10 +8,12 @@
 #include "ui/SkinMessage.h"
 #include "windows/CommandDispatcher.h"
 
+#include <memory>
 #include <string>
 
 namespace quillory {
 
+class TCouponListActions;
 class TCouponListView;
 struct TCoupon;
 
@@ -21,6 +23,7 @@ public:
     // them.
     TCouponCommands(TCouponService& service, TCommandDispatcher& dispatcher, TSkinMessage& messages,
                     TCouponListView& list, const TLocalSettings& settings);
+    ~TCouponCommands();
 
     // Select All and Clear Selection: the tick boxes only.
     void SelectAll();
@@ -42,6 +45,16 @@ public:
     // request a coupon, with a progress dialog that can stop it, on a server
     // without the bulk add); then the list is reloaded and the outcome told.
     void GenerateCoupons();
+    // The list's menu on the ticked coupons shown (windows/CouponListActions.h):
+    // Export coupons…, Mark expired, Clear expired, Set expiry date…,
+    // Duplicate; and Import coupons…, which needs no ticks. Each reloads the
+    // list when it changed something and tells the outcome.
+    void ExportCoupons();
+    void ImportCoupons();
+    void MarkExpired();
+    void ClearExpired();
+    void SetExpiryDate();
+    void DuplicateCoupons();
 
     // The coupon operations; none shows a message.
     bool CheckService();
@@ -67,6 +80,7 @@ private:
     TSkinMessage& msgMain;
     TCouponListView& FList;
     const TLocalSettings& FSettings;
+    std::unique_ptr<TCouponListActions> FListActions;
 };
 
 } // namespace quillory

@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -121,15 +122,7 @@ TfrmMain::TfrmMain(QWidget* parent)
             [this] { RunGuarded([this] { FDispatcher.Run([this] { SkinButton6Click(); }); }); });
     CreateFilterBar();
     ConnectCommand("btnStats", [this] { btnStatsClick(); });
-    // Generate coupons… (also Ctrl+G) on the list's right-click menu.
-    auto* generate = new QAction(QStringLiteral("Generate coupons\u2026"), ui->lvwItems);
-    generate->setObjectName(QStringLiteral("actGenerateCoupons"));
-    ui->lvwItems->addAction(generate);
-    if (ui->lvwItems->contextMenuPolicy() == Qt::DefaultContextMenu)
-        ui->lvwItems->setContextMenuPolicy(Qt::ActionsContextMenu);
-    connect(generate, &QAction::triggered, this, [this] {
-        RunGuarded([this] { FDispatcher.Run([this] { GenerateCouponsClick(); }); });
-    });
+    CreateListMenu();
     ConnectClick("btnLoad", [this] { btnLoadClick(); });
     ConnectClick("btnHelp", [] { OpenURL(kHelpAddress); });
     // The affiliate id is a value inside the address, never more of it.
@@ -330,6 +323,48 @@ void TfrmMain::CreateFilterBar() {
         if (model->columnCount() != FPlacedColumns)
             PlaceListColumns();
     });
+}
+
+void TfrmMain::CreateListMenu() {
+    // The list's menu, on a right-click in the list and on the filter bar's
+    // Actions button. Every entry may send requests: through the dispatcher.
+    FListMenu = new QMenu(this);
+    FListMenu->setObjectName(QStringLiteral("mnuCouponList"));
+    const struct {
+        const char* Caption;
+        const char* Name;
+        void (TCouponCommands::*Command)();
+    } entries[] = {
+        {"Export coupons\u2026", "actExportCoupons", &TCouponCommands::ExportCoupons},
+        {"Import coupons\u2026", "actImportCoupons", &TCouponCommands::ImportCoupons},
+        {nullptr, nullptr, nullptr},
+        {"Mark expired", "actMarkExpired", &TCouponCommands::MarkExpired},
+        {"Clear expired", "actClearExpired", &TCouponCommands::ClearExpired},
+        {"Set expiry date\u2026", "actSetExpiryDate", &TCouponCommands::SetExpiryDate},
+        {"Duplicate", "actDuplicateCoupons", &TCouponCommands::DuplicateCoupons},
+        {nullptr, nullptr, nullptr},
+        {"Generate coupons\u2026", "actGenerateCoupons", &TCouponCommands::GenerateCoupons},
+    };
+    for (const auto& entry : entries) {
+        if (!entry.Caption) {
+            FListMenu->addSeparator();
+            continue;
+        }
+        auto* action = FListMenu->addAction(QString::fromUtf8(entry.Caption));
+        action->setObjectName(QLatin1String(entry.Name));
+        const auto command = entry.Command;
+        connect(action, &QAction::triggered, this, [this, command] {
+            RunGuarded([this, command] {
+                FDispatcher.Run([this, command] { (FCommands.get()->*command)(); });
+            });
+        });
+    }
+    // Ctrl+G has a shortcut of its own; the menu shows it.
+    auto* generate = findChild<QAction*>(QStringLiteral("actGenerateCoupons"));
+    generate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    generate->setShortcutContext(Qt::WidgetShortcut);
+    ui->lvwItems->SetContextMenu(FListMenu);
+    FFilterBar->SetListMenu(FListMenu);
 }
 
 void TfrmMain::FormShow() {

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QWidget>
 
+class QMenu;
+
 #include <memory>
 #include <string>
 
@@ -116,6 +118,7 @@ private:
     void GenerateCouponsClick() { FCommands->GenerateCoupons(); }
     void PlaceListColumns();
     void CreateFilterBar();
+    void CreateListMenu();
     void btnStatsClick();
     void btnLoadClick();
     void btnUpdateClick();
@@ -138,6 +141,7 @@ private:
     std::unique_ptr<TUpdateHandOff> FUpdates;
     bool FCentredOnce = false;
     TCouponFilterBar* FFilterBar = nullptr;
+    QMenu* FListMenu = nullptr;
     int FPlacedColumns = 0;
 
     // settings.dat and the values in force: the site address (read at every

@@ -3,6 +3,8 @@
 #include "cli/TerminalText.h"
 #include "coupons/CodeBatch.h"
 #include "coupons/Coupon.h"
+#include "coupons/CouponCsv.h"
+#include "coupons/CouponInput.h"
 #include "coupons/CouponRecord.h"
 #include "coupons/CouponService.h"
 #include "coupons/Csv.h"
@@ -41,14 +43,6 @@ class EFailed : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-// The columns of an export, in order; "uses" carries how often each code
-// was redeemed, so a restored backup keeps used one-time coupons used.
-const std::vector<std::string> kCsvColumns = {
-    "id",          "code",       "name",     "expired",     "expiry_type", "days",
-    "expiry_date", "order_page", "comments", "create_date", "uses",        "status"};
-// The largest file import reads.
-constexpr std::size_t kMaxImportBytes = 256 * 1024 * 1024;
 
 // Options that take a value, and flags, of the add and edit commands.
 const std::set<std::string> kValueOptions = {"site",   "code",   "name",       "type",
@@ -122,120 +116,10 @@ bool IsDecimal(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// "yyyy-m-d" (leading zeros allowed) written back without leading zeros.
-std::optional<std::string> NormalizeDate(const std::string& text) {
-    auto d1 = text.find('-');
-    auto d2 = d1 == std::string::npos ? d1 : text.find('-', d1 + 1);
-    if (d2 == std::string::npos)
-        return std::nullopt;
-    const std::string y = text.substr(0, d1), m = text.substr(d1 + 1, d2 - d1 - 1),
-                      d = text.substr(d2 + 1);
-    if (y.size() != 4 || !IsDecimal(y) || !IsDecimal(m) || !IsDecimal(d) || m.size() > 2 ||
-        d.size() > 2)
-        return std::nullopt;
-    const int year = std::stoi(y), month = std::stoi(m), day = std::stoi(d);
-    if (!IsValidDate(year, month, day))
-        return std::nullopt;
-    return std::to_string(year) + "-" + std::to_string(month) + "-" + std::to_string(day);
-}
-
-std::string TodayYMD() {
-    return FormatDateYMD(Today());
-}
-
-// A number of days: whole, at most nine digits, perhaps negative (the
-// editor's field allows that, and a backup must restore it).
-bool IsDays(const std::string& text) {
-    const std::string digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
-    return IsDecimal(digits) && digits.size() <= 9;
-}
-
-// Checks the values the way the editor does before anything is sent;
-// returns the reason a value is refused, or nothing. The code loses the
-// blanks around it; one with a blank inside is refused unless it is
-// `keptCode`, the code an edited coupon already had.
-std::optional<std::string> CheckInput(TCoupon& c, const std::string& keptCode = {}) {
-    c.Code = TrimCouponCode(c.Code);
-    if (c.Name.empty())
-        return "Please provide a Coupon Name.";
-    if (c.Code.empty())
-        return "Please provide a Coupon Code.";
-    if (CouponCodeHasBlank(c.Code) && c.Code != keptCode)
-        return kCodeBlankRefused;
-    const std::pair<const char*, const std::string*> texts[] = {{"code", &c.Code},
-                                                                {"name", &c.Name},
-                                                                {"order page", &c.OrderPage},
-                                                                {"comments", &c.Comments}};
-    for (const auto& [label, value] : texts) {
-        if (!FitsListReply(*value))
-            return std::string("The ") + label +
-                   " cannot contain \"^\" or the sequence \\\",\\\" (nor end in \\\",).";
-    }
-    if (!IsAllowedOrderPage(c.OrderPage))
-        return kOrderPageRefused;
-    // The texts are checked as given, then sent in their plain form.
-    const std::string expired = c.ExpiredText();
-    if (expired != "0" && expired != "1")
-        return "The expired flag must be 0 or 1, not \"" + expired + "\".";
-    c.SetExpiredText(expired);
-    if (c.Expiry == TExpiryKind::Other)
-        return "The expiry type must be one-time, days, date or none (or 1, 2, 3), not \"" +
-               c.ExpiryText() + "\".";
-    const std::string days = c.DaysText();
-    if (!IsDays(days))
-        return "The number of days must be a whole number, not \"" + days + "\".";
-    c.SetDaysText(std::to_string(std::stol(days)));
-    auto date = NormalizeDate(c.ExpiryDateText());
-    if (!date)
-        return "The expiry date must be a date written yyyy-m-d, not \"" + c.ExpiryDateText() +
-               "\".";
-    c.SetExpiryDateText(*date);
-    if (auto created = NormalizeDate(c.CreateDate))
-        c.CreateDate = *created;
-    else
-        c.CreateDate = TodayYMD();
-    return std::nullopt;
-}
-
-// A use count to restore: empty (none), or a whole number up to nine digits.
-std::optional<std::string> ReadUses(const std::string& text, std::optional<long long>& uses) {
-    if (text.empty())
-        return std::nullopt;
-    if (!IsDecimal(text) || text.size() > 9)
-        return "The use count must be a whole number from 0 to 999999999, not \"" + text + "\".";
-    uses = std::stoll(text);
-    return std::nullopt;
-}
-
 std::string Lower(std::string text) {
     for (char& ch : text)
         ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     return text;
-}
-
-// An expiry type from the words of --type (or the list's "one time use") or
-// the numbers the service stores, in any letter case; nothing for others.
-std::optional<std::string> ExpiryTypeFromWord(const std::string& word) {
-    const std::string v = Lower(TrimText(word));
-    if (v == "one-time" || v == "once" || v == "one time use" || v == "1")
-        return "1";
-    if (v == "days" || v == "2")
-        return "2";
-    if (v == "date" || v == "3")
-        return "3";
-    if (v == "none" || v.empty())
-        return "";
-    return std::nullopt;
-}
-
-// The expired flag from 1/0 or true/false (as list and get show it).
-std::optional<std::string> ExpiredFromWord(const std::string& word) {
-    const std::string v = Lower(TrimText(word));
-    if (v == "1" || v == "true")
-        return "1";
-    if (v == "0" || v == "false")
-        return "0";
-    return std::nullopt;
 }
 
 std::string ExpiryTypeFromOption(const std::string& v) {
@@ -750,7 +634,7 @@ int TCli::Get() {
 }
 
 int TCli::AddOne(TCoupon c) {
-    if (auto problem = CheckInput(c))
+    if (auto problem = CheckCouponInput(c))
         throw EFailed(*problem);
     switch (FService.AddCoupon(c)) {
     case TCouponResult::Done:
@@ -789,7 +673,7 @@ int TCli::Edit() {
     // The flag goes back as "1" or "0", whatever form the server keeps it in.
     c.SetExpiredText(c.Expired ? "1" : "0");
     ApplyOptions(FLine, c);
-    if (auto problem = CheckInput(c, oldCode))
+    if (auto problem = CheckCouponInput(c, oldCode))
         throw EFailed(*problem);
     c.CreateDate = TodayYMD();
     switch (FService.EditCoupon(c)) {
@@ -971,7 +855,7 @@ int TCli::GenerateCoupons() {
     // The values are checked once, with a code like those to be drawn.
     pattern.Code =
         rules.Prefix + std::string(static_cast<std::size_t>(rules.Length), 'A') + rules.Suffix;
-    if (auto problem = CheckInput(pattern))
+    if (auto problem = CheckCouponInput(pattern))
         throw EFailed(*problem);
     const TBatchResult result = AddCouponBatch(FService, pattern, rules);
     for (const auto& c : result.Added)
@@ -1016,31 +900,9 @@ int TCli::Export() {
     NeedArguments(1, 1);
     // With the details: each coupon's use count goes into the backup.
     const auto coupons = FetchCoupons(true);
-    std::string text = FormatCsvRow(kCsvColumns);
-    std::size_t withoutUses = 0;
-    for (const auto& c : coupons) {
-        if (!c.Uses)
-            ++withoutUses;
-        // Values the program cannot read (days "abc") are written as the
-        // server sent them.
-        TCsvRow row = {c.Id,
-                       c.Code,
-                       c.Name,
-                       c.Expired ? "1" : "0",
-                       c.ExpiryText(),
-                       c.DaysText(),
-                       c.ExpiryDateText(),
-                       c.OrderPage,
-                       c.Comments,
-                       c.CreateDate,
-                       c.Uses ? std::to_string(*c.Uses) : std::string(),
-                       c.Status};
-        // No cell is run as a formula when the file is opened in a
-        // spreadsheet; import takes the guard off again.
-        for (auto& cell : row)
-            cell = GuardCsvCell(cell);
-        text += FormatCsvRow(row);
-    }
+    const std::string text = FormatCouponCsv(coupons);
+    const std::size_t withoutUses = static_cast<std::size_t>(
+        std::count_if(coupons.begin(), coupons.end(), [](const TCoupon& c) { return !c.Uses; }));
     const std::string note =
         withoutUses == 0 ? std::string()
                          : "The service sent no use count for " + std::to_string(withoutUses) +
@@ -1066,122 +928,43 @@ int TCli::Export() {
 
 std::string TCli::ReadImportBytes() {
     const std::string& path = FLine.Words[1];
-    if (path == kStandardStream) {
-        std::string bytes;
-        char block[65536];
-        while (FIn.read(block, sizeof block) || FIn.gcount() > 0) {
-            bytes.append(block, static_cast<std::size_t>(FIn.gcount()));
-            if (bytes.size() > kMaxImportBytes)
-                throw EFailed("The standard input holds more than 256 MiB; import reads at most "
-                              "that much.");
-        }
-        if (FIn.bad())
-            throw EFailed("The standard input could not be read.");
-        return bytes;
+    if (path != kStandardStream)
+        return ReadCouponCsvFile(path);
+    std::string bytes;
+    char block[65536];
+    while (FIn.read(block, sizeof block) || FIn.gcount() > 0) {
+        bytes.append(block, static_cast<std::size_t>(FIn.gcount()));
+        if (bytes.size() > kMaxCouponCsvBytes)
+            throw EFailed("The standard input holds more than 256 MiB; import reads at most "
+                          "that much.");
     }
-    // Only a regular file is opened: a named pipe would block and a device
-    // such as /dev/zero would never end.
-    if (auto bytes = ReadRegularFile(path, kMaxImportBytes))
-        return *bytes;
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    const std::string shown = "\"" + path + "\"";
-    if (!fs::exists(status))
-        throw EFailed("The file " + shown + " does not exist.");
-    if (!fs::is_regular_file(status))
-        throw EFailed(shown + " is not a regular file (it is a folder, a named pipe or a "
-                              "device); import reads coupons from a regular CSV file.");
-    const auto size = fs::file_size(path, error);
-    if (!error && size > kMaxImportBytes)
-        throw EFailed("The file " + shown + " is larger than 256 MiB; import reads at most that.");
-    throw EFailed("The file " + shown + " cannot be read.");
+    if (FIn.bad())
+        throw EFailed("The standard input could not be read.");
+    return bytes;
 }
 
 int TCli::Import() {
     NeedArguments(1, 1);
     const bool fromInput = FLine.Words[1] == kStandardStream;
     const std::string source = fromInput ? "The standard input" : FLine.Words[1];
-    std::vector<TCsvRecord> rows;
+    std::vector<TCouponCsvRow> rows;
     try {
-        rows = ParseCsvFile(ReadImportBytes());
-    } catch (const ECsvError& e) {
-        throw EFailed(source + ", line " + std::to_string(e.Line) + ": " + e.what());
+        rows = ReadCouponCsv(ReadImportBytes(), source);
     } catch (const EFailed&) {
         throw;
     } catch (const std::exception& e) {
         throw EFailed(e.what());
     }
-    if (rows.empty())
-        throw EFailed(source + " is empty; it needs a header row.");
-    std::map<std::string, std::size_t> column;
-    for (std::size_t i = 0; i < rows[0].Fields.size(); ++i) {
-        const std::string name = Lower(TrimText(rows[0].Fields[i]));
-        if (std::find(kCsvColumns.begin(), kCsvColumns.end(), name) == kCsvColumns.end())
-            throw EFailed("Unknown column \"" + name +
-                          "\" in the header row; known columns: "
-                          "id, code, name, expired, expiry_type, days, expiry_date, "
-                          "order_page, comments, create_date, uses, status.");
-        if (!column.emplace(name, i).second)
-            throw EFailed("The column \"" + name + "\" appears twice in the header row.");
-    }
-    if (!column.count("code") || !column.count("name"))
-        throw EFailed("The header row needs the columns \"code\" and \"name\".");
 
-    // Every row's line and what became of it: a problem found here, or the
-    // coupon sent (all of them go in one bulk add, answered row by row).
-    struct TImportRow {
-        std::string Where, Label, Problem;
-        std::size_t Sent = 0; // index into `coupons` when Problem is empty
-    };
-    std::vector<TImportRow> report;
+    // Every row that passed the checks goes in one bulk add, answered row by
+    // row; sent[i] is the row of coupons[i].
     std::vector<TCoupon> coupons;
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-        const TCsvRecord& row = rows[r];
-        const std::string where = "line " + std::to_string(row.Line);
-        if (row.Fields.size() == 1 && row.Fields[0].empty())
-            continue; // a blank line
-        if (row.Fields.size() != rows[0].Fields.size()) {
-            report.push_back({where, "",
-                              "it has " + std::to_string(row.Fields.size()) +
-                                  " fields, the header row " +
-                                  std::to_string(rows[0].Fields.size()) + "."});
+    std::vector<std::size_t> sent(rows.size(), 0);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (!rows[r].Problem.empty())
             continue;
-        }
-        // A cell as it was before export guarded it against formulas.
-        auto cell = [&](const char* name) -> std::optional<std::string> {
-            auto it = column.find(name);
-            if (it == column.end())
-                return std::nullopt;
-            return UnguardCsvCell(row.Fields[it->second]);
-        };
-        auto get = [&](const char* name, const std::string& fallback) {
-            auto v = cell(name);
-            return !v || v->empty() ? fallback : *v;
-        };
-        TCoupon c;
-        c.Code = get("code", "");
-        c.Name = get("name", "");
-        const std::string expired = get("expired", "0");
-        c.SetExpiredText(ExpiredFromWord(expired).value_or(expired));
-        if (auto type = cell("expiry_type"))
-            c.SetExpiryText(ExpiryTypeFromWord(*type).value_or(*type));
-        c.SetDaysText(get("days", "1"));
-        c.SetExpiryDateText(get("expiry_date", TodayYMD()));
-        c.OrderPage = get("order_page", "");
-        c.Comments = get("comments", "");
-        c.CreateDate = get("create_date", "");
-        const std::string trimmed = TrimCouponCode(c.Code);
-        const std::string label = trimmed.empty() ? std::string() : " " + EscapeControls(trimmed);
-        auto problem = CheckInput(c);
-        if (!problem)
-            problem = ReadUses(TrimText(get("uses", "")), c.Uses);
-        if (problem) {
-            report.push_back({where, label, EscapeControls(*problem)});
-            continue;
-        }
-        report.push_back({where, label, "", coupons.size()});
-        coupons.push_back(std::move(c));
+        sent[r] = coupons.size();
+        coupons.push_back(rows[r].Coupon);
     }
 
     const std::vector<TBulkRowResult> results = FService.AddCoupons(coupons);
@@ -1190,36 +973,39 @@ int TCli::Import() {
     // that does not take the count would make used coupons usable again.
     std::vector<std::pair<std::string, std::string>> restored; // line, code
     std::map<std::string, std::string> restoredUses;           // code, count
-    for (const TImportRow& row : report) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const TCouponCsvRow& row = rows[r];
+        const std::string where = "line " + std::to_string(row.Line);
+        const std::string label = row.Code.empty() ? std::string() : " " + EscapeControls(row.Code);
         if (!row.Problem.empty()) {
-            FOut << row.Where << ": refused" << row.Label << ": " << row.Problem << "\n";
+            FOut << where << ": refused" << label << ": " << EscapeControls(row.Problem) << "\n";
             ++refused;
             continue;
         }
-        const TCoupon& c = coupons[row.Sent];
-        const TBulkRowResult& result = results[row.Sent];
+        const TCoupon& c = coupons[sent[r]];
+        const TBulkRowResult& result = results[sent[r]];
         switch (result.State) {
         case TBulkRowState::Added:
-            FOut << row.Where << ": added" << row.Label << "\n";
+            FOut << where << ": added" << label << "\n";
             ++added;
             if (c.Uses && *c.Uses != 0) {
-                restored.emplace_back(row.Where, c.Code);
+                restored.emplace_back(where, c.Code);
                 restoredUses[c.Code] = std::to_string(*c.Uses);
             }
             break;
         case TBulkRowState::CodeExists:
-            FOut << row.Where << ": refused" << row.Label << ": the code is already in use.\n";
+            FOut << where << ": refused" << label << ": the code is already in use.\n";
             ++refused;
             break;
         case TBulkRowState::Refused:
             // The server refused this row with its reason: the others may still go in.
-            FOut << row.Where << ": refused" << row.Label << ": the server replied \""
+            FOut << where << ": refused" << label << ": the server replied \""
                  << EscapeControls(OneLine(result.Reason, 200)) << "\".\n";
             ++refused;
             break;
         default:
             FOut << added << " added, " << refused << " refused before the stop.\n";
-            Failed("Import stopped at " + row.Where);
+            Failed("Import stopped at " + where);
         }
     }
     FOut << added << " added, " << refused << " refused.\n";

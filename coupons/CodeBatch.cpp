@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <random>
 #include <stdexcept>
 
@@ -101,57 +102,85 @@ std::vector<std::string> DrawCouponCodes(const TCodeRules& rules, int count,
     return codes;
 }
 
-TBatchResult AddCouponBatch(TCouponService& service, const TCoupon& pattern,
-                            const TCodeRules& rules, const TBulkProgress& progress) {
-    TBatchResult result;
-    std::set<std::string> taken;
-    std::vector<TCoupon> pending;
-    for (auto& code : DrawCouponCodes(rules, rules.Count, taken)) {
-        TCoupon c = pattern;
-        c.Id.clear();
-        c.Code = std::move(code);
-        pending.push_back(std::move(c));
-    }
-    const std::size_t total = pending.size();
+TDrawnAdd AddRedrawingTakenCodes(TCouponService& service, std::vector<TCoupon>& coupons,
+                                 const std::vector<const TCodeRules*>& rules,
+                                 std::set<std::string>& taken, const TBulkProgress& progress) {
+    TDrawnAdd result;
+    result.Rows.resize(coupons.size());
+    std::vector<std::size_t> pending(coupons.size());
+    for (std::size_t i = 0; i < pending.size(); ++i)
+        pending[i] = i;
+    const std::size_t total = coupons.size();
     for (int round = 0; !pending.empty(); ++round) {
-        const std::size_t before = result.Added.size();
-        auto rows = service.AddCoupons(pending, [&](std::size_t done, std::size_t) {
+        const std::size_t before = result.Order.size();
+        std::vector<TCoupon> sending;
+        sending.reserve(pending.size());
+        for (std::size_t i : pending)
+            sending.push_back(coupons[i]);
+        auto rows = service.AddCoupons(sending, [&](std::size_t done, std::size_t) {
             if (!progress || progress(std::min(before + done, total), total))
                 return true;
             result.Cancelled = true;
             return false;
         });
         result.FellBack = result.FellBack || service.LastBulkFellBack();
-        std::vector<TCoupon> again;
+        std::vector<std::size_t> again;
         bool stopped = false;
-        for (std::size_t i = 0; i < pending.size(); ++i) {
-            TBulkRowResult& row = rows[i];
+        for (std::size_t k = 0; k < pending.size(); ++k) {
+            const std::size_t i = pending[k];
+            TBulkRowResult& row = rows[k];
             if (row.State == TBulkRowState::Added) {
-                pending[i].Id = row.Id;
-                result.Added.push_back(std::move(pending[i]));
+                coupons[i].Id = row.Id;
+                result.Order.push_back(i);
             } else if (row.State == TBulkRowState::CodeExists && round < kRedrawRounds) {
-                again.push_back(std::move(pending[i]));
-            } else {
-                if (row.State == TBulkRowState::NotSent || row.State == TBulkRowState::Failed)
-                    stopped = true;
-                result.NotAdded.emplace_back(std::move(pending[i]), std::move(row));
+                again.push_back(i);
+            } else if (row.State == TBulkRowState::NotSent || row.State == TBulkRowState::Failed) {
+                stopped = true;
             }
+            result.Rows[i] = std::move(row);
         }
         if (stopped) {
             // Cancelled, or the service failed: what is left is reported, not sent.
-            for (auto& c : again)
-                result.NotAdded.emplace_back(
-                    std::move(c), TBulkRowResult{TBulkRowState::CodeExists,
-                                                 {},
-                                                 "the code was taken and the batch stopped"});
+            for (std::size_t i : again)
+                result.Rows[i] = {
+                    TBulkRowState::CodeExists, {}, "the code was taken and the batch stopped"};
             break;
         }
-        // A taken code is drawn anew (the old one stays in `taken`).
-        auto fresh = DrawCouponCodes(rules, static_cast<int>(again.size()), taken);
-        for (std::size_t i = 0; i < again.size(); ++i)
-            again[i].Code = std::move(fresh[i]);
+        // A taken code is drawn anew (the old one stays in `taken`), one draw
+        // for all the coupons that share their rules.
+        std::map<const TCodeRules*, std::vector<std::size_t>> byRules;
+        for (std::size_t i : again)
+            byRules[rules[i]].push_back(i);
+        for (const auto& [r, indexes] : byRules) {
+            auto fresh = DrawCouponCodes(*r, static_cast<int>(indexes.size()), taken);
+            for (std::size_t k = 0; k < indexes.size(); ++k)
+                coupons[indexes[k]].Code = std::move(fresh[k]);
+        }
         pending = std::move(again);
     }
+    return result;
+}
+
+TBatchResult AddCouponBatch(TCouponService& service, const TCoupon& pattern,
+                            const TCodeRules& rules, const TBulkProgress& progress) {
+    std::set<std::string> taken;
+    std::vector<TCoupon> coupons;
+    for (auto& code : DrawCouponCodes(rules, rules.Count, taken)) {
+        TCoupon c = pattern;
+        c.Id.clear();
+        c.Code = std::move(code);
+        coupons.push_back(std::move(c));
+    }
+    const std::vector<const TCodeRules*> shared(coupons.size(), &rules);
+    TDrawnAdd added = AddRedrawingTakenCodes(service, coupons, shared, taken, progress);
+    TBatchResult result;
+    result.FellBack = added.FellBack;
+    result.Cancelled = added.Cancelled;
+    for (std::size_t i : added.Order)
+        result.Added.push_back(coupons[i]);
+    for (std::size_t i = 0; i < coupons.size(); ++i)
+        if (added.Rows[i].State != TBulkRowState::Added)
+            result.NotAdded.emplace_back(std::move(coupons[i]), std::move(added.Rows[i]));
     return result;
 }
 

@@ -54,8 +54,25 @@ struct TBatchResult {
     bool Cancelled = false; // `progress` stopped it
 };
 
+// What AddRedrawingTakenCodes came to.
+struct TDrawnAdd {
+    std::vector<TBulkRowResult> Rows; // per coupon, in the order given
+    std::vector<std::size_t> Order;   // the coupons added, in the order they were stored
+    bool FellBack = false;            // the server had no bulk action
+    bool Cancelled = false;           // `progress` stopped it
+};
+
 // How often a batch draws new codes for those the server reports taken.
 inline constexpr int kRedrawRounds = 20;
+
+// Adds `coupons` with the codes they have; a code the server reports taken
+// is replaced by one drawn by `*rules[i]` (keys of every code drawn join
+// `taken`) and the coupon is sent again, up to kRedrawRounds times. Each
+// coupon ends with its code as last sent and, once added, its id. A
+// coupon is never dropped silently: its row says added, or why not.
+TDrawnAdd AddRedrawingTakenCodes(TCouponService& service, std::vector<TCoupon>& coupons,
+                                 const std::vector<const TCodeRules*>& rules,
+                                 std::set<std::string>& taken, const TBulkProgress& progress = {});
 
 // Adds `rules.Count` coupons like `pattern`, each with a code drawn by
 // `rules`. A code the server reports taken is drawn anew and sent again (up

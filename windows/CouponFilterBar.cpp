@@ -5,7 +5,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace quillory {
 
@@ -20,7 +22,8 @@ constexpr std::pair<const char*, TCouponStatus> kStatusChoices[] = {
 
 TCouponFilterBar::TCouponFilterBar(QWidget* parent)
     : QFrame(parent), FText(new QLineEdit(this)), FStatus(new QComboBox(this)),
-      FCount(new QLabel(this)), FClose(new QPushButton(QStringLiteral("Close"), this)) {
+      FCount(new QLabel(this)), FMenuButton(new QToolButton(this)),
+      FClose(new QPushButton(QStringLiteral("Close"), this)) {
     setObjectName(QStringLiteral("panFilter"));
     setFrameShape(QFrame::StyledPanel);
     FText->setObjectName(QStringLiteral("edtFilter"));
@@ -30,6 +33,13 @@ TCouponFilterBar::TCouponFilterBar(QWidget* parent)
     for (const auto& [caption, status] : kStatusChoices)
         FStatus->addItem(QLatin1String(caption), static_cast<int>(status));
     FCount->setObjectName(QStringLiteral("lblFilterCount"));
+    FMenuButton->setObjectName(QStringLiteral("btnListMenu"));
+    FMenuButton->setText(QStringLiteral("Actions"));
+    FMenuButton->setToolTip(QStringLiteral("Export, import, mark expired, ... the ticked coupons "
+                                           "shown (also on a right-click in the list)"));
+    FMenuButton->setPopupMode(QToolButton::InstantPopup);
+    FMenuButton->setFocusPolicy(Qt::NoFocus);
+    FMenuButton->hide();
     FClose->setObjectName(QStringLiteral("btnCloseFilter"));
     FClose->setFocusPolicy(Qt::NoFocus);
     FClose->setCursor(Qt::PointingHandCursor);
@@ -44,6 +54,7 @@ TCouponFilterBar::TCouponFilterBar(QWidget* parent)
     row->addWidget(new QLabel(QStringLiteral("Status:"), this));
     row->addWidget(FStatus);
     row->addWidget(FCount);
+    row->addWidget(FMenuButton);
     row->addWidget(FClose);
 
     connect(FText, &QLineEdit::textChanged, this, &TCouponFilterBar::FilterChanged);
@@ -81,6 +92,11 @@ void TCouponFilterBar::Close() {
     }
     FCount->clear();
     emit Closed();
+}
+
+void TCouponFilterBar::SetListMenu(QMenu* menu) {
+    FMenuButton->setMenu(menu);
+    FMenuButton->setVisible(menu != nullptr);
 }
 
 std::string TCouponFilterBar::Text() const {

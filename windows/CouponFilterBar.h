@@ -1,7 +1,8 @@
 #pragma once
 // The filter bar above the coupon list: a text that the code or name must
 // hold (letter case aside), a status choice (all, active, used up, expired),
-// the number of coupons shown, and a button that closes it. Closing clears
+// the number of coupons shown, a button that opens the list's menu (the
+// actions on the ticked coupons shown), and a button that closes it. Closing clears
 // the filter, so every row shows again. The bar itself filters nothing: the
 // window connects FilterChanged to the list.
 #include "coupons/CouponList.h"
@@ -13,7 +14,9 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace quillory {
 
@@ -38,6 +41,10 @@ public:
     QLineEdit* edtFilter() const { return FText; }
     QComboBox* cbxStatus() const { return FStatus; }
     QLabel* lblCount() const { return FCount; }
+    // The button that opens `menu` (the list's menu; the bar does not own
+    // it), shown once a menu is set.
+    void SetListMenu(QMenu* menu);
+    QToolButton* btnListMenu() const { return FMenuButton; }
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -51,6 +58,7 @@ private:
     QLineEdit* FText;
     QComboBox* FStatus;
     QLabel* FCount;
+    QToolButton* FMenuButton;
     QPushButton* FClose;
 };
 

@@ -1,8 +1,10 @@
 #include "windows/CouponListView.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QStyle>
 #include <QTextOption>
@@ -109,6 +111,19 @@ void TCouponListView::changeEvent(QEvent* e) {
     QTableView::changeEvent(e);
     if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
         FitRowHeight();
+}
+
+void TCouponListView::contextMenuEvent(QContextMenuEvent* e) {
+    if (!FContextMenu) {
+        QTreeView::contextMenuEvent(e);
+        return;
+    }
+    // From the keyboard the menu opens at the highlighted row.
+    QPoint at = e->globalPos();
+    if (e->reason() == QContextMenuEvent::Keyboard && currentIndex().isValid())
+        at = viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft());
+    FContextMenu->popup(at);
+    e->accept();
 }
 
 void TCouponListView::paintEvent(QPaintEvent* e) {

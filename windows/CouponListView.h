@@ -5,12 +5,15 @@
 // (a tree view builds an item per row on every reset). Clicking a
 // column header sorts by that column, a second click reverses the order and a
 // third returns to the server's order. Space ticks or unticks the highlighted
-// row. While the list is empty, a hint (why it is empty) is drawn in the
+// row, and the context menu key or a right-click opens the list's menu.
+// While the list is empty, a hint (why it is empty) is drawn in the
 // middle of the view.
 #include "windows/CouponListModel.h"
 
 #include <QHeaderView>
 #include <QTableView>
+
+class QMenu;
 
 namespace quillory {
 
@@ -35,6 +38,11 @@ public:
     // A header click: sort by `column`, reverse, then back to reply order.
     void CycleSort(int column);
 
+    // The menu a right-click on the list (or the context menu key) opens;
+    // nothing while none is set. The view does not own it.
+    void SetContextMenu(QMenu* menu) { FContextMenu = menu; }
+    QMenu* ContextMenu() const { return FContextMenu; }
+
     // Filters the rows (see TCouponListModel::SetFilter); the highlighted
     // coupon stays highlighted while it is shown.
     void SetFilter(const std::string& text, TCouponStatus status);
@@ -42,6 +50,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void changeEvent(QEvent* e) override;
 
@@ -55,6 +64,7 @@ private:
 
     TCouponListModel* FModel;
     QString FEmptyHint;
+    QMenu* FContextMenu = nullptr;
 };
 
 } // namespace quillory

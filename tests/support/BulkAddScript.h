@@ -1,9 +1,12 @@
 #pragma once
 // A coupon service on loopback that keeps added coupons in memory: the bulk
 // add (action 10) and the single add (action 2), optionally without the bulk
-// action (answered like an older server: 400 "unknown action").
+// action (answered like an older server: 400 "unknown action"); the list
+// (action 5), one coupon's record (action 9) and the edit (action 3), the
+// id of a coupon being its place in Stored counted from 1.
 #include "tests/support/CouponServiceScript.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <set>
@@ -56,8 +59,9 @@ public:
     std::vector<TCouponRequest> Requests() const { return FScript.Requests(); }
     // Codes (upper case) that count as taken before anything is added.
     std::set<std::string> Taken;
-    // The rows stored, in order (decoded bulk rows; for action 2 the code,
-    // name and uses only).
+    // The rows stored, in order: code, name, expired, expiry type, days,
+    // expiry date, order page, comments, create date, uses (as a bulk row
+    // carries them, or the fields of action 2). A test may put rows here.
     std::vector<std::vector<std::string>> Stored;
 
 private:
@@ -71,14 +75,35 @@ private:
             return out + "END";
         }
         if (r.Action() == "2") {
-            const std::string answer = Store({r.Field("coupcode"), r.Field("coupname"), "", "", "",
-                                              "", "", "", "", r.Field("coupuses")});
+            std::vector<std::string> fields = EditFields(r);
+            fields.push_back(r.Field("coupcreatedate"));
+            fields.push_back(r.Field("coupuses") == "<none>" ? "" : r.Field("coupuses"));
+            const std::string answer = Store(fields);
             if (answer.rfind("REFUSED ", 0) == 0)
                 return BadRequest("ERROR: " + answer.substr(8));
             return answer.rfind("ADDED", 0) == 0 ? "OK" : answer;
         }
         if (r.Action() == "1")
             return "OK";
+        if (r.Action() == "9" || r.Action() == "3") {
+            const std::size_t at = StoredIndex(r.Field("coupid"));
+            if (at >= Stored.size())
+                return "DON'T EXIST RECORD";
+            if (r.Action() == "9") {
+                std::vector<std::string> record = {r.Field("coupid")};
+                record.insert(record.end(), Stored[at].begin(), Stored[at].begin() + 9);
+                return ListReplyOf({record});
+            }
+            const std::vector<std::string> fields = EditFields(r);
+            if (FRefuse) {
+                const std::string why = FRefuse(fields);
+                if (!why.empty())
+                    return BadRequest("ERROR: " + why);
+            }
+            // The create date and the use count stay those of the add.
+            std::copy(fields.begin(), fields.end(), Stored[at].begin());
+            return "OK";
+        }
         if (r.Action() == "5") {
             std::vector<std::vector<std::string>> records;
             for (std::size_t i = 0; i < Stored.size(); ++i) {
@@ -93,6 +118,21 @@ private:
             return ListReplyOf(records);
         }
         return BadRequest("ERROR: unknown action");
+    }
+
+    // The fields an add or edit request carries, code to comments.
+    static std::vector<std::string> EditFields(const TCouponRequest& r) {
+        return {r.Field("coupcode"),       r.Field("coupname"),      r.Field("coupexpired"),
+                r.Field("coupexpirtype"),  r.Field("coupexpirdays"), r.Field("coupexpirdate"),
+                r.Field("couponorderurl"), r.Field("couponcomments")};
+    }
+
+    // The row of a coupon id ("1" is the first), or Stored.size().
+    std::size_t StoredIndex(const std::string& id) const {
+        if (id.empty() || id.size() > 9 || id.find_first_not_of("0123456789") != std::string::npos)
+            return Stored.size();
+        const std::size_t n = std::stoul(id);
+        return n >= 1 && n <= Stored.size() ? n - 1 : Stored.size();
     }
 
     static std::string BadRequest(const std::string& body) {
