@@ -115,7 +115,7 @@ void TCouponListView::changeEvent(QEvent* e) {
 
 void TCouponListView::contextMenuEvent(QContextMenuEvent* e) {
     if (!FContextMenu) {
-        QTreeView::contextMenuEvent(e);
+        QTableView::contextMenuEvent(e);
         return;
     }
     // From the keyboard the menu opens at the highlighted row.

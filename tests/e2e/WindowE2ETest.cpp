@@ -249,8 +249,9 @@ TEST_P(WindowE2E, AThousandCouponsGeneratedInTheWindowAreDistinctAndRedeemOnce) 
     int n = 0;
     for (const std::string& code : codes) {
         ASSERT_EQ(code.rfind("GEN-", 0), 0u) << code;
-        if (n++ % 50 == 0)
+        if (n++ % 50 == 0) {
             ASSERT_EQ(redeem(code), page) << code;
+        }
     }
     EXPECT_NE(redeem(*codes.begin()), page); // one time use
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
