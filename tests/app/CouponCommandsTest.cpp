@@ -5,6 +5,7 @@
 #include "platform/DateTime.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/CouponServiceScript.h"
+#include "tests/support/MessageText.h"
 #include "tests/support/ModalHelper.h"
 #include "tests/support/WindowShot.h"
 #include "tests/windows/WindowTestSupport.h"
@@ -45,14 +46,6 @@ TRecord Coupon(const std::string& id, const std::string& code, const std::string
 const std::vector<TRecord> kFour = {Coupon("11", "AAA", "First"), Coupon("12", "BBB", "Second"),
                                     Coupon("13", "CCC", "Third"), Coupon("14", "DDD", "Fourth")};
 
-// The text a message dialog shows.
-QString MessageText(QWidget* dialog) {
-    QString text;
-    for (auto* label : dialog->findChildren<TSkinStdLabel*>())
-        text += label->Caption();
-    return text;
-}
-
 // Answers the next message dialog with `result` and records its text.
 void AnswerMessage(QString* text, int result, QWidget* except = nullptr) {
     AnswerNextModal(
@@ -74,15 +67,7 @@ protected:
 
     // A main window on `service` after its start-up step.
     void Start(TCouponServiceScript& service) {
-        WriteProfileString(File("settings.dat"), "Settings", "webserver", service.SiteURL());
-        main = std::make_unique<TfrmMain>();
-        main->show();
-        QElapsedTimer t;
-        t.start();
-        while ((main->StartupTimer().isActive() || main->CouponService().Busy()) &&
-               t.elapsed() < 10000)
-            QTest::qWait(10);
-        QTest::qWait(20);
+        main = StartMain(service.SiteURL());
         service.ClearRequests();
     }
     TCouponListView* List() { return main->CouponList(); }

@@ -77,17 +77,7 @@ protected:
         main.reset();
         AppFixture::TearDown();
     }
-    void Start(TCouponServiceScript& service) {
-        WriteProfileString(File("settings.dat"), "Settings", "webserver", service.SiteURL());
-        main = std::make_unique<TfrmMain>();
-        main->show();
-        QElapsedTimer t;
-        t.start();
-        while ((main->StartupTimer().isActive() || main->CouponService().Busy()) &&
-               t.elapsed() < 10000)
-            QTest::qWait(10);
-        QTest::qWait(20);
-    }
+    void Start(TCouponServiceScript& service) { main = StartMain(service.SiteURL()); }
     TCouponListModel* Model() { return main->CouponList()->CouponModel(); }
     void Click(const char* button) {
         QTest::mouseClick(main->findChild<QPushButton*>(button), Qt::LeftButton);

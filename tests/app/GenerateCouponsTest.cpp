@@ -4,6 +4,7 @@
 #include "AppFixture.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/BulkAddScript.h"
+#include "tests/support/MessageText.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinMessage.h"
 #include "windows/CouponListView.h"
@@ -23,13 +24,6 @@ using namespace quillory::test;
 using quillory::testsupport::TBulkAddServer;
 
 namespace {
-
-QString MessageText(QWidget* dialog) {
-    QString text;
-    for (auto* label : dialog->findChildren<TSkinStdLabel*>())
-        text += label->Caption();
-    return text;
-}
 
 // Answers the next message dialog with OK and keeps its text; another
 // modal window shown first (the progress dialog) is passed over.
@@ -51,17 +45,7 @@ protected:
         main.reset();
         AppFixture::TearDown();
     }
-    void Start(TBulkAddServer& service) {
-        WriteProfileString(File("settings.dat"), "Settings", "webserver", service.SiteURL());
-        main = std::make_unique<TfrmMain>();
-        main->show();
-        QElapsedTimer t;
-        t.start();
-        while ((main->StartupTimer().isActive() || main->CouponService().Busy()) &&
-               t.elapsed() < 10000)
-            QTest::qWait(10);
-        QTest::qWait(20);
-    }
+    void Start(TBulkAddServer& service) { main = StartMain(service.SiteURL()); }
     // Opens the dialog from the list's menu, lets `fill` set its fields and
     // presses OK; returns the text of the message that ends the command
     // (`onProgress` may act on the progress dialog first).

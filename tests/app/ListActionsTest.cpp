@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "tests/support/BulkAddScript.h"
+#include "tests/support/MessageText.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinMessage.h"
 #include "windows/CouponFilterBar.h"
@@ -42,13 +43,6 @@ TRow Stored(const std::string& code, const std::string& expired = "0") {
             "2030-1-1", "order.php",    "",      "2026-1-1", "3"};
 }
 
-QString MessageText(QWidget* dialog) {
-    QString text;
-    for (auto* label : dialog->findChildren<TSkinStdLabel*>())
-        text += label->Caption();
-    return text;
-}
-
 // How the modal windows of one command are answered, and what they said.
 struct TAnswers {
     std::deque<int> Replies; // to the message dialogs in turn; OK once they run out
@@ -65,17 +59,7 @@ protected:
         main.reset();
         AppFixture::TearDown();
     }
-    void Start(TBulkAddServer& service) {
-        WriteProfileString(File("settings.dat"), "Settings", "webserver", service.SiteURL());
-        main = std::make_unique<TfrmMain>();
-        main->show();
-        QElapsedTimer t;
-        t.start();
-        while ((main->StartupTimer().isActive() || main->CouponService().Busy()) &&
-               t.elapsed() < 10000)
-            QTest::qWait(10);
-        QTest::qWait(20);
-    }
+    void Start(TBulkAddServer& service) { main = StartMain(service.SiteURL()); }
     TCouponListModel* Model() { return main->CouponList()->CouponModel(); }
     void Tick(std::initializer_list<int> rows) {
         Model()->SetAllChecked(false);

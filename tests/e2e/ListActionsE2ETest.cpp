@@ -9,6 +9,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
 #include "tests/e2e/E2EBackends.h"
+#include "tests/support/MessageText.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinMessage.h"
 #include "windows/CouponListView.h"
@@ -29,17 +30,11 @@
 #include <QTest>
 
 using namespace quillory;
+using quillory::test::MessageText;
 using namespace quillory::e2e;
 using quillory::test::TModalCounter;
 
 namespace {
-
-QString MessageText(QWidget* dialog) {
-    QString text;
-    for (auto* label : dialog->findChildren<TSkinStdLabel*>())
-        text += label->Caption();
-    return text;
-}
 
 class ListMenuE2E : public ::testing::TestWithParam<std::string> {
 protected:
