@@ -472,8 +472,11 @@ void TfrmStats::DrawChart() {
     FChartData = BinRedemptions(FTraces.Traces(), FModel->Rows(), FFormat);
     QChart* chart = Chart();
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
+    // Removed axes would otherwise linger, drawn under the next ones.
+    for (QAbstractAxis* axis : chart->axes()) {
         chart->removeAxis(axis);
+        delete axis;
+    }
     if (FChartData.Bars.empty()) {
         chart->setTitle(QStringLiteral("No redemptions shown"));
         return;

@@ -542,6 +542,21 @@ TEST_F(StatisticsWindowTest, TableAndChartAreDrawnInTheSkin) {
     EXPECT_FALSE(w->ChartView()->geometry().isEmpty());
     EXPECT_EQ(Counts(*w).size(), 24u); // one bar a day, 3 to 26 May
     EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-chart.png"));
+    // The same redemptions by coupon: a bar per code, then a row per code.
+    Press(w.get(), "btnViewCoupons");
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the old chart's parts
+    EXPECT_TRUE(test::DrawnAs(w.get(), client));
+    auto* bars = qobject_cast<QHorizontalBarSeries*>(w->Chart()->series().value(0));
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->barSets().front()->count(), 4);
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-by-coupon-chart.png"));
+    Press(w.get(), "btnTable");
+    QApplication::processEvents();
+    auto* coupons = Find<QTableView>(w.get(), "lvwCoupons");
+    EXPECT_TRUE(coupons->isVisible());
+    EXPECT_EQ(coupons->model()->rowCount(), 4);
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-by-coupon.png"));
     w->hide();
 }
 
