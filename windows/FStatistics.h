@@ -157,8 +157,8 @@ public:
     const TTraceList& Traces() const { return FTraces; }
     TTraceTableModel& ItemsModel() { return *FModel; }
     TCouponSumModel& CouponsModel() { return *FCouponsModel; }
-    // The redemptions per period of the rows shown (both views chart them
-    // over time; "By coupon" charts its most used coupons instead).
+    // The redemptions per period of the rows shown: the chart of the
+    // "Redemptions" view ("By coupon" charts its most used coupons).
     const TChartData& ChartData() const { return FChartData; }
     QChart* Chart() const;
     QChartView* ChartView() const { return FChartView; }
