@@ -313,14 +313,6 @@ TEST(StatisticsCsv, RoundTripsAwkwardCodesByteForByte) {
 
 namespace {
 
-// The codes of `rows`, one letter each, for short expectations.
-std::string CodesOf(const TTraceList& list, const std::vector<std::size_t>& rows) {
-    std::string out;
-    for (std::size_t r : rows)
-        out += list[r].Code() + " ";
-    return out;
-}
-
 std::vector<std::size_t> AllRows(const TTraceList& list) {
     std::vector<std::size_t> rows(list.Count());
     for (std::size_t i = 0; i < rows.size(); ++i)
@@ -328,40 +320,63 @@ std::vector<std::size_t> AllRows(const TTraceList& list) {
     return rows;
 }
 
+std::string CouponRecord(const std::string& code, const std::string& name) {
+    return "\"9\",\"" + code + "\",\"" + name + "\",\"0\",\"2\",\"30\",\"2099-12-31\",\"x\",\"\"^";
+}
+
 } // namespace
 
-// Every column sorts by its kind (text without letter case, dates as dates,
-// addresses by their numbers), both ways, and rows that compare equal keep
-// the reply's order in both directions.
+// Both tables sort by any column, each by its kind (text without letter case,
+// dates as dates, addresses and counts by their numbers), both ways; rows
+// that compare equal keep the order they came in.
 TEST(StatisticsSort, EachColumnByItsKindAndStable) {
-    const TTraceList list = Parse(Record("b", "2008-05-18 10:00:00", "10.0.0.10") +   // 0
-                                  Record("A", "2008-05-18 09:00:00", "10.0.0.9") +    // 1
-                                  Record("c", "2009-01-01 00:00:00", "::1") +         // 2
-                                  Record("B", "2008-05-18 10:00:00", "2001:db8::1") + // 3
-                                  Record("a", "2007-12-31 23:59:59", "9.255.0.1") +   // 4
-                                  Record("C", "2008-05-18 09:00:00", "unknown") +     // 5
-                                  "OK");
+    const TTraceList list = Parse(Record("b", "2008-05-18 10:00:00", "10.0.0.10") +
+                                  Record("A", "2008-05-18 09:00:00", "10.0.0.9") +
+                                  Record("c", "2009-01-01 00:00:00", "::1") +
+                                  Record("B", "2008-05-18 10:00:00", "2001:db8::1") +
+                                  Record("a", "2007-12-31 23:59:59", "9.255.0.1") +
+                                  Record("C", "2008-05-18 09:00:00", "unknown") + "OK");
+    // Sums of b (2), A (2), c (2): names Zeta, none, alpha; last uses 10:00, 09:00, 2009.
+    std::vector<TCouponSum> sums = SumByCoupon(list, AllRows(list));
+    sums[0].Name = "Zeta";
+    sums[2].Name = "alpha";
+    sums[1].Redemptions = 3;
     const struct {
+        bool bySum;
         int column;
         bool descending;
         const char* codes;
     } cases[] = {
-        {tcCode, false, "A a b B c C "},
-        {tcCode, true, "c C b B A a "}, // ties still in reply order
-        {tcDateUsed, false, "a A C b B c "},
-        {tcDateUsed, true, "c b B A C a "},
-        {tcComputerIP, false, "a A b c B C "}, // IPv4 by number, IPv6, then text
-        {tcComputerIP, true, "C B c b A a "},
-        {-1, false, "b A c B a C "}, // the reply's order
-        {7, true, "b A c B a C "},
+        {false, tcCode, false, "A a b B c C "},
+        {false, tcCode, true, "c C b B A a "}, // ties still in reply order
+        {false, tcDateUsed, false, "a A C b B c "},
+        {false, tcDateUsed, true, "c b B A C a "},
+        {false, tcComputerIP, false, "a A b c B C "}, // IPv4 by number, IPv6, then text
+        {false, tcComputerIP, true, "C B c b A a "},
+        {false, -1, false, "b A c B a C "},
+        {true, scCode, true, "c b A "},
+        {true, scName, false, "A c b "},
+        {true, scRedemptions, false, "b c A "},
+        {true, scRedemptions, true, "A b c "},
+        {true, scLastUsed, false, "A b c "},
+        {true, -1, true, "b A c "},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.column << (c.descending ? " desc" : " asc"));
-        EXPECT_EQ(CodesOf(list, SortTraceRows(list, AllRows(list), c.column, c.descending)),
-                  c.codes);
+        SCOPED_TRACE(testing::Message() << c.bySum << " " << c.column << " " << c.descending);
+        std::string codes;
+        if (c.bySum)
+            for (std::uint32_t i : SortCouponSums(sums, c.column, c.descending))
+                codes += sums[i].Code + " ";
+        else
+            for (std::size_t r : SortTraceRows(list, AllRows(list), c.column, c.descending))
+                codes += list[r].Code() + " ";
+        EXPECT_EQ(codes, c.codes);
     }
-    // Only the rows given are sorted (a filter's rows), ties in their order.
-    EXPECT_EQ(CodesOf(list, SortTraceRows(list, {5, 2, 0}, tcCode, false)), "b C c ");
+    // The chart's most used: by count, ties in the table's order.
+    std::string most;
+    for (std::uint32_t i : MostUsedCoupons(sums, SortCouponSums(sums, scCode, true)))
+        most += sums[i].Code + " ";
+    EXPECT_EQ(most, "A c b ");
 }
 
 TEST(StatisticsSort, ComputerIPsCompareAsAddresses) {
@@ -370,170 +385,75 @@ TEST(StatisticsSort, ComputerIPsCompareAsAddresses) {
         int expected;
     } cases[] = {
         {"10.0.0.9", "10.0.0.10", -1},
-        {"9.0.0.0", "10.0.0.0", -1},
-        {"192.168.1.1", "192.168.1.1", 0},
-        {"255.255.255.255", "::", -1}, // IPv4 before IPv6
-        {"::1", "0:0:0:0:0:0:0:1", 0}, // one address, two spellings
+        {"255.255.255.255", "::", -1},
+        {"::1", "0:0:0:0:0:0:0:1", 0},
         {"2001:DB8::1", "2001:db8:0::1", 0},
         {"::ffff:10.0.0.1", "::ffff:a00:1", 0},
         {"fe80::1%eth0", "fe80::1", 0},
-        {"2001:db8::2", "2001:db8::10", -1}, // hex groups by value
-        {"2001:db8::1", "unknown", -1},      // addresses before text
-        {"Unknown", "unknown", 0},           // text without letter case
-        {"1.2.3", "1.2.3.4", 1},             // not an address: text
-        {"1.2.3.256", "1.2.3.4", 1},
+        {"2001:db8::2", "2001:db8::10", -1},
+        {"2001:db8::1", "unknown", -1},
+        {"Unknown", "unknown", 0},
+        {"1.2.3.256", "1.2.3.4", 1}, // text after addresses
         {"1::2::3", "::", 1},
         {"1:2:3:4:5:6:7:8:9", "::", 1},
-        {"", "0.0.0.0", 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
-        EXPECT_EQ(CompareComputerIPs(c.a, c.b), c.expected);
-        EXPECT_EQ(CompareComputerIPs(c.b, c.a), -c.expected);
+        EXPECT_EQ(CompareComputerIPs(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+        EXPECT_EQ(CompareComputerIPs(c.b, c.a), -c.expected) << c.b << " vs " << c.a;
     }
 }
-
-namespace {
-
-std::string CouponRecord(const std::string& code, const std::string& name) {
-    return "\"9\",\"" + code + "\",\"" + name +
-           "\",\"0\",\"2\",\"30\",\"2099-12-31\",\"http://shop.example/order\",\"\"^";
-}
-
-} // namespace
 
 // One sum per code (letter case aside) among the rows given: the coupon's own
 // spelling and name from the coupon list, its count and its latest use.
 TEST(SumByCoupon, CountsAndLastUsesWithTheCouponsNames) {
-    const TTraceList list = Parse(Record("spring", "2008-05-18 10:00:00", "1") + // 0
-                                  Record("GONE", "2008-05-19 11:00:00", "2") +   // 1
-                                  Record("SPRING", "2008-06-01 08:30:00", "3") + // 2
-                                  Record("vip", "2008-05-20 00:00:00", "4") +    // 3
-                                  Record("Spring", "2008-05-30 23:00:00", "5") + // 4
-                                  Record("gone", "2008-05-01 00:00:00", "6") +   // 5
-                                  "OK");
-    const TCouponList coupons(CouponRecord("VIP", "Friends, family") +
-                              CouponRecord("Spring", "Spring sale") +
-                              CouponRecord("OTHER", "Never used") + "OK");
-    int steps = 0;
-    const std::vector<TCouponNaming> names = NameCodes(list, coupons, [&] { ++steps; });
-    ASSERT_EQ(names.size(), 3u); // spring, GONE, vip
-    EXPECT_EQ(steps, 0);         // three coupons: no step due
-
-    struct TExpected {
-        std::string code, name;
-        std::size_t count;
-        TDateTime last;
-    };
+    const TTraceList list = Parse(
+        Record("spring", "2008-05-18 10:00:00", "1") + Record("GONE", "2008-05-19 11:00:00", "2") +
+        Record("SPRING", "2008-06-01 08:30:00", "3") + Record("vip", "2008-05-20 00:00:00", "4") +
+        Record("Spring", "2008-05-30 23:00:00", "5") + "OK");
+    const std::vector<TCouponNaming> names =
+        NameCodes(list, TCouponList(CouponRecord("VIP", "Friends, family") +
+                                    CouponRecord("Spring", "Spring sale") + "OK"));
     const struct {
-        const char* name;
         std::vector<std::size_t> rows;
         bool withNames;
-        std::vector<TExpected> sums;
+        std::string sums; // code|name|count|last use
     } cases[] = {
-        {"every row",
-         AllRows(list),
+        {AllRows(list), true,
+         "Spring|Spring sale|3|2008-06-01 08:30:00 GONE||1|2008-05-19 11:00:00 "
+         "VIP|Friends, family|1|2008-05-20 00:00:00 "},
+        {{3, 4},
          true,
-         {{"Spring", "Spring sale", 3, At(2008, 6, 1, 8, 30)},
-          {"GONE", "", 2, At(2008, 5, 19, 11)}, // no such coupon: the first spelling, no name
-          {"VIP", "Friends, family", 1, At(2008, 5, 20)}}},
-        {"a filter's rows: the sums follow them",
-         {3, 4, 5},
-         true,
-         {{"VIP", "Friends, family", 1, At(2008, 5, 20)},
-          {"Spring", "Spring sale", 1, At(2008, 5, 30, 23)},
-          {"GONE", "", 1, At(2008, 5, 1)}}},
-        {"no coupon list", {0, 2}, false, {{"spring", "", 2, At(2008, 6, 1, 8, 30)}}},
-        {"no rows", {}, true, {}},
+         "VIP|Friends, family|1|2008-05-20 00:00:00 Spring|Spring sale|1|2008-05-30 23:00:00 "},
+        {{0, 2}, false, "spring||2|2008-06-01 08:30:00 "},
+        {{}, true, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::vector<TCouponSum> sums =
-            SumByCoupon(list, c.rows, c.withNames ? names : std::vector<TCouponNaming>{});
-        ASSERT_EQ(sums.size(), c.sums.size());
-        for (std::size_t i = 0; i < sums.size(); ++i) {
-            EXPECT_EQ(sums[i].Code, c.sums[i].code) << i;
-            EXPECT_EQ(sums[i].Name, c.sums[i].name) << i;
-            EXPECT_EQ(sums[i].Redemptions, c.sums[i].count) << i;
-            EXPECT_DOUBLE_EQ(sums[i].LastUsed, c.sums[i].last) << i;
-        }
+        std::string sums;
+        for (const TCouponSum& sum :
+             SumByCoupon(list, c.rows, c.withNames ? names : std::vector<TCouponNaming>{}))
+            sums += sum.Code + "|" + sum.Name + "|" + std::to_string(sum.Redemptions) + "|" +
+                    FormatIsoDateTime(sum.LastUsed) + " ";
+        EXPECT_EQ(sums, c.sums);
     }
-
-    // A long coupon list is looked through in steps.
-    std::string many;
-    for (int i = 0; i < 3000; ++i)
-        many += CouponRecord("C" + std::to_string(i), "n");
-    NameCodes(list, TCouponList(many + "OK"), [&] { ++steps; });
-    EXPECT_EQ(steps, 2);
-}
-
-TEST(SumByCoupon, SortsByEachColumnStably) {
-    const TTraceList list = Parse(
-        Record("b", "2008-05-18 10:00:00", "1") + Record("A", "2008-05-19 10:00:00", "1") +
-        Record("b", "2008-05-17 10:00:00", "1") + Record("c", "2008-05-19 10:00:00", "1") +
-        Record("d", "2008-05-16 10:00:00", "1") + Record("d", "2008-05-16 09:00:00", "1") + "OK");
-    std::vector<TCouponSum> sums = SumByCoupon(list, AllRows(list));
-    // Names to sort by: "b" has none.
-    sums[1].Name = "zeta";
-    sums[2].Name = "Alpha";
-    sums[3].Name = "alpha";
-    const struct {
-        int column;
-        bool descending;
-        const char* codes;
-    } cases[] = {
-        {scCode, false, "A b c d "},        {scCode, true, "d c b A "},
-        {scName, false, "b c d A "},        {scName, true, "A c d b "},
-        {scRedemptions, false, "A c b d "}, // 1, 1, 2, 2: ties in first-use order
-        {scRedemptions, true, "b d A c "},  {scLastUsed, false, "d b A c "},
-        {scLastUsed, true, "A c b d "},     {-1, true, "b A c d "},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.column << (c.descending ? " desc" : " asc"));
-        std::string codes;
-        for (std::uint32_t i : SortCouponSums(sums, c.column, c.descending))
-            codes += sums[i].Code + " ";
-        EXPECT_EQ(codes, c.codes);
-    }
-    // The chart's choice: most used first, ties in the table's order.
-    std::string most;
-    for (std::uint32_t i : MostUsedCoupons(sums, SortCouponSums(sums, scCode, true)))
-        most += sums[i].Code + " ";
-    EXPECT_EQ(most, "d b c A ");
 }
 
 TEST(SumByCoupon, CsvAndTotals) {
     std::vector<TCouponSum> sums(2);
-    sums[0].Code = "=SUM(A1)";
-    sums[0].Name = "Spring, \"sale\"";
-    sums[0].Redemptions = 12;
-    sums[0].LastUsed = At(2008, 5, 18, 10, 48, 42);
-    sums[1].Code = "VIP";
-    sums[1].Redemptions = 1;
-    sums[1].LastUsed = At(2009, 1, 2);
-    const std::string csv = CouponSumsCsv(sums, {1, 0});
+    sums[0] = {0, "=SUM(A1)", "Spring, \"sale\"", 12, At(2008, 5, 18, 10, 48, 42)};
+    sums[1] = {1, "VIP", "", 1, At(2009, 1, 2)};
     std::vector<TCsvRow> rows;
-    for (const TCsvRecord& record : ParseCsv(csv))
+    for (const TCsvRecord& record : ParseCsv(CouponSumsCsv(sums, {1, 0})))
         rows.push_back(record.Fields);
     EXPECT_EQ(rows, (std::vector<TCsvRow>{
                         {"Coupon Code", "Coupon Name", "Redemptions", "Last Used"},
                         {"VIP", "", "1", "2009-01-02 00:00:00"},
-                        {"'=SUM(A1)", "Spring, \"sale\"", "12", "2008-05-18 10:48:42"}}))
-        << csv;
+                        {"'=SUM(A1)", "Spring, \"sale\"", "12", "2008-05-18 10:48:42"}}));
 
     TFormatSettings german = TFormatSettings::EnglishUS();
     german.DecimalSeparator = ',';
-    const struct {
-        std::size_t redemptions, codes;
-        const TFormatSettings fs;
-        const char* text;
-    } totals[] = {
-        {0, 0, TFormatSettings::EnglishUS(), "No redemptions shown"},
-        {1, 1, TFormatSettings::EnglishUS(), "1 redemption of 1 code shown"},
-        {1234, 56, TFormatSettings::EnglishUS(), "1,234 redemptions of 56 codes shown"},
-        {1234567, 1000, german, "1.234.567 redemptions of 1.000 codes shown"},
-        {999, 2, TFormatSettings::EnglishUS(), "999 redemptions of 2 codes shown"},
-    };
-    for (const auto& t : totals)
-        EXPECT_EQ(ShownTotalsText(t.redemptions, t.codes, t.fs), t.text);
+    EXPECT_EQ(ShownTotalsText(0, 0, german), "No redemptions shown");
+    EXPECT_EQ(ShownTotalsText(1, 1, german), "1 redemption of 1 code shown");
+    EXPECT_EQ(ShownTotalsText(1234, 56, TFormatSettings::EnglishUS()),
+              "1,234 redemptions of 56 codes shown");
+    EXPECT_EQ(ShownTotalsText(1234567, 1000, german), "1.234.567 redemptions of 1.000 codes shown");
 }
