@@ -9,7 +9,6 @@
 #include "platform/ProgramFolder.h"
 #include "tests/e2e/E2EBackends.h"
 #include "tests/support/ModalHelper.h"
-#include "ui/SkinMessage.h"
 #include "windows/CouponListView.h"
 #include "windows/FStatistics.h"
 
@@ -102,14 +101,7 @@ TEST_P(StatisticsE2E, ByCouponSumsRedemptionsWithNamesAndLastUses) {
     std::size_t fetched = 0;
     test::AnswerNextModal([&](QWidget* modal) {
         auto* w = dynamic_cast<TfrmStats*>(modal);
-        if (!w) {
-            QString text;
-            for (auto* label : modal->findChildren<TSkinStdLabel*>())
-                text += label->Caption();
-            ADD_FAILURE() << text.toStdString();
-            static_cast<QDialog*>(modal)->done(1);
-            return;
-        }
+        ASSERT_NE(w, nullptr) << modal->metaObject()->className();
         fetched = w->Traces().Count();
         QTest::mouseClick(w->findChild<QPushButton*>("btnShow"), Qt::LeftButton);
         QTest::mouseClick(w->findChild<QPushButton*>("btnViewCoupons"), Qt::LeftButton);
