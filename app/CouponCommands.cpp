@@ -206,7 +206,8 @@ void TCouponCommands::Statistics() {
     // with the events pumped; meanwhile no command starts, a second
     // Statistics included.
     const auto dialog = FDispatcher.RunMarked([this] {
-        return std::make_unique<TfrmStats>(FCouponService, msgMain, DefaultFormatSettings());
+        return std::make_unique<TfrmStats>(FCouponService, msgMain, DefaultFormatSettings(),
+                                           &FList.CouponModel()->List());
     });
     dialog->exec();
 }

@@ -6,9 +6,11 @@
 #include "platform/ConvertError.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <numeric>
 
 namespace quillory {
 
@@ -114,14 +116,22 @@ TDateTime ParseServerDateTime(std::string_view text) {
 
 void TTraceList::Clear() {
     FTraces.clear();
+    FCodeIndex.clear();
     FCodes.clear();
     FCodeKeys.clear();
+    FCodeRanks.clear();
+    FIPRanks.clear();
 }
 
 void TTraceList::Append(TTrace trace) {
-    if (FCodeKeys.insert(LowerAscii(trace.Code())).second)
+    const auto [at, added] =
+        FCodeKeys.try_emplace(LowerAscii(trace.Code()), static_cast<std::uint32_t>(FCodes.size()));
+    if (added)
         FCodes.push_back(trace.Code());
+    FCodeIndex.push_back(at->second);
     FTraces.push_back(std::move(trace));
+    FCodeRanks.clear();
+    FIPRanks.clear();
 }
 
 void TTraceList::ParseStatistics(std::string_view reply, const TStep& step) {
@@ -340,6 +350,339 @@ std::string StatisticsCsv(const std::vector<TTrace>& traces, const std::vector<s
                              GuardCsvCell(t.ComputerIP())});
     }
     return out;
+}
+
+// ------------------------------------------------------------ sort orders
+
+namespace {
+
+// Ranks of `count` items in the order `less` gives: equal items (neither
+// less than the other) share a rank.
+template <typename TLess> std::vector<std::uint32_t> RanksOf(std::size_t count, TLess less) {
+    std::vector<std::uint32_t> order(count);
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), less);
+    std::vector<std::uint32_t> ranks(count);
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0 && less(order[i - 1], order[i]))
+            ++rank;
+        ranks[order[i]] = rank;
+    }
+    return ranks;
+}
+
+// Sorts `items` by `key(item)`, keeping the order of equal keys.
+template <typename T, typename TKey>
+void StableSortBy(std::vector<T>& items, bool descending, TKey key) {
+    if (descending)
+        std::stable_sort(items.begin(), items.end(), [&](T a, T b) { return key(b) < key(a); });
+    else
+        std::stable_sort(items.begin(), items.end(), [&](T a, T b) { return key(a) < key(b); });
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int HexValue(char c) {
+    if (IsDigit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "a.b.c.d", each a decimal number of at most three digits up to 255.
+bool ParseIPv4(std::string_view text, std::uint8_t* out) {
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (at >= text.size() || text[at] != '.')
+                return false;
+            ++at;
+        }
+        int value = 0, digits = 0;
+        while (at < text.size() && IsDigit(text[at])) {
+            value = value * 10 + (text[at++] - '0');
+            if (++digits > 3)
+                return false;
+        }
+        if (digits == 0 || value > 255)
+            return false;
+        out[part] = static_cast<std::uint8_t>(value);
+    }
+    return at == text.size();
+}
+
+// The 16-bit groups of one side of an IPv6 address ("1:db8:0"); the last
+// group may be an IPv4 address when `v4Last`.
+bool ParseIPv6Groups(std::string_view text, bool v4Last, std::vector<std::uint16_t>& groups) {
+    if (text.empty())
+        return true;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t colon = text.find(':', start);
+        const std::string_view group = text.substr(
+            start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+        if (colon == std::string_view::npos && v4Last &&
+            group.find('.') != std::string_view::npos) {
+            std::uint8_t v4[4];
+            if (!ParseIPv4(group, v4))
+                return false;
+            groups.push_back(static_cast<std::uint16_t>(v4[0] << 8 | v4[1]));
+            groups.push_back(static_cast<std::uint16_t>(v4[2] << 8 | v4[3]));
+            return true;
+        }
+        if (group.empty() || group.size() > 4)
+            return false;
+        unsigned value = 0;
+        for (char c : group) {
+            const int digit = HexValue(c);
+            if (digit < 0)
+                return false;
+            value = value * 16 + static_cast<unsigned>(digit);
+        }
+        groups.push_back(static_cast<std::uint16_t>(value));
+        if (colon == std::string_view::npos)
+            return true;
+        start = colon + 1;
+    }
+}
+
+// An IPv6 address in any of its written forms ("::1", "2001:db8::8:800:200c:417a",
+// "::ffff:10.0.0.1", "fe80::1%eth0" without its zone).
+bool ParseIPv6(std::string_view text, std::array<std::uint8_t, 16>& out) {
+    text = text.substr(0, text.find('%'));
+    std::vector<std::uint16_t> head, tail;
+    const std::size_t gap = text.find("::");
+    if (gap == std::string_view::npos) {
+        if (!ParseIPv6Groups(text, true, head) || head.size() != 8)
+            return false;
+    } else {
+        if (text.find("::", gap + 1) != std::string_view::npos ||
+            !ParseIPv6Groups(text.substr(0, gap), false, head) ||
+            !ParseIPv6Groups(text.substr(gap + 2), true, tail) || head.size() + tail.size() > 7)
+            return false;
+    }
+    std::array<std::uint16_t, 8> groups{};
+    std::copy(head.begin(), head.end(), groups.begin());
+    std::copy(tail.begin(), tail.end(), groups.end() - static_cast<std::ptrdiff_t>(tail.size()));
+    for (std::size_t i = 0; i < 8; ++i) {
+        out[2 * i] = static_cast<std::uint8_t>(groups[i] >> 8);
+        out[2 * i + 1] = static_cast<std::uint8_t>(groups[i] & 0xFF);
+    }
+    return true;
+}
+
+// What an address sorts by: IPv4 first, then IPv6, then other text.
+struct TIPKey {
+    int Family = 2; // 0 IPv4, 1 IPv6, 2 text
+    std::array<std::uint8_t, 16> Bytes{};
+    std::string Text; // folded, for Family 2
+
+    explicit TIPKey(std::string_view ip) {
+        if (ParseIPv4(ip, Bytes.data()))
+            Family = 0;
+        else if (ParseIPv6(ip, Bytes))
+            Family = 1;
+        else
+            Text = FoldCase(ip);
+    }
+    int Compare(const TIPKey& other) const {
+        if (Family != other.Family)
+            return Family < other.Family ? -1 : 1;
+        if (Family == 2)
+            return Text.compare(other.Text) < 0 ? -1 : Text == other.Text ? 0 : 1;
+        return Bytes < other.Bytes ? -1 : Bytes == other.Bytes ? 0 : 1;
+    }
+};
+
+} // namespace
+
+int CompareComputerIPs(std::string_view a, std::string_view b) {
+    return TIPKey(a).Compare(TIPKey(b));
+}
+
+const std::vector<std::uint32_t>& TTraceList::CodeRanks() const {
+    if (FCodeRanks.size() != FCodes.size()) {
+        std::vector<std::string> folded;
+        folded.reserve(FCodes.size());
+        for (const std::string& code : FCodes)
+            folded.push_back(FoldCase(code));
+        FCodeRanks = RanksOf(
+            folded.size(), [&](std::uint32_t a, std::uint32_t b) { return folded[a] < folded[b]; });
+    }
+    return FCodeRanks;
+}
+
+const std::vector<std::uint32_t>& TTraceList::IPRanks() const {
+    if (FIPRanks.size() != FTraces.size()) {
+        // Each distinct address is read once.
+        std::unordered_map<std::string_view, std::uint32_t> seen;
+        std::vector<TIPKey> keys;
+        std::vector<std::uint32_t> keyOf(FTraces.size());
+        for (std::size_t i = 0; i < FTraces.size(); ++i) {
+            const auto [at, added] =
+                seen.try_emplace(FTraces[i].ComputerIP(), static_cast<std::uint32_t>(keys.size()));
+            if (added)
+                keys.emplace_back(FTraces[i].ComputerIP());
+            keyOf[i] = at->second;
+        }
+        const std::vector<std::uint32_t> keyRanks =
+            RanksOf(keys.size(),
+                    [&](std::uint32_t a, std::uint32_t b) { return keys[a].Compare(keys[b]) < 0; });
+        FIPRanks.resize(FTraces.size());
+        for (std::size_t i = 0; i < FTraces.size(); ++i)
+            FIPRanks[i] = keyRanks[keyOf[i]];
+    }
+    return FIPRanks;
+}
+
+std::vector<std::size_t> SortTraceRows(const TTraceList& traces, std::vector<std::size_t> rows,
+                                       int column, bool descending) {
+    switch (column) {
+    case tcCode: {
+        const std::vector<std::uint32_t>& ranks = traces.CodeRanks();
+        StableSortBy(rows, descending, [&](std::size_t r) { return ranks[traces.CodeIndex(r)]; });
+        break;
+    }
+    case tcDateUsed:
+        StableSortBy(rows, descending, [&](std::size_t r) { return traces[r].DateUsed(); });
+        break;
+    case tcComputerIP: {
+        const std::vector<std::uint32_t>& ranks = traces.IPRanks();
+        StableSortBy(rows, descending, [&](std::size_t r) { return ranks[r]; });
+        break;
+    }
+    default:
+        break;
+    }
+    return rows;
+}
+
+// ------------------------------------------------------------- by coupon
+
+std::vector<TCouponNaming> NameCodes(const TTraceList& traces, const TCouponList& coupons,
+                                     const TTraceList::TStep& step) {
+    std::vector<TCouponNaming> names(traces.Codes().size());
+    if (names.empty())
+        return names;
+    std::unordered_map<std::string, std::uint32_t> wanted;
+    for (std::size_t i = 0; i < traces.Codes().size(); ++i)
+        wanted.emplace(LowerAscii(traces.Codes()[i]), static_cast<std::uint32_t>(i));
+    std::string key;
+    for (std::size_t row = 0; row < coupons.Count(); ++row) {
+        key.assign(coupons.Code(row));
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        const auto at = wanted.find(key);
+        if (at != wanted.end() && names[at->second].Code.empty()) {
+            names[at->second].Code = coupons.Code(row);
+            names[at->second].Name = coupons.Name(row);
+        }
+        if (step && (row + 1) % TTraceList::kStepRecords == 0)
+            step();
+    }
+    return names;
+}
+
+std::vector<TCouponSum> SumByCoupon(const TTraceList& traces, const std::vector<std::size_t>& rows,
+                                    const std::vector<TCouponNaming>& names) {
+    std::vector<TCouponSum> sums;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> slot(traces.Codes().size(), kNone);
+    for (std::size_t r : rows) {
+        const std::uint32_t code = traces.CodeIndex(r);
+        const TDateTime used = traces[r].DateUsed();
+        if (slot[code] == kNone) {
+            slot[code] = sums.size();
+            TCouponSum sum;
+            sum.CodeIndex = code;
+            if (code < names.size() && !names[code].Code.empty()) {
+                sum.Code = names[code].Code;
+                sum.Name = names[code].Name;
+            } else {
+                sum.Code = traces.Codes()[code];
+            }
+            sum.LastUsed = used;
+            sums.push_back(std::move(sum));
+        }
+        TCouponSum& sum = sums[slot[code]];
+        ++sum.Redemptions;
+        sum.LastUsed = std::max(sum.LastUsed, used);
+    }
+    return sums;
+}
+
+std::vector<std::uint32_t> SortCouponSums(const std::vector<TCouponSum>& sums, int column,
+                                          bool descending) {
+    std::vector<std::uint32_t> order(sums.size());
+    std::iota(order.begin(), order.end(), 0u);
+    switch (column) {
+    case scCode:
+    case scName: {
+        std::vector<std::string> folded;
+        folded.reserve(sums.size());
+        for (const TCouponSum& sum : sums)
+            folded.push_back(FoldCase(column == scCode ? sum.Code : sum.Name));
+        StableSortBy(order, descending,
+                     [&](std::uint32_t i) -> const std::string& { return folded[i]; });
+        break;
+    }
+    case scRedemptions:
+        StableSortBy(order, descending, [&](std::uint32_t i) { return sums[i].Redemptions; });
+        break;
+    case scLastUsed:
+        StableSortBy(order, descending, [&](std::uint32_t i) { return sums[i].LastUsed; });
+        break;
+    default:
+        break;
+    }
+    return order;
+}
+
+std::string CouponSumsCsv(const std::vector<TCouponSum>& sums,
+                          const std::vector<std::uint32_t>& order) {
+    std::string out = "Coupon Code,Coupon Name,Redemptions,Last Used\r\n";
+    for (std::uint32_t i : order) {
+        const TCouponSum& sum = sums[i];
+        out += FormatCsvRow({GuardCsvCell(sum.Code), GuardCsvCell(sum.Name),
+                             std::to_string(sum.Redemptions), FormatIsoDateTime(sum.LastUsed)});
+    }
+    return out;
+}
+
+std::vector<std::uint32_t> MostUsedCoupons(const std::vector<TCouponSum>& sums,
+                                           const std::vector<std::uint32_t>& order) {
+    std::vector<std::uint32_t> most = order;
+    StableSortBy(most, true, [&](std::uint32_t i) { return sums[i].Redemptions; });
+    if (most.size() > kMaxCouponBars)
+        most.resize(kMaxCouponBars);
+    return most;
+}
+
+namespace {
+
+std::string Grouped(std::size_t n, char separator) {
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, separator);
+    return digits;
+}
+
+} // namespace
+
+std::string ShownTotalsText(std::size_t redemptions, std::size_t codes, const TFormatSettings& fs) {
+    if (redemptions == 0)
+        return "No redemptions shown";
+    const char separator = fs.DecimalSeparator == ',' ? '.' : ',';
+    return Grouped(redemptions, separator) +
+           (redemptions == 1 ? " redemption of " : " redemptions of ") + Grouped(codes, separator) +
+           (codes == 1 ? " code shown" : " codes shown");
 }
 
 } // namespace quillory

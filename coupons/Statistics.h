@@ -1,16 +1,19 @@
 #pragma once
 // The redemption statistics without Qt: the records of action 6 as TTrace
 // objects, the distinct codes, the code and date filters of the statistics
-// window, the texts it shows, the per-period counts of its chart and the CSV
-// export of the rows it shows.
+// window, the sums per coupon, the sort orders of both of its tables, the
+// texts it shows, the counts of its charts and the CSV export of the rows it
+// shows.
+#include "coupons/CouponList.h"
 #include "platform/DateTime.h"
 #include "platform/FormatSettings.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace quillory {
@@ -59,13 +62,25 @@ public:
     const std::vector<std::string>& Codes() const { return FCodes; }
     std::size_t Count() const { return FTraces.size(); }
     const TTrace& operator[](std::size_t i) const { return FTraces[i]; }
+    // The code of trace `i` as an index into Codes().
+    std::uint32_t CodeIndex(std::size_t i) const { return FCodeIndex[i]; }
+
+    // Sort keys, made on first use and kept until the list changes: the place
+    // of each entry of Codes() in text order (letter case aside), and of each
+    // trace's computer IP in address order (see CompareComputerIPs). Equal
+    // keys get equal ranks.
+    const std::vector<std::uint32_t>& CodeRanks() const;
+    const std::vector<std::uint32_t>& IPRanks() const;
 
 private:
     void Append(TTrace trace);
 
     std::vector<TTrace> FTraces;
+    std::vector<std::uint32_t> FCodeIndex; // per trace, into FCodes
     std::vector<std::string> FCodes;
-    std::unordered_set<std::string> FCodeKeys; // lower-case forms of FCodes
+    std::unordered_map<std::string, std::uint32_t> FCodeKeys; // lower-case FCodes -> index
+    mutable std::vector<std::uint32_t> FCodeRanks;            // per entry of FCodes
+    mutable std::vector<std::uint32_t> FIPRanks;              // per trace
 };
 
 // The whole-day part of a date-time (truncated toward zero).
@@ -143,5 +158,79 @@ std::string StatisticsCsv(const std::vector<TTrace>& traces, const std::vector<s
 
 // "yyyy-mm-dd hh:mm:ss".
 std::string FormatIsoDateTime(TDateTime dt);
+
+// ------------------------------------------------------------ sort orders
+//
+// Both tables of the window sort by any of their columns, ascending or
+// descending: texts without regard to letter case, dates as dates, counts as
+// numbers, addresses as addresses. The sort is stable: rows that compare
+// equal keep the order they had before (the reply's order).
+
+// The columns of the redemptions table.
+enum TTraceColumn { tcCode = 0, tcDateUsed = 1, tcComputerIP = 2 };
+inline constexpr int kTraceColumnCount = 3;
+
+// Orders two computer IPs: IPv4 addresses by their numbers (10.0.0.9 before
+// 10.0.0.10), then IPv6 addresses by their 128 bits (any way of writing one
+// address compares equal), then anything else as text, letter case aside.
+int CompareComputerIPs(std::string_view a, std::string_view b);
+
+// `rows` (indexes into `traces`) in the order of `column`; a column outside
+// the table leaves them as they are.
+std::vector<std::size_t> SortTraceRows(const TTraceList& traces, std::vector<std::size_t> rows,
+                                       int column, bool descending);
+
+// ------------------------------------------------------------- by coupon
+
+// The coupon's own spelling of a code and its name, for each code of the
+// traces (same index as TTraceList::Codes()); both empty for a code that the
+// coupon list does not hold. Codes match as the server matches them, letter
+// case aside. `step` runs every kStepRecords coupons of a long list.
+struct TCouponNaming {
+    std::string Code;
+    std::string Name;
+};
+std::vector<TCouponNaming> NameCodes(const TTraceList& traces, const TCouponList& coupons,
+                                     const TTraceList::TStep& step = {});
+
+// The redemptions of one code among the rows shown.
+struct TCouponSum {
+    std::uint32_t CodeIndex = 0; // into TTraceList::Codes()
+    std::string Code;            // the coupon's own spelling, else as in TTraceList::Codes()
+    std::string Name;            // empty when the coupon is not known
+    std::size_t Redemptions = 0;
+    TDateTime LastUsed = 0; // the latest of its rows
+};
+
+// The columns of the "By coupon" table.
+enum TCouponSumColumn { scCode = 0, scName = 1, scRedemptions = 2, scLastUsed = 3 };
+inline constexpr int kCouponSumColumnCount = 4;
+
+// One sum per code among `rows`, in the order of each code's first row;
+// `names` (as NameCodes gives them, or empty) adds the coupons' names.
+std::vector<TCouponSum> SumByCoupon(const TTraceList& traces, const std::vector<std::size_t>& rows,
+                                    const std::vector<TCouponNaming>& names = {});
+
+// Indexes into `sums` in the order of `column`; a column outside the table
+// gives them as they are.
+std::vector<std::uint32_t> SortCouponSums(const std::vector<TCouponSum>& sums, int column,
+                                          bool descending);
+
+// The sums as CSV, in `order` (indexes into `sums`): a header line, then
+// code, name, redemptions and the last use as "yyyy-mm-dd hh:mm:ss", with
+// the same quoting and guards as StatisticsCsv.
+std::string CouponSumsCsv(const std::vector<TCouponSum>& sums,
+                          const std::vector<std::uint32_t>& order);
+
+// The chart of the "By coupon" view: the kMaxCouponBars codes with the most
+// redemptions (ties in `order`), most used first, as indexes into `sums`.
+inline constexpr std::size_t kMaxCouponBars = 20;
+std::vector<std::uint32_t> MostUsedCoupons(const std::vector<TCouponSum>& sums,
+                                           const std::vector<std::uint32_t>& order);
+
+// "1,234 redemptions of 56 codes shown" ("1 redemption of 1 code shown"),
+// the thousands grouped with "," or, where the decimal separator is a comma,
+// with "."; "No redemptions shown" for none.
+std::string ShownTotalsText(std::size_t redemptions, std::size_t codes, const TFormatSettings& fs);
 
 } // namespace quillory

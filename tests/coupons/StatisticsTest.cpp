@@ -310,3 +310,150 @@ TEST(StatisticsCsv, RoundTripsAwkwardCodesByteForByte) {
         EXPECT_EQ(records[i].Fields, expected[i]) << i;
     EXPECT_EQ(StatisticsCsv(traces, {}), "Coupon Code,Date Used,Computer IP\r\n");
 }
+
+namespace {
+
+std::vector<std::size_t> AllRows(const TTraceList& list) {
+    std::vector<std::size_t> rows(list.Count());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = i;
+    return rows;
+}
+
+std::string CouponRecord(const std::string& code, const std::string& name) {
+    return "\"9\",\"" + code + "\",\"" + name + "\",\"0\",\"2\",\"30\",\"2099-12-31\",\"x\",\"\"^";
+}
+
+} // namespace
+
+// Both tables sort by any column, each by its kind (text without letter case,
+// dates as dates, addresses and counts by their numbers), both ways; rows
+// that compare equal keep the order they came in.
+TEST(StatisticsSort, EachColumnByItsKindAndStable) {
+    const TTraceList list = Parse(Record("b", "2008-05-18 10:00:00", "10.0.0.10") +
+                                  Record("A", "2008-05-18 09:00:00", "10.0.0.9") +
+                                  Record("c", "2009-01-01 00:00:00", "::1") +
+                                  Record("B", "2008-05-18 10:00:00", "2001:db8::1") +
+                                  Record("a", "2007-12-31 23:59:59", "9.255.0.1") +
+                                  Record("C", "2008-05-18 09:00:00", "unknown") + "OK");
+    // Sums of b (2), A (2), c (2): names Zeta, none, alpha; last uses 10:00, 09:00, 2009.
+    std::vector<TCouponSum> sums = SumByCoupon(list, AllRows(list));
+    sums[0].Name = "Zeta";
+    sums[2].Name = "alpha";
+    sums[1].Redemptions = 3;
+    const struct {
+        bool bySum;
+        int column;
+        bool descending;
+        const char* codes;
+    } cases[] = {
+        {false, tcCode, false, "A a b B c C "},
+        {false, tcCode, true, "c C b B A a "}, // ties still in reply order
+        {false, tcDateUsed, false, "a A C b B c "},
+        {false, tcDateUsed, true, "c b B A C a "},
+        {false, tcComputerIP, false, "a A b c B C "}, // IPv4 by number, IPv6, then text
+        {false, tcComputerIP, true, "C B c b A a "},
+        {false, -1, false, "b A c B a C "},
+        {true, scCode, true, "c b A "},
+        {true, scName, false, "A c b "},
+        {true, scRedemptions, false, "b c A "},
+        {true, scRedemptions, true, "A b c "},
+        {true, scLastUsed, false, "A b c "},
+        {true, -1, true, "b A c "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bySum << " " << c.column << " " << c.descending);
+        std::string codes;
+        if (c.bySum)
+            for (std::uint32_t i : SortCouponSums(sums, c.column, c.descending))
+                codes += sums[i].Code + " ";
+        else
+            for (std::size_t r : SortTraceRows(list, AllRows(list), c.column, c.descending))
+                codes += list[r].Code() + " ";
+        EXPECT_EQ(codes, c.codes);
+    }
+    // The chart's most used: by count, ties in the table's order.
+    std::string most;
+    for (std::uint32_t i : MostUsedCoupons(sums, SortCouponSums(sums, scCode, true)))
+        most += sums[i].Code + " ";
+    EXPECT_EQ(most, "A c b ");
+}
+
+TEST(StatisticsSort, ComputerIPsCompareAsAddresses) {
+    const struct {
+        const char *a, *b;
+        int expected;
+    } cases[] = {
+        {"10.0.0.9", "10.0.0.10", -1},
+        {"255.255.255.255", "::", -1},
+        {"::1", "0:0:0:0:0:0:0:1", 0},
+        {"2001:DB8::1", "2001:db8:0::1", 0},
+        {"::ffff:10.0.0.1", "::ffff:a00:1", 0},
+        {"fe80::1%eth0", "fe80::1", 0},
+        {"2001:db8::2", "2001:db8::10", -1},
+        {"2001:db8::1", "unknown", -1},
+        {"Unknown", "unknown", 0},
+        {"1.2.3.256", "1.2.3.4", 1}, // text after addresses
+        {"1::2::3", "::", 1},
+        {"1:2:3:4:5:6:7:8:9", "::", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompareComputerIPs(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+        EXPECT_EQ(CompareComputerIPs(c.b, c.a), -c.expected) << c.b << " vs " << c.a;
+    }
+}
+
+// One sum per code (letter case aside) among the rows given: the coupon's own
+// spelling and name from the coupon list, its count and its latest use.
+TEST(SumByCoupon, CountsAndLastUsesWithTheCouponsNames) {
+    const TTraceList list = Parse(
+        Record("spring", "2008-05-18 10:00:00", "1") + Record("GONE", "2008-05-19 11:00:00", "2") +
+        Record("SPRING", "2008-06-01 08:30:00", "3") + Record("vip", "2008-05-20 00:00:00", "4") +
+        Record("Spring", "2008-05-30 23:00:00", "5") + "OK");
+    const std::vector<TCouponNaming> names =
+        NameCodes(list, TCouponList(CouponRecord("VIP", "Friends, family") +
+                                    CouponRecord("Spring", "Spring sale") + "OK"));
+    const struct {
+        std::vector<std::size_t> rows;
+        bool withNames;
+        std::string sums; // code|name|count|last use
+    } cases[] = {
+        {AllRows(list), true,
+         "Spring|Spring sale|3|2008-06-01 08:30:00 GONE||1|2008-05-19 11:00:00 "
+         "VIP|Friends, family|1|2008-05-20 00:00:00 "},
+        {{3, 4},
+         true,
+         "VIP|Friends, family|1|2008-05-20 00:00:00 Spring|Spring sale|1|2008-05-30 23:00:00 "},
+        {{0, 2}, false, "spring||2|2008-06-01 08:30:00 "},
+        {{}, true, ""},
+    };
+    for (const auto& c : cases) {
+        std::string sums;
+        for (const TCouponSum& sum :
+             SumByCoupon(list, c.rows, c.withNames ? names : std::vector<TCouponNaming>{}))
+            sums += sum.Code + "|" + sum.Name + "|" + std::to_string(sum.Redemptions) + "|" +
+                    FormatIsoDateTime(sum.LastUsed) + " ";
+        EXPECT_EQ(sums, c.sums);
+    }
+}
+
+TEST(SumByCoupon, CsvAndTotals) {
+    std::vector<TCouponSum> sums(2);
+    sums[0] = {0, "=SUM(A1)", "Spring, \"sale\"", 12, At(2008, 5, 18, 10, 48, 42)};
+    sums[1] = {1, "VIP", "", 1, At(2009, 1, 2)};
+    std::vector<TCsvRow> rows;
+    for (const TCsvRecord& record : ParseCsv(CouponSumsCsv(sums, {1, 0})))
+        rows.push_back(record.Fields);
+    EXPECT_EQ(rows, (std::vector<TCsvRow>{
+                        {"Coupon Code", "Coupon Name", "Redemptions", "Last Used"},
+                        {"VIP", "", "1", "2009-01-02 00:00:00"},
+                        {"'=SUM(A1)", "Spring, \"sale\"", "12", "2008-05-18 10:48:42"}}));
+
+    TFormatSettings german = TFormatSettings::EnglishUS();
+    german.DecimalSeparator = ',';
+    EXPECT_EQ(ShownTotalsText(0, 0, german), "No redemptions shown");
+    EXPECT_EQ(ShownTotalsText(1, 1, german), "1 redemption of 1 code shown");
+    EXPECT_EQ(ShownTotalsText(1234, 56, TFormatSettings::EnglishUS()),
+              "1,234 redemptions of 56 codes shown");
+    EXPECT_EQ(ShownTotalsText(1234567, 1000, german), "1.234.567 redemptions of 1.000 codes shown");
+}

@@ -1,6 +1,7 @@
 // The statistics window against scripted servers: what it fetches, the
 // controls and their filters, the chart and the export, a hundred thousand
 // redemptions, and screenshots for a look by eye.
+#include "coupons/CouponList.h"
 #include "coupons/Csv.h"
 #include "http/AntiFreeze.h"
 #include "tests/support/CouponServiceScript.h"
@@ -17,11 +18,15 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QHorizontalBarSeries>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -57,11 +62,13 @@ protected:
     void SetUp() override { TAntiFreeze::SetHook({}); }
 
     // A window over a server that answers one request with `body`.
-    std::unique_ptr<TfrmStats> Open(const std::string& body) {
+    // `coupons` gives the "By coupon" view its names.
+    std::unique_ptr<TfrmStats> Open(const std::string& body, const TCouponList* coupons = nullptr) {
         server = std::make_unique<TScriptedServer>(
             TScriptedServer::OnePerConnection({testsupport::PlainReply(body)}));
         site = "http://127.0.0.1:" + std::to_string(server->Port());
-        return std::make_unique<TfrmStats>(service, messages, TFormatSettings::EnglishUS());
+        return std::make_unique<TfrmStats>(service, messages, TFormatSettings::EnglishUS(),
+                                           coupons);
     }
 
     template <typename T> static T* Find(QWidget* w, const char* name) {
@@ -92,12 +99,31 @@ protected:
             out.push_back(set->at(i));
         return out;
     }
-    static std::vector<std::string> Codes(TfrmStats& w) {
+    static std::vector<std::string> Codes(TfrmStats& w, const char* table = "lvwItems") {
         std::vector<std::string> out;
-        const QTableView* table = w.findChild<QTableView*>("lvwItems");
-        for (int r = 0; r < table->model()->rowCount(); ++r)
-            out.push_back(table->model()->index(r, 0).data().toString().toStdString());
+        const QTableView* view = w.findChild<QTableView*>(table);
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            out.push_back(view->model()->index(r, 0).data().toString().toStdString());
         return out;
+    }
+    // A click on a column's header, as the user makes it.
+    static void ClickHeader(TfrmStats& w, const char* table, int column) {
+        QHeaderView* header = w.findChild<QTableView*>(table)->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, 5));
+    }
+    // What Export… writes (the file dialog is ExportWritesTheShownRows…'s).
+    static std::vector<TCsvRow> Exported(TfrmStats& w) {
+        const QString path = QDir::temp().filePath(
+            QStringLiteral("quillory-stats-view-%1.csv").arg(QCoreApplication::applicationPid()));
+        EXPECT_TRUE(w.ExportCsv(path));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        std::vector<TCsvRow> rows;
+        for (const TCsvRecord& record : ParseCsv(file.readAll().toStdString()))
+            rows.push_back(record.Fields);
+        file.remove();
+        return rows;
     }
 
     std::unique_ptr<TScriptedServer> server;
@@ -500,5 +526,126 @@ TEST_F(StatisticsWindowTest, TableAndChartAreDrawnInTheSkin) {
     EXPECT_FALSE(w->ChartView()->geometry().isEmpty());
     EXPECT_EQ(Counts(*w).size(), 24u); // one bar a day, 3 to 26 May
     EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-chart.png"));
+    // The same redemptions by coupon: a bar per code, then a row per code.
+    Press(w.get(), "btnViewCoupons");
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the old chart's parts
+    EXPECT_TRUE(test::DrawnAs(w.get(), client));
+    auto* bars = qobject_cast<QHorizontalBarSeries*>(w->Chart()->series().value(0));
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->barSets().front()->count(), 4);
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-by-coupon-chart.png"));
+    Press(w.get(), "btnTable");
+    QApplication::processEvents();
+    auto* coupons = Find<QTableView>(w.get(), "lvwCoupons");
+    EXPECT_TRUE(coupons->isVisible());
+    EXPECT_EQ(coupons->model()->rowCount(), 4);
+    EXPECT_TRUE(test::SaveScreenshot(w.get(), "statistics-by-coupon.png"));
     w->hide();
+}
+
+// A click on a header sorts by that column: ascending, descending, then the
+// reply's order again, with the sort indicator; the highlighted row and the
+// ticks stay with their redemptions, and "Show" keeps the order.
+TEST_F(StatisticsWindowTest, HeaderClicksSortTheRedemptions) {
+    auto w = Open(Record("b", "2008-05-18 10:00:00", "10.0.0.10") +
+                  Record("A", "2008-05-17 10:00:00", "10.0.0.9") +
+                  Record("c", "2008-05-19 10:00:00", "10.0.0.200") +
+                  Record("B", "2008-05-17 10:00:00", "10.0.0.1") + "OK");
+    w->show();
+    Show(*w);
+    auto* table = Find<QTableView>(w.get(), "lvwItems");
+    QHeaderView* header = table->horizontalHeader();
+    table->model()->setData(table->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole); // b
+    table->selectRow(1);                                                                   // A
+    const struct {
+        int column;
+        std::vector<std::string> codes;
+        int indicator; // 1 ascending, 2 descending, 0 none
+    } clicks[] = {
+        {0, {"A", "b", "B", "c"}, 1}, {0, {"c", "b", "B", "A"}, 2},
+        {0, {"b", "A", "c", "B"}, 0}, {1, {"A", "B", "b", "c"}, 1}, // equal dates in reply order
+        {1, {"c", "b", "A", "B"}, 2}, {2, {"B", "A", "b", "c"}, 1}, // .1 .9 .10 .200
+    };
+    for (const auto& click : clicks) {
+        SCOPED_TRACE(testing::Message() << "column " << click.column);
+        ClickHeader(*w, "lvwItems", click.column);
+        const std::vector<std::string> codes = Codes(*w);
+        EXPECT_EQ(codes, click.codes);
+        EXPECT_EQ(header->isSortIndicatorShown(), click.indicator != 0);
+        if (click.indicator != 0) {
+            EXPECT_EQ(header->sortIndicatorOrder(),
+                      click.indicator == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+        }
+        EXPECT_EQ(codes[static_cast<std::size_t>(table->selectionModel()->selectedRows()[0].row())],
+                  "A");
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(table->model()->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked,
+                      codes[static_cast<std::size_t>(r)] == "b");
+    }
+    Find<QLineEdit>(w.get(), "edtCode")->setText("b");
+    Show(*w);
+    EXPECT_EQ(Codes(*w), (std::vector<std::string>{"B", "b"}));
+    w->hide();
+}
+
+// "By coupon" lists one row per code with the name from the coupon list, the
+// count and the last use, sorts like the other table, and with the totals
+// line, the chart and the export follows what "Show" listed.
+TEST_F(StatisticsWindowTest, ByCouponSumsTheShownRedemptionsPerCode) {
+    const TCouponList coupons(
+        "\"1\",\"SPRING\",\"Spring, sale\",\"0\",\"2\",\"30\",\"2099-1-1\",\"http://s/o\",\"\"^OK");
+    auto w = Open(SampleReply(), &coupons);
+    auto* totals = Find<QLabel>(w.get(), "lblTotals");
+    auto* pages = Find<QStackedWidget>(w.get(), "pagItems");
+    EXPECT_EQ(totals->text(), "No redemptions shown");
+    Show(*w);
+    EXPECT_EQ(totals->text(), "4 redemptions of 2 codes shown");
+    Press(w.get(), "btnViewCoupons");
+    EXPECT_EQ(pages->currentWidget()->objectName(), "lvwCoupons");
+    const QAbstractItemModel* m = Find<QTableView>(w.get(), "lvwCoupons")->model();
+    auto rows = [&] {
+        std::vector<std::string> out;
+        for (int r = 0; r < m->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < m->columnCount(); ++c)
+                cells << m->index(r, c).data().toString();
+            out.push_back(cells.join(" | ").toStdString());
+        }
+        return out;
+    };
+    // ABC is no coupon of the list: its first spelling and no name.
+    EXPECT_EQ(rows(),
+              (std::vector<std::string>{"ABC |  | 3 | 5/20/2008 8:00:00 AM",
+                                        "SPRING | Spring, sale | 1 | 5/18/2008 11:59:59 PM"}));
+    ClickHeader(*w, "lvwCoupons", scRedemptions);
+    EXPECT_EQ(Codes(*w, "lvwCoupons"), (std::vector<std::string>{"SPRING", "ABC"}));
+    EXPECT_EQ(Exported(*w),
+              (std::vector<TCsvRow>{{"Coupon Code", "Coupon Name", "Redemptions", "Last Used"},
+                                    {"SPRING", "Spring, sale", "1", "2008-05-18 23:59:59"},
+                                    {"ABC", "", "3", "2008-05-20 08:00:00"}}));
+
+    // A filter narrows the sums, the totals, the chart and the export alike;
+    // the view and its order stay.
+    Find<TSkinDateEdit>(w.get(), "edtDateFixed")->SetText("05/18/2008");
+    Find<QLineEdit>(w.get(), "edtCode")->setText("abc");
+    Show(*w);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"ABC |  | 2 | 5/18/2008 10:48:42 AM"}));
+    EXPECT_EQ(totals->text(), "2 redemptions of 1 code shown");
+    EXPECT_EQ(Exported(*w)[1], (TCsvRow{"ABC", "", "2", "2008-05-18 10:48:42"}));
+    Press(w.get(), "btnChart");
+    auto* bars = qobject_cast<QHorizontalBarSeries*>(w->Chart()->series().value(0));
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->barSets().front()->at(0), 2);
+    EXPECT_EQ(w->Chart()->title(), "Redemptions per coupon");
+
+    // Back to the redemptions: their chart over time, their table and export.
+    Press(w.get(), "btnViewTraces");
+    EXPECT_EQ(Counts(*w), (std::vector<qreal>{2}));
+    Press(w.get(), "btnTable");
+    EXPECT_EQ(pages->currentWidget()->objectName(), "lvwItems");
+    ClickHeader(*w, "lvwItems", tcDateUsed);
+    EXPECT_EQ(Exported(*w), (std::vector<TCsvRow>{{"Coupon Code", "Date Used", "Computer IP"},
+                                                  {"abc", "2008-05-18 00:00:00", "10.0.0.2"},
+                                                  {"ABC", "2008-05-18 10:48:42", "10.0.0.1"}}));
 }
