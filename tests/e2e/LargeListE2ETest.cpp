@@ -1,13 +1,8 @@
 // A million coupons through the real server script and the main window, on
 // each database: the list fills, the filter bar narrows it as a seller types
 // and Escape shows every row again.
-#include "app/ErrorReport.h"
-#include "app/FMain.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
-#include "tests/e2e/E2EBackends.h"
+#include "tests/e2e/WindowFixture.h"
 #include "windows/CouponFilterBar.h"
-#include "windows/CouponListView.h"
 
 #include <gtest/gtest.h>
 
@@ -25,26 +20,8 @@ namespace {
 
 constexpr int kCoupons = 1000000;
 
-class LargeListE2E : public ::testing::TestWithParam<std::string> {
+class LargeListE2E : public TWindowE2ETest {
 protected:
-    void SetUp() override {
-        backend = &Backend(GetParam());
-        site = backend->Php.SiteURL();
-        folder = MakeScratchDir("large-list");
-        SetProgramFolder(folder + "/");
-        SetErrorPresenter([this](const QString& m) { errors << m; });
-        WriteProfileString(folder + "/settings.dat", "Settings", "webserver", site);
-        service = std::make_unique<TCouponService>(http, [this] { return site; });
-        ASSERT_TRUE(service->DeleteCoupons("all")) << service->LastReply() << service->LastError();
-    }
-    void TearDown() override {
-        main.reset();
-        if (service)
-            service->DeleteCoupons("all");
-        SetErrorPresenter({});
-        SetProgramFolder({});
-    }
-
     // Codes L0000001 to L1000000, named "Coupon N", without a limit, straight
     // into the table.
     void InsertCoupons() {
@@ -65,14 +42,6 @@ protected:
                              rows + " AS s");
         ASSERT_EQ(QueryValue(*backend, "SELECT COUNT(*) FROM coupons"), std::to_string(kCoupons));
     }
-
-    TBackend* backend = nullptr;
-    std::string site;
-    std::string folder;
-    THTTPClient http;
-    std::unique_ptr<TCouponService> service;
-    std::unique_ptr<TfrmMain> main;
-    QStringList errors;
 };
 
 TEST_P(LargeListE2E, AMillionCouponsFillTheListAndTheFilterBarNarrowsThem) {
@@ -83,7 +52,7 @@ TEST_P(LargeListE2E, AMillionCouponsFillTheListAndTheFilterBarNarrowsThem) {
     InsertCoupons();
     main = std::make_unique<TfrmMain>();
     main->show();
-    TCouponListModel* rows = main->CouponList()->CouponModel();
+    TCouponListModel* rows = Rows();
     QElapsedTimer t;
     t.start();
     while ((main->StartupTimer().isActive() || main->CouponService().Busy() ||

@@ -8,7 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
-#include "tests/e2e/E2EBackends.h"
+#include "tests/e2e/WindowFixture.h"
 #include "tests/support/MessageText.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinMessage.h"
@@ -36,29 +36,8 @@ using quillory::test::TModalCounter;
 
 namespace {
 
-class ListMenuE2E : public ::testing::TestWithParam<std::string> {
+class ListMenuE2E : public TWindowE2ETest {
 protected:
-    void SetUp() override {
-        backend = &Backend(GetParam());
-        site = backend->Php.SiteURL();
-        folder = MakeScratchDir("list-menu-" + GetParam());
-        SetProgramFolder(folder + "/");
-        SetErrorPresenter([this](const QString& m) { errors << m; });
-        WriteProfileString(folder + "/settings.dat", "Settings", "webserver", site);
-        service = std::make_unique<TCouponService>(http, [this] { return site; });
-        ASSERT_TRUE(service->DeleteCoupons("all")) << service->LastError();
-    }
-    void TearDown() override {
-        main.reset();
-        SetErrorPresenter({});
-        SetProgramFolder({});
-    }
-    std::vector<TCoupon> ServerList() {
-        std::vector<TCoupon> coupons;
-        EXPECT_TRUE(service->RefreshCoupons(
-            [&](const std::string& reply) { coupons = DecodeCouponList(reply, true); }, true));
-        return coupons;
-    }
     void Add(const std::string& code, TExpiryKind kind) {
         TCoupon c;
         c.Code = code;
@@ -71,16 +50,6 @@ protected:
         c.CreateDate = ServerDate();
         ASSERT_EQ(service->AddCoupon(c), TCouponResult::Done) << service->LastError();
     }
-    void StartWindow() {
-        main = std::make_unique<TfrmMain>();
-        main->show();
-        QElapsedTimer t;
-        t.start();
-        while ((main->StartupTimer().isActive() || main->CouponService().Busy()) &&
-               t.elapsed() < 20000)
-            QTest::qWait(20);
-    }
-    TCouponListModel* Rows() { return main->CouponList()->CouponModel(); }
     // Ticks a row as a user does: highlight it, press Space.
     void TickRow(int row) {
         main->CouponList()->setCurrentIndex(Rows()->index(row, ccCode));
@@ -102,12 +71,6 @@ protected:
         return Rows()->index(row, column).data().toString().toStdString();
     }
 
-    TBackend* backend = nullptr;
-    std::string site, folder;
-    THTTPClient http;
-    std::unique_ptr<TCouponService> service;
-    std::unique_ptr<TfrmMain> main;
-    QStringList errors;
     // What the windows of a command said, and how they are answered.
     QStringList said;
     QDate date;
@@ -135,7 +98,7 @@ protected:
 TEST_P(ListMenuE2E, TickedCouponsMarkedExpiredOrGivenAPastDateShowExpired) {
     for (const char* code : {"ALPHA", "BRAVO", "CHARLIE", "DELTA"})
         Add(code, std::string(code) == "BRAVO" ? TExpiryKind::ByDays : TExpiryKind::OneTimeUse);
-    const std::vector<TCoupon> before = ServerList();
+    const std::vector<TCoupon> before = ServerList(true);
     ASSERT_EQ(before.size(), 4u);
     StartWindow();
     ASSERT_EQ(Rows()->rowCount(), 4);
@@ -153,7 +116,7 @@ TEST_P(ListMenuE2E, TickedCouponsMarkedExpiredOrGivenAPastDateShowExpired) {
     for (int row = 0; row < 4; ++row)
         EXPECT_EQ(Cell(row, ccStatus), row == 2 ? "active" : "expired") << row;
     // On the server only the flag changed.
-    std::vector<TCoupon> after = ServerList();
+    std::vector<TCoupon> after = ServerList(true);
     ASSERT_EQ(after.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(after[i].Expired, i != 2) << i;
@@ -179,7 +142,7 @@ TEST_P(ListMenuE2E, TickedCouponsMarkedExpiredOrGivenAPastDateShowExpired) {
     EXPECT_TRUE(said[0].startsWith("Make 1 coupon expire on ")) << said[0].toStdString();
     EXPECT_TRUE(said[1].startsWith("1 of 1 coupon now expires on ")) << said[1].toStdString();
     EXPECT_EQ(Cell(2, ccStatus), "expired");
-    after = ServerList();
+    after = ServerList(true);
     EXPECT_EQ(after[2].Expiry, TExpiryKind::ByDate);
     EXPECT_EQ(after[2].ExpiryDateText(), FormatDateYMD(Today() - 2));
     EXPECT_FALSE(after[2].Expired);
@@ -219,7 +182,7 @@ TEST_P(ListMenuE2E, AnImportFromTheWindowAddsWhatItCanAndReportsEachRefusedRow) 
     ASSERT_EQ(Rows()->rowCount(), 2);
     EXPECT_EQ(Cell(1, ccCode), "NEW-1");
     EXPECT_EQ(Cell(1, ccUses), "2");
-    const std::vector<TCoupon> stored = ServerList();
+    const std::vector<TCoupon> stored = ServerList(true);
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[1].Name, "Autumn, 10% off");
     EXPECT_EQ(stored[1].ExpiryText(), "2");

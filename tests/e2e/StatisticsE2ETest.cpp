@@ -7,7 +7,7 @@
 #include "platform/DateTime.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
-#include "tests/e2e/E2EBackends.h"
+#include "tests/e2e/WindowFixture.h"
 #include "tests/support/ModalHelper.h"
 #include "windows/CouponListView.h"
 #include "windows/FStatistics.h"
@@ -29,21 +29,8 @@ namespace {
 
 const std::string kOrderPage = "https://shop.example/order.php";
 
-class StatisticsE2E : public TServiceE2ETest {
+class StatisticsE2E : public TWindowE2ETest {
 protected:
-    void SetUp() override {
-        TServiceE2ETest::SetUp();
-        folder = MakeScratchDir("statistics-" + GetParam());
-        SetProgramFolder(folder + "/");
-        SetErrorPresenter([this](const QString& m) { errors << m; });
-        WriteProfileString(folder + "/settings.dat", "Settings", "webserver", site);
-    }
-    void TearDown() override {
-        main.reset();
-        SetErrorPresenter({});
-        SetProgramFolder({});
-    }
-
     void Add(const std::string& code, const std::string& name, TExpiryKind kind) {
         TCoupon c;
         c.Code = code;
@@ -55,17 +42,8 @@ protected:
         c.CreateDate = FormatDateYMD(Today());
         ASSERT_EQ(service->AddCoupon(c), TCouponResult::Done) << service->LastError();
     }
-    // The customer's redemption form, posted; true if it led to the order page.
-    bool Redeem(const std::string& code) {
-        const THttpReply r =
-            HttpPost(backend->Php.Port, "/couponsactions.php", "application/x-www-form-urlencoded",
-                     "coupcode=" + code + "&action=7&send=Submit");
-        return r.Header("Location") == kOrderPage;
-    }
-
-    std::string folder;
-    std::unique_ptr<TfrmMain> main;
-    QStringList errors;
+    // True when the customer's redemption form led to the order page.
+    bool Redeem(const std::string& code) { return RedeemedTo(code) == kOrderPage; }
 };
 
 TEST_P(StatisticsE2E, ByCouponSumsRedemptionsWithNamesAndLastUses) {
@@ -88,13 +66,8 @@ TEST_P(StatisticsE2E, ByCouponSumsRedemptionsWithNamesAndLastUses) {
                              "' WHERE id = " + std::to_string(first + n));
     }
 
-    main = std::make_unique<TfrmMain>();
-    main->show();
-    QElapsedTimer t;
-    t.start();
-    while ((main->StartupTimer().isActive() || main->CouponService().Busy()) && t.elapsed() < 20000)
-        QTest::qWait(20);
-    ASSERT_EQ(main->CouponList()->CouponModel()->rowCount(), 4);
+    StartWindow();
+    ASSERT_EQ(Rows()->rowCount(), 4);
 
     std::vector<std::string> rows, byDay;
     QString totals;

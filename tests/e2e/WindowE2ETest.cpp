@@ -8,7 +8,7 @@
 #include "platform/DateTime.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
-#include "tests/e2e/E2EBackends.h"
+#include "tests/e2e/WindowFixture.h"
 #include "tests/support/ModalHelper.h"
 #include "ui/SkinDateEdit.h"
 #include "ui/SkinMessage.h"
@@ -37,55 +37,7 @@ using quillory::test::AnswerNextModal;
 
 namespace {
 
-class WindowE2E : public ::testing::TestWithParam<std::string> {
-protected:
-    void SetUp() override {
-        backend = &Backend(GetParam());
-        site = backend->Php.SiteURL();
-        folder = MakeScratchDir("window");
-        SetProgramFolder(folder + "/");
-        SetErrorPresenter([this](const QString& m) { errors << m; });
-        WriteProfileString(folder + "/settings.dat", "Settings", "webserver", site);
-        service = std::make_unique<TCouponService>(http, [this] { return site; });
-        ASSERT_TRUE(service->CheckService()) << service->LastReply() << service->LastError();
-        ASSERT_TRUE(service->DeleteCoupons("all")) << service->LastError();
-    }
-    void TearDown() override {
-        main.reset();
-        SetErrorPresenter({});
-        SetProgramFolder({});
-    }
-
-    // The coupons as the server lists them now.
-    std::vector<TCoupon> ServerList() {
-        std::vector<TCoupon> coupons;
-        EXPECT_TRUE(service->RefreshCoupons(
-            [&](const std::string& reply) { coupons = DecodeCouponList(reply); }));
-        return coupons;
-    }
-
-    void StartWindow() {
-        main = std::make_unique<TfrmMain>();
-        main->show();
-        QElapsedTimer t;
-        t.start();
-        while ((main->StartupTimer().isActive() || main->CouponService().Busy()) &&
-               t.elapsed() < 20000)
-            QTest::qWait(20);
-    }
-    void Click(const char* name) {
-        QTest::mouseClick(main->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
-    TCouponListModel* Rows() { return main->CouponList()->CouponModel(); }
-
-    TBackend* backend = nullptr;
-    std::string site;
-    std::string folder;
-    THTTPClient http;
-    std::unique_ptr<TCouponService> service;
-    std::unique_ptr<TfrmMain> main;
-    QStringList errors;
-};
+class WindowE2E : public TWindowE2ETest {};
 
 TEST_P(WindowE2E, AddEditTickAndDeleteThroughTheWindow) {
     StartWindow();
@@ -185,12 +137,8 @@ TEST_P(WindowE2E, UsesAndStatusFollowRedemptionAndTheFilterFindsThem) {
         c.CreateDate = FormatDateYMD(Today());
         ASSERT_EQ(service->AddCoupon(c), TCouponResult::Done) << service->LastError();
     }
-    for (const char* code : {"ONCE", "OPEN", "OPEN"}) {
-        const THttpReply r =
-            HttpPost(backend->Php.Port, "/couponsactions.php", "application/x-www-form-urlencoded",
-                     std::string("coupcode=") + code + "&action=7&send=Submit");
-        ASSERT_EQ(r.Header("Location"), "https://shop.example/order.php") << code;
-    }
+    for (const char* code : {"ONCE", "OPEN", "OPEN"})
+        ASSERT_EQ(RedeemedTo(code), "https://shop.example/order.php") << code;
     StartWindow();
     ASSERT_EQ(Rows()->rowCount(), 3);
     ASSERT_EQ(Rows()->columnCount(), 5);
@@ -238,22 +186,16 @@ TEST_P(WindowE2E, AThousandCouponsGeneratedInTheWindowAreDistinctAndRedeemOnce) 
     for (int r = 0; r < Rows()->rowCount(); ++r)
         codes.insert(Rows()->index(r, ccCode).data().toString().toStdString());
     ASSERT_EQ(codes.size(), 1000u);
-    auto redeem = [&](const std::string& code) {
-        return HttpPost(backend->Php.Port, "/couponsactions.php",
-                        "application/x-www-form-urlencoded",
-                        "coupcode=" + code + "&action=7&send=Submit")
-            .Header("Location");
-    };
     // Every code has the prefix; every 50th is redeemed here (the service's
     // own end-to-end test redeems a whole batch).
     int n = 0;
     for (const std::string& code : codes) {
         ASSERT_EQ(code.rfind("GEN-", 0), 0u) << code;
         if (n++ % 50 == 0) {
-            ASSERT_EQ(redeem(code), page) << code;
+            ASSERT_EQ(RedeemedTo(code), page) << code;
         }
     }
-    EXPECT_NE(redeem(*codes.begin()), page); // one time use
+    EXPECT_NE(RedeemedTo(*codes.begin()), page); // one time use
     EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
