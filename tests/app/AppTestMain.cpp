@@ -1,6 +1,7 @@
 // Widget tests run offscreen inside the program's own application object, so
 // the general error handling is the one the program uses.
 #include "app/Application.h"
+#include "tests/support/ModalHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
         "/";
     ::setenv("QUILLORY_UPDATE_URL", nowhere.c_str(), 0);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(
+        new quillory::test::TStopAnswersAfterEachTest);
     quillory::TApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,6 @@
 // Window end-to-end tests run offscreen with one application object.
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/ModalHelper.h"
 
 #include <QApplication>
 
@@ -18,5 +19,7 @@ int main(int argc, char** argv) {
     setenv("QUILLORY_UPDATE_URL", nowhere.c_str(), 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(
+        new quillory::test::TStopAnswersAfterEachTest);
     return RUN_ALL_TESTS();
 }

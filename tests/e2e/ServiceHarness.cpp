@@ -807,6 +807,12 @@ void TPhpCouponServer::StartNginx(const std::string& dir, int workers) {
 void TPhpCouponServer::Stop() {
     FFront.Stop(5000ms);
     FProcess.Stop(5000ms);
+    // The port is free again and may next go to a plain server: HttpPost must
+    // not greet that one with a TLS handshake.
+    if (FScheme == "https") {
+        std::lock_guard<std::mutex> hold(TlsPortsLock());
+        TlsPorts().erase(FSitePort);
+    }
 }
 
 std::string TPhpCouponServer::PlainSiteURL() const {

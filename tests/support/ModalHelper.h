@@ -3,6 +3,8 @@
 // event loop (never sleeps) until a visible modal widget other than `except`
 // is active, then runs `action` on it. Widget tests of every folder use it. Gives up after about
 // five seconds, so a dialog that never appears makes the test fail on its own checks.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -11,8 +13,14 @@
 
 namespace quillory::test {
 
+// The name of AnswerNextModal's pollers, so that the end of a test can stop
+// those still waiting: a dialog that never came must not be answered, with the
+// ended test's references, in a later test.
+inline constexpr const char* kAnswerPollerName = "quillory-answer-next-modal";
+
 inline void AnswerNextModal(std::function<void(QWidget*)> action, QWidget* except = nullptr) {
     auto* timer = new QTimer(qApp);
+    timer->setObjectName(QLatin1String(kAnswerPollerName));
     timer->setInterval(10);
     auto tries = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, tries, action = std::move(action), except] {
@@ -28,6 +36,21 @@ inline void AnswerNextModal(std::function<void(QWidget*)> action, QWidget* excep
     });
     timer->start();
 }
+
+// Stops every AnswerNextModal still waiting.
+inline void StopWaitingAnswers() {
+    for (QTimer* timer : qApp->findChildren<QTimer*>(QLatin1String(kAnswerPollerName),
+                                                     Qt::FindDirectChildrenOnly)) {
+        timer->stop();
+        timer->deleteLater();
+    }
+}
+
+// Test programs with windows append this listener: after each test, the
+// answers it left waiting are stopped.
+class TStopAnswersAfterEachTest : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override { StopWaitingAnswers(); }
+};
 
 } // namespace quillory::test
 

@@ -1,4 +1,6 @@
 // Widget tests run offscreen with one application object for the whole run.
+#include "tests/support/ModalHelper.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -10,5 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName("Quillory Tests");
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(
+        new quillory::test::TStopAnswersAfterEachTest);
     return RUN_ALL_TESTS();
 }
